@@ -1,0 +1,28 @@
+# GoogleTest from Debian's source tree, built for whichever target this is.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+if(QDX_SANITIZE)
+  target_compile_options(gtest PRIVATE -fsanitize=address,undefined)
+  target_compile_options(gtest_main PRIVATE -fsanitize=address,undefined)
+endif()
+
+# The engine tests: the same sources on both targets.
+file(GLOB_RECURSE QDX_ENGINE_TEST_SOURCES CONFIGURE_DEPENDS
+  tests/core/*.cpp tests/codecs/*.cpp tests/scale/*.cpp tests/support/*.cpp)
+add_executable(engine_tests ${QDX_ENGINE_TEST_SOURCES})
+target_link_libraries(engine_tests PRIVATE qdx_engine gtest_main)
+target_compile_definitions(engine_tests PRIVATE QDX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+
+# Each test executable is one CTest test; it writes a JUnit-style report that
+# scripts/test-all.sh sums into the closing line.
+function(qdx_add_gtest target)
+  add_test(NAME ${target}
+    COMMAND ${target} --gtest_output=xml:${CMAKE_BINARY_DIR}/test-results/${target}.xml)
+  set_tests_properties(${target} PROPERTIES TIMEOUT 1200)
+endfunction()
+qdx_add_gtest(engine_tests)
+
+include(cmake/ExtraTests.cmake OPTIONAL)

@@ -1,0 +1,14 @@
+# Warnings and floating-point rules shared by every target of ours.
+add_library(qdx_warnings INTERFACE)
+target_compile_options(qdx_warnings INTERFACE
+  -Wall -Wextra
+  # Floating-point steps must give the same bytes on both targets.
+  -ffp-contract=off -fno-fast-math)
+if(WIN32)
+  # Every Windows binary is statically linked so that it runs without MinGW DLLs.
+  target_link_options(qdx_warnings INTERFACE -static)
+endif()
+if(QDX_SANITIZE)
+  target_compile_options(qdx_warnings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(qdx_warnings INTERFACE -fsanitize=address,undefined)
+endif()

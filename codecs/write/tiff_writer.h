@@ -1,0 +1,15 @@
+#pragma once
+// TIFF writer.
+#include <cstdint>
+
+#include "core/result_codes.h"
+
+namespace qdx {
+
+struct ConversionContext;
+
+struct TiffWriterState {
+    uint32_t writeStatus = kStatusFailed;
+};
+
+}  // namespace qdx

@@ -1,0 +1,64 @@
+#pragma once
+// One ConversionContext per drop or command line: it owns every reader's and
+// writer's working state for the whole batch, so their buffers survive from
+// one file to the next and are released when the batch ends.
+#include <cstdint>
+#include <memory>
+
+#include "core/decoded_image.h"
+#include "core/settings.h"
+
+namespace qdx {
+
+struct JpegReaderState;
+struct JpegWriterState;
+struct PngReaderState;
+struct PngWriterState;
+struct GifReaderState;
+struct GifWriterState;
+struct BmpReaderState;
+struct BmpWriterState;
+struct TiffReaderState;
+struct TiffWriterState;
+struct PluginReaderSet;
+struct ScalingState;
+struct SharpenState;
+struct BlendTable;
+struct ConversionContext;
+
+using OutputStep = bool (*)(ConversionContext& context);
+
+struct ConversionContext {
+    ConversionContext();
+    ~ConversionContext();
+    ConversionContext(const ConversionContext&) = delete;
+    ConversionContext& operator=(const ConversionContext&) = delete;
+
+    // Creates every state and the blend table; false when memory is short.
+    bool Initialise();
+
+    std::unique_ptr<JpegReaderState> jpegReader;
+    std::unique_ptr<JpegWriterState> jpegWriter;
+    std::unique_ptr<PngReaderState> pngReader;
+    std::unique_ptr<PngWriterState> pngWriter;
+    std::unique_ptr<GifReaderState> gifReader;
+    std::unique_ptr<GifWriterState> gifWriter;
+    std::unique_ptr<BmpReaderState> bmpReader;
+    std::unique_ptr<BmpWriterState> bmpWriter;
+    std::unique_ptr<TiffReaderState> tiffReader;
+    std::unique_ptr<TiffWriterState> tiffWriter;
+    std::unique_ptr<PluginReaderSet> plugins;
+    std::unique_ptr<ScalingState> scaling;
+    std::unique_ptr<SharpenState> sharpen;
+    std::unique_ptr<BlendTable> blendTable;
+
+    const Settings* settings = nullptr;
+    const Preset* preset = nullptr;
+    const WideString* tempPath = nullptr;
+    DecodedImage image;
+    uint16_t savedBitDepth = 0;
+    TransparentColour transparent;
+    OutputStep outputStep = nullptr;
+};
+
+}  // namespace qdx

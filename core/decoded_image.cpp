@@ -1,0 +1,41 @@
+#include "core/decoded_image.h"
+
+#include "core/os/os.h"
+
+namespace qdx {
+
+uint32_t RowStride(uint32_t width, uint32_t bitCount) {
+    const uint64_t stride = ((uint64_t(width) * bitCount + 31) / 32) * 4;
+    return stride > 0xFFFFFFFFu ? 0 : uint32_t(stride);
+}
+
+bool PixelBufferSize(uint32_t width, uint32_t height, uint32_t bitCount, uint32_t& size) {
+    if (width == 0 || height == 0) return false;
+    const uint64_t stride = ((uint64_t(width) * bitCount + 31) / 32) * 4;
+    const uint64_t total = stride * height + 4;  // stride < 2^37, height < 2^32: no 64-bit overflow
+    if (stride > 0xFFFFFFFFu || total > 0xFFFFFFFFu) return false;
+    size = uint32_t(total);
+    return true;
+}
+
+uint8_t* AllocatePixelBuffer(uint32_t width, uint32_t height, uint32_t bitCount) {
+    uint32_t size = 0;
+    if (!PixelBufferSize(width, height, bitCount, size)) return nullptr;
+    return static_cast<uint8_t*>(os::AllocatePixels(size));
+}
+
+void SetImageHeader(DecodedImage& image, int32_t width, int32_t height, uint16_t bitCount) {
+    image.header = BITMAPINFOHEADER{};
+    image.header.biSize = 40;
+    image.header.biWidth = width;
+    image.header.biHeight = height;
+    image.header.biPlanes = 1;
+    image.header.biBitCount = bitCount;
+}
+
+void ReleasePixels(DecodedImage& image) {
+    if (image.pixels) os::FreePixels(image.pixels);
+    image.pixels = nullptr;
+}
+
+}  // namespace qdx

@@ -1,0 +1,49 @@
+#pragma once
+// The leading fields of every built-in reader's working state: the input
+// file mapped whole, read-only, and parsed in place through a cursor.
+#include <cstdint>
+
+#include "core/decoded_image.h"
+#include "core/os/os.h"
+#include "core/result_codes.h"
+
+namespace qdx {
+
+class WideString;
+
+struct MappedInput {
+    os::File file;
+    os::MappedView view;
+    const uint8_t* dataStart = nullptr;
+    const uint8_t* cursor = nullptr;
+    const uint8_t* dataEnd = nullptr;
+    DecodedImage* image = nullptr;
+    uint32_t status = kStatusFailed;
+    bool ownsImage = false;  // the record came from the private heap
+
+    MappedInput() = default;
+    MappedInput(const MappedInput&) = delete;
+    MappedInput& operator=(const MappedInput&) = delete;
+    ~MappedInput();
+
+    uint64_t Remaining() const { return static_cast<uint64_t>(dataEnd - cursor); }
+};
+
+// Closes any file still held, opens `path` shared-read, accepts sizes above 0
+// and below 4 GiB and maps it whole. Returns the size; on failure closes
+// everything, sets status 50004 and returns 0.
+uint32_t OpenAndMapInput(MappedInput& input, const WideString& path);
+
+// Attaches `image` (palette and pixel pointer cleared) or, when null, a
+// zero-filled record from the private heap (50001 and false when that fails).
+bool PrepareImageRecord(MappedInput& input, DecodedImage* image);
+
+// After a successful decode: stores the file's last-write time in the image,
+// unmaps the view and closes the file.
+void FinishMappedRead(MappedInput& input);
+
+// Unmaps and closes without touching the image (after a failure). A record the
+// reader allocated itself is released.
+void CloseMappedInput(MappedInput& input);
+
+}  // namespace qdx

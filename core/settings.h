@@ -1,0 +1,64 @@
+#pragma once
+// The four presets and the global settings: process-wide records owned by the
+// conversion core, loaded once at start-up, edited in place by the dialogs and
+// saved once at the end.
+#include <cstdint>
+#include <vector>
+
+#include "core/wide_string.h"
+
+namespace qdx {
+
+// OutputFormat codes (the `outputFormat` field of a Preset).
+inline constexpr uint32_t kOutputPng = 1;
+inline constexpr uint32_t kOutputJpeg = 2;
+inline constexpr uint32_t kOutputGif = 3;
+inline constexpr uint32_t kOutputTiff = 4;
+// any other value writes BMP
+
+struct Preset {
+    uint32_t outputFormat = 0;
+    uint8_t keepTransparency = 0;
+    uint32_t jpegQuality = 75;
+    int32_t jpegSubsampling = 0;  // 0 = chroma 2x2, 2 = chroma full resolution
+    uint8_t limitFileSize = 0;
+    uint32_t maxFileSizeKiB = 0;
+    uint32_t resizeMode = 0;      // 0 to 5
+    uint32_t resampleFilter = 0;  // 0 to 3
+    int32_t targetWidth = 0;
+    int32_t targetHeight = 0;
+    uint8_t keepAspect = 0;
+    uint32_t sharpness = 0;  // 0 to 3
+    WideString suffix;
+    WideString subfolder;
+    WideString outputFolder;
+    uint8_t targetDisabled = 0;
+};
+
+struct Settings {
+    Preset presets[4];
+    WideString languageName;
+    WideString fontFace;
+    int32_t fontHeight = -12;
+    int32_t fontWeight = 400;
+    uint8_t largeDialogFont = 0;
+    int32_t windowLeft = 200;
+    int32_t windowTop = 100;
+    int32_t clientWidth = 440;
+    int32_t clientHeight = 325;
+    WideString globalOutputFolder;
+    WideString pluginFolder;
+    std::vector<WideString> excludedPlugins;
+    uint8_t useOwnBackground = 0;
+    uint32_t backgroundColour = 0xFFFFFF;  // red in the low byte
+    uint8_t alwaysOnTop = 0;
+    uint8_t showTooltips = 1;
+    uint32_t customColours[16] = {};
+    uint32_t optionsPage = 0;
+    uint8_t multiDropSelection[4] = {1, 1, 1, 1};
+};
+
+// The process-wide settings.
+Settings& CurrentSettings();
+
+}  // namespace qdx
