@@ -4,8 +4,14 @@
 
 namespace qdx {
 
+class WideString;
+
 struct BmpReaderState {
     MappedInput input;
 };
+
+// Decodes the file at `path` into `image` (or a record of its own when null).
+// On failure `state.input.status` holds the reason.
+bool ReadBmpImage(BmpReaderState& state, const WideString& path, DecodedImage* image);
 
 }  // namespace qdx

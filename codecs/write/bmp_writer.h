@@ -12,4 +12,7 @@ struct BmpWriterState {
     uint32_t writeStatus = kStatusFailed;
 };
 
+// Writes the context's image to its temporary output path.
+bool BmpOutputStep(ConversionContext& context);
+
 }  // namespace qdx

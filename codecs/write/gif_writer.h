@@ -12,4 +12,7 @@ struct GifWriterState {
     uint32_t writeStatus = kStatusFailed;
 };
 
+// Writes the context's image to its temporary output path.
+bool GifOutputStep(ConversionContext& context);
+
 }  // namespace qdx

@@ -12,4 +12,7 @@ struct JpegWriterState {
     uint32_t writeStatus = kStatusFailed;
 };
 
+// Writes the context's image to its temporary output path.
+bool JpegOutputStep(ConversionContext& context);
+
 }  // namespace qdx

@@ -12,4 +12,7 @@ struct PngWriterState {
     uint32_t writeStatus = kStatusFailed;
 };
 
+// Writes the context's image to its temporary output path.
+bool PngOutputStep(ConversionContext& context);
+
 }  // namespace qdx

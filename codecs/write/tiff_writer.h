@@ -12,4 +12,7 @@ struct TiffWriterState {
     uint32_t writeStatus = kStatusFailed;
 };
 
+// Writes the context's image to its temporary output path.
+bool TiffOutputStep(ConversionContext& context);
+
 }  // namespace qdx

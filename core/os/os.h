@@ -109,7 +109,7 @@ bool FileExists(const char16_t* path);    // exists and is not a folder
 bool FolderExists(const char16_t* path);  // exists and is a folder
 bool CreateFolder(const char16_t* path);  // one level
 bool RemoveFolder(const char16_t* path);  // empty folder only
-bool DeleteFile(const char16_t* path);
+bool RemoveFile(const char16_t* path);
 // Copies `from` to `to`; fails, replacing nothing, when `to` already exists.
 bool CopyFileNoReplace(const char16_t* from, const char16_t* to);
 // Replaces `target` with `replacement` in one step; the old target stays
@@ -125,7 +125,7 @@ bool CreateTemporaryFile(const WideString& folder, WideString& path);
 // Full path of the running executable.
 bool ExecutablePath(WideString& path);
 bool CurrentDirectory(WideString& path);
-bool SetCurrentDirectory(const char16_t* path);
+bool ChangeCurrentDirectory(const char16_t* path);
 
 // Shell change notifications (nothing happens on POSIX).
 enum class ShellChange { FolderCreated, FolderUpdated, FolderRemoved };

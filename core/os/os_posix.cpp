@@ -231,7 +231,7 @@ bool RemoveFolder(const char16_t* path) {
     return !narrow.empty() && ::rmdir(narrow.c_str()) == 0;
 }
 
-bool DeleteFile(const char16_t* path) {
+bool RemoveFile(const char16_t* path) {
     const std::string narrow = Narrow(path);
     return !narrow.empty() && ::unlink(narrow.c_str()) == 0;
 }
@@ -251,7 +251,7 @@ bool CopyFileNoReplace(const char16_t* from, const char16_t* to) {
     }
     std::free(buffer);
     target.Close();
-    if (!ok) DeleteFile(to);
+    if (!ok) RemoveFile(to);
     return ok;
 }
 
@@ -305,7 +305,7 @@ bool CurrentDirectory(WideString& path) {
     return AppendUtf8(path, buffer);
 }
 
-bool SetCurrentDirectory(const char16_t* path) {
+bool ChangeCurrentDirectory(const char16_t* path) {
     const std::string narrow = Narrow(path);
     return !narrow.empty() && ::chdir(narrow.c_str()) == 0;
 }

@@ -182,7 +182,7 @@ bool FolderExists(const char16_t* path) {
 }
 bool CreateFolder(const char16_t* path) { return ::CreateDirectoryW(W(path), nullptr); }
 bool RemoveFolder(const char16_t* path) { return ::RemoveDirectoryW(W(path)); }
-bool DeleteFile(const char16_t* path) { return ::DeleteFileW(W(path)); }
+bool RemoveFile(const char16_t* path) { return ::DeleteFileW(W(path)); }
 bool CopyFileNoReplace(const char16_t* from, const char16_t* to) { return ::CopyFileW(W(from), W(to), TRUE); }
 
 bool ReplaceFileAtomically(const char16_t* replacement, const char16_t* target) {
@@ -218,7 +218,7 @@ bool CurrentDirectory(WideString& path) {
     return true;
 }
 
-bool SetCurrentDirectory(const char16_t* path) { return ::SetCurrentDirectoryW(W(path)); }
+bool ChangeCurrentDirectory(const char16_t* path) { return ::SetCurrentDirectoryW(W(path)); }
 
 void NotifyShell(ShellChange change, const char16_t* path) {
     LONG event = SHCNE_UPDATEDIR;

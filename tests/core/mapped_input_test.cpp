@@ -29,7 +29,7 @@ TEST(MappedInput, MapsAWholeFile) {
     EXPECT_NE(image.lastWriteTime, 0u);
     EXPECT_FALSE(input.file.IsOpen());
     // The file can be removed once the reader has let go of it.
-    EXPECT_TRUE(os::DeleteFile(path.Text()));
+    EXPECT_TRUE(os::RemoveFile(path.Text()));
 }
 
 TEST(MappedInput, EmptyMissingAndFolderInputsFailWith50004) {

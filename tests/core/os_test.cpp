@@ -56,8 +56,8 @@ TEST(OsFiles, ExistenceFoldersCopyAndDelete) {
     EXPECT_TRUE(os::FolderExists(sub.Text()));
     EXPECT_TRUE(os::RemoveFolder(sub.Text()));
     EXPECT_FALSE(os::PathExists(sub.Text()));
-    EXPECT_TRUE(os::DeleteFile(c.Text()));
-    EXPECT_FALSE(os::DeleteFile(c.Text()));
+    EXPECT_TRUE(os::RemoveFile(c.Text()));
+    EXPECT_FALSE(os::RemoveFile(c.Text()));
 
     // Atomic replacement: the target takes the new bytes, the source is gone.
     EXPECT_TRUE(os::ReplaceFileAtomically(a.Text(), b.Text()));
@@ -88,7 +88,7 @@ TEST(OsFiles, TemporaryFileAndTimes) {
     // After 2020-01-01 on the 100-ns-since-1601 scale.
     EXPECT_GT(fileTime, 132223104000000000ull);
     file.Close();
-    EXPECT_TRUE(os::DeleteFile(temp.Text()));
+    EXPECT_TRUE(os::RemoveFile(temp.Text()));
 }
 
 TEST(OsMemory, PixelsAndHeapsAreZeroFilled) {

@@ -1,0 +1,13 @@
+#include "codecs/read/bmp_reader.h"
+
+#include "core/wide_string.h"
+
+namespace qdx {
+
+// Not built yet: every file is refused.
+bool ReadBmpImage(BmpReaderState& state, const WideString&, DecodedImage*) {
+    state.input.status = kStatusUnsupported;
+    return false;
+}
+
+}  // namespace qdx

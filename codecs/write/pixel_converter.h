@@ -1,0 +1,43 @@
+#pragma once
+// Row layout of an 8- or 24-bit image and the conversions between the two,
+// including colour reduction to at most 256 colours. Every writer state holds
+// one; the squared-difference table is built on first use and kept.
+#include <cstdint>
+
+#include "core/bitmap_types.h"
+
+namespace qdx {
+
+struct PixelConverter {
+    PixelConverter() = default;
+    PixelConverter(const PixelConverter&) = delete;
+    PixelConverter& operator=(const PixelConverter&) = delete;
+    ~PixelConverter();
+
+    const RGBQUAD* paletteIn = nullptr;
+    RGBQUAD* paletteOut = nullptr;
+    const uint8_t* pixelsIn = nullptr;
+    uint8_t* pixelsOut = nullptr;
+    int32_t rowBytes = 0;    // pixel bytes of one row at targetDepth
+    int32_t stride = 0;      // bytes from one row to the next at targetDepth
+    int32_t workStride = 0;  // 4 * width
+    uint32_t imageSize = 0;  // stride * height; 0 when over 32 bits
+    uint8_t* workBuffer = nullptr;
+    int32_t* squaredDifference = nullptr;  // 511 entries, d = -255..255
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t sourceDepth = 0;
+    uint32_t targetDepth = 0;
+};
+
+// The caller sets width and height first.
+void SetLayout(PixelConverter& converter, uint32_t sourceDepth, uint32_t targetDepth);
+// 8->8, 24->24, 8->24 and 24->8 (colour reduction); false for anything else.
+bool Convert(PixelConverter& converter, const RGBQUAD* paletteIn, const uint8_t* pixelsIn, RGBQUAD* paletteOut,
+             uint8_t* pixelsOut);
+// Reduces an 8- or 24-bit image to at most 256 colours, writing packed rows of
+// width index bytes (bottom row first).
+bool ReduceForGif(PixelConverter& converter, const RGBQUAD* paletteIn, const uint8_t* pixelsIn, RGBQUAD* paletteOut,
+                  uint8_t* indexBuffer);
+
+}  // namespace qdx

@@ -1,0 +1,18 @@
+#pragma once
+// The per-format branches of DecodeInput: each prepares its reader's per-read
+// options from the settings, runs the reader on the context's image and picks
+// up what the batch keeps besides the pixels (the transparent colour).
+namespace qdx {
+
+struct ConversionContext;
+class WideString;
+
+bool DecodeBmpInput(ConversionContext& context, const WideString& path);
+bool DecodePngInput(ConversionContext& context, const WideString& path);
+bool DecodeJpegInput(ConversionContext& context, const WideString& path);
+bool DecodeGifInput(ConversionContext& context, const WideString& path);
+bool DecodeTiffInput(ConversionContext& context, const WideString& path);
+// Hands the file to the plug-in readers of the plug-in folder.
+bool DecodePluginInput(ConversionContext& context, const WideString& path);
+
+}  // namespace qdx
