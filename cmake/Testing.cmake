@@ -25,4 +25,7 @@ function(qdx_add_gtest target)
 endfunction()
 qdx_add_gtest(engine_tests)
 
+if(NOT QDX_FUZZ)
+  include(cmake/FuzzReplay.cmake)
+endif()
 include(cmake/ExtraTests.cmake OPTIONAL)

@@ -1,0 +1,11 @@
+# Every fuzz target is also built into an ordinary test that replays its
+# corpus (fuzz/corpus/<name>/) and the crashers checked in under
+# tests/data/crashers/<name>/, so inputs that once failed stay fixed.
+file(GLOB QDX_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzzer.cpp)
+foreach(source ${QDX_FUZZ_SOURCES})
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name}_replay ${source} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+  target_link_libraries(${name}_replay PRIVATE qdx_engine)
+  add_test(NAME ${name}_replay
+    COMMAND ${name}_replay ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name} ${CMAKE_SOURCE_DIR}/tests/data/crashers/${name})
+endforeach()
