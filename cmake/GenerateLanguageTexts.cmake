@@ -2,8 +2,8 @@
 # into
 #   - one C++ source with a table of (identifier, UTF-16 text) per language,
 #     reached through `TextTable <Language>TextTable()` (core/builtin_texts.h);
-#   - one resource script per language with a STRINGTABLE, for the
-#     resource-only language libraries.
+#   - one resource script per language with a STRINGTABLE (UTF-8, code page
+#     65001), for the resource-only language libraries.
 #
 # Run as a script:
 #   cmake -DSOURCE_DIR=<folder of the .txt files> -DLANGUAGES=English,Japanese
@@ -128,10 +128,16 @@ function(qdx_cpp_literal text out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-# Text with markers -> body of a resource-script L"..." string: quotes are
-# doubled, backslash escapes as in C.
+# Text with markers -> body of a resource-script "..." string: quotes are
+# doubled, backslash escapes as in C. The strings are left narrow on purpose:
+# the resource compiler turns them into UTF-16 through the script's code page
+# (65001, UTF-8), while the MinGW compiler takes the bytes of a wide L"..."
+# string one by one and so garbles anything beyond ASCII.
 function(qdx_rc_literal text out)
   string(REPLACE "\"" "\"\"" text "${text}")
+  # The resource compiler's preprocessor would warn about "??=" and its kind:
+  # the second "?" of such a triple is written as a hexadecimal escape.
+  string(REGEX REPLACE "\\?\\?([=/'()!<>-])" "?\\\\x3F\\1" text "${text}")
   string(REPLACE "${M_LITBACK}" "\\\\" text "${text}")
   string(REPLACE "${M_NL}" "\\n" text "${text}")
   string(REPLACE "${M_TAB}" "\\t" text "${text}")
@@ -200,7 +206,7 @@ foreach(lang IN LISTS languageList)
   foreach(key IN LISTS ${lang}_IDS)
     qdx_number(${key} number)
     qdx_rc_literal("${${lang}_TEXT_${key}}" literal)
-    string(APPEND rc "    ${number}, L\"${literal}\"\n")
+    string(APPEND rc "    ${number}, \"${literal}\"\n")
   endforeach()
   string(APPEND rc "END\n")
   file(WRITE "${RC_DIR}/${lang}.rc" "${rc}")
