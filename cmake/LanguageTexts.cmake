@@ -71,3 +71,23 @@ endfunction()
 if(QDX_TESTS)
   cmake_language(DEFER CALL qdx_attach_language_tests)
 endif()
+
+# The generator refuses malformed language files with a message that says why.
+if(QDX_TESTS)
+  set(rejected ${CMAKE_SOURCE_DIR}/tests/data/lang/rejected)
+  foreach(case "Duplicate|listed twice" "BadEscape|unknown escape" "NoTab|expected an identifier, one TAB"
+                "RawTab|a tab inside a text" "TooBig|above 65535" "Reserved|reserved by the generator"
+                "Left,Right|list different identifiers" "Missing|does not exist")
+    string(REPLACE "|" ";" parts "${case}")
+    list(GET parts 0 languages)
+    list(GET parts 1 expected)
+    string(REPLACE "," "_" name "${languages}")
+    # CMake wraps long messages: any blank may have become a line break.
+    string(REPLACE " " "[ \n]+" expected "${expected}")
+    add_test(NAME language_texts_reject_${name}
+      COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${rejected} -DLANGUAGES=${languages}
+              -DCPP_OUT=${CMAKE_BINARY_DIR}/rejected_${name}.cpp -DRC_DIR=${CMAKE_BINARY_DIR}/rejected_${name}
+              -DSAME_IDS=ON -P ${QDX_LANGUAGE_GENERATOR})
+    set_tests_properties(language_texts_reject_${name} PROPERTIES PASS_REGULAR_EXPRESSION "${expected}")
+  endforeach()
+endif()
