@@ -142,6 +142,7 @@ TEST_F(BatchRunTest, TwoPresetsDecodeEveryFileTwiceIntoTheirOwnFolders) {
     EXPECT_EQ(decoded[2], test::Narrow(paths[0]));
     EXPECT_EQ(FolderEntries(outA), (Names{"one.jpg", "two.jpg"}));
     EXPECT_EQ(FolderEntries(outB), (Names{"one_b.tif", "two_b.tif"}));
+    EXPECT_EQ(FakeCodecs::Get().pixelsLeftOver, 0);
     EXPECT_EQ(test::ReadBytes(In(outB, "two_b.tif")), "4|two.tif|8");
     EXPECT_EQ(host.events, (Names{"busy", "restore"}));
 }
@@ -236,6 +237,29 @@ TEST_F(BatchRunTest, FailingFilesAreSkippedSilentlyBetweenGoodOnes) {
     EXPECT_EQ(FolderEntries(out), (Names{"good1.gif", "good2.gif"}));
     // The 8-bit picture's depth is not carried over to the next file.
     EXPECT_EQ(test::ReadBytes(In(out, "good2.gif")), "3|good2.png|24");
+    // Every decoded picture was released before the next file, written or not.
+    EXPECT_EQ(FakeCodecs::Get().pixelsLeftOver, 0);
+}
+
+TEST_F(BatchRunTest, FileWithoutAFreeNameWithin259UnitsIsSkipped) {
+    const WideString in = Folder("in");
+    // An output folder deep enough that out\x.bmp has 258 units: x+1.bmp
+    // would have 260.
+    const uint32_t padding = 258 - root.Path().Length() - 2 - 5;
+    const WideString out = root.File(std::u16string(padding, u'd').c_str());
+    ASSERT_TRUE(os::CreateFolder(out.Text()));
+    const WideString existing = In(out, "x.bmp");
+    ASSERT_EQ(existing.Length(), 258u);
+    ASSERT_TRUE(test::WriteBytes(existing, std::string("precious")));
+    const std::vector<WideString> paths = {In(in, "x.png"), In(in, "y.png")};
+    ASSERT_TRUE(test::WriteBytes(paths[0], std::string("IMG")));
+    settings.presets[0].outputFolder = out;
+
+    EXPECT_EQ(Run(paths, {0}), 0u);  // y.png is not readable at all
+    EXPECT_EQ(host.events, (Names{"busy", "error 30002", "restore"}));
+    EXPECT_EQ(FolderEntries(out), (Names{"x.bmp"}));
+    EXPECT_EQ(test::ReadBytes(existing), "precious");
+    EXPECT_TRUE(FolderEntries(temporary).empty());
 }
 
 TEST_F(BatchRunTest, NothingSelectedOrNothingGivenDoesNothing) {

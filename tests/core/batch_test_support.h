@@ -41,10 +41,12 @@ struct FakeCodecs {
     std::string lastSource;
     std::vector<std::string> tempPathsSeen;
     bool tempExistedWhenWriting = true;
+    int pixelsLeftOver = 0;  // decodes that found the previous picture's buffer still held
     int writes = 0;
 
     static bool Decode(ConversionContext& context, const WideString& path) {
         FakeCodecs& self = Get();
+        if (context.image.pixels) ++self.pixelsLeftOver;
         const std::string utf8 = Narrow(path);
         self.decoded.push_back(utf8);
         const std::string bytes = ReadBytes(path);
