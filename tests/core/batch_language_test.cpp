@@ -114,15 +114,6 @@ TEST(LanguageTexts, JapaneseTextsAreJapanese) {
     }
 }
 
-TEST(LanguageTexts, NumbersAreFollowedByTheirUnitWithABlank) {
-    // "500" + string 20022 must read "500 KiB or less".
-    for (Language language : {Language::English, Language::Japanese}) {
-        const TableTextSource source(BuiltInTextTable(language));
-        EXPECT_EQ(Text(source, 20022)[0], u' ');
-        EXPECT_NE(Text(source, 20022)[1], u' ');
-    }
-}
-
 // Parses a language file the way lang/README.md describes it.
 std::map<uint32_t, std::u16string> ParseLanguageFile(const std::string& path) {
     std::map<uint32_t, std::u16string> texts;

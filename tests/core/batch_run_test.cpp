@@ -157,17 +157,6 @@ TEST_F(BatchRunTest, WithoutPresetOrGlobalFolderEverythingGoesToTheFirstPathsFol
     EXPECT_EQ(FolderEntries(second), (Names{"b.png", "c"}));
 }
 
-TEST_F(BatchRunTest, GlobalFolderIsUsedWhenThePresetHasNone) {
-    const WideString in = Folder("in"), global = Folder("global"), own = Folder("own");
-    const std::vector<WideString> paths = {In(in, "a.png")};
-    ASSERT_TRUE(test::WriteBytes(paths[0], std::string("IMG")));
-    settings.globalOutputFolder = global;
-    settings.presets[1].outputFolder = own;
-    EXPECT_EQ(Run(paths, {0, 1}), 2u);
-    EXPECT_EQ(FolderEntries(global), (Names{"a.bmp"}));
-    EXPECT_EQ(FolderEntries(own), (Names{"a.bmp"}));
-}
-
 TEST_F(BatchRunTest, FolderMessagesEndOnlyTheirOwnPass) {
     const WideString in = Folder("in");
     const std::vector<WideString> paths = {In(in, "a.png")};
