@@ -85,17 +85,18 @@ void BlurColumns(const int32_t* u, PreBlurShape shape, const uint8_t* source, ui
             for (uint32_t x = 0; x < rowBytes; ++x) out[x] = EdgeBlur(source + x, stride, j, height, R, u);
             continue;
         }
-        const uint8_t* c = source + size_t(j) * stride;
-        const uint8_t* up1 = c - stride;
-        const uint8_t* dn1 = c + stride;
+        uint8_t* __restrict o = out;
+        const uint8_t* __restrict c = source + size_t(j) * stride;
+        const uint8_t* __restrict up1 = c - stride;
+        const uint8_t* __restrict dn1 = c + stride;
         if (R == 1) {
             for (uint32_t x = 0; x < rowBytes; ++x)
-                out[x] = uint8_t((u0 * c[x] + u1 * (uint32_t(up1[x]) + dn1[x])) >> S);
+                o[x] = uint8_t((u0 * c[x] + u1 * (uint32_t(up1[x]) + dn1[x])) >> S);
         } else {
-            const uint8_t* up2 = up1 - stride;
-            const uint8_t* dn2 = dn1 + stride;
+            const uint8_t* __restrict up2 = up1 - stride;
+            const uint8_t* __restrict dn2 = dn1 + stride;
             for (uint32_t x = 0; x < rowBytes; ++x)
-                out[x] = uint8_t((u0 * c[x] + u1 * (uint32_t(up1[x]) + dn1[x]) + u2 * (uint32_t(up2[x]) + dn2[x])) >>
+                o[x] = uint8_t((u0 * c[x] + u1 * (uint32_t(up1[x]) + dn1[x]) + u2 * (uint32_t(up2[x]) + dn2[x])) >>
                                  S);
         }
     }
@@ -103,13 +104,13 @@ void BlurColumns(const int32_t* u, PreBlurShape shape, const uint8_t* source, ui
 
 // Blurs every row of `source` into `target`, which may be the same buffer.
 void BlurRows(const int32_t* u, PreBlurShape shape, const uint8_t* source, uint8_t* target, uint32_t width,
-              uint32_t height, uint8_t* line) {
+              uint32_t height, uint8_t* __restrict line) {
     const uint32_t stride = Stride24(width), rowBytes = width * 3, R = shape.radius, S = shape.shift;
     const uint32_t u0 = uint32_t(u[0]), u1 = uint32_t(u[1]), u2 = uint32_t(u[2]);
     const uint32_t edgeBytes = (width < 2 * R ? width : R) * 3;  // pixels within R of the left end
     for (uint32_t y = 0; y < height; ++y) {
         std::memcpy(line, source + size_t(y) * stride, rowBytes);
-        uint8_t* out = target + size_t(y) * stride;
+        uint8_t* __restrict out = target + size_t(y) * stride;
         // Pixels R .. width - 1 - R have all their neighbours.
         const uint32_t begin = R * 3, end = width > 2 * R ? (width - R) * 3 : begin;
         if (R == 1) {
@@ -149,10 +150,11 @@ void FillTaps(uint32_t n, uint32_t m, TapTable table) {
     }
 }
 
+// Clamped to 0 .. 255, then truncated.
 inline uint8_t ClampTruncate(double v) {
-    if (!(v > 0.0)) return 0;
-    if (v >= 255.0) return 255;
-    return uint8_t(v);
+    v = v < 0.0 ? 0.0 : v;
+    v = v > 255.0 ? 255.0 : v;
+    return uint8_t(int32_t(v));
 }
 
 // One bicubic resample from (cw, ch) to (sw, sh).
@@ -186,7 +188,7 @@ uint8_t* BicubicStep(const uint8_t* source, uint32_t cw, uint32_t ch, uint32_t s
     }
     const uint32_t sourceStride = Stride24(cw), targetStride = Stride24(sw), rowBytes = cw * 3;
     const bool sameHeight = ch == sh, sameWidth = cw == sw;
-    double* v = line.get();
+    double* __restrict v = line.get();
     for (uint32_t j = 0; j < sh; ++j) {
         const uint32_t* rt = rows.taps + size_t(j) * 4;
         if (sameHeight) {
@@ -195,10 +197,10 @@ uint8_t* BicubicStep(const uint8_t* source, uint32_t cw, uint32_t ch, uint32_t s
         } else {
             const double* wr = rows.weights + size_t(j) * 4;
             const double w0 = wr[0], w1 = wr[1], w2 = wr[2], w3 = wr[3];
-            const uint8_t* s0 = source + size_t(rt[0]) * sourceStride;
-            const uint8_t* s1 = source + size_t(rt[1]) * sourceStride;
-            const uint8_t* s2 = source + size_t(rt[2]) * sourceStride;
-            const uint8_t* s3 = source + size_t(rt[3]) * sourceStride;
+            const uint8_t* __restrict s0 = source + size_t(rt[0]) * sourceStride;
+            const uint8_t* __restrict s1 = source + size_t(rt[1]) * sourceStride;
+            const uint8_t* __restrict s2 = source + size_t(rt[2]) * sourceStride;
+            const uint8_t* __restrict s3 = source + size_t(rt[3]) * sourceStride;
             for (uint32_t x = 0; x < rowBytes; ++x)
                 v[x] = ((w0 * double(s0[x]) + w1 * double(s1[x])) + w2 * double(s2[x])) + w3 * double(s3[x]);
         }

@@ -151,9 +151,7 @@ TEST_F(ResizeModes, BoxCropPositions) {
     // 800 x 700: a same-size resample, then rows 50 to 649 counted from the
     // top, that is stored rows 50 to 649 of 700 as well (700 - 649 - 1 = 50).
     Load(800, 700);
-    const uint8_t* loaded = context.image.pixels;
     ASSERT_TRUE(ResizeAndWrite(context));
-    EXPECT_NE(g_written.pixels, loaded);
     EXPECT_EQ(Size(g_written.width, g_written.height), Size(800, 600));
     EXPECT_EQ(Pixel(0, 0)[2], 50);
     EXPECT_EQ(Pixel(0, 599)[2], 649 & 255);
