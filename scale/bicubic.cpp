@@ -113,14 +113,17 @@ void BlurRows(const int32_t* u, PreBlurShape shape, const uint8_t* source, uint8
         uint8_t* __restrict out = target + size_t(y) * stride;
         // Pixels R .. width - 1 - R have all their neighbours.
         const uint32_t begin = R * 3, end = width > 2 * R ? (width - R) * 3 : begin;
+        const ptrdiff_t count = ptrdiff_t(end) - ptrdiff_t(begin);
+        const uint8_t* __restrict q = line + begin;
+        uint8_t* __restrict o = out + begin;
         if (R == 1) {
-            for (uint32_t b = begin; b < end; ++b)
-                out[b] = uint8_t((u0 * line[b] + u1 * (uint32_t(line[b - 3]) + line[b + 3])) >> S);
+            for (ptrdiff_t i = 0; i < count; ++i)
+                o[i] = uint8_t((u0 * q[i] + u1 * (uint32_t(q[i - 3]) + q[i + 3])) >> S);
         } else {
-            for (uint32_t b = begin; b < end; ++b)
-                out[b] = uint8_t((u0 * line[b] + u1 * (uint32_t(line[b - 3]) + line[b + 3]) +
-                                  u2 * (uint32_t(line[b - 6]) + line[b + 6])) >>
-                                 S);
+            for (ptrdiff_t i = 0; i < count; ++i)
+                o[i] = uint8_t((u0 * q[i] + u1 * (uint32_t(q[i - 3]) + q[i + 3]) +
+                                u2 * (uint32_t(q[i - 6]) + q[i + 6])) >>
+                               S);
         }
         for (uint32_t b = 0; b < edgeBytes; ++b) out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, u);
         for (uint32_t b = end > edgeBytes ? end : edgeBytes; b < rowBytes; ++b)
