@@ -74,62 +74,117 @@ inline uint8_t EdgeBlur(const uint8_t* line, size_t step, uint32_t j, uint32_t n
     return uint8_t(sum / used);
 }
 
-// Blurs every column of `source` into `target` (both width x height).
-void BlurColumns(const int32_t* u, PreBlurShape shape, const uint8_t* source, uint8_t* target, uint32_t width,
-                 uint32_t height) {
-    const uint32_t stride = Stride24(width), rowBytes = width * 3, R = shape.radius, S = shape.shift;
-    const uint32_t u0 = uint32_t(u[0]), u1 = uint32_t(u[1]), u2 = uint32_t(u[2]);
-    for (uint32_t j = 0; j < height; ++j) {
-        uint8_t* out = target + size_t(j) * stride;
-        if (j < R || j + R >= height) {
-            for (uint32_t x = 0; x < rowBytes; ++x) out[x] = EdgeBlur(source + x, stride, j, height, R, u);
-            continue;
-        }
-        uint8_t* __restrict o = out;
-        const uint8_t* __restrict c = source + size_t(j) * stride;
-        const uint8_t* __restrict up1 = c - stride;
-        const uint8_t* __restrict dn1 = c + stride;
-        if (R == 1) {
-            for (uint32_t x = 0; x < rowBytes; ++x)
-                o[x] = uint8_t((u0 * c[x] + u1 * (uint32_t(up1[x]) + dn1[x])) >> S);
-        } else {
-            const uint8_t* __restrict up2 = up1 - stride;
-            const uint8_t* __restrict dn2 = dn1 + stride;
-            for (uint32_t x = 0; x < rowBytes; ++x)
-                o[x] = uint8_t((u0 * c[x] + u1 * (uint32_t(up1[x]) + dn1[x]) + u2 * (uint32_t(up2[x]) + dn2[x])) >>
-                                 S);
-        }
+// The weights of one pre-blur direction.
+struct BlurPass {
+    bool active = false;
+    PreBlurShape shape{1, 0};
+    int32_t u[3] = {0, 0, 0};
+};
+
+BlurPass MakeBlurPass(ScalingState& state, uint32_t from, uint32_t to) {
+    BlurPass pass;
+    if (to >= from) return pass;
+    pass.active = true;
+    pass.shape = PreparePreBlur(state, double(from) / double(to));
+    for (int i = 0; i < 3; ++i) pass.u[i] = state.preBlurWeights[i];
+    return pass;
+}
+
+// Stored row y of the column-blurred picture, into `out`.
+void BlurColumnsOfRow(const BlurPass& pass, const uint8_t* source, uint32_t stride, uint32_t rowBytes,
+                      uint32_t height, uint32_t y, uint8_t* __restrict out) {
+    const uint32_t R = pass.shape.radius, S = pass.shape.shift;
+    const uint32_t u0 = uint32_t(pass.u[0]), u1 = uint32_t(pass.u[1]), u2 = uint32_t(pass.u[2]);
+    if (y < R || y + R >= height) {
+        for (uint32_t x = 0; x < rowBytes; ++x) out[x] = EdgeBlur(source + x, stride, y, height, R, pass.u);
+        return;
+    }
+    const uint8_t* __restrict c = source + size_t(y) * stride;
+    const uint8_t* __restrict up1 = c - stride;
+    const uint8_t* __restrict dn1 = c + stride;
+    if (R == 1) {
+        for (uint32_t x = 0; x < rowBytes; ++x) out[x] = uint8_t((u0 * c[x] + u1 * (uint32_t(up1[x]) + dn1[x])) >> S);
+    } else {
+        const uint8_t* __restrict up2 = up1 - stride;
+        const uint8_t* __restrict dn2 = dn1 + stride;
+        for (uint32_t x = 0; x < rowBytes; ++x)
+            out[x] = uint8_t((u0 * c[x] + u1 * (uint32_t(up1[x]) + dn1[x]) + u2 * (uint32_t(up2[x]) + dn2[x])) >> S);
     }
 }
 
-// Blurs every row of `source` into `target`, which may be the same buffer.
-void BlurRows(const int32_t* u, PreBlurShape shape, const uint8_t* source, uint8_t* target, uint32_t width,
-              uint32_t height, uint8_t* __restrict line) {
-    const uint32_t stride = Stride24(width), rowBytes = width * 3, R = shape.radius, S = shape.shift;
-    const uint32_t u0 = uint32_t(u[0]), u1 = uint32_t(u[1]), u2 = uint32_t(u[2]);
-    const uint32_t edgeBytes = (width < 2 * R ? width : R) * 3;  // pixels within R of the left end
-    for (uint32_t y = 0; y < height; ++y) {
-        std::memcpy(line, source + size_t(y) * stride, rowBytes);
-        uint8_t* __restrict out = target + size_t(y) * stride;
-        // Pixels R .. width - 1 - R have all their neighbours.
-        const uint32_t begin = R * 3, end = width > 2 * R ? (width - R) * 3 : begin;
-        const ptrdiff_t count = ptrdiff_t(end) - ptrdiff_t(begin);
-        const uint8_t* __restrict q = line + begin;
-        uint8_t* __restrict o = out + begin;
-        if (R == 1) {
-            for (ptrdiff_t i = 0; i < count; ++i)
-                o[i] = uint8_t((u0 * q[i] + u1 * (uint32_t(q[i - 3]) + q[i + 3])) >> S);
-        } else {
-            for (ptrdiff_t i = 0; i < count; ++i)
-                o[i] = uint8_t((u0 * q[i] + u1 * (uint32_t(q[i - 3]) + q[i + 3]) +
-                                u2 * (uint32_t(q[i - 6]) + q[i + 6])) >>
-                               S);
-        }
-        for (uint32_t b = 0; b < edgeBytes; ++b) out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, u);
-        for (uint32_t b = end > edgeBytes ? end : edgeBytes; b < rowBytes; ++b)
-            out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, u);
+// Blurs one row of `width` pixels held in `line` into `out`.
+void BlurRow(const BlurPass& pass, const uint8_t* __restrict line, uint32_t width, uint8_t* __restrict out) {
+    const uint32_t R = pass.shape.radius, S = pass.shape.shift, rowBytes = width * 3;
+    const uint32_t u0 = uint32_t(pass.u[0]), u1 = uint32_t(pass.u[1]), u2 = uint32_t(pass.u[2]);
+    // Pixels R .. width - 1 - R have all their neighbours.
+    const uint32_t begin = R * 3, end = width > 2 * R ? (width - R) * 3 : begin;
+    const uint32_t edgeBytes = (width < 2 * R ? width : R) * 3;
+    const ptrdiff_t count = ptrdiff_t(end) - ptrdiff_t(begin);
+    const uint8_t* __restrict q = line + begin;
+    uint8_t* __restrict o = out + begin;
+    if (R == 1) {
+        for (ptrdiff_t i = 0; i < count; ++i) o[i] = uint8_t((u0 * q[i] + u1 * (uint32_t(q[i - 3]) + q[i + 3])) >> S);
+    } else {
+        for (ptrdiff_t i = 0; i < count; ++i)
+            o[i] = uint8_t((u0 * q[i] + u1 * (uint32_t(q[i - 3]) + q[i + 3]) + u2 * (uint32_t(q[i - 6]) + q[i + 6])) >>
+                           S);
     }
+    for (uint32_t b = 0; b < edgeBytes; ++b) out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, pass.u);
+    for (uint32_t b = end > edgeBytes ? end : edgeBytes; b < rowBytes; ++b)
+        out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, pass.u);
 }
+
+// The rows of a step's input after its pre-blur (columns first, then rows),
+// made when the resample first asks for them and kept in a small ring. The
+// resample asks for rows in rising order, at most four neighbours at a time,
+// so a ring of 8 never drops a row still in use; the results are those of
+// blurring the whole picture, without a full-size buffer for it.
+class BlurredRows {
+public:
+    static constexpr uint32_t kSlots = 8;
+
+    bool Prepare(const uint8_t* source, uint32_t width, uint32_t height, const BlurPass& columns,
+                 const BlurPass& rows) {
+        source_ = source;
+        width_ = width;
+        height_ = height;
+        stride_ = Stride24(width);
+        columns_ = columns;
+        rows_ = rows;
+        if (!columns.active && !rows.active) return true;
+        const size_t rowBytes = size_t(width) * 3;
+        if (!ring_.Allocate(rowBytes * (kSlots + 1))) return false;
+        for (uint32_t i = 0; i < kSlots; ++i) held_[i] = UINT32_MAX;
+        return true;
+    }
+
+    const uint8_t* Row(uint32_t y) {
+        if (!columns_.active && !rows_.active) return source_ + size_t(y) * stride_;
+        const uint32_t slot = y % kSlots;
+        const size_t rowBytes = size_t(width_) * 3;
+        uint8_t* out = ring_.get() + slot * rowBytes;
+        if (held_[slot] == y) return out;
+        if (rows_.active) {
+            uint8_t* line = ring_.get() + kSlots * rowBytes;
+            if (columns_.active)
+                BlurColumnsOfRow(columns_, source_, stride_, uint32_t(rowBytes), height_, y, line);
+            else
+                std::memcpy(line, source_ + size_t(y) * stride_, rowBytes);
+            BlurRow(rows_, line, width_, out);
+        } else {
+            BlurColumnsOfRow(columns_, source_, stride_, uint32_t(rowBytes), height_, y, out);
+        }
+        held_[slot] = y;
+        return out;
+    }
+
+private:
+    const uint8_t* source_ = nullptr;
+    uint32_t width_ = 0, height_ = 0, stride_ = 0;
+    BlurPass columns_, rows_;
+    PrivateArray<uint8_t> ring_;  // kSlots rows and one working line
+    uint32_t held_[kSlots] = {};
+};
 
 // --- Bicubic resample -----------------------------------------------------
 
@@ -170,7 +225,7 @@ inline uint8_t ClampTruncate(double v) {
 // of (row weight x column weight) x sample grouped by column tap. A direction
 // whose length does not change has the weights 0, 1, 0, 0, for which this sum
 // is exactly the middle sample; that pass is then skipped.
-uint8_t* BicubicStep(const uint8_t* source, uint32_t cw, uint32_t ch, uint32_t sw, uint32_t sh) {
+uint8_t* BicubicStep(BlurredRows& source, uint32_t cw, uint32_t ch, uint32_t sw, uint32_t sh) {
     // The tables: (sw + sh) entries of 4 weights and 4 tap indexes.
     const size_t entries = size_t(sw) + sh;
     const size_t tableBytes = entries * 4 * (sizeof(double) + sizeof(uint32_t));
@@ -189,21 +244,21 @@ uint8_t* BicubicStep(const uint8_t* source, uint32_t cw, uint32_t ch, uint32_t s
         os::FreePixels(block);
         return nullptr;
     }
-    const uint32_t sourceStride = Stride24(cw), targetStride = Stride24(sw), rowBytes = cw * 3;
+    const uint32_t targetStride = Stride24(sw), rowBytes = cw * 3;
     const bool sameHeight = ch == sh, sameWidth = cw == sw;
     double* __restrict v = line.get();
     for (uint32_t j = 0; j < sh; ++j) {
         const uint32_t* rt = rows.taps + size_t(j) * 4;
         if (sameHeight) {
-            const uint8_t* s = source + size_t(j) * sourceStride;
+            const uint8_t* s = source.Row(j);
             for (uint32_t x = 0; x < rowBytes; ++x) v[x] = double(s[x]);
         } else {
             const double* wr = rows.weights + size_t(j) * 4;
             const double w0 = wr[0], w1 = wr[1], w2 = wr[2], w3 = wr[3];
-            const uint8_t* __restrict s0 = source + size_t(rt[0]) * sourceStride;
-            const uint8_t* __restrict s1 = source + size_t(rt[1]) * sourceStride;
-            const uint8_t* __restrict s2 = source + size_t(rt[2]) * sourceStride;
-            const uint8_t* __restrict s3 = source + size_t(rt[3]) * sourceStride;
+            const uint8_t* __restrict s0 = source.Row(rt[0]);
+            const uint8_t* __restrict s1 = source.Row(rt[1]);
+            const uint8_t* __restrict s2 = source.Row(rt[2]);
+            const uint8_t* __restrict s3 = source.Row(rt[3]);
             for (uint32_t x = 0; x < rowBytes; ++x)
                 v[x] = ((w0 * double(s0[x]) + w1 * double(s1[x])) + w2 * double(s2[x])) + w3 * double(s3[x]);
         }
@@ -242,25 +297,13 @@ uint8_t* BicubicResample(ScalingState& state, const uint8_t* source, uint32_t so
     for (uint32_t step = 0; step < steps; ++step) {
         const uint32_t sw = step < widthSteps ? widths[step] : targetWidth;
         const uint32_t sh = step < heightSteps ? heights[step] : targetHeight;
-        PixelBlock blurred;
-        PrivateArray<uint8_t> line;
-        const uint8_t* resampleFrom = input;
-        if (sh < ch) {
-            if (!blurred.Allocate(cw, ch)) return nullptr;
-            const PreBlurShape shape = PreparePreBlur(state, double(ch) / double(sh));
-            BlurColumns(state.preBlurWeights, shape, input, blurred.get(), cw, ch);
-            resampleFrom = blurred.get();
-        }
-        if (sw < cw) {
-            if (!blurred.get() && !blurred.Allocate(cw, ch)) return nullptr;
-            if (!line.Allocate(size_t(cw) * 3)) return nullptr;
-            const PreBlurShape shape = PreparePreBlur(state, double(cw) / double(sw));
-            BlurRows(state.preBlurWeights, shape, resampleFrom, blurred.get(), cw, ch, line.get());
-            resampleFrom = blurred.get();
-        }
-        uint8_t* next = BicubicStep(resampleFrom, cw, ch, sw, sh);
+        // Columns are blurred before rows, each only where it shrinks.
+        const BlurPass columns = MakeBlurPass(state, ch, sh);
+        const BlurPass rows = MakeBlurPass(state, cw, sw);
+        BlurredRows blurred;
+        if (!blurred.Prepare(input, cw, ch, columns, rows)) return nullptr;
+        uint8_t* next = BicubicStep(blurred, cw, ch, sw, sh);
         if (!next) return nullptr;
-        blurred.Reset();
         current.Adopt(next);  // the previous step's result goes at once
         input = next;
         cw = sw;
