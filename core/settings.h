@@ -42,11 +42,11 @@ struct Preset {
 };
 
 // The preset the program starts with at position `index` (0 to 3):
-//   0: JPEG q90, full-resolution chroma, 100 KiB limit on, 800x600 box cropped,
-//      filter 1, suffix "_800x600", subfolder "Output";
-//   1: JPEG q75, longer side 400, filter 0;
-//   2: PNG, width 300, filter 1;
-//   3: GIF keeping transparency, height 200, filter 2.
+//   0: JPEG q90, full-resolution chroma, 100 KiB limit on, 800x600 box cropped
+//      (mode 5), bicubic, suffix "_800x600", subfolder "Output";
+//   1: JPEG q75, width limited to 400 (mode 1), area average;
+//   2: PNG, height limited to 300 (mode 2), bicubic;
+//   3: GIF keeping transparency, longer side limited to 200 (mode 3), nearest.
 Preset DefaultPreset(int index);
 
 struct Settings {
