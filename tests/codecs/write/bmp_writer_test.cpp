@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "codecs/read/bmp_reader.h"
+#include "core/batch.h"
 #include "core/conversion_context.h"
 #include "core/decode_input.h"
 #include "core/file_helpers.h"
 #include "core/wide_string.h"
+#include "scale/resize_modes.h"
+#include "tests/core/batch_test_support.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {
@@ -249,6 +252,40 @@ TEST(BmpRoundTrip, OneBitSourceIsWrittenAtEightBits) {
     EXPECT_EQ(std::memcmp(file.data() + 54, table, 8), 0);
     const uint8_t row[4] = {1, 0, 1, 0};
     EXPECT_EQ(std::memcmp(file.data() + 1078, row, 4), 0);
+}
+
+TEST(BmpRoundTrip, ThroughTheBatch) {
+    test::TempFolder root;
+    const WideString temporary = root.File(u"tmp");
+    ASSERT_TRUE(os::CreateFolder(temporary.Text()));
+    test::ScopedTemporaryFolder scoped(temporary);
+    const std::string palette = PaletteBitmap(13, 7), photo = TrueColourBitmap(9, 4);
+    const std::vector<WideString> paths = {root.File(u"palette.bmp"), root.File(u"photo.bmp")};
+    ASSERT_TRUE(test::WriteBytes(paths[0], palette));
+    ASSERT_TRUE(test::WriteBytes(paths[1], photo));
+    Settings settings;
+    Preset& preset = settings.presets[2];
+    preset.outputFormat = 0;  // BMP
+    preset.suffix.Assign(u"_same");
+    const uint8_t selection[4] = {0, 0, 1, 0};
+    test::RecordingHost host;
+    ASSERT_EQ(RunConversion(host, 2, paths.data(), selection, settings), 2u);
+    EXPECT_EQ(test::ReadBytes(root.File(u"palette_same.bmp")), palette);
+    EXPECT_EQ(test::ReadBytes(root.File(u"photo_same.bmp")), photo);
+
+    // Shrunk, the palette picture is resampled at 24 bits and reduced back.
+    preset.suffix.Assign(u"_small");
+    preset.resizeMode = ResizeToWidth;
+    preset.targetWidth = 6;
+    ASSERT_EQ(RunConversion(host, 1, paths.data(), selection, settings), 1u);
+    const std::string small = test::ReadBytes(root.File(u"palette_small.bmp"));
+    ASSERT_GE(small.size(), 54u);
+    EXPECT_EQ(U32(small, 18), 6u);
+    EXPECT_EQ(U16(small, 28), 8);
+    EXPECT_EQ(U32(small, 46), 256u);
+    EXPECT_EQ(U32(small, 10), 1078u);
+    EXPECT_EQ(small.size(), 1078u + 8 * U32(small, 22));
+    EXPECT_EQ(host.Count("error 30002"), 0);
 }
 
 }  // namespace
