@@ -6,8 +6,10 @@
 #include "codecs/read/png_reader.h"
 #include "codecs/write/pixel_converter.h"
 #include "codecs/write/png_writer.h"
+#include "core/batch.h"
 #include "core/conversion_context.h"
 #include "core/decode_input.h"
+#include "tests/core/batch_test_support.h"
 #include "tests/support/png_files.h"
 #include "tests/support/temp_folder.h"
 
@@ -157,6 +159,28 @@ TEST_F(DecodePngTest, PaletteImageStaysAPaletteImageWithIdenticalColours) {
     for (int y = 0; y < 5; ++y) rows += Bytes({0, (y * 0x1B) & 0xFF, 0xE4});  // 2-bit indices
     ASSERT_TRUE(Decode(MakePng(8, 5, 2, 3, rows, kPalette)));
     ExpectRoundTrip(context, output, 8);
+}
+
+TEST(PngBatch, APngPresetWithoutResizeWritesTheSamePixels) {
+    test::TempFolder folder;
+    test::ScopedTemporaryFolder scoped(folder.Path());
+    const WideString input = folder.File(u"photo.png");
+    std::string raw;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 7; ++x) raw += Bytes({x * 30, 255 - y * 40, x ^ y});
+    const std::string source = MakePng(7, 6, 8, 2, test::FilterRows(raw, 21, 6, 3, {1, 4}));
+    ASSERT_TRUE(test::WriteBytes(input, source));
+    Settings settings;
+    settings.presets[0].outputFormat = kOutputPng;
+    settings.presets[0].suffix.Assign(u"_same");
+    const uint8_t selection[4] = {1, 0, 0, 0};
+    test::RecordingHost host;
+    ASSERT_EQ(RunConversion(host, 1, &input, selection, settings), 1u);
+    const test::ReferencePng written = test::DecodeReferencePng(test::ReadBytes(folder.File(u"photo_same.png")));
+    const test::ReferencePng original = test::DecodeReferencePng(source);
+    ASSERT_TRUE(written.ok);
+    EXPECT_EQ(written.colourType, 2);
+    EXPECT_EQ(written.samples, original.samples);
 }
 
 }  // namespace
