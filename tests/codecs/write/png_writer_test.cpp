@@ -290,11 +290,5 @@ TEST(PngRowFilter, OnePixelRowsHaveNoLeftNeighbour) {
     EXPECT_EQ(paeth[3], 20);  // with left and upper-left 0 the predictor is the byte above
 }
 
-TEST(PngRowFilter, ScoreCountsRepeatsOfNearBlackAndNearWhite) {
-    EXPECT_EQ(ScoreFilteredRow(reinterpret_cast<const uint8_t*>("\x00\x00\x00"), 3), 2u);
-    EXPECT_EQ(ScoreFilteredRow(reinterpret_cast<const uint8_t*>("\x01\x04\x04\xFC\xFC\xFB\xFB"), 7), 1u);
-    EXPECT_EQ(ScoreFilteredRow(reinterpret_cast<const uint8_t*>("\x02\x03\x03\x03\xFF"), 5), 2u);
-}
-
 }  // namespace
 }  // namespace qdx
