@@ -171,6 +171,7 @@ TEST(PngBatch, APngPresetWithoutResizeWritesTheSamePixels) {
     const std::string source = MakePng(7, 6, 8, 2, test::FilterRows(raw, 21, 6, 3, {1, 4}));
     ASSERT_TRUE(test::WriteBytes(input, source));
     Settings settings;
+    settings.presets[0] = Preset{};  // no resize, no subfolder
     settings.presets[0].outputFormat = kOutputPng;
     settings.presets[0].suffix.Assign(u"_same");
     const uint8_t selection[4] = {1, 0, 0, 0};
