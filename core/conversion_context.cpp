@@ -41,6 +41,7 @@ bool ConversionContext::Initialise() {
     if (!jpegReader || !jpegWriter || !pngReader || !pngWriter || !gifReader || !gifWriter || !bmpReader ||
         !bmpWriter || !tiffReader || !tiffWriter || !plugins || !scaling || !sharpen || !blendTable)
         return false;
+    BuildBlendTable(*blendTable);
     return true;
 }
 
