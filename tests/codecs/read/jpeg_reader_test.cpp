@@ -4,10 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
-#include "core/conversion_context.h"
-#include "core/decode_input.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/temp_folder.h"
 
@@ -312,23 +309,6 @@ TEST(JpegReader, MissingAndEmptyFilesFailWith50004) {
     // Without a record of the caller's the reader uses its own and gives it back on failure.
     EXPECT_FALSE(ReadJpegImage(state, folder.File(u"missing.jpg"), nullptr));
     EXPECT_EQ(state.input.image, nullptr);
-}
-
-TEST(JpegReader, TheBatchBranchFillsTheContextImage) {
-    test::TempFolder folder;
-    const WideString path = folder.File(u"photo.jpg");
-    ASSERT_TRUE(test::WriteBytes(path, SmoothPicture(24, 8, true)));
-    ConversionContext context;
-    ASSERT_TRUE(context.Initialise());
-    context.jpegReader->progressive = 1;
-    context.jpegReader->greyscale = 1;
-    ASSERT_TRUE(DecodeJpegInput(context, path));
-    EXPECT_EQ(context.image.header.biWidth, 24);
-    EXPECT_EQ(context.image.header.biBitCount, 24);
-    EXPECT_EQ(context.image.sourceKind, 3u);
-    EXPECT_NE(context.image.pixels, nullptr);
-    EXPECT_EQ(context.jpegReader->greyscale, 0);
-    EXPECT_EQ(context.jpegReader->progressive, 1);
 }
 
 }  // namespace
