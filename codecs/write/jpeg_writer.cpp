@@ -236,14 +236,8 @@ void PrepareJpegWriter(JpegWriterState& state, const DecodedImage& image, const 
     PixelConverter& converter = state.converter;
     converter.width = image.header.biWidth < 0 ? 0 : image.header.biWidth;
     converter.height = image.header.biHeight < 0 ? 0 : image.header.biHeight;
-    SetLayout(converter, image.header.biBitCount, 24);
     // The 24-bit layout the compressor reads rows with.
-    const uint64_t rowBytes = uint64_t(converter.width) * 3;
-    const uint64_t stride = (rowBytes + 3) & ~uint64_t(3);
-    const uint64_t imageSize = stride * uint64_t(converter.height);
-    converter.rowBytes = rowBytes > 0x7FFFFFFF ? 0 : static_cast<int32_t>(rowBytes);
-    converter.stride = stride > 0x7FFFFFFF ? 0 : static_cast<int32_t>(stride);
-    converter.imageSize = (converter.stride == 0 || imageSize > 0xFFFFFFFFu) ? 0 : static_cast<uint32_t>(imageSize);
+    SetLayout(converter, image.header.biBitCount, 24);
     state.quality = 75;
     state.horizontalSampling = 2;
     state.verticalSampling = 2;

@@ -22,7 +22,10 @@ TEST(BatchJpeg, AJpegPhotoBecomesAJpegFileBesideIt) {
     ASSERT_TRUE(test::WriteBytes(source, test::EncodeJpeg(photo)));
 
     Settings settings;
-    for (Preset& preset : settings.presets) preset.outputFormat = kOutputJpeg;
+    for (Preset& preset : settings.presets) {  // quality 75, no resize, beside the source
+        preset = Preset();
+        preset.outputFormat = kOutputJpeg;
+    }
     settings.presets[0].suffix.Assign(u"_a");
     settings.presets[1].suffix.Assign(u"_b");
     settings.presets[1].limitFileSize = 1;

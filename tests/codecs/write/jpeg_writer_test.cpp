@@ -210,8 +210,7 @@ struct Decoded {
 };
 bool Decode(const WideString& path, Decoded& out) { return ReadJpegImage(out.state, path, &out.image); }
 
-// Enabled once the pixel converter is in.
-TEST(JpegWriter, DISABLED_AnEightBitImageIsExpandedThroughItsPalette) {
+TEST(JpegWriter, AnEightBitImageIsExpandedThroughItsPalette) {
     TestImage picture(16, 16, 8);
     const RGBQUAD palette[4] = {{0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}, {40, 90, 200, 0}};
     std::memcpy(picture.image.palette, palette, sizeof palette);
