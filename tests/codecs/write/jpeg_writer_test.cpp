@@ -343,7 +343,7 @@ bool SizeByQuality(void* context, int32_t quality, uint32_t& size) {
     return quality != attempts->failAt;
 }
 
-TEST(JpegQualitySearch, HalvesItsStepsAndStopsWhereTheDescriptionSays) {
+TEST(JpegQualitySearch, HalvesItsStepsAndStopsWhenItSettles) {
     struct Case {
         int32_t start;
         uint32_t limit;
