@@ -5,7 +5,11 @@
 namespace qdx {
 
 bool DecodeJpegInput(ConversionContext& context, const WideString& path) {
-    return ReadJpegImage(*context.jpegReader, path, &context.image);
+    JpegReaderState& reader = *context.jpegReader;
+    // Nothing of the previous file may leak into this one.
+    reader.greyscale = 0;
+    reader.progressive = 0;
+    return ReadJpegImage(reader, path, &context.image);
 }
 
 }  // namespace qdx

@@ -1,13 +1,304 @@
 #include "codecs/read/jpeg_reader.h"
 
-#include "core/wide_string.h"
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include "core/file_helpers.h"
+#include "core/os/os.h"
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <jerror.h>
+#include <jpeglib.h>
 
 namespace qdx {
 
-// Not built yet: every file is refused.
-bool ReadJpegImage(JpegReaderState& state, const WideString&, DecodedImage*) {
-    state.input.status = kStatusUnsupported;
-    return false;
+namespace {
+
+// Everything the library touches between the recovery point and a jump back
+// to it lives here, in memory reached through one pointer, so that nothing
+// the jump skips has a destructor and no local variable is left stale.
+struct DecodeJob {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr errors;  // the library sees only this part
+    std::jmp_buf recovery;
+    jpeg_source_mgr source;
+    jpeg_progress_mgr progress;
+    char message[JMSG_LENGTH_MAX];
+
+    // Inputs.
+    const uint8_t* data;
+    size_t size;
+    DecodedImage* image;
+    uint8_t** productTable;  // the state's table, built here when first needed
+    uint32_t maxPixelBufferBytes;
+    uint32_t maxLibraryMemory;
+
+    // Results.
+    uint32_t status;
+    bool libraryError;
+    uint8_t greyscale;
+    uint8_t progressive;
+    int32_t imageWidth;
+    int32_t imageHeight;
+    uint8_t* pixels;  // the pixel buffer once allocated; released by the caller on failure
+};
+
+DecodeJob* JobOf(j_common_ptr cinfo) { return static_cast<DecodeJob*>(cinfo->client_data); }
+
+// A library error: keep its text and return to the recovery point.
+void ErrorExit(j_common_ptr cinfo) {
+    DecodeJob* job = JobOf(cinfo);
+    job->message[0] = '\0';
+    (*cinfo->err->format_message)(cinfo, job->message);
+    job->message[JMSG_LENGTH_MAX - 1] = '\0';
+    std::longjmp(job->recovery, 1);
+}
+
+// Refuses files with more scans than any encoder writes.
+void CountScans(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor) return;
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= kMaxJpegScans) return;
+    DecodeJob* job = JobOf(cinfo);
+    std::snprintf(job->message, sizeof job->message, "Too many scans (more than %d)", kMaxJpegScans);
+    std::longjmp(job->recovery, 1);
+}
+
+// Source manager over the mapped file: the whole file is the one buffer.
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+// Called only when the file is exhausted: supply an end-of-image marker, so a
+// truncated file decodes to its end with the rest left to the library.
+boolean FillInputBuffer(j_decompress_ptr cinfo) {
+    static constexpr JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+    auto* marker = static_cast<JOCTET*>((*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo),
+                                                                   JPOOL_PERMANENT, sizeof kEndOfImage));
+    std::memcpy(marker, kEndOfImage, sizeof kEndOfImage);
+    cinfo->src->next_input_byte = marker;
+    cinfo->src->bytes_in_buffer = sizeof kEndOfImage;
+    return TRUE;
+}
+
+// Skipping past the end leaves nothing; the next read gets the end marker.
+void SkipInputData(j_decompress_ptr cinfo, long count) {
+    if (count <= 0) return;
+    jpeg_source_mgr* source = cinfo->src;
+    const size_t skip = static_cast<size_t>(count);
+    if (skip >= source->bytes_in_buffer) {
+        source->next_input_byte += source->bytes_in_buffer;
+        source->bytes_in_buffer = 0;
+    } else {
+        source->next_input_byte += skip;
+        source->bytes_in_buffer -= skip;
+    }
+}
+
+// Whether a picture of this size fits the image record (and the optional cap).
+bool PixelBufferAllowed(const DecodeJob* job, uint32_t width, uint32_t height, uint32_t bitCount) {
+    uint32_t size = 0;
+    if (!PixelBufferSize(width, height, bitCount, size)) return false;
+    return job->maxPixelBufferBytes == 0 || size <= job->maxPixelBufferBytes;
+}
+
+bool EnsureProductTable(uint8_t** table) {
+    if (*table) return true;
+    auto* products = static_cast<uint8_t*>(os::PrivateAlloc(256 * 256));
+    if (!products) return false;
+    for (uint32_t i = 0; i < 256; ++i)
+        for (uint32_t j = 0; j < 256; ++j) products[i * 256 + j] = static_cast<uint8_t>(i * j / 255);
+    *table = products;
+    return true;
+}
+
+// One row of CMYK samples into blue, green, red through the product table.
+void CmykRowToBgr(const uint8_t* products, const JSAMPLE* in, uint8_t* out, uint32_t width) {
+    for (uint32_t x = 0; x < width; ++x, in += 4, out += 3) {
+        const uint8_t* byK = products + in[3];  // T[i][k] = products[i * 256 + k]
+        out[0] = byK[in[2] * 256u];
+        out[1] = byK[in[1] * 256u];
+        out[2] = byK[in[0] * 256u];
+    }
+}
+
+void SetResolution(const jpeg_decompress_struct& cinfo, BITMAPINFOHEADER& header) {
+    header.biXPelsPerMeter = 0;
+    header.biYPelsPerMeter = 0;
+    if (cinfo.density_unit == 1) {  // dots per inch
+        header.biXPelsPerMeter = static_cast<int32_t>(cinfo.X_density / 0.0254 + 0.5);
+        header.biYPelsPerMeter = static_cast<int32_t>(cinfo.Y_density / 0.0254 + 0.5);
+    } else if (cinfo.density_unit == 2) {  // dots per centimetre
+        header.biXPelsPerMeter = int32_t(cinfo.X_density) * 100;
+        header.biYPelsPerMeter = int32_t(cinfo.Y_density) * 100;
+    }
+}
+
+// The decode proper. A C-style function: the library may jump back to the
+// recovery point set here from deep inside, so it holds no object with a
+// destructor and keeps everything it changes inside *job.
+void RunDecompression(DecodeJob* job) {
+    job->cinfo.err = jpeg_std_error(&job->errors);
+    job->errors.error_exit = ErrorExit;
+    job->cinfo.client_data = job;
+    if (setjmp(job->recovery)) {
+        job->libraryError = true;
+        jpeg_destroy(reinterpret_cast<j_common_ptr>(&job->cinfo));
+        return;
+    }
+    jpeg_CreateDecompress(&job->cinfo, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
+    j_decompress_ptr cinfo = &job->cinfo;
+    if (job->maxLibraryMemory != 0) cinfo->mem->max_memory_to_use = static_cast<long>(job->maxLibraryMemory);
+
+    job->source.next_input_byte = job->data;
+    job->source.bytes_in_buffer = job->size;
+    job->source.init_source = InitSource;
+    job->source.fill_input_buffer = FillInputBuffer;
+    job->source.skip_input_data = SkipInputData;
+    job->source.resync_to_restart = jpeg_resync_to_restart;
+    job->source.term_source = TermSource;
+    cinfo->src = &job->source;
+    job->progress.progress_monitor = CountScans;
+    cinfo->progress = &job->progress;
+
+    jpeg_read_header(cinfo, TRUE);
+    job->imageWidth = static_cast<int32_t>(cinfo->image_width);
+    job->imageHeight = static_cast<int32_t>(cinfo->image_height);
+    // The output is the frame's size (no scaling is asked for). Refusing an
+    // impossible buffer here spares the library from buffering a progressive
+    // frame that could never be delivered.
+    if (!PixelBufferAllowed(job, cinfo->image_width, cinfo->image_height, cinfo->num_components == 1 ? 8 : 24)) {
+        job->status = kStatusUnsupported;
+        jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
+        return;
+    }
+    // Colour output comes in the pixel buffer's order, blue-green-red.
+    if (cinfo->out_color_space == JCS_RGB) cinfo->out_color_space = JCS_EXT_BGR;
+
+    jpeg_start_decompress(cinfo);
+    const uint32_t width = cinfo->output_width;
+    const uint32_t height = cinfo->output_height;
+    const int components = cinfo->output_components;
+    uint16_t bitCount = 0;
+    if (components == 1) {
+        bitCount = 8;
+    } else if (components == 3 || components == 4) {
+        bitCount = 24;
+    }
+    if (width < 1 || height < 1 || bitCount == 0 || !PixelBufferAllowed(job, width, height, bitCount) ||
+        width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) {
+        job->status = kStatusUnsupported;
+        jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
+        return;
+    }
+    DecodedImage& image = *job->image;
+    SetImageHeader(image, static_cast<int32_t>(width), static_cast<int32_t>(height), bitCount);
+    if (components == 1) {
+        job->greyscale = 1;
+        for (uint32_t i = 0; i < 256; ++i) {
+            const auto grey = static_cast<uint8_t>(i);
+            image.palette[i] = RGBQUAD{grey, grey, grey, 0};
+        }
+    }
+    job->pixels = AllocatePixelBuffer(width, height, bitCount);
+    if (!job->pixels) {
+        job->status = kStatusOutOfMemory;
+        jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
+        return;
+    }
+    const uint32_t stride = RowStride(width, bitCount);
+
+    if (components == 4) {
+        if (!EnsureProductTable(job->productTable)) {
+            job->status = kStatusOutOfMemory;
+            jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
+            return;
+        }
+        JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                     width * 4u, 1);
+        while (cinfo->output_scanline < height) {
+            uint8_t* target = job->pixels + size_t(height - 1 - cinfo->output_scanline) * stride;
+            if (jpeg_read_scanlines(cinfo, row, 1) != 1) break;  // cannot happen with this source
+            CmykRowToBgr(*job->productTable, row[0], target, width);
+        }
+    } else {
+        // One and three components arrive in the buffer's own layout: decode
+        // straight into the rows, the first (top) row into the last row.
+        while (cinfo->output_scanline < height) {
+            JSAMPROW rows[8];
+            JDIMENSION count = 0;
+            const JDIMENSION want = cinfo->rec_outbuf_height < 8 ? JDIMENSION(cinfo->rec_outbuf_height) : 8;
+            for (; count < want && cinfo->output_scanline + count < height; ++count)
+                rows[count] = job->pixels + size_t(height - 1 - cinfo->output_scanline - count) * stride;
+            if (jpeg_read_scanlines(cinfo, rows, count) == 0) break;  // cannot happen with this source
+        }
+    }
+    jpeg_finish_decompress(cinfo);
+    job->progressive = cinfo->progressive_mode ? 1 : 0;
+    SetResolution(*cinfo, image.header);
+    image.sourceBitDepth = bitCount;
+    image.sourceKind = 3;
+    job->status = 0;
+    jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
+}
+
+// The library's text is in the system's narrow code page; its messages are
+// plain ASCII, so each byte becomes one code unit.
+void KeepMessage(WideString& text, const char* message) {
+    text.Clear();
+    char16_t units[JMSG_LENGTH_MAX];
+    uint32_t count = 0;
+    for (; count < JMSG_LENGTH_MAX && message[count] != '\0'; ++count)
+        units[count] = static_cast<char16_t>(static_cast<unsigned char>(message[count]));
+    text.Append(units, count);
+}
+
+}  // namespace
+
+JpegReaderState::~JpegReaderState() {
+    if (productTable) os::PrivateFree(productTable);
+}
+
+bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage* image) {
+    MappedInput& input = state.input;
+    input.status = kStatusFailed;
+    state.greyscale = 0;
+    state.progressive = 0;
+    state.message.Clear();
+    if (!PrepareImageRecord(input, image)) return false;
+    const uint32_t size = OpenAndMapInput(input, path);
+    if (size == 0) {
+        CloseMappedInput(input);
+        return false;
+    }
+    input.image->fileSize = size;
+
+    DecodeJob job{};
+    job.data = input.dataStart;
+    job.size = size;
+    job.image = input.image;
+    job.productTable = &state.productTable;
+    job.maxPixelBufferBytes = state.maxPixelBufferBytes;
+    job.maxLibraryMemory = state.maxLibraryMemory;
+    job.status = kStatusFailed;
+    RunDecompression(&job);
+
+    state.imageWidth = job.imageWidth;
+    state.imageHeight = job.imageHeight;
+    state.greyscale = job.greyscale;
+    state.progressive = job.progressive;
+    if (job.libraryError) KeepMessage(state.message, job.message);
+    if (job.status != 0) {
+        if (job.pixels) os::FreePixels(job.pixels);
+        input.image->pixels = nullptr;
+        input.status = job.status;
+        CloseMappedInput(input);
+        return false;
+    }
+    input.image->pixels = job.pixels;
+    input.status = kStatusFailed;  // what a successful read leaves, as every reader
+    FinishMappedRead(input);
+    return true;
 }
 
 }  // namespace qdx

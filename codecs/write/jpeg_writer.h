@@ -1,18 +1,69 @@
 #pragma once
-// JPEG writer.
+// JPEG writer: stores a DecodedImage as a baseline JFIF file through
+// libjpeg-turbo, either straight into the file at the preset's quality or,
+// with a size limit, into memory while searching for a quality that fits.
 #include <cstdint>
 
+#include "codecs/write/pixel_converter.h"
+#include "core/bitmap_types.h"
+#include "core/os/os.h"
 #include "core/result_codes.h"
+#include "core/wide_string.h"
 
 namespace qdx {
 
 struct ConversionContext;
+struct DecodedImage;
+struct Preset;
 
 struct JpegWriterState {
+    JpegWriterState() = default;
+    JpegWriterState(const JpegWriterState&) = delete;
+    JpegWriterState& operator=(const JpegWriterState&) = delete;
+    ~JpegWriterState();
+
     uint32_t writeStatus = kStatusFailed;
+    os::File file;              // the open output file (direct mode)
+    uint8_t* memory = nullptr;  // the compression buffer (size-limited mode)
+    uint32_t memorySize = 0;    // bytes allocated at `memory` (it grows when an attempt needs more)
+    WideString message;         // text of the last library error
+    PixelConverter converter;   // layout at the image's depth -> 24 bits
+    // 0 in direct mode; in size-limited mode the room before an attempt and
+    // the number of bytes produced after it.
+    uint32_t memoryCapacity = 0;
+    int32_t quality = 75;             // 1 to 100
+    int32_t horizontalSampling = 2;   // luminance sampling factors
+    int32_t verticalSampling = 2;
+    int32_t horizontalResolution = 0;  // pixels per metre; 0 = not given
+    int32_t verticalResolution = 0;
+    uint32_t compressions = 0;  // complete compressions made by the last write
+    RGBQUAD scratchPalette[256]{};
 };
+
+// Resets the state for `image` and takes quality, sampling and resolution
+// from the preset and the image (everything the output step does before it
+// writes).
+void PrepareJpegWriter(JpegWriterState& state, const DecodedImage& image, const Preset& preset);
 
 // Writes the context's image to its temporary output path.
 bool JpegOutputStep(ConversionContext& context);
+
+// Compresses once at the state's quality straight into the file.
+bool WriteJpegFile(JpegWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels);
+
+// Searches for a quality at which the file is at most `limitKiB` KiB and
+// writes the last attempt (even when nothing fitted).
+bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels,
+                      uint32_t limitKiB);
+
+// One complete compression of 24-bit bottom-up pixels: into the memory buffer
+// when `memoryCapacity` is non-zero, else into the open file.
+bool CompressJpeg(JpegWriterState& state, const uint8_t* pixels);
+
+// The quality search of the size-limited mode. `attempt` compresses at a
+// quality and reports the bytes produced, false when compression failed.
+// Returns false when an attempt failed; `quality` ends at the last quality tried.
+using JpegAttempt = bool (*)(void* context, int32_t quality, uint32_t& size);
+bool SearchJpegQuality(int32_t& quality, uint32_t limitBytes, JpegAttempt attempt, void* context);
 
 }  // namespace qdx

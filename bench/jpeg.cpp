@@ -1,0 +1,311 @@
+// JPEG reading and writing speed for the job most users run: a 4000 x 3000
+// photo (quality 90, 4:2:0) decoded, and an 800 x 600 result encoded at
+// quality 90 with full-resolution chroma, without and with a 100 KiB limit.
+// Beside our figures: the floor (djpeg decode, cjpeg encode of the same
+// files) and, for the whole job, the peers on the same input.
+//
+// Usage: bench_jpeg [photo.jpg]   (without an argument a synthetic photo is made)
+// Times are processor time, best of several runs.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "codecs/read/jpeg_reader.h"
+#include "codecs/write/jpeg_writer.h"
+#include "core/conversion_context.h"
+#include "core/decoded_image.h"
+#include "core/os/os.h"
+#include "core/settings.h"
+#include "core/utf_convert.h"
+#include "core/wide_string.h"
+#include "scale/resize_modes.h"
+#include "scale/scaling.h"
+
+using namespace qdx;
+
+namespace {
+
+// The machine is shared, so every figure is processor time (user + system)
+// rather than wall time: for our steps this process's, for a tool its child's.
+double CpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+template <typename Step>
+double BestOf(int runs, Step step, int who = RUSAGE_SELF) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        const double start = CpuSeconds(who);
+        step();
+        best = std::min(best, CpuSeconds(who) - start);
+    }
+    return best;
+}
+
+// Starts a fresh peak (Linux: "5" to clear_refs resets the high-water mark).
+void ResetPeakRss() {
+    if (FILE* file = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", file);
+        std::fclose(file);
+    }
+}
+
+// The peak resident size since the last reset, from /proc (else getrusage).
+double PeakRssMiB() {
+    if (FILE* file = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        long kib = -1;
+        while (std::fgets(line, sizeof line, file))
+            if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+        std::fclose(file);
+        if (kib >= 0) return double(kib) / 1024.0;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+WideString PathIn(const WideString& folder, const char* name) {
+    WideString wideName;
+    AppendUtf8(wideName, name);
+    WideString path;
+    path.SetFolderPlusName(folder.Text(), wideName.Text());
+    return path;
+}
+
+std::string Narrow(const WideString& text) { return ToUtf8(text.Text(), text.Length()); }
+
+// Photo-like content: broad shading, edges, fine texture and sensor noise.
+void MakePhoto(DecodedImage& image, int width, int height) {
+    SetImageHeader(image, width, height, 24);
+    image.pixels = AllocatePixelBuffer(uint32_t(width), uint32_t(height), 24);
+    const uint32_t stride = RowStride(uint32_t(width), 24);
+    std::mt19937 random(5);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = image.pixels + size_t(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const double u = double(x) / width, v = double(y) / height;
+            const double shade = 110 + 60 * std::sin(u * 5.1 + v * 2.3) + 40 * std::cos(v * 7.7 - u * 1.9);
+            const double texture = 18 * std::sin(x * 0.21) * std::cos(y * 0.17) + ((x / 97 + y / 61) % 2 ? 25 : -25);
+            for (int c = 0; c < 3; ++c) {
+                const double value = shade * (0.8 + 0.15 * c) + texture + int(random() % 13) - 6;
+                row[x * 3 + c] = uint8_t(std::clamp(value, 0.0, 255.0));
+            }
+        }
+    }
+}
+
+// Every fifth pixel: an 800 x 600 picture with the input's content.
+void Decimate(const DecodedImage& in, DecodedImage& out, int width, int height) {
+    SetImageHeader(out, width, height, 24);
+    out.pixels = AllocatePixelBuffer(uint32_t(width), uint32_t(height), 24);
+    const uint32_t inStride = RowStride(uint32_t(in.header.biWidth), 24);
+    const uint32_t outStride = RowStride(uint32_t(width), 24);
+    const int stepX = in.header.biWidth / width, stepY = in.header.biHeight / height;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                out.pixels[size_t(y) * outStride + x * 3 + c] =
+                    in.pixels[size_t(y * stepY) * inStride + size_t(x * stepX) * 3 + c];
+}
+
+bool WritePpm(const DecodedImage& image, const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const int width = image.header.biWidth, height = image.header.biHeight;
+    std::fprintf(file, "P6\n%d %d\n255\n", width, height);
+    const uint32_t stride = RowStride(uint32_t(width), 24);
+    std::string row(size_t(width) * 3, '\0');
+    for (int y = height - 1; y >= 0; --y) {
+        const uint8_t* in = image.pixels + size_t(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            row[x * 3] = char(in[x * 3 + 2]);
+            row[x * 3 + 1] = char(in[x * 3 + 1]);
+            row[x * 3 + 2] = char(in[x * 3]);
+        }
+        std::fwrite(row.data(), 1, row.size(), file);
+    }
+    return std::fclose(file) == 0;
+}
+
+// Time of an external command (best of `runs`), or -1 when it fails.
+double TimeCommand(const std::string& command, int runs) {
+    bool failed = false;
+    const double best = BestOf(
+        runs, [&] { failed |= std::system((command + " >/dev/null 2>&1").c_str()) != 0; }, RUSAGE_CHILDREN);
+    return failed ? -1 : best;
+}
+
+void PrintPeer(const char* name, double seconds) {
+    if (seconds < 0)
+        std::printf("  %-44s not available\n", name);
+    else
+        std::printf("  %-44s %8.1f ms\n", name, seconds * 1000);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    WideString tempRoot, folder;
+    if (!os::TemporaryFolder(tempRoot)) return 1;
+    folder = PathIn(tempRoot, "qdx-bench-jpeg");
+    os::CreateFolder(folder.Text());
+    WideString input = PathIn(folder, "photo.jpg");
+    const WideString small = PathIn(folder, "small.jpg");
+    const WideString limited = PathIn(folder, "limited.jpg");
+    JpegWriterState writer;
+    Preset preset;
+    preset.jpegQuality = 90;
+
+    if (argc > 1) {
+        input.Clear();
+        AppendUtf8(input, argv[1]);
+    } else {
+        DecodedImage photo;
+        MakePhoto(photo, 4000, 3000);
+        preset.jpegSubsampling = 0;  // 4:2:0
+        PrepareJpegWriter(writer, photo, preset);
+        if (!WriteJpegFile(writer, input, photo.palette, photo.pixels)) return 1;
+        ReleasePixels(photo);
+    }
+    const std::string inputPath = Narrow(input);
+
+    // Decode.
+    JpegReaderState reader;
+    DecodedImage decoded;
+    ResetPeakRss();
+    const double rssBefore = PeakRssMiB();
+    const double decode = BestOf(5, [&] {
+        ReleasePixels(decoded);
+        if (!ReadJpegImage(reader, input, &decoded)) std::exit(1);
+    });
+    const double decodedMiB = double(RowStride(uint32_t(decoded.header.biWidth), 24)) * decoded.header.biHeight / 1048576.0;
+    std::printf("input %s: %d x %d, %u bytes, decoded %.1f MiB\n", inputPath.c_str(), decoded.header.biWidth,
+                decoded.header.biHeight, decoded.fileSize, decodedMiB);
+
+    // Encode 800 x 600.
+    DecodedImage output;
+    Decimate(decoded, output, 800, 600);
+    ReleasePixels(decoded);
+    preset.jpegSubsampling = 2;
+    const double encode = BestOf(10, [&] {
+        PrepareJpegWriter(writer, output, preset);
+        if (!WriteJpegFile(writer, small, output.palette, output.pixels)) std::exit(1);
+    });
+    uint64_t smallSize = 0;
+    {
+        os::File file;
+        os::OpenForReadShared(small.Text(), file);
+        os::FileSize(file, smallSize);
+    }
+    uint32_t compressions = 0;
+    int32_t finalQuality = 0;
+    const double encodeLimited = BestOf(5, [&] {
+        PrepareJpegWriter(writer, output, preset);
+        if (!WriteJpegLimited(writer, limited, output.palette, output.pixels, 100)) std::exit(1);
+        compressions = writer.compressions;
+        finalQuality = writer.quality;
+    });
+    uint64_t limitedSize = 0;
+    {
+        os::File file;
+        os::OpenForReadShared(limited.Text(), file);
+        os::FileSize(file, limitedSize);
+    }
+    const double peakRss = PeakRssMiB();
+
+    std::printf("ours (in process, best of runs):\n");
+    std::printf("  decode 4000 x 3000                           %8.1f ms\n", decode * 1000);
+    std::printf("  encode 800 x 600 q90 1x1                     %8.1f ms  (%llu bytes)\n", encode * 1000,
+                (unsigned long long)smallSize);
+    std::printf("  encode 800 x 600 limited to 100 KiB          %8.1f ms  (%u compressions, quality %d, %llu bytes)\n",
+                encodeLimited * 1000, compressions, finalQuality, (unsigned long long)limitedSize);
+    std::printf("  decode + encode                              %8.1f ms\n", (decode + encode) * 1000);
+    std::printf("  decode + limited encode                      %8.1f ms\n", (decode + encodeLimited) * 1000);
+    std::printf("  peak RSS %.1f MiB (%.1f before decoding) = %.2f x the decoded input\n", peakRss, rssBefore,
+                peakRss / decodedMiB);
+
+    // The whole job of preset 0 as the batch runs it: decode, cover the
+    // 800 x 600 box with bicubic and crop, write quality 90 with 1x1 chroma;
+    // without and with its 100 KiB limit.
+    ConversionContext context;
+    if (!context.Initialise()) return 1;
+    Preset job;
+    job.outputFormat = kOutputJpeg;
+    job.jpegQuality = 90;
+    job.jpegSubsampling = 2;
+    job.resizeMode = ResizeToBox;
+    job.targetWidth = 800;
+    job.targetHeight = 600;
+    job.keepAspect = 1;
+    job.resampleFilter = FilterBicubic;
+    const WideString jobOutput = PathIn(folder, "job.jpg");
+    context.preset = &job;
+    context.tempPath = &jobOutput;
+    context.outputStep = JpegOutputStep;
+    auto runJob = [&] {
+        if (!ReadJpegImage(*context.jpegReader, input, &context.image)) std::exit(1);
+        context.savedBitDepth = context.image.header.biBitCount;
+        if (!ResizeAndWrite(context)) std::exit(1);
+        ReleasePixels(context.image);
+    };
+    job.limitFileSize = 0;
+    ResetPeakRss();
+    const double jobPlain = BestOf(5, runJob);
+    const double jobPlainRss = PeakRssMiB();
+    job.limitFileSize = 1;
+    job.maxFileSizeKiB = 100;
+    ResetPeakRss();
+    const double jobLimited = BestOf(5, runJob);
+    const double jobLimitedRss = PeakRssMiB();
+    std::printf("whole job, preset 0 (in process, best of 5):\n");
+    std::printf("  (a) no size limit                            %8.1f ms  peak RSS %.1f MiB = %.2f x decoded input\n",
+                jobPlain * 1000, jobPlainRss, jobPlainRss / decodedMiB);
+    std::printf("  (b) 100 KiB limit                            %8.1f ms  peak RSS %.1f MiB = %.2f x decoded input"
+                "  (%u compressions, quality %d)\n",
+                jobLimited * 1000, jobLimitedRss, jobLimitedRss / decodedMiB, context.jpegWriter->compressions,
+                context.jpegWriter->quality);
+    os::RemoveFile(jobOutput.Text());
+
+    // The floor: the library's own tools on the same files (process start included).
+    const std::string ppm = Narrow(folder) + "/small.ppm";
+    WritePpm(output, ppm);
+    ReleasePixels(output);
+    std::printf("floor (libjpeg-turbo tools, one process each):\n");
+    const double djpeg = TimeCommand("djpeg -outfile /dev/null '" + inputPath + "'", 5);
+    const double cjpeg = TimeCommand("cjpeg -quality 90 -sample 1x1 -optimize -outfile /dev/null '" + ppm + "'", 10);
+    PrintPeer("djpeg 4000 x 3000", djpeg);
+    PrintPeer("cjpeg 800 x 600 q90 1x1", cjpeg);
+    if (djpeg >= 0 && cjpeg >= 0) PrintPeer("floor (djpeg + cjpeg)", djpeg + cjpeg);
+
+    // Peers on the whole job (box 800 x 600 with crop, bicubic, q90, 1x1), one thread each.
+    const std::string out = Narrow(folder) + "/peer.jpg";
+    std::printf("peers, whole job (one process, one thread):\n");
+    PrintPeer("ImageMagick 6", TimeCommand("/usr/bin/convert-im6.q16 -limit thread 1 '" + inputPath +
+                                               "' -filter Catrom -resize 800x600^ -gravity center -extent 800x600 "
+                                               "-quality 90 -sampling-factor 1x1 '" + out + "'",
+                                           3));
+    PrintPeer("GraphicsMagick", TimeCommand("OMP_NUM_THREADS=1 gm convert '" + inputPath +
+                                                "' -filter Catrom -resize 800x600^ -gravity center -extent 800x600 "
+                                                "-quality 90 -sampling-factor 1x1 '" + out + "'",
+                                            3));
+    PrintPeer("libvips (resize, no shrink-on-load)",
+              TimeCommand("VIPS_CONCURRENCY=1 vips resize '" + inputPath + "' '" + out +
+                              "[Q=90,no_subsample,optimize_coding]' 0.2 --kernel cubic",
+                          3));
+    os::RemoveFile(small.Text());
+    os::RemoveFile(limited.Text());
+    os::RemoveFile(PathIn(folder, "small.ppm").Text());
+    os::RemoveFile(PathIn(folder, "peer.jpg").Text());
+    if (argc <= 1) os::RemoveFile(input.Text());
+    os::RemoveFolder(folder.Text());
+    return 0;
+}
