@@ -322,6 +322,17 @@ bool DecodeGifLzw(GifReaderState& state, const uint8_t* data, uint32_t dataSize,
     // A code is read only when all its bits lie within the data.
     auto readCode = [&](int32_t& code) {
         if (bitCount < codeSize) {
+            if (end - cursor >= 8) {
+                // Eight bytes at once, least significant first; the bits past
+                // the whole bytes taken are the stream's next bits and come
+                // again, identical, with the next refill.
+                uint64_t word = 0;
+                for (int i = 7; i >= 0; --i) word = (word << 8) | cursor[i];
+                bits |= word << bitCount;
+                const int32_t take = (63 - bitCount) >> 3;
+                cursor += take;
+                bitCount += take * 8;
+            }
             while (bitCount <= 56 && cursor < end) {
                 bits |= uint64_t(*cursor++) << bitCount;
                 bitCount += 8;
@@ -381,7 +392,10 @@ bool DecodeGifLzw(GifReaderState& state, const uint8_t* data, uint32_t dataSize,
         const uint32_t start = position;
         const uint32_t previousLength = entries[previous].length;
         uint8_t firstByte;
-        if (code < nextCode) {
+        if (code < clearCode) {
+            output[position++] = uint8_t(code);
+            firstByte = uint8_t(code);
+        } else if (code < nextCode) {
             if (!writeString(code)) break;
             firstByte = output[start];
         } else {
