@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint32_t stride = qdx::RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
         const uint64_t bytes = uint64_t(stride) * uint32_t(image.header.biHeight);
         volatile uint8_t sink = 0;
-        if (bytes <= (uint64_t(64) << 20))
+        if (bytes <= (uint64_t(1) << 20))
             for (uint64_t i = 0; i < bytes; ++i) sink = sink ^ image.pixels[i];
         if (image.sourceKind != 4 || (image.header.biBitCount != 8 && image.header.biBitCount != 24)) __builtin_trap();
         qdx::ReleasePixels(image);
