@@ -18,9 +18,15 @@ target_compile_definitions(engine_tests PRIVATE QDX_SOURCE_DIR="${CMAKE_SOURCE_D
 
 # Each test executable is one CTest test; it writes a JUnit-style report that
 # scripts/test-all.sh sums into the closing line.
+# Under Wine, Unix paths are reached through drive Z:.
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  set(QDX_RESULTS_DIR "Z:${CMAKE_BINARY_DIR}/test-results")
+else()
+  set(QDX_RESULTS_DIR "${CMAKE_BINARY_DIR}/test-results")
+endif()
 function(qdx_add_gtest target)
   add_test(NAME ${target}
-    COMMAND ${target} --gtest_output=xml:${CMAKE_BINARY_DIR}/test-results/${target}.xml)
+    COMMAND ${target} --gtest_output=xml:${QDX_RESULTS_DIR}/${target}.xml)
   set_tests_properties(${target} PROPERTIES TIMEOUT 1200)
 endfunction()
 qdx_add_gtest(engine_tests)

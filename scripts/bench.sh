@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release) and runs every one; each prints its figures.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+cmake -S "$root" -B "$root/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQDX_BENCH=ON -DQDX_TESTS=OFF >/dev/null
+cmake --build "$root/build/bench"
+for program in "$root"/build/bench/bench_*; do
+  [ -x "$program" ] || continue
+  echo "== $(basename "$program")"
+  "$program" "$@"
+done

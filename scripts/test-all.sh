@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test of both targets:
+#   native: engine tests, fuzz-corpus replays and command-line tests, built
+#           with AddressSanitizer + UndefinedBehaviorSanitizer;
+#   windows: the same engine tests and the program's own tests, cross-built
+#           with MinGW-w64 and run under Wine (headless, Xvfb).
+# Ends with one summary line per target and "N passed, N failed".
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+"$root/scripts/setup.sh" || exit 1
+
+jobs=$(nproc 2>/dev/null || echo 2)
+status=0
+
+build_target() {  # name, build dir, cmake args...
+  local name=$1 dir=$2
+  shift 2
+  echo "== $name: configure and build"
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1 || { grep -E "error|Error" "$dir.build.log" | head -n 40; return 1; }
+}
+
+run_target() {  # name, build dir
+  local name=$1 dir=$2
+  echo "== $name: tests"
+  rm -rf "$dir/test-results"
+  mkdir -p "$dir/test-results"
+  (cd "$dir" && ctest --output-on-failure -j 1 --timeout 1500) || return 1
+}
+
+# Counts from the GoogleTest reports (CTest above also reports every test program).
+summarise() {  # name, build dir
+  local name=$1 dir=$2 passed=0 failed=0
+  for xml in "$dir"/test-results/*.xml; do
+    [ -f "$xml" ] || continue
+    local line tests failures errors disabled
+    line=$(grep -m1 '<testsuites' "$xml")
+    tests=$(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$line")
+    failures=$(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$line")
+    errors=$(sed -n 's/.* errors="\([0-9]*\)".*/\1/p' <<<"$line")
+    disabled=$(sed -n 's/.* disabled="\([0-9]*\)".*/\1/p' <<<"$line")
+    failed=$((failed + ${failures:-0} + ${errors:-0}))
+    passed=$((passed + ${tests:-0} - ${failures:-0} - ${errors:-0} - ${disabled:-0}))
+  done
+  echo "$name: $passed passed, $failed failed" | tee -a "$root/build/summary.txt" >/dev/null
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+}
+
+mkdir -p build
+rm -f build/summary.txt
+total_passed=0
+total_failed=0
+
+if build_target native build/native -DQDX_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  run_target native build/native || status=1
+else
+  status=1
+fi
+summarise native build/native
+
+if build_target windows build/windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release; then
+  # One X server and one wine server for the whole run.
+  display=:$((90 + RANDOM % 100))
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=$display
+  sleep 1
+  export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEARCH=win64
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== windows: preparing the Wine prefix"
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  # Keep the wine server and its services running for the whole run, started
+  # here with their output detached: a service that inherited a test's
+  # output pipe would keep CTest waiting for ever.
+  wineserver -p 120 >/dev/null 2>&1 </dev/null || true
+  wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+  run_target windows build/windows || status=1
+  wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb_pid" 2>/dev/null || true
+else
+  status=1
+fi
+summarise windows build/windows
+
+echo "== summary"
+cat build/summary.txt
+[ $total_failed -eq 0 ] || status=1
+echo "$total_passed passed, $total_failed failed"
+exit $status
