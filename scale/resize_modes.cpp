@@ -1,10 +1,162 @@
 #include "scale/resize_modes.h"
 
+#include <cstring>
+
 #include "core/conversion_context.h"
+#include "core/decoded_image.h"
+#include "scale/scaling.h"
+#include "scale/sharpen.h"
 
 namespace qdx {
 
-// Not built yet: the image is written at its decoded size.
-bool ResizeAndWrite(ConversionContext& context) { return context.outputStep && context.outputStep(context); }
+namespace {
+
+// trunc(x + 0.5) for a non-negative x: round half up.
+int32_t RoundHalfUp(double x) { return int32_t(x + 0.5); }
+
+// Replaces the picture's buffer by `pixels`, releasing the old one at once.
+void ReplacePixels(DecodedImage& image, uint8_t* pixels, int32_t width, int32_t height, uint16_t bitCount) {
+    ReleasePixels(image);
+    image.pixels = pixels;
+    image.header.biWidth = width;
+    image.header.biHeight = height;
+    image.header.biBitCount = bitCount;
+}
+
+bool ResizeToBoxRule(ConversionContext& context) {
+    const DecodedImage& image = context.image;
+    const int32_t w = image.header.biWidth, h = image.header.biHeight;
+    const int32_t W = context.preset->targetWidth, H = context.preset->targetHeight;
+    if (W <= 0 || H <= 0) return true;
+    // Only pictures that cover the box in both directions are touched.
+    if (w < W || h < H || (w == W && h == H)) return true;
+    if (!context.preset->keepAspect) return ScaleTo(context, W, H);
+    const double rx = double(W) / double(w);
+    const double ry = double(H) / double(h);
+    int32_t scaledWidth = W, scaledHeight = H;
+    if (ry > rx) {
+        const int32_t x = RoundHalfUp(double(w) * ry);
+        scaledWidth = x > W ? x : W;
+    } else {
+        const int32_t y = RoundHalfUp(double(h) * rx);
+        scaledHeight = y > H ? y : H;
+    }
+    return ScaleTo(context, scaledWidth, scaledHeight) && CropCentre(context);
+}
+
+bool Resize(ConversionContext& context) {
+    if (!context.preset) return true;
+    const Preset& preset = *context.preset;
+    const int32_t w = context.image.header.biWidth, h = context.image.header.biHeight;
+    const int32_t limit = preset.targetWidth;
+    switch (preset.resizeMode) {
+        case ResizeToWidth:
+            return ScaleSideTo(context, ScaleSide::Width, limit);
+        case ResizeToHeight:
+            return ScaleSideTo(context, ScaleSide::Height, limit);
+        case ResizeLongerSide:
+            return ScaleSideTo(context, w >= h ? ScaleSide::Width : ScaleSide::Height, limit);
+        case ResizeShorterSide:
+            return ScaleSideTo(context, w < h ? ScaleSide::Width : ScaleSide::Height, limit);
+        case ResizeToBox:
+            return ResizeToBoxRule(context);
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
+bool ResizeAndWrite(ConversionContext& context) {
+    if (!Resize(context)) return false;
+    return context.outputStep && context.outputStep(context);
+}
+
+bool ScaleSideTo(ConversionContext& context, ScaleSide side, int32_t limit) {
+    const int32_t w = context.image.header.biWidth, h = context.image.header.biHeight;
+    const int32_t length = side == ScaleSide::Width ? w : h;
+    const int32_t other = side == ScaleSide::Width ? h : w;
+    if (limit <= 0 || length <= limit) return true;
+    int32_t scaled = RoundHalfUp(double(limit) * double(other) / double(length));
+    if (scaled < 1) scaled = 1;
+    return side == ScaleSide::Width ? ScaleTo(context, limit, scaled) : ScaleTo(context, scaled, limit);
+}
+
+bool ScaleTo(ConversionContext& context, int32_t width, int32_t height) {
+    if (!context.scaling || !context.preset) return false;
+    if (!PromoteTo24Bit(context)) return false;
+    DecodedImage& image = context.image;
+    uint8_t* resampled = Resample(*context.scaling, image.pixels, image.header.biWidth, image.header.biHeight, width,
+                                  height, context.preset->resampleFilter, &image.header);
+    if (!resampled) return false;
+    ReplacePixels(image, resampled, width, height, 24);
+    // A picture that cannot be sharpened is written unsharpened.
+    if (context.preset->sharpness != 0 && context.sharpen)
+        Sharpen(*context.sharpen, image, 2 * context.preset->sharpness);
+    return true;
+}
+
+bool PromoteTo24Bit(ConversionContext& context) {
+    DecodedImage& image = context.image;
+    if (image.header.biBitCount == 24) return true;
+    if (image.header.biBitCount != 8 || !image.pixels || image.header.biWidth <= 0 || image.header.biHeight <= 0)
+        return false;
+    const uint32_t width = uint32_t(image.header.biWidth), height = uint32_t(image.header.biHeight);
+    uint8_t* promoted = AllocatePixelBuffer(width, height, 24);
+    if (!promoted) return false;
+    const uint32_t sourceStride = RowStride(width, 8), targetStride = RowStride(width, 24);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* in = image.pixels + size_t(y) * sourceStride;
+        uint8_t* out = promoted + size_t(y) * targetStride;
+        for (uint32_t x = 0; x < width; ++x, out += 3) {
+            const RGBQUAD& entry = image.palette[in[x]];
+            out[0] = entry.rgbBlue;
+            out[1] = entry.rgbGreen;
+            out[2] = entry.rgbRed;
+        }
+    }
+    ReplacePixels(image, promoted, int32_t(width), int32_t(height), 24);
+    return true;
+}
+
+bool CropCentre(ConversionContext& context) {
+    if (!context.preset) return false;
+    DecodedImage& image = context.image;
+    const int32_t w = image.header.biWidth, h = image.header.biHeight;
+    const int32_t W = context.preset->targetWidth, H = context.preset->targetHeight;
+    if (W <= 0 || H <= 0 || W > w || H > h) return false;
+    CropRectangle box;
+    box.left = (w - W) / 2;
+    box.top = (h - H) / 2;
+    box.right = box.left + W - 1;
+    box.bottom = box.top + H - 1;
+    int32_t croppedWidth = 0, croppedHeight = 0;
+    uint8_t* cropped = CropRect(box, image.pixels, w, h, image.header.biBitCount, croppedWidth, croppedHeight);
+    if (!cropped) return false;
+    ReplacePixels(image, cropped, croppedWidth, croppedHeight, image.header.biBitCount);
+    return true;
+}
+
+uint8_t* CropRect(const CropRectangle& rectangle, const uint8_t* pixels, int32_t width, int32_t height,
+                  uint32_t bitCount, int32_t& croppedWidth, int32_t& croppedHeight) {
+    if ((bitCount != 8 && bitCount != 24) || !pixels) return nullptr;
+    if (rectangle.left < 0 || rectangle.top < 0 || rectangle.right < rectangle.left ||
+        rectangle.bottom < rectangle.top || rectangle.right >= width || rectangle.bottom >= height)
+        return nullptr;
+    const uint32_t outWidth = uint32_t(rectangle.right - rectangle.left + 1);
+    const uint32_t outHeight = uint32_t(rectangle.bottom - rectangle.top + 1);
+    uint8_t* cropped = AllocatePixelBuffer(outWidth, outHeight, bitCount);
+    if (!cropped) return nullptr;
+    const uint32_t bytesPerPixel = bitCount / 8;
+    const uint32_t sourceStride = RowStride(uint32_t(width), bitCount), targetStride = RowStride(outWidth, bitCount);
+    // Rows are stored bottom-up: the rectangle's bottom row is stored first.
+    const uint32_t firstStoredRow = uint32_t(height - rectangle.bottom - 1);
+    const uint8_t* in = pixels + size_t(firstStoredRow) * sourceStride + size_t(rectangle.left) * bytesPerPixel;
+    for (uint32_t y = 0; y < outHeight; ++y)
+        std::memcpy(cropped + size_t(y) * targetStride, in + size_t(y) * sourceStride, size_t(outWidth) * bytesPerPixel);
+    croppedWidth = int32_t(outWidth);
+    croppedHeight = int32_t(outHeight);
+    return cropped;
+}
 
 }  // namespace qdx

@@ -1,8 +1,67 @@
 #include "scale/scaling.h"
 
+#include <cstring>
+
+#include "scale/filters.h"
+
 namespace qdx {
 
-// Not built yet: nothing to prepare.
-bool PrepareHalftoneContext(ScalingState&) { return true; }
+bool PrepareHalftoneContext(ScalingState& state) {
+    if (!os::kHasHalftoneStretch) return true;  // area averaging stands in; nothing to make
+    if (state.halftoneDc.IsOpen()) return true;
+    return state.halftoneDc.Create();
+}
+
+namespace {
+
+uint8_t* HalftoneResample(ScalingState& state, const uint8_t* source, int32_t sourceWidth, int32_t sourceHeight,
+                          int32_t targetWidth, int32_t targetHeight, const BITMAPINFOHEADER* sourceHeader) {
+    if (!state.halftoneDc.IsOpen() || !sourceHeader) return nullptr;
+    // The header goes to the system as the description of the source bits.
+    if (sourceHeader->biWidth != sourceWidth || sourceHeader->biHeight != sourceHeight ||
+        sourceHeader->biBitCount != 24 || sourceHeader->biCompression != 0)
+        return nullptr;
+    PixelBlock result;
+    if (!result.Allocate(uint32_t(targetWidth), uint32_t(targetHeight))) return nullptr;
+    const uint32_t bytes = Stride24(uint32_t(targetWidth)) * uint32_t(targetHeight);
+    if (!state.halftoneDc.Stretch(sourceHeader, source, sourceWidth, sourceHeight, result.get(), targetWidth,
+                                  targetHeight, bytes))
+        return nullptr;
+    return result.Release();
+}
+
+}  // namespace
+
+uint8_t* Resample(ScalingState& state, const uint8_t* source, int32_t sourceWidth, int32_t sourceHeight,
+                  int32_t targetWidth, int32_t targetHeight, uint32_t filter, const BITMAPINFOHEADER* sourceHeader) {
+    if (!source || sourceWidth <= 0 || sourceHeight <= 0 || targetWidth <= 0 || targetHeight <= 0) return nullptr;
+    if (filter > FilterHalftone) return nullptr;
+    uint32_t sourceSize = 0, targetSize = 0;
+    if (!PixelBufferSize(uint32_t(sourceWidth), uint32_t(sourceHeight), 24, sourceSize) ||
+        !PixelBufferSize(uint32_t(targetWidth), uint32_t(targetHeight), 24, targetSize))
+        return nullptr;
+    const uint32_t sw = uint32_t(sourceWidth), sh = uint32_t(sourceHeight);
+    const uint32_t tw = uint32_t(targetWidth), th = uint32_t(targetHeight);
+
+    if (sw == tw && sh == th) {
+        PixelBlock copy;
+        if (!copy.Allocate(tw, th)) return nullptr;
+        std::memcpy(copy.get(), source, size_t(Stride24(sw)) * sh);
+        return copy.Release();
+    }
+    switch (filter) {
+        case FilterAreaAverage:
+            return AreaAverageResample(source, sw, sh, tw, th);
+        case FilterBicubic:
+            return BicubicResample(state, source, sw, sh, tw, th);
+        case FilterNearest:
+            return NearestResample(source, sw, sh, tw, th);
+        default:
+            // Without a system halftone stretch, area averaging stands in.
+            if (!os::kHasHalftoneStretch) return AreaAverageResample(source, sw, sh, tw, th);
+            return HalftoneResample(state, source, sourceWidth, sourceHeight, targetWidth, targetHeight,
+                                    sourceHeader);
+    }
+}
 
 }  // namespace qdx

@@ -1,13 +1,39 @@
 #pragma once
-// Resampling state kept for a whole batch.
+// Resampling of 24-bit pictures (bottom-up rows padded to 4 bytes) with one
+// of four filters, and the state the filters keep for a whole batch.
+#include <cstdint>
+
+#include "core/bitmap_types.h"
+#include "core/os/os.h"
+
 namespace qdx {
 
+// Filter codes (the preset's `resampleFilter`).
+inline constexpr uint32_t FilterAreaAverage = 0;
+inline constexpr uint32_t FilterBicubic = 1;
+inline constexpr uint32_t FilterNearest = 2;
+inline constexpr uint32_t FilterHalftone = 3;
+
 struct ScalingState {
-    void* halftoneDc = nullptr;  // memory device context of the halftone filter (Windows)
+    // Memory device context of the halftone filter; made once per batch by
+    // PrepareHalftoneContext and deleted with the state.
+    os::HalftoneDevice halftoneDc;
+    // Weights for distance 0, 1 and 2 of the pre-blur pass being run.
+    int32_t preBlurWeights[3] = {0, 0, 0};
 };
 
-// Creates the halftone filter's memory device context once per batch (a
-// no-op where there is no GDI). False when it cannot be created.
+// Creates the halftone filter's memory device context once per batch. Where
+// the system has no halftone stretch there is nothing to prepare (the filter
+// stands in with area averaging) and this succeeds. False when creating the
+// context failed; the halftone filter then fails.
 bool PrepareHalftoneContext(ScalingState& state);
+
+// Resamples `source` (sourceWidth x sourceHeight, 24 bits) to a new buffer of
+// targetWidth x targetHeight from the pixel allocator, or null on failure.
+// The source is never changed. `sourceHeader` (followed in memory by the
+// palette, as in a DecodedImage) is used by the halftone filter only and must
+// describe the source. A request for the source's own size gives an exact copy.
+uint8_t* Resample(ScalingState& state, const uint8_t* source, int32_t sourceWidth, int32_t sourceHeight,
+                  int32_t targetWidth, int32_t targetHeight, uint32_t filter, const BITMAPINFOHEADER* sourceHeader);
 
 }  // namespace qdx

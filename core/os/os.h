@@ -127,6 +127,41 @@ bool ExecutablePath(WideString& path);
 bool CurrentDirectory(WideString& path);
 bool ChangeCurrentDirectory(const char16_t* path);
 
+// Halftone stretching through the system's graphics layer. Only Windows has
+// one; elsewhere kHasHalftoneStretch is false and Create always fails.
+#if defined(_WIN32)
+inline constexpr bool kHasHalftoneStretch = true;
+#else
+inline constexpr bool kHasHalftoneStretch = false;
+#endif
+
+// A memory device context compatible with the screen, set to the halftone
+// stretch mode with the brush origin at 0, 0. Owned: deleted on Close.
+class HalftoneDevice {
+public:
+    HalftoneDevice() = default;
+    HalftoneDevice(const HalftoneDevice&) = delete;
+    HalftoneDevice& operator=(const HalftoneDevice&) = delete;
+    HalftoneDevice(HalftoneDevice&& other) noexcept : native_(other.native_) { other.native_ = 0; }
+    HalftoneDevice& operator=(HalftoneDevice&& other) noexcept;
+    ~HalftoneDevice() { Close(); }
+
+    bool Create();  // false when the system has no such device
+    bool IsOpen() const { return native_ != 0; }
+    void Close();
+
+    // Stretches a whole 24-bit bottom-up source picture (described by
+    // `sourceInfo`, a BITMAPINFOHEADER followed by its colour table) onto a
+    // fresh target of targetWidth x targetHeight and copies the target's rows
+    // (stride x height bytes) into `target`. False when the device is closed,
+    // the target bitmap cannot be made or the stretch fails.
+    bool Stretch(const void* sourceInfo, const uint8_t* sourcePixels, int32_t sourceWidth, int32_t sourceHeight,
+                 uint8_t* target, int32_t targetWidth, int32_t targetHeight, uint32_t targetBytes);
+
+private:
+    intptr_t native_ = 0;  // HDC on Windows
+};
+
 // Shell change notifications (nothing happens on POSIX).
 enum class ShellChange { FolderCreated, FolderUpdated, FolderRemoved };
 void NotifyShell(ShellChange change, const char16_t* path);

@@ -312,4 +312,18 @@ bool ChangeCurrentDirectory(const char16_t* path) {
 
 void NotifyShell(ShellChange, const char16_t*) {}
 
+// There is no halftone stretch without GDI: the device never opens.
+HalftoneDevice& HalftoneDevice::operator=(HalftoneDevice&& other) noexcept {
+    if (this != &other) {
+        native_ = other.native_;
+        other.native_ = 0;
+    }
+    return *this;
+}
+bool HalftoneDevice::Create() { return false; }
+void HalftoneDevice::Close() { native_ = 0; }
+bool HalftoneDevice::Stretch(const void*, const uint8_t*, int32_t, int32_t, uint8_t*, int32_t, int32_t, uint32_t) {
+    return false;
+}
+
 }  // namespace qdx::os

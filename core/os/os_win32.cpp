@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstring>
+
 #include "core/os/os.h"
 #include "core/wide_string.h"
 
@@ -225,6 +227,60 @@ void NotifyShell(ShellChange change, const char16_t* path) {
     if (change == ShellChange::FolderCreated) event = SHCNE_MKDIR;
     if (change == ShellChange::FolderRemoved) event = SHCNE_RMDIR;
     ::SHChangeNotify(event, SHCNF_PATHW | SHCNF_FLUSHNOWAIT, W(path), nullptr);
+}
+
+HalftoneDevice& HalftoneDevice::operator=(HalftoneDevice&& other) noexcept {
+    if (this != &other) {
+        Close();
+        native_ = other.native_;
+        other.native_ = 0;
+    }
+    return *this;
+}
+
+bool HalftoneDevice::Create() {
+    Close();
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    if (!dc) return false;
+    ::SetStretchBltMode(dc, HALFTONE);
+    ::SetBrushOrgEx(dc, 0, 0, nullptr);  // the halftone mode requires the origin to be set after it
+    native_ = reinterpret_cast<intptr_t>(dc);
+    return true;
+}
+
+void HalftoneDevice::Close() {
+    if (native_) ::DeleteDC(reinterpret_cast<HDC>(native_));
+    native_ = 0;
+}
+
+bool HalftoneDevice::Stretch(const void* sourceInfo, const uint8_t* sourcePixels, int32_t sourceWidth,
+                             int32_t sourceHeight, uint8_t* target, int32_t targetWidth, int32_t targetHeight,
+                             uint32_t targetBytes) {
+    if (!native_ || !sourceInfo || !sourcePixels || !target) return false;
+    HDC dc = reinterpret_cast<HDC>(native_);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = targetWidth;
+    info.bmiHeader.biHeight = targetHeight;  // bottom-up
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP section = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!section || !bits) {
+        if (section) ::DeleteObject(section);
+        return false;
+    }
+    HGDIOBJ previous = ::SelectObject(dc, section);
+    const int lines = ::StretchDIBits(dc, 0, 0, targetWidth, targetHeight, 0, 0, sourceWidth, sourceHeight,
+                                      sourcePixels, static_cast<const BITMAPINFO*>(sourceInfo), DIB_RGB_COLORS,
+                                      SRCCOPY);
+    ::GdiFlush();
+    // A stretch that drew nothing would leave a black picture behind: report it.
+    const bool drawn = lines != 0 && lines != int(GDI_ERROR);
+    if (drawn) std::memcpy(target, bits, targetBytes);
+    ::SelectObject(dc, previous);
+    ::DeleteObject(section);
+    return drawn;
 }
 
 }  // namespace qdx::os
