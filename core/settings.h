@@ -2,6 +2,10 @@
 // The four presets and the global settings: process-wide records owned by the
 // conversion core, loaded once at start-up, edited in place by the dialogs and
 // saved once at the end.
+//
+// A default-constructed Settings holds the values the program starts with
+// when its settings file is missing; the settings file reader falls back to
+// these same values for entries the file does not have.
 #include <cstdint>
 #include <vector>
 
@@ -16,8 +20,10 @@ inline constexpr uint32_t kOutputGif = 3;
 inline constexpr uint32_t kOutputTiff = 4;
 // any other value writes BMP
 
+inline constexpr int kPresetCount = 4;
+
 struct Preset {
-    uint32_t outputFormat = 0;
+    uint32_t outputFormat = kOutputJpeg;
     uint8_t keepTransparency = 0;
     uint32_t jpegQuality = 75;
     int32_t jpegSubsampling = 0;  // 0 = chroma 2x2, 2 = chroma full resolution
@@ -35,10 +41,20 @@ struct Preset {
     uint8_t targetDisabled = 0;
 };
 
+// The preset the program starts with at position `index` (0 to 3):
+//   0: JPEG q90, full-resolution chroma, 100 KiB limit on, 800x600 box cropped
+//      (mode 5), bicubic, suffix "_800x600", subfolder "Output";
+//   1: JPEG q75, width limited to 400 (mode 1), area average;
+//   2: PNG, height limited to 300 (mode 2), bicubic;
+//   3: GIF keeping transparency, longer side limited to 200 (mode 3), nearest.
+Preset DefaultPreset(int index);
+
 struct Settings {
-    Preset presets[4];
-    WideString languageName;
-    WideString fontFace;
+    Settings();
+
+    Preset presets[kPresetCount];
+    WideString languageName;  // empty: chosen at start-up from the user's language
+    WideString fontFace;      // empty: the system's menu font, filled in when loading
     int32_t fontHeight = -12;
     int32_t fontWeight = 400;
     uint8_t largeDialogFont = 0;
@@ -53,10 +69,19 @@ struct Settings {
     uint32_t backgroundColour = 0xFFFFFF;  // red in the low byte
     uint8_t alwaysOnTop = 0;
     uint8_t showTooltips = 1;
-    uint32_t customColours[16] = {};
+    uint32_t customColours[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+                                  0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
     uint32_t optionsPage = 0;
-    uint8_t multiDropSelection[4] = {1, 1, 1, 1};
+    uint8_t multiDropSelection[kPresetCount] = {1, 1, 1, 1};
 };
+
+// Puts every field back to the values of a default-constructed Settings.
+void ResetToDefaults(Settings& settings);
+
+// Field-by-field equality; texts compare by length and code units.
+bool SameText(const WideString& a, const WideString& b);
+bool operator==(const Preset& a, const Preset& b);
+bool operator==(const Settings& a, const Settings& b);
 
 // The process-wide settings.
 Settings& CurrentSettings();

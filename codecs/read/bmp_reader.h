@@ -1,5 +1,8 @@
 #pragma once
-// BMP reader.
+// BMP reader: uncompressed Windows bitmaps at 1, 4, 8, 16, 24 and 32 bits
+// (16 and 32 bits also with three colour masks) into an 8-bit palette image
+// (1, 4 and 8 bits) or a 24-bit one (16, 24 and 32 bits).
+#include "core/bitmap_types.h"
 #include "core/mapped_input.h"
 
 namespace qdx {
@@ -8,10 +11,17 @@ class WideString;
 
 struct BmpReaderState {
     MappedInput input;
+    BITMAPINFOHEADER info{};  // the file's info header, always read as 40 bytes
 };
 
 // Decodes the file at `path` into `image` (or a record of its own when null).
-// On failure `state.input.status` holds the reason.
+// On failure `state.input.status` holds the reason and the pixel pointer of
+// the record is null. A 16- or 32-bit file whose masks leave no room for a
+// channel is read as black with status 50004 and still succeeds.
 bool ReadBmpImage(BmpReaderState& state, const WideString& path, DecodedImage* image);
+
+// The same decoding of a whole file held in memory (`size` bytes at `data`),
+// for callers that already hold the bytes; nothing beyond them is read.
+bool DecodeBmpBytes(BmpReaderState& state, const uint8_t* data, uint32_t size, DecodedImage& image);
 
 }  // namespace qdx

@@ -162,6 +162,11 @@ private:
     intptr_t native_ = 0;  // HDC on Windows
 };
 
+// Face name of the system's menu font (from the non-client metrics). There is
+// no such setting on POSIX; there it is "Segoe UI", the face Windows uses for
+// its menus, so a settings file written natively names a font Windows has.
+bool MenuFontFace(WideString& face);
+
 // Shell change notifications (nothing happens on POSIX).
 enum class ShellChange { FolderCreated, FolderUpdated, FolderRemoved };
 void NotifyShell(ShellChange change, const char16_t* path);

@@ -310,6 +310,8 @@ bool ChangeCurrentDirectory(const char16_t* path) {
     return !narrow.empty() && ::chdir(narrow.c_str()) == 0;
 }
 
+bool MenuFontFace(WideString& face) { return face.Assign(u"Segoe UI"); }
+
 void NotifyShell(ShellChange, const char16_t*) {}
 
 // There is no halftone stretch without GDI: the device never opens.

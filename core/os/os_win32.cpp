@@ -222,6 +222,18 @@ bool CurrentDirectory(WideString& path) {
 
 bool ChangeCurrentDirectory(const char16_t* path) { return ::SetCurrentDirectoryW(W(path)); }
 
+bool MenuFontFace(WideString& face) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return false;
+    // The face name array need not be terminated when it is full.
+    const wchar_t* name = metrics.lfMenuFont.lfFaceName;
+    uint32_t n = 0;
+    while (n < LF_FACESIZE && name[n]) ++n;
+    face.Clear();
+    return face.Append(reinterpret_cast<const char16_t*>(name), n);
+}
+
 void NotifyShell(ShellChange change, const char16_t* path) {
     LONG event = SHCNE_UPDATEDIR;
     if (change == ShellChange::FolderCreated) event = SHCNE_MKDIR;

@@ -11,6 +11,7 @@
 #include "core/os/os.h"
 #include "core/string_ids.h"
 #include "tests/core/batch_test_support.h"
+#include "tests/support/blank_settings.h"
 #include "tests/support/paths.h"
 
 namespace qdx {
@@ -144,7 +145,7 @@ protected:
         return PrepareOutputFolder(host, context, folder, firstPath, created, test::FakeCodecs::Steps());
     }
     test::TempFolder root;
-    Settings settings;
+    Settings settings = test::BlankSettings();
     ConversionContext context;
     test::RecordingHost host;
     WideString folder;

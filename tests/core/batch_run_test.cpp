@@ -6,6 +6,7 @@
 #include "core/batch.h"
 #include "core/os/os.h"
 #include "tests/core/batch_test_support.h"
+#include "tests/support/blank_settings.h"
 #include "tests/support/paths.h"
 
 namespace qdx {
@@ -48,7 +49,7 @@ protected:
     test::TempFolder root;
     WideString temporary;
     test::ScopedTemporaryFolder scoped;
-    Settings settings;
+    Settings settings = test::BlankSettings();
     test::RecordingHost host;
 };
 
@@ -277,7 +278,7 @@ TEST_F(BatchRunTest, BuiltInStepsFindNoReaderForUnknownFiles) {
 
 TEST(DecodeInput, ClearsTheTransparentColourAndFailsWithoutAReader) {
     test::TempFolder folder;
-    Settings settings;
+    Settings settings = test::BlankSettings();
     ConversionContext context;
     ASSERT_TRUE(context.Initialise());
     context.settings = &settings;

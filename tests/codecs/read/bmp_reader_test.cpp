@@ -1,0 +1,426 @@
+#include "codecs/read/bmp_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/file_helpers.h"
+#include "core/wide_string.h"
+#include "tests/support/temp_folder.h"
+
+namespace qdx {
+namespace {
+
+// A bitmap file assembled field by field: headers, then `table` (colour
+// entries or masks) at 54, then the pixel bytes at bfOffBits (54 + table
+// size unless given).
+struct BmpFields {
+    int32_t width = 1;
+    int32_t height = 1;
+    uint16_t bitCount = 24;
+    uint32_t compression = 0;
+    uint32_t clrUsed = 0;
+    int32_t xPels = 2835;
+    int32_t yPels = 2835;
+    std::vector<uint8_t> table;
+    std::vector<uint8_t> pixels;
+    int64_t offBits = -1;
+};
+
+std::string Build(const BmpFields& fields) {
+    const uint32_t offBits = fields.offBits >= 0 ? uint32_t(fields.offBits) : uint32_t(54 + fields.table.size());
+    std::string out(std::max<size_t>(54 + fields.table.size(), offBits + fields.pixels.size()), '\0');
+    auto* p = reinterpret_cast<uint8_t*>(out.data());
+    p[0] = 'B';
+    p[1] = 'M';
+    StoreLittleEndian32(p + 2, uint32_t(out.size()));
+    StoreLittleEndian32(p + 10, offBits);
+    StoreLittleEndian32(p + 14, 40);
+    StoreLittleEndian32(p + 18, uint32_t(fields.width));
+    StoreLittleEndian32(p + 22, uint32_t(fields.height));
+    StoreLittleEndian16(p + 26, 1);
+    StoreLittleEndian16(p + 28, fields.bitCount);
+    StoreLittleEndian32(p + 30, fields.compression);
+    StoreLittleEndian32(p + 38, uint32_t(fields.xPels));
+    StoreLittleEndian32(p + 42, uint32_t(fields.yPels));
+    StoreLittleEndian32(p + 46, fields.clrUsed);
+    std::copy(fields.table.begin(), fields.table.end(), p + 54);
+    std::copy(fields.pixels.begin(), fields.pixels.end(), p + offBits);
+    return out;
+}
+
+uint32_t EntryBits(const RGBQUAD& entry) {
+    uint32_t bits;
+    std::memcpy(&bits, &entry, 4);
+    return bits;
+}
+
+std::vector<uint8_t> Masks(uint32_t red, uint32_t green, uint32_t blue) {
+    std::vector<uint8_t> bytes(12);
+    StoreLittleEndian32(&bytes[0], red);
+    StoreLittleEndian32(&bytes[4], green);
+    StoreLittleEndian32(&bytes[8], blue);
+    return bytes;
+}
+
+std::vector<uint8_t> Table(uint32_t entries) {
+    std::vector<uint8_t> bytes;
+    for (uint32_t i = 0; i < entries; ++i)
+        for (uint8_t b : {uint8_t(i), uint8_t(i * 3), uint8_t(255 - i), uint8_t(i % 5)}) bytes.push_back(b);
+    return bytes;
+}
+
+// Reads the bytes as a file through ReadBmpImage.
+struct Reader {
+    test::TempFolder folder;
+    BmpReaderState state;
+    DecodedImage image;
+
+    ~Reader() { ReleasePixels(image); }
+    bool Read(const std::string& bytes) {
+        ReleasePixels(image);
+        const WideString path = folder.File(u"input.bmp");
+        EXPECT_TRUE(test::WriteBytes(path, bytes));
+        return ReadBmpImage(state, path, &image);
+    }
+    uint32_t Status() const { return state.input.status; }
+    const uint8_t* Row(uint32_t y) const {
+        return image.pixels + y * RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
+    }
+};
+
+TEST(BmpReader, OnePixelOneBit) {
+    Reader reader;
+    BmpFields fields;
+    fields.bitCount = 1;
+    fields.table = {10, 20, 30, 40, 50, 60, 70, 80};
+    fields.pixels = {0x80, 0xFF, 0xFF, 0xFF};  // leftmost pixel in bit 7; the rest is padding
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    const DecodedImage& image = reader.image;
+    EXPECT_EQ(image.header.biBitCount, 8);
+    EXPECT_EQ(image.header.biWidth, 1);
+    EXPECT_EQ(image.header.biHeight, 1);
+    EXPECT_EQ(image.header.biSize, 40u);
+    EXPECT_EQ(image.header.biPlanes, 1);
+    EXPECT_EQ(image.header.biClrUsed, 0u);
+    EXPECT_EQ(image.sourceBitDepth, 1u);
+    EXPECT_EQ(image.sourceKind, 1u);
+    EXPECT_EQ(image.fileSize, 54u + 8 + 4);
+    EXPECT_NE(image.lastWriteTime, 0u);
+    const uint8_t row[4] = {1, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(image.pixels, row, 4), 0);
+    EXPECT_EQ(std::memcmp(image.palette, fields.table.data(), 8), 0);
+    EXPECT_EQ(image.palette[2].rgbBlue, 0);
+
+    fields.pixels = {0x7F, 0xFF, 0xFF, 0xFF};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.image.pixels[0], 0);
+}
+
+TEST(BmpReader, PackedIndicesAcrossRows) {
+    Reader reader;
+    BmpFields fields;
+    fields.bitCount = 4;
+    fields.width = 3;
+    fields.height = 2;
+    fields.table = Table(16);
+    // File rows of 4 bytes: two pixels a byte, high nibble left.
+    fields.pixels = {0x12, 0x3F, 0xEE, 0xEE, 0xAB, 0xC0, 0x00, 0x00};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.image.header.biBitCount, 8);
+    EXPECT_EQ(reader.image.sourceBitDepth, 4u);
+    const uint8_t expected[8] = {1, 2, 3, 0, 10, 11, 12, 0};
+    EXPECT_EQ(std::memcmp(reader.image.pixels, expected, 8), 0);
+    EXPECT_EQ(std::memcmp(reader.image.palette, fields.table.data(), 64), 0);
+
+    // 1 bit, 10 pixels wide: two bytes of bits in a 4-byte row.
+    fields.bitCount = 1;
+    fields.width = 10;
+    fields.height = 1;
+    fields.table = Table(2);
+    fields.pixels = {0xA5, 0xC0, 0, 0};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    const uint8_t bits[12] = {1, 0, 1, 0, 0, 1, 0, 1, 1, 1, 0, 0};
+    EXPECT_EQ(std::memcmp(reader.image.pixels, bits, 12), 0);
+}
+
+TEST(BmpReader, ColourTableSizes) {
+    Reader reader;
+    BmpFields fields;
+    fields.bitCount = 8;
+    fields.width = 2;
+    fields.height = 1;
+    fields.clrUsed = 16;
+    fields.table = Table(16);
+    fields.pixels = {15, 200, 0, 0};
+    std::string bytes = Build(fields);
+    bytes.insert(54 + 64, std::string(64, '\x77'));  // bytes after the table are not read as entries
+    StoreLittleEndian32(reinterpret_cast<uint8_t*>(bytes.data()) + 10, 54 + 128);
+    ASSERT_TRUE(reader.Read(bytes));
+    EXPECT_EQ(std::memcmp(reader.image.palette, fields.table.data(), 64), 0);
+    for (int i = 16; i < 256; ++i) EXPECT_EQ(EntryBits(reader.image.palette[i]), 0u);
+    EXPECT_EQ(reader.image.pixels[0], 15);
+    EXPECT_EQ(reader.image.pixels[1], 200);
+
+    // A count beyond 256 takes 256 entries and no more.
+    fields.clrUsed = 0xFFFFFFFFu;
+    fields.table = Table(256);
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(std::memcmp(reader.image.palette, fields.table.data(), 1024), 0);
+    fields.bitCount = 1;
+    fields.table = Table(256);
+    fields.pixels = {0x40, 0, 0, 0};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(std::memcmp(reader.image.palette, fields.table.data(), 8), 0);
+    EXPECT_EQ(EntryBits(reader.image.palette[2]), 0u);
+    // ... and refuses a file too short for those 256 entries.
+    fields.table = Table(2);
+    EXPECT_FALSE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+
+    // A 4-bit file whose table holds one entry: the other 15 stay 0.
+    fields.bitCount = 4;
+    fields.clrUsed = 1;
+    fields.table = Table(1);
+    fields.pixels = {0x01, 0, 0, 0};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(std::memcmp(reader.image.palette, fields.table.data(), 4), 0);
+    EXPECT_EQ(EntryBits(reader.image.palette[1]), 0u);
+}
+
+TEST(BmpReader, MasksAndFieldScaling) {
+    Reader reader;
+    BmpFields fields;
+    fields.bitCount = 16;
+    fields.compression = 3;
+    fields.width = 2;
+    fields.height = 1;
+    fields.table = Masks(0xF800, 0x07E0, 0x001F);
+    fields.pixels = {0xFF, 0xFF, 0x41, 0x08};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.image.header.biBitCount, 24);
+    EXPECT_EQ(reader.image.sourceBitDepth, 16u);
+    const uint8_t expected565[6] = {255, 255, 255, 8, 8, 8};
+    EXPECT_EQ(std::memcmp(reader.image.pixels, expected565, 6), 0);
+    EXPECT_EQ(reader.Status(), kStatusFailed);  // success leaves the entry code
+
+    // 5-5-5 without masks: 31 -> 255, 16 -> 131 (blue 31, green 16, red 1).
+    fields.compression = 0;
+    fields.table.clear();
+    const uint16_t v = uint16_t(31 | (16 << 5) | (1 << 10));
+    fields.pixels = {uint8_t(v), uint8_t(v >> 8), 0, 0};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    const uint8_t expected555[6] = {255, 131, 8, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(reader.image.pixels, expected555, 6), 0);
+
+    // 32 bits without masks: the first three bytes, the fourth dropped.
+    fields.bitCount = 32;
+    fields.pixels = {1, 2, 3, 4, 5, 6, 7, 8};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    const uint8_t expected32[6] = {1, 2, 3, 5, 6, 7};
+    EXPECT_EQ(std::memcmp(reader.image.pixels, expected32, 6), 0);
+
+    // Fields laid out with bit 31 in the red mask; B = 8, G = 8, R = 8.
+    fields.compression = 3;
+    fields.table = Masks(0xFF000000u, 0x00FF0000u, 0x0000FF00u);
+    fields.pixels = {0, 0x10, 0x20, 0x30, 0, 0, 0, 0};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    // Blue is 16 bits long and not shifted: 0x1000 * 255 / 65535 = 15; green 0x20; red 0x30.
+    const uint8_t expectedHigh[3] = {15, 0x20, 0x30};
+    EXPECT_EQ(std::memcmp(reader.image.pixels, expectedHigh, 3), 0);
+
+    // A 31-bit field: the product wraps in 32 bits: (2^31 - 1) * 255 mod 2^32
+    // = 2^31 - 255, below the range, so 0.
+    fields.table = Masks(0, 0, 0x7FFFFFFFu);
+    fields.pixels = {0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.image.pixels[0], 0);
+}
+
+TEST(BmpReader, MasksWithoutRoom) {
+    Reader reader;
+    BmpFields fields;
+    fields.bitCount = 32;
+    fields.compression = 3;
+    fields.width = 2;
+    fields.pixels = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    // A blue field reaching bit 31 has no range in 32 bits: black, 50004, success.
+    fields.table = Masks(0, 0, 0x80000000u);
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+    EXPECT_EQ(reader.image.header.biBitCount, 24);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(reader.image.pixels[i], 0);
+    // Masks of 0: fields of width 1 holding nothing: black.
+    fields.table = Masks(0, 0, 0);
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(reader.image.pixels[i], 0);
+    // All masks full: blue takes all 32 bits.
+    fields.table = Masks(0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu);
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+    // Blue 31 bits, green 1 bit: red lies beyond bit 31 and reads as 0.
+    fields.table = Masks(0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu);
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.Status(), kStatusFailed);
+    EXPECT_EQ(reader.image.pixels[1], 255);  // green: 1 * 255 / 1
+    EXPECT_EQ(reader.image.pixels[2], 0);
+}
+
+TEST(BmpReader, RefusedLayouts) {
+    Reader reader;
+    BmpFields fields;
+    fields.pixels = {1, 2, 3, 0};
+    fields.height = -1;  // top-down
+    EXPECT_FALSE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.Status(), kStatusUnsupported);
+    EXPECT_EQ(reader.image.pixels, nullptr);
+    fields.height = 1;
+    fields.width = 0;
+    EXPECT_FALSE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.Status(), kStatusUnsupported);
+    fields.width = 1;
+    struct Layout {
+        uint16_t bits;
+        uint32_t compression;
+    };
+    for (Layout layout : {Layout{8, 1}, Layout{4, 2}, Layout{2, 0}, Layout{0, 0}, Layout{24, 3}, Layout{32, 4},
+                          Layout{16, 5}, Layout{48, 0}, Layout{8, 3}}) {
+        fields.bitCount = layout.bits;
+        fields.compression = layout.compression;
+        fields.table = Table(256);
+        fields.pixels.assign(16, 0);
+        EXPECT_FALSE(reader.Read(Build(fields))) << layout.bits << "/" << layout.compression;
+        EXPECT_EQ(reader.Status(), kStatusUnsupported) << layout.bits << "/" << layout.compression;
+    }
+    // Sizes whose buffer does not fit in 32 bits.
+    fields.compression = 0;
+    fields.table.clear();
+    fields.pixels.assign(16, 0);
+    fields.bitCount = 24;
+    fields.width = 0x7FFFFFFF;
+    fields.height = 3;
+    EXPECT_FALSE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.Status(), kStatusUnsupported);
+    fields.bitCount = 32;
+    EXPECT_FALSE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.Status(), kStatusUnsupported);
+}
+
+TEST(BmpReader, ShortFilesAndOffsets) {
+    Reader reader;
+    BmpFields fields;
+    fields.width = 2;
+    fields.height = 2;
+    fields.pixels = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
+    const std::string whole = Build(fields);
+    ASSERT_TRUE(reader.Read(whole));
+    EXPECT_EQ(std::memcmp(reader.image.pixels, fields.pixels.data(), 16), 0);
+    EXPECT_FALSE(reader.Read(whole.substr(0, whole.size() - 1)));
+    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+    EXPECT_FALSE(reader.Read(whole.substr(0, 53)));
+    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+    EXPECT_FALSE(reader.Read(std::string()));
+    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+    EXPECT_EQ(reader.image.pixels, nullptr);
+
+    // bfOffBits beyond the end is refused; at the very end it is allowed and
+    // the pixels, all missing, stay black.
+    std::string shifted = whole;
+    StoreLittleEndian32(reinterpret_cast<uint8_t*>(shifted.data()) + 10, uint32_t(whole.size() + 1));
+    EXPECT_FALSE(reader.Read(shifted));
+    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+    StoreLittleEndian32(reinterpret_cast<uint8_t*>(shifted.data()) + 10, uint32_t(whole.size()));
+    ASSERT_TRUE(reader.Read(shifted));
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(reader.image.pixels[i], 0);
+
+    // A pixel array that starts late runs off the end: the copy stops there
+    // and the top row stays black.
+    fields.offBits = 54 + 8;
+    std::string late = Build(fields);
+    late.resize(54 + 16);
+    ASSERT_TRUE(reader.Read(late));
+    EXPECT_EQ(std::memcmp(reader.image.pixels, fields.pixels.data(), 8), 0);
+    for (int i = 8; i < 16; ++i) EXPECT_EQ(reader.image.pixels[i], 0);
+
+    // Resolution: negative values become 0.
+    fields.offBits = -1;
+    fields.xPels = -1;
+    fields.yPels = 3780;
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(reader.image.header.biXPelsPerMeter, 0);
+    EXPECT_EQ(reader.image.header.biYPelsPerMeter, 3780);
+}
+
+TEST(BmpReader, ShortPackedAndMaskedFiles) {
+    Reader reader;
+    // 4 bits, 8 wide, 2 high: file rows of 4 bytes.
+    BmpFields fields;
+    fields.bitCount = 4;
+    fields.width = 8;
+    fields.height = 2;
+    fields.table = Table(16);
+    fields.pixels = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF1};
+    std::string bytes = Build(fields);
+    EXPECT_FALSE(reader.Read(bytes.substr(0, bytes.size() - 1)));
+    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+    // Starting 3 bytes late: the last 3 bytes (6 pixels) of the top row are missing.
+    fields.offBits = 54 + 64 + 3;
+    bytes = Build(fields);
+    bytes.resize(54 + 64 + 8);
+    ASSERT_TRUE(reader.Read(bytes));
+    const uint8_t expected[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(reader.image.pixels, expected, 16), 0);
+
+    // 16 bits with masks: a file too short for its masks or rows is refused.
+    BmpFields masked;
+    masked.bitCount = 16;
+    masked.compression = 3;
+    masked.width = 2;
+    masked.height = 2;
+    masked.table = Masks(0xF800, 0x07E0, 0x001F);
+    masked.pixels = {0xFF, 0xFF, 0xFF, 0xFF, 0x1F, 0x00, 0x1F, 0x00};
+    bytes = Build(masked);
+    EXPECT_FALSE(reader.Read(bytes.substr(0, 60)));
+    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+    EXPECT_FALSE(reader.Read(bytes.substr(0, bytes.size() - 1)));
+    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+    // Starting 2 bytes late: the top row's second pixel is missing and black.
+    masked.offBits = 54 + 12 + 2;
+    bytes = Build(masked);
+    bytes.resize(54 + 12 + 8);
+    ASSERT_TRUE(reader.Read(bytes));
+    const uint8_t expectedRows[16] = {255, 255, 255, 255, 255, 255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(reader.image.pixels, expectedRows, 16), 0);
+}
+
+TEST(BmpReader, OwnRecordAndBytesEntry) {
+    test::TempFolder folder;
+    BmpFields fields;
+    fields.bitCount = 8;
+    fields.table = Table(256);
+    fields.pixels = {7, 0, 0, 0};
+    const std::string bytes = Build(fields);
+    const WideString path = folder.File(u"own.bmp");
+    ASSERT_TRUE(test::WriteBytes(path, bytes));
+    BmpReaderState state;
+    ASSERT_TRUE(ReadBmpImage(state, path, nullptr));
+    ASSERT_NE(state.input.image, nullptr);
+    EXPECT_EQ(state.input.image->pixels[0], 7);
+    EXPECT_FALSE(ReadBmpImage(state, folder.File(u"missing.bmp"), nullptr));
+    EXPECT_EQ(state.input.status, kStatusCannotOpen);
+
+    DecodedImage image;
+    ASSERT_TRUE(DecodeBmpBytes(state, reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size()), image));
+    EXPECT_EQ(image.pixels[0], 7);
+    EXPECT_EQ(image.palette[7].rgbGreen, 21);
+    EXPECT_EQ(image.fileSize, bytes.size());
+    ReleasePixels(image);
+    EXPECT_FALSE(DecodeBmpBytes(state, reinterpret_cast<const uint8_t*>(bytes.data()), 40, image));
+    EXPECT_EQ(state.input.status, kStatusCannotOpen);
+}
+
+}  // namespace
+}  // namespace qdx
