@@ -391,6 +391,15 @@ TEST_F(TiffReaderTest, SizeLimitsAreRefusedWith50002) {
     sum.Entry(273, B::kLong, 2, sum.AddLongs({data, data}));
     sum.Entry(279, B::kLong, 2, sum.AddLongs({0x80000000u, 0x80000000u}));
     EXPECT_EQ(Refused(sum.Build()), kStatusUnsupported);
+    // One byte less is a valid total, but the strips are not in the file.
+    B justBelow(true);
+    const uint32_t strips = justBelow.AddBytes({1, 2, 3, 4});
+    justBelow.Entry(256, B::kShort, 1, 1);
+    justBelow.Entry(257, B::kShort, 1, 1);
+    justBelow.Entry(262, B::kShort, 1, 1);
+    justBelow.Entry(273, B::kLong, 2, justBelow.AddLongs({strips, strips}));
+    justBelow.Entry(279, B::kLong, 2, justBelow.AddLongs({0x7FFFFFFFu, 0x80000000u}));
+    EXPECT_EQ(Refused(justBelow.Build()), kStatusCannotOpen);
 }
 
 TEST_F(TiffReaderTest, MalformedStructureIsRefusedWith50007) {
@@ -485,6 +494,7 @@ TEST_F(TiffReaderTest, UnusableStripArraysLeaveTheGeneralFailure) {
         {B::kByte, 1, 8},
         {B::kLong, 4, 0xFFFFFF00u},  // array beyond the end of the file
         {B::kLong, 0, 8},          // no offsets at all
+        {B::kLong, (1u << 30) - 1, 8},  // just below the limit, but not in the file
     };
     for (const Variant& v : variants) {
         B b(false);
