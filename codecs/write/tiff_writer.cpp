@@ -1,10 +1,238 @@
 #include "codecs/write/tiff_writer.h"
 
+#include <cstring>
+
 #include "core/conversion_context.h"
+#include "core/decoded_image.h"
+#include "core/file_helpers.h"
+#include "core/os/os.h"
+#include "core/wide_string.h"
 
 namespace qdx {
+namespace {
 
-// Not built yet: nothing is written.
-bool TiffOutputStep(ConversionContext&) { return false; }
+constexpr uint16_t kTypeShort = 3;
+constexpr uint16_t kTypeLong = 4;
+constexpr uint16_t kTypeRational = 5;
+
+constexpr uint32_t kDirectoryOffset = 8;
+constexpr uint32_t kValuesOffset = 158;  // first byte after the directory
+constexpr uint32_t kDirectorySize = 2 + 12 * 12 + 4;
+static_assert(kDirectoryOffset + kDirectorySize == kValuesOffset);
+
+constexpr uint32_t kResolutionDenominator = 10000;
+
+// A pixel buffer from the virtual-memory allocator, returned when it leaves scope.
+struct PixelBlock {
+    uint8_t* data = nullptr;
+    explicit PixelBlock(size_t size) : data(static_cast<uint8_t*>(os::AllocatePixels(size))) {}
+    ~PixelBlock() { os::FreePixels(data); }
+    PixelBlock(const PixelBlock&) = delete;
+    PixelBlock& operator=(const PixelBlock&) = delete;
+};
+
+uint8_t* PutEntry(uint8_t* p, uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+    StoreLittleEndian16(p, tag);
+    StoreLittleEndian16(p + 2, type);
+    StoreLittleEndian32(p + 4, count);
+    // A SHORT stands in the low two bytes of the field; the other two stay 0.
+    StoreLittleEndian32(p + 8, value);
+    return p + 12;
+}
+
+// Pixels per metre as dots per inch with four decimals: (ppm * 254) / 10000.
+// A negative resolution, or one too large for the numerator, is written as
+// unknown (0).
+void PutResolution(uint8_t* p, int32_t pixelsPerMetre) {
+    const uint64_t numerator = pixelsPerMetre > 0 ? uint64_t(pixelsPerMetre) * 254 : 0;
+    StoreLittleEndian32(p, numerator > 0xFFFFFFFFu ? 0 : uint32_t(numerator));
+    StoreLittleEndian32(p + 4, kResolutionDenominator);
+}
+
+// The header and the directory: the first 158 bytes of every file.
+void BuildHeaderAndDirectory(const TiffWriterState& state, uint8_t* out) {
+    const bool rgb = state.photometric == 2;
+    const uint32_t width = uint32_t(state.converter.width);
+    const uint32_t height = uint32_t(state.converter.height);
+    out[0] = 'I';
+    out[1] = 'I';
+    StoreLittleEndian16(out + 2, 42);
+    StoreLittleEndian32(out + 4, kDirectoryOffset);
+    uint8_t* p = out + kDirectoryOffset;
+    StoreLittleEndian16(p, state.entryCount);
+    p += 2;
+    p = PutEntry(p, 256, kTypeLong, 1, width);
+    p = PutEntry(p, 257, kTypeLong, 1, height);
+    p = PutEntry(p, 258, kTypeShort, state.bitsPerSampleCount, state.bitsPerSampleValue);
+    p = PutEntry(p, 259, kTypeShort, 1, 1);
+    p = PutEntry(p, 262, kTypeShort, 1, uint32_t(state.photometric));
+    p = PutEntry(p, 273, kTypeLong, 1, state.stripOffset);
+    if (rgb) p = PutEntry(p, 277, kTypeShort, 1, 3);
+    p = PutEntry(p, 278, kTypeLong, 1, height);
+    p = PutEntry(p, 279, kTypeLong, 1, state.dataSize);
+    p = PutEntry(p, 282, kTypeRational, 1, state.xResolutionOffset);
+    p = PutEntry(p, 283, kTypeRational, 1, state.yResolutionOffset);
+    p = PutEntry(p, 296, kTypeShort, 1, 2);
+    if (!rgb) p = PutEntry(p, 320, kTypeShort, uint32_t(state.colourMapCount), state.colourMapOffset);
+    StoreLittleEndian32(p, 0);  // no next directory
+}
+
+// Chooses the layout by target depth; false for a depth the file cannot hold.
+bool ChooseLayout(TiffWriterState& state, uint64_t& dataSize) {
+    const uint64_t pixels = uint64_t(uint32_t(state.converter.width)) * uint32_t(state.converter.height);
+    state.entryCount = 12;
+    state.colourMapCount = 768;
+    if (state.converter.targetDepth == 24) {
+        state.photometric = 2;
+        dataSize = pixels * 3;
+        state.bitsPerSampleCount = 3;
+        state.bitsPerSampleValue = kValuesOffset;
+        state.xResolutionOffset = kValuesOffset + 6;
+        state.yResolutionOffset = kValuesOffset + 14;
+        state.colourMapOffset = 0;
+        state.stripOffset = kValuesOffset + 22;
+        return true;
+    }
+    if (state.converter.targetDepth == 8) {
+        state.photometric = 3;
+        dataSize = pixels;
+        state.bitsPerSampleCount = 1;
+        state.bitsPerSampleValue = 8;
+        state.xResolutionOffset = kValuesOffset;
+        state.yResolutionOffset = kValuesOffset + 8;
+        state.colourMapOffset = kValuesOffset + 16;
+        state.stripOffset = state.colourMapOffset + uint32_t(state.colourMapCount) * 2;
+        return true;
+    }
+    return false;
+}
+
+// Repacks bottom-up 24-bit rows (blue, green, red, padded) into top-down
+// red, green, blue rows without padding.
+void PackRgbRows(const uint8_t* pixels, uint32_t width, uint32_t height, uint8_t* out) {
+    const uint32_t stride = RowStride(width, 24);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* row = pixels + uint64_t(height - 1 - y) * stride;
+        for (uint32_t x = 0; x < width; ++x, row += 3, out += 3) {
+            out[0] = row[2];
+            out[1] = row[1];
+            out[2] = row[0];
+        }
+    }
+}
+
+uint32_t WriteRgb(TiffWriterState& state, os::File& file, const RGBQUAD* palette, const uint8_t* pixels,
+                  uint8_t* data) {
+    PixelConverter& converter = state.converter;
+    const uint32_t width = uint32_t(converter.width);
+    const uint32_t height = uint32_t(converter.height);
+    uint8_t values[22];
+    for (int i = 0; i < 3; ++i) StoreLittleEndian16(values + 2 * i, 8);
+    PutResolution(values + 6, state.horizontalResolution);
+    PutResolution(values + 14, state.verticalResolution);
+    if (!os::WriteAll(file, values, sizeof values)) return kStatusCannotCreate;
+
+    if (state.dataSize == 0) return 0;
+    if (converter.sourceDepth == 24) {
+        PackRgbRows(pixels, width, height, data);
+        return 0;
+    }
+    // A palette image asked for as RGB is expanded first.
+    if (converter.imageSize == 0) return kStatusConversionFailed;
+    PixelBlock expanded(size_t(converter.imageSize) + 4);
+    if (!expanded.data) return kStatusOutOfMemory;
+    RGBQUAD unusedPalette[256] = {};
+    if (!Convert(converter, palette, pixels, unusedPalette, expanded.data)) return kStatusConversionFailed;
+    PackRgbRows(expanded.data, width, height, data);
+    return 0;
+}
+
+uint32_t WritePalette(TiffWriterState& state, os::File& file, const RGBQUAD* palette, const uint8_t* pixels,
+                      uint8_t* data) {
+    PixelConverter& converter = state.converter;
+    const uint32_t width = uint32_t(converter.width);
+    const uint32_t height = uint32_t(converter.height);
+    uint8_t resolutions[16];
+    PutResolution(resolutions, state.horizontalResolution);
+    PutResolution(resolutions + 8, state.verticalResolution);
+    if (!os::WriteAll(file, resolutions, sizeof resolutions)) return kStatusCannotCreate;
+
+    RGBQUAD reduced[256] = {};
+    const uint8_t* indices = nullptr;
+    PixelBlock converted(size_t(converter.imageSize) + 4);
+    if (state.dataSize != 0) {
+        if (converter.imageSize == 0) return kStatusConversionFailed;
+        if (!converted.data) return kStatusOutOfMemory;
+        // Copies an 8-bit source; reduces a 24-bit one to at most 256 colours.
+        if (!Convert(converter, palette, pixels, reduced, converted.data)) return kStatusConversionFailed;
+        indices = converted.data;
+    } else if (converter.sourceDepth == 8) {
+        std::memcpy(reduced, palette, sizeof reduced);
+    }
+
+    // 256 reds, 256 greens, 256 blues; each component in the high byte.
+    uint8_t colourMap[768 * 2];
+    for (uint32_t i = 0; i < 256; ++i) {
+        StoreLittleEndian16(colourMap + 2 * i, uint16_t(reduced[i].rgbRed << 8));
+        StoreLittleEndian16(colourMap + 512 + 2 * i, uint16_t(reduced[i].rgbGreen << 8));
+        StoreLittleEndian16(colourMap + 1024 + 2 * i, uint16_t(reduced[i].rgbBlue << 8));
+    }
+    if (!os::WriteAll(file, colourMap, sizeof colourMap)) return kStatusCannotCreate;
+
+    const uint32_t stride = uint32_t(converter.stride);
+    for (uint32_t y = 0; indices && y < height; ++y)
+        std::memcpy(data + uint64_t(y) * width, indices + uint64_t(height - 1 - y) * stride, width);
+    return 0;
+}
+
+uint32_t WriteFile(TiffWriterState& state, os::File& file, const RGBQUAD* palette, const uint8_t* pixels) {
+    uint64_t dataSize = 0;
+    if (!ChooseLayout(state, dataSize)) return kStatusConversionFailed;
+    // A strip the file's 32-bit counts cannot describe fails like an output
+    // that cannot be created.
+    if (dataSize > 0xFFFFFFFFu) return kStatusCannotCreate;
+    state.dataSize = uint32_t(dataSize);
+
+    uint8_t head[kValuesOffset];
+    BuildHeaderAndDirectory(state, head);
+    if (!os::WriteAll(file, head, sizeof head)) return kStatusCannotCreate;
+
+    PixelBlock data(size_t(state.dataSize) + 4);
+    if (!data.data) return kStatusOutOfMemory;
+    const uint32_t failure = state.photometric == 2 ? WriteRgb(state, file, palette, pixels, data.data)
+                                                    : WritePalette(state, file, palette, pixels, data.data);
+    if (failure) return failure;
+    if (state.dataSize != 0 && !os::WriteAll(file, data.data, state.dataSize)) return kStatusCannotCreate;
+    return 0;
+}
+
+}  // namespace
+
+bool WriteTiffFile(TiffWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels) {
+    state.writeStatus = kStatusFailed;
+    os::File file;
+    if (!os::CreateForWrite(path.Text(), file)) {
+        state.writeStatus = kStatusCannotCreate;
+        return false;
+    }
+    const uint32_t failure = WriteFile(state, file, palette, pixels);
+    file.Close();
+    if (failure) {
+        state.writeStatus = failure;
+        return false;
+    }
+    return true;
+}
+
+bool TiffOutputStep(ConversionContext& context) {
+    TiffWriterState& state = *context.tiffWriter;
+    const DecodedImage& image = context.image;
+    state.converter.width = image.header.biWidth;
+    state.converter.height = image.header.biHeight;
+    SetLayout(state.converter, image.header.biBitCount, context.savedBitDepth);
+    state.horizontalResolution = image.header.biXPelsPerMeter;
+    state.verticalResolution = image.header.biYPelsPerMeter;
+    return WriteTiffFile(state, *context.tempPath, image.palette, image.pixels);
+}
 
 }  // namespace qdx
