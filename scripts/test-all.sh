@@ -64,11 +64,13 @@ summarise native build/native
 
 if build_target windows build/windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release; then
   # One X server and one wine server for the whole run.
-  display=:$((90 + RANDOM % 100))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display itself and names it once it accepts clients.
+  displayfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
   xvfb_pid=$!
-  export DISPLAY=$display
-  sleep 1
+  for _ in $(seq 1 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
+  export DISPLAY=:$(head -n 1 "$displayfile")
+  rm -f "$displayfile"
   export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEARCH=win64
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "== windows: preparing the Wine prefix"

@@ -1,0 +1,28 @@
+#pragma once
+// Process-wide state of the Windows program, created by start-up and used by
+// the main window and (later) the dialogs.
+#include <windows.h>
+
+#include "core/settings_file.h"
+#include "core/wide_string.h"
+
+namespace qdx::app {
+
+struct AppState {
+    HINSTANCE instance = nullptr;          // the executable
+    HINSTANCE languageLibrary = nullptr;   // strings and dialog templates
+    int osLevel = 0;                       // 0 = unsupported
+    WideString settingsPath;
+    SettingsReader settingsReader;         // open from start-up until the window exists
+    HWND mainWindow = nullptr;
+    HFONT mainFont = nullptr;
+    DWORD htmlHelpCookie = 0;
+    // Command-line arguments, made full paths before the current directory
+    // changes to the executable's folder.
+    WideString* arguments = nullptr;
+    uint32_t argumentCount = 0;
+};
+
+AppState& State();
+
+}  // namespace qdx::app

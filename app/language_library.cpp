@@ -1,0 +1,133 @@
+#include "app/language_library.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "core/os/os.h"
+
+namespace qdx::app {
+
+namespace {
+
+const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+constexpr LANGID kJapanese = 0x0411;
+
+HINSTANCE LoadByName(const char16_t* name) {
+    WideString file(name);
+    file.Append(u".dll");
+    return ::LoadLibraryExW(W(file.Text()), nullptr, 0);
+}
+
+}  // namespace
+
+bool HasLanguageSignature(HINSTANCE library) {
+    HRSRC resource = ::FindResourceW(library, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(10));  // RT_RCDATA
+    if (!resource || ::SizeofResource(library, resource) < sizeof kLanguageSignature) return false;
+    HGLOBAL loaded = ::LoadResource(library, resource);
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    return bytes && std::memcmp(bytes, kLanguageSignature, sizeof kLanguageSignature) == 0;
+}
+
+bool LoadLanguageLibrary(WideString& name, HINSTANCE& library) {
+    if (name.IsEmpty()) name.Assign(::GetUserDefaultUILanguage() == kJapanese ? u"Japanese" : u"English");
+    HINSTANCE loaded = LoadByName(name.Text());
+    if (!loaded) {
+        name.Assign(u"English");
+        loaded = LoadByName(name.Text());
+    }
+    if (!loaded) {
+        name.Assign(u"Japanese");
+        loaded = LoadByName(name.Text());
+    }
+    if (!loaded) return false;
+    if (!HasLanguageSignature(loaded)) {
+        ::FreeLibrary(loaded);
+        return false;
+    }
+    library = loaded;
+    return true;
+}
+
+int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
+    WideString pattern;
+    if (!os::ExecutablePath(pattern) || !pattern.ReplaceFileNameWithDllPattern()) return -1;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(W(pattern.Text()), &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    int current = -1;
+    int position = 0;
+    do {
+        WideString name(reinterpret_cast<const char16_t*>(found.cFileName));
+        name.EditPath(5);
+        bool usable = false;
+        if (EqualsIgnoringAsciiCase(name.Text(), currentName)) {
+            current = position;
+            usable = true;
+        } else {
+            // Load as data only: nothing of the library runs while we look.
+            HINSTANCE library = ::LoadLibraryExW(found.cFileName, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+            if (library) {
+                usable = HasLanguageSignature(library);
+                ::FreeLibrary(library);
+            }
+        }
+        if (usable) {
+            ::SendMessageW(comboBox, CB_INSERTSTRING, WPARAM(position), LPARAM(name.Text()));
+            ++position;
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return current;
+}
+
+DLGTEMPLATE* LoadDialogTemplate(HINSTANCE library, WORD id, bool largeFont) {
+    HRSRC resource = ::FindResourceW(library, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));  // RT_DIALOG
+    if (!resource) return nullptr;
+    const DWORD size = ::SizeofResource(library, resource);
+    HGLOBAL loaded = ::LoadResource(library, resource);
+    const auto* source = loaded ? static_cast<const uint8_t*>(::LockResource(loaded)) : nullptr;
+    // An extended template starts with dlgVer 1 and signature 0xFFFF.
+    if (!source || size < 26 || source[0] != 1 || source[1] != 0 || source[2] != 0xFF || source[3] != 0xFF)
+        return nullptr;
+    auto* copy = static_cast<uint8_t*>(os::PrivateAlloc(size));
+    if (!copy) return nullptr;
+    std::memcpy(copy, source, size);
+    const DWORD style = DWORD(copy[12]) | (DWORD(copy[13]) << 8) | (DWORD(copy[14]) << 16) | (DWORD(copy[15]) << 24);
+    // Walk past menu, class and title (each an ordinal or a NUL-terminated text)
+    // to the font size that follows them in templates with DS_SETFONT.
+    size_t at = 26;
+    for (int field = 0; field < 3; ++field) {
+        if (at + 2 > size) break;
+        const uint16_t first = uint16_t(copy[at] | (copy[at + 1] << 8));
+        if (first == 0xFFFF) {
+            at += 4;
+        } else {
+            while (at + 2 <= size && (copy[at] | copy[at + 1])) at += 2;
+            at += 2;
+        }
+    }
+    if (!(style & DS_SETFONT) || at + 2 > size) {
+        os::PrivateFree(copy);
+        return nullptr;
+    }
+    const uint16_t points = largeFont ? 11 : 9;
+    copy[at] = uint8_t(points);
+    copy[at + 1] = uint8_t(points >> 8);
+    return reinterpret_cast<DLGTEMPLATE*>(copy);
+}
+
+uint32_t LibraryTextSource::LoadText(uint32_t id, char16_t* out, uint32_t capacity) const {
+    if (capacity == 0) return 0;
+    out[0] = 0;
+    if (!library_) return 0;
+    const int n = ::LoadStringW(library_, id, reinterpret_cast<wchar_t*>(out), int(capacity));
+    if (n <= 0) {
+        out[0] = 0;
+        return 0;
+    }
+    return uint32_t(n);
+}
+
+}  // namespace qdx::app

@@ -1,0 +1,195 @@
+#include "app/startup.h"
+
+#include <htmlhelp.h>
+#include <objbase.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "app/app_state.h"
+#include "app/language_library.h"
+#include "app/main_window.h"
+#include "core/batch.h"
+#include "core/os/os.h"
+#include "core/settings.h"
+#include "core/settings_file.h"
+
+namespace qdx::app {
+
+namespace {
+
+const char16_t* U(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
+
+constexpr wchar_t kFailedToExecute[] = L"Failed to execute file.";
+constexpr wchar_t kLanguageFileNotFound[] = L"Language file not found.";
+
+LibraryTextSource* g_texts = nullptr;
+
+int DetectOperatingSystemLevel() {
+    // The version the system reports to programs is capped by their manifest;
+    // the kernel's own answer is not.
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    auto rtlGetVersion = ntdll ? reinterpret_cast<RtlGetVersionFn>(
+                                     reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")))
+                               : nullptr;
+    if (!rtlGetVersion || rtlGetVersion(&version) != 0) return 0;
+    return OperatingSystemLevel(version.dwMajorVersion, version.dwMinorVersion);
+}
+
+// Every argument as a full path against the folder the program was started
+// from, before CheckEnvironment moves the current directory. Drops and Send To
+// pass full paths already; a name typed in a console does not.
+bool CaptureArguments(AppState& state) {
+    int count = 0;
+    LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!arguments) return true;
+    if (count > 1) {
+        state.arguments = new (std::nothrow) WideString[size_t(count - 1)];
+        if (state.arguments) {
+            state.argumentCount = uint32_t(count - 1);
+            for (int i = 1; i < count; ++i) {
+                const DWORD need = ::GetFullPathNameW(arguments[i], 0, nullptr, nullptr);
+                WideString& full = state.arguments[i - 1];
+                char16_t* out = need ? full.ReserveForWriting(need) : nullptr;
+                if (out && ::GetFullPathNameW(arguments[i], need, reinterpret_cast<wchar_t*>(out), nullptr))
+                    full.RecomputeLength();
+                else
+                    full.Assign(U(arguments[i]));
+            }
+        }
+    }
+    ::LocalFree(arguments);
+    return count <= 1 || state.arguments != nullptr;
+}
+
+bool CheckEnvironment(AppState& state) {
+    WideString folder;
+    if (!os::ExecutablePath(folder)) return false;
+    folder.EditPath(3);
+    if (!os::ChangeCurrentDirectory(folder.Text())) return false;
+    WideString beside;
+    beside.SetFolderPlusName(folder.Text(), u"Quillodex.ini");
+    if (os::FileExists(beside.Text())) {  // a portable installation
+        state.settingsPath = beside;
+        return true;
+    }
+    PWSTR roaming = nullptr;
+    if (FAILED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming))) return false;
+    WideString own;
+    own.SetFolderPlusName(U(roaming), u"Quillodex");
+    ::CoTaskMemFree(roaming);
+    if (own.IsEmpty()) return false;
+    if (!os::FolderExists(own.Text()) && !os::CreateFolder(own.Text())) return false;
+    return state.settingsPath.SetFolderPlusName(own.Text(), u"Quillodex.ini") && !state.settingsPath.IsEmpty();
+}
+
+// Converts every argument that names an existing file (not a folder) with the
+// presets of the combined drop area. Returns true when the window is to be
+// shown (no arguments at all).
+bool HandleCommandLine(AppState& state, bool argumentsCaptured) {
+    MainWindowHost host(state.mainWindow);
+    if (!argumentsCaptured) {
+        host.ShowErrorMessage(30001);
+        return false;
+    }
+    if (state.argumentCount == 0) return true;
+    auto* kept = new (std::nothrow) WideString[state.argumentCount];
+    if (!kept) {
+        host.ShowErrorMessage(30001);
+        return false;
+    }
+    uint32_t keptCount = 0;
+    for (uint32_t i = 0; i < state.argumentCount; ++i)
+        if (os::FileExists(state.arguments[i].Text())) kept[keptCount++] = state.arguments[i];
+    if (keptCount > 0) RunConversion(host, keptCount, kept, CurrentSettings().multiDropSelection);
+    delete[] kept;
+    return false;
+}
+
+bool StartUp(AppState& state, int showCommand) {
+    const bool argumentsCaptured = CaptureArguments(state);
+    if (state.osLevel == 0 || !CheckEnvironment(state)) {
+        ShowStartupError(kFailedToExecute);
+        return false;
+    }
+    Settings& settings = CurrentSettings();
+    OpenSettings(state.settingsReader, state.settingsPath.Text());
+    LoadLanguageName(state.settingsReader, settings);
+    if (!LoadLanguageLibrary(settings.languageName, state.languageLibrary)) {
+        ShowStartupError(kLanguageFileNotFound);
+        CloseSettings(state.settingsReader);
+        return false;
+    }
+    g_texts = new (std::nothrow) LibraryTextSource(state.languageLibrary);
+    SetCurrentTextSource(g_texts);
+    LoadSettings(state.settingsReader, settings);
+    LoadWindowGeometry(state.settingsReader, settings);
+    if (!RegisterWindowClasses(state.instance)) {
+        CloseSettings(state.settingsReader);
+        return false;
+    }
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS};
+    ::InitCommonControlsEx(&controls);
+    state.mainWindow = CreateMainWindow(state.instance);
+    // Everything is read once the window exists. The file is let go before a
+    // command line is handled, so that the save at the close request can
+    // replace it.
+    CloseSettings(state.settingsReader);
+    if (!state.mainWindow) return false;
+    if (HandleCommandLine(state, argumentsCaptured)) {
+        ::ShowWindow(state.mainWindow, showCommand == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+    } else {
+        ::SendMessageW(state.mainWindow, WM_CLOSE, 0, 0);
+    }
+    return true;
+}
+
+}  // namespace
+
+AppState& State() {
+    static AppState state;
+    return state;
+}
+
+int OperatingSystemLevel(DWORD major, DWORD minor) {
+    if (major == 5) return (minor == 1 || minor == 2) ? 1 : 0;
+    if (major == 6) return minor == 0 ? 2 : minor == 1 ? 3 : minor == 2 ? 4 : 5;
+    return major >= 7 ? 5 : 0;
+}
+
+int ProgramMain(HINSTANCE instance, int showCommand) {
+    if (!os::CreatePrivateHeap()) return 0;
+    AppState& state = State();
+    state.instance = instance;
+    state.osLevel = DetectOperatingSystemLevel();
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ::HtmlHelpW(nullptr, nullptr, HH_INITIALIZE, reinterpret_cast<DWORD_PTR>(&state.htmlHelpCookie));
+
+    WPARAM exitCode = 0;
+    if (StartUp(state, showCommand)) {
+        MSG message;
+        while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        exitCode = message.wParam;
+    }
+    if (state.languageLibrary) ::FreeLibrary(state.languageLibrary);
+    state.languageLibrary = nullptr;
+    SetCurrentTextSource(nullptr);
+    delete g_texts;
+    g_texts = nullptr;
+    delete[] state.arguments;
+    state.arguments = nullptr;
+
+    ::HtmlHelpW(nullptr, nullptr, HH_UNINITIALIZE, state.htmlHelpCookie);
+    os::DestroyPrivateHeap();
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    if (state.mainFont) ::DeleteObject(state.mainFont);
+    return int(exitCode);
+}
+
+}  // namespace qdx::app

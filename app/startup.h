@@ -1,0 +1,13 @@
+#pragma once
+// Start-up and shut-down of the Windows program.
+#include <windows.h>
+
+namespace qdx::app {
+
+// The whole life of the process; returns the quit message's exit code.
+int ProgramMain(HINSTANCE instance, int showCommand);
+
+// 1 for 5.1/5.2, 2 for 6.0, 3 for 6.1, 4 for 6.2, 5 for 6.3 and later; 0 unsupported.
+int OperatingSystemLevel(DWORD major, DWORD minor);
+
+}  // namespace qdx::app

@@ -1,0 +1,28 @@
+#pragma once
+// The native command line: the same job as the Windows program given files
+// on its command line, without a window.
+#include <string>
+#include <vector>
+
+namespace qdx::cli {
+
+enum class Action { Convert, Help, Version, UsageError };
+
+struct ParsedCommandLine {
+    Action action = Action::Convert;
+    std::vector<std::string> paths;  // as typed
+    std::string error;               // for UsageError
+};
+
+// Options: --help/-h, --version, and "--" to end options; everything else
+// starting with "-" (but "-" alone) is a usage error.
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// Exit statuses.
+inline constexpr int kExitConverted = 0;  // every pass wrote at least one file
+inline constexpr int kExitNothing = 1;    // a pass wrote nothing, or a message was shown
+inline constexpr int kExitUsage = 2;
+
+int RunCommandLine(int argc, const char* const* argv);
+
+}  // namespace qdx::cli

@@ -1,0 +1,26 @@
+# Quillodex.exe (GUI subsystem, Unicode, static) and the resource-only
+# language libraries English.dll and Japanese.dll, built next to it.
+file(GLOB QDX_APP_SOURCES CONFIGURE_DEPENDS app/*.cpp ui/*.cpp)
+list(FILTER QDX_APP_SOURCES EXCLUDE REGEX "program_main\\.cpp$")
+add_library(qdx_app STATIC ${QDX_APP_SOURCES})
+target_link_libraries(qdx_app PUBLIC qdx_engine comctl32 comdlg32 shell32 ole32 uuid htmlhelp shlwapi)
+target_compile_options(qdx_app PUBLIC -municode)
+
+add_executable(Quillodex WIN32 app/program_main.cpp app/resources/Quillodex.rc)
+target_link_libraries(Quillodex PRIVATE qdx_app)
+target_link_options(Quillodex PRIVATE -municode -mwindows)
+set_target_properties(Quillodex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# A language library holds resources only: no code and no entry point.
+function(qdx_language_library name)
+  add_library(${name} SHARED ${CMAKE_SOURCE_DIR}/lang/signature.rc ${ARGN})
+  set_target_properties(${name} PROPERTIES
+    PREFIX "" LINKER_LANGUAGE C
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+  target_link_options(${name} PRIVATE -nostdlib -Wl,--entry=0 -s)
+endfunction()
+foreach(language IN LISTS QDX_LANGUAGES)
+  qdx_language_library(${language} ${QDX_GENERATED_DIR}/lang/${language}.rc)
+  add_dependencies(Quillodex ${language})
+endforeach()

@@ -1,0 +1,212 @@
+// Runs the real Quillodex.exe (under Wine in CI) the way a user's console,
+// Explorer or Send To would, and checks what it leaves behind.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/os/os.h"
+#include "core/settings.h"
+#include "core/settings_file.h"
+#include "tests/support/sample_images.h"
+#include "tests/support/temp_folder.h"
+
+namespace qdx {
+namespace {
+
+const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+const char16_t* U(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
+
+WideString BinFile(const char16_t* name) {
+    WideString bin;
+    for (const char* p = QDX_BIN_DIR; *p; ++p) bin.Append(char16_t(*p == '/' ? '\\' : *p));
+    WideString path;
+    path.SetFolderPlusName(bin.Text(), name);
+    return path;
+}
+
+// A private installation: the program and its language libraries copied
+// into a folder of their own, with an input folder beside it.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        install_ = folder_.File(u"install");
+        inputs_ = folder_.File(u"inputs");
+        ASSERT_TRUE(os::CreateFolder(install_.Text()));
+        ASSERT_TRUE(os::CreateFolder(inputs_.Text()));
+        for (const char16_t* name : {u"Quillodex.exe", u"English.dll", u"Japanese.dll", u"NoSignature.dll"}) {
+            WideString target;
+            target.SetFolderPlusName(install_.Text(), name);
+            ASSERT_TRUE(::CopyFileW(W(BinFile(name).Text()), W(target.Text()), FALSE)) << test::Narrow(BinFile(name));
+        }
+        settingsPath_.SetFolderPlusName(install_.Text(), u"Quillodex.ini");
+    }
+
+    // Presets 0 and 1 write BMP without resizing; only they are selected.
+    void WritePortableSettings(const char16_t* languageName) {
+        Settings settings;
+        settings.languageName.Assign(languageName);
+        for (int i = 0; i < 4; ++i) {
+            settings.presets[i].outputFormat = 0;
+            settings.presets[i].resizeMode = 0;
+            settings.presets[i].subfolder.Assign(u"");
+            settings.presets[i].outputFolder.Assign(u"");
+            settings.multiDropSelection[i] = i < 2;
+        }
+        settings.presets[0].suffix.Assign(u"_first");
+        settings.presets[1].suffix.Assign(u"_second");
+        ASSERT_TRUE(SaveSettings(settingsPath_.Text(), settings));
+    }
+
+    WideString Input(const char16_t* name) const {
+        WideString path;
+        path.SetFolderPlusName(inputs_.Text(), name);
+        return path;
+    }
+
+    // Starts the program with `arguments` in `directory`; returns its process.
+    HANDLE Start(const std::u16string& arguments, const WideString& directory) {
+        WideString exe;
+        exe.SetFolderPlusName(install_.Text(), u"Quillodex.exe");
+        std::u16string commandLine = Quoted(exe);
+        commandLine.push_back(u' ');
+        commandLine.append(arguments);
+        std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+        buffer.push_back(0);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, W(directory.Text()), &startup,
+                              &process))
+            return nullptr;
+        ::CloseHandle(process.hThread);
+        return process.hProcess;
+    }
+
+    // Runs the program to its end; returns its exit code, or -1 on a hang.
+    int Run(const std::u16string& arguments, const WideString& directory) {
+        HANDLE process = Start(arguments, directory);
+        if (!process) return -2;
+        DWORD code = DWORD(-1);
+        if (::WaitForSingleObject(process, 60000) == WAIT_OBJECT_0) {
+            ::GetExitCodeProcess(process, &code);
+        } else {
+            ::TerminateProcess(process, 99);
+        }
+        ::CloseHandle(process);
+        return int(code);
+    }
+
+    static std::u16string Quoted(const WideString& path) {
+        std::u16string quoted(1, u'"');
+        quoted.append(path.Text(), path.Length());
+        quoted.push_back(u'"');
+        return quoted;
+    }
+
+    test::TempFolder folder_;
+    WideString install_, inputs_, settingsPath_;
+};
+
+WideString RoamingQuillodexFolder() {
+    PWSTR roaming = nullptr;
+    WideString folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming))) {
+        folder.SetFolderPlusName(U(roaming), u"Quillodex");
+        ::CoTaskMemFree(roaming);
+    }
+    return folder;
+}
+
+TEST_F(ProgramTest, ConvertsTwoFilesWithEverySelectedPresetAndQuits) {
+    WritePortableSettings(u"English");
+    ASSERT_TRUE(test::WriteBytes(Input(u"one.bmp"), test::MakeBmp24(7, 5, 1)));
+    ASSERT_TRUE(test::WriteBytes(Input(u"two.bmp"), test::MakeBmp24(3, 9, 2)));
+    const WideString roaming = RoamingQuillodexFolder();
+    const bool roamingExisted = os::FolderExists(roaming.Text());
+
+    EXPECT_EQ(Run(Quoted(Input(u"one.bmp")) + u" " + Quoted(Input(u"two.bmp")), install_), 0);
+
+    for (const char16_t* name : {u"one_first.bmp", u"one_second.bmp", u"two_first.bmp", u"two_second.bmp"})
+        EXPECT_TRUE(os::FileExists(Input(name).Text())) << test::Narrow(Input(name));
+    EXPECT_FALSE(os::PathExists(Input(u"one+1.bmp").Text()));
+    // The program never showed a window, so the main window is gone with it;
+    // the settings were saved at its close request and stay portable.
+    Settings saved;
+    LoadSettings(settingsPath_.Text(), saved);
+    EXPECT_STREQ(reinterpret_cast<const char*>(saved.presets[0].suffix.Text()),
+                 reinterpret_cast<const char*>(u"_first"));
+    if (!roamingExisted) {
+        EXPECT_FALSE(os::PathExists(roaming.Text())) << "a portable run touched the roaming folder";
+    }
+}
+
+TEST_F(ProgramTest, RelativeArgumentsAreTakenFromTheStartingFolder) {
+    WritePortableSettings(u"English");
+    ASSERT_TRUE(test::WriteBytes(Input(u"photo 1.bmp"), test::MakeBmp24(4, 4, 3)));
+    EXPECT_EQ(Run(u"\"photo 1.bmp\"", inputs_), 0);
+    EXPECT_TRUE(os::FileExists(Input(u"photo 1_first.bmp").Text()));
+    EXPECT_TRUE(os::FileExists(Input(u"photo 1_second.bmp").Text()));
+}
+
+TEST_F(ProgramTest, AFolderOnlyCommandLineConvertsNothingAndQuits) {
+    WritePortableSettings(u"English");
+    ASSERT_TRUE(test::WriteBytes(Input(u"keep.bmp"), test::MakeBmp24(2, 2, 4)));
+    EXPECT_EQ(Run(Quoted(inputs_), install_), 0);
+    EXPECT_FALSE(os::PathExists(Input(u"keep_first.bmp").Text()));
+}
+
+TEST_F(ProgramTest, AMissingLibraryFallsBackToEnglishAndIsSavedSo) {
+    WritePortableSettings(u"Klingon");
+    EXPECT_EQ(Run(Quoted(inputs_), install_), 0);
+    Settings saved;
+    LoadSettings(settingsPath_.Text(), saved);
+    EXPECT_STREQ(reinterpret_cast<const char*>(saved.languageName.Text()), reinterpret_cast<const char*>(u"English"));
+}
+
+struct FoundBox {
+    DWORD processId;
+    HWND box;
+};
+
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM data) {
+    auto* found = reinterpret_cast<FoundBox*>(data);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    wchar_t className[32] = {};
+    ::GetClassNameW(window, className, 32);
+    if (owner == found->processId && std::wstring(className) == L"#32770") {
+        found->box = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+TEST_F(ProgramTest, ALibraryWithoutSignatureStopsStartUp) {
+    WritePortableSettings(u"NoSignature");
+    HANDLE process = Start(Quoted(inputs_), install_);
+    ASSERT_NE(process, nullptr);
+    FoundBox found{::GetProcessId(process), nullptr};
+    for (int tries = 0; tries < 300 && !found.box; ++tries) {
+        ::EnumWindows(FindMessageBox, LPARAM(&found));
+        if (!found.box) ::Sleep(100);
+    }
+    ASSERT_NE(found.box, nullptr) << "no message box appeared";
+    wchar_t caption[64] = {}, text[128] = {};
+    ::GetWindowTextW(found.box, caption, 64);
+    ::GetDlgItemTextW(found.box, 0xFFFF, text, 128);  // the message box's text control
+    EXPECT_EQ(std::wstring(caption), L"Error");
+    EXPECT_EQ(std::wstring(text), L"Language file not found.");
+    ::PostMessageW(found.box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(::WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    ::GetExitCodeProcess(process, &code);
+    EXPECT_EQ(code, 0u);
+    ::CloseHandle(process);
+}
+
+}  // namespace
+}  // namespace qdx
