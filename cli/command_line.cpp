@@ -64,6 +64,7 @@ bool ChooseSettingsPath(WideString& path) {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config && config[0] == '/') {
         AppendUtf8(base, config);
+        if (!os::FolderExists(base.Text()) && !os::CreateFolder(base.Text())) return false;
     } else {
         const char* home = std::getenv("HOME");
         if (!home || !*home) return false;

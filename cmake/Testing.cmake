@@ -30,7 +30,7 @@ function(qdx_add_gtest target)
   set_tests_properties(${target} PROPERTIES TIMEOUT 1200)
 endfunction()
 qdx_add_gtest(engine_tests)
-include(cmake/PngSuite.cmake)
+include(cmake/TestSuites.cmake)
 
 if(NOT QDX_FUZZ)
   include(cmake/FuzzReplay.cmake)

@@ -24,5 +24,17 @@ LIST
 apt_opts=(-o "Dir::Etc::SourceList=$state/sources.list" -o Dir::Etc::SourceParts=/dev/null
           -o "Dir::State::Lists=$state/lists" -o APT::Sandbox::User=root)
 apt-get "${apt_opts[@]}" update -qq >&2
-(cd "$cache" && apt-get "${apt_opts[@]}" source -qq "$package" >&2)
+# The newest version can be missing from a mirror for a while (a security
+# update listed before its files arrive); older listed versions are tried next.
+if ! (cd "$cache" && apt-get "${apt_opts[@]}" source -qq "$package" >&2); then
+  fetched=false
+  for version in $(apt-cache "${apt_opts[@]}" showsrc "$package" 2>/dev/null | sed -n 's/^Version: //p' | sort -rV | uniq); do
+    rm -rf "$cache/$package"-*/ 2>/dev/null || true
+    if (cd "$cache" && apt-get "${apt_opts[@]}" source -qq "$package=$version" >&2); then
+      fetched=true
+      break
+    fi
+  done
+  $fetched || { echo "could not fetch the source of $package" >&2; exit 1; }
+fi
 find "$cache" -maxdepth 1 -mindepth 1 -type d -name "${package}-*" ! -name '.*' | head -n 1

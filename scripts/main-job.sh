@@ -15,7 +15,7 @@ cmake --build build/windows -j "$jobs" --target Quillodex >/dev/null
 
 work=build/main-job
 rm -rf "$work"
-mkdir -p "$work/samples"
+mkdir -p "$work/samples" "$work/config"
 echo "== making sample photos"
 python3 scripts/make-samples.py "$work/samples"
 for ppm in "$work"/samples/*.ppm; do
@@ -44,4 +44,9 @@ for side in native windows; do
   (cd "$work/$side" && find . -type f -newer ../.started | sort | while read -r f; do
      printf '   %-40s %8d bytes\n' "$f" "$(stat -c %s "$f")"; done)
 done
+same=0; differ=0
+for f in $(cd "$work/native" && find . -type f -newer ../.started); do
+  if cmp -s "$work/native/$f" "$work/windows/$f"; then same=$((same + 1)); else differ=$((differ + 1)); echo "   differs: $f"; fi
+done
+echo "native and Windows outputs: $same identical, $differ different"
 echo "Outputs are in $root/$work/native and $root/$work/windows."

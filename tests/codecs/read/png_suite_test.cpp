@@ -1,7 +1,7 @@
 // Every PngSuite image through the reader, compared with the plain reference
 // decoder after the same high-byte reduction and flattening; every corrupt
 // x* image refused with its code. The suite is fetched from Debian's archive
-// by scripts/fetch-pngsuite.sh (a CTest fixture); without it the test skips.
+// by scripts/fetch-test-suites.sh (a CTest fixture); without it the test skips.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -160,7 +160,7 @@ const std::map<std::string, uint32_t> kRefusals = {
 
 TEST(PngSuite, EveryImageMatchesThePlainDecoderAndEveryCorruptOneIsRefused) {
     const fs::path suite = FindSuite();
-    if (suite.empty()) GTEST_SKIP() << "PngSuite not fetched (scripts/fetch-pngsuite.sh)";
+    if (suite.empty()) GTEST_SKIP() << "PngSuite not fetched (scripts/fetch-test-suites.sh)";
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(suite))
         if (entry.path().extension() == ".png") files.push_back(entry.path());

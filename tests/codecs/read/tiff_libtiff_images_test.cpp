@@ -1,5 +1,5 @@
 // libtiff's own test images, fetched from Debian's archive at test time:
-//   scripts/fetch-debian-source.sh tiff build/debian-src
+//   scripts/fetch-test-suites.sh
 // (or QDX_LIBTIFF_IMAGES naming their folder). The uncompressed strip images
 // of the layouts we accept must decode to the pixels libtiff gives (its
 // netpbm references, and tiff2rgba where libtiff-tools is installed); every
@@ -145,7 +145,7 @@ const std::map<std::string, std::string> kNetpbmReference = {{"rgb-3c-8b.tiff", 
 TEST(TiffLibtiffImages, AcceptedLayoutsDecodeLikeLibtiffAndTheRestIsRefused) {
     const fs::path images = ImagesFolder();
     if (images.empty())
-        GTEST_SKIP() << "libtiff test images absent: scripts/fetch-debian-source.sh tiff build/debian-src";
+        GTEST_SKIP() << "libtiff test images absent: scripts/fetch-test-suites.sh";
     test::TempFolder scratch;
     std::error_code error;
     size_t accepted = 0, comparedWithNetpbm = 0, comparedWithTool = 0, refused = 0;
