@@ -82,39 +82,45 @@ int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
     return current;
 }
 
+bool PatchDialogFontSize(uint8_t* bytes, size_t size, bool largeFont) {
+    // An extended template starts with dlgVer 1 and signature 0xFFFF.
+    if (size < 26 || bytes[0] != 1 || bytes[1] != 0 || bytes[2] != 0xFF || bytes[3] != 0xFF) return false;
+    const DWORD style = DWORD(bytes[12]) | (DWORD(bytes[13]) << 8) | (DWORD(bytes[14]) << 16) | (DWORD(bytes[15]) << 24);
+    if (!(style & DS_SETFONT)) return false;
+    // Walk past menu, class and title (each an ordinal or a NUL-terminated
+    // text) to the font size that follows them.
+    size_t at = 26;
+    for (int field = 0; field < 3; ++field) {
+        if (at + 2 > size) return false;
+        const uint16_t first = uint16_t(bytes[at] | (bytes[at + 1] << 8));
+        if (first == 0xFFFF) {
+            at += 4;
+        } else {
+            while (at + 2 <= size && (bytes[at] | bytes[at + 1])) at += 2;
+            at += 2;
+        }
+    }
+    if (at + 2 > size) return false;
+    const uint16_t points = largeFont ? 11 : 9;
+    bytes[at] = uint8_t(points);
+    bytes[at + 1] = uint8_t(points >> 8);
+    return true;
+}
+
 DLGTEMPLATE* LoadDialogTemplate(HINSTANCE library, WORD id, bool largeFont) {
     HRSRC resource = ::FindResourceW(library, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));  // RT_DIALOG
     if (!resource) return nullptr;
     const DWORD size = ::SizeofResource(library, resource);
     HGLOBAL loaded = ::LoadResource(library, resource);
-    const auto* source = loaded ? static_cast<const uint8_t*>(::LockResource(loaded)) : nullptr;
-    // An extended template starts with dlgVer 1 and signature 0xFFFF.
-    if (!source || size < 26 || source[0] != 1 || source[1] != 0 || source[2] != 0xFF || source[3] != 0xFF)
-        return nullptr;
+    const void* source = loaded ? ::LockResource(loaded) : nullptr;
+    if (!source || size == 0) return nullptr;
     auto* copy = static_cast<uint8_t*>(os::PrivateAlloc(size));
     if (!copy) return nullptr;
     std::memcpy(copy, source, size);
-    const DWORD style = DWORD(copy[12]) | (DWORD(copy[13]) << 8) | (DWORD(copy[14]) << 16) | (DWORD(copy[15]) << 24);
-    // Walk past menu, class and title (each an ordinal or a NUL-terminated text)
-    // to the font size that follows them in templates with DS_SETFONT.
-    size_t at = 26;
-    for (int field = 0; field < 3; ++field) {
-        if (at + 2 > size) break;
-        const uint16_t first = uint16_t(copy[at] | (copy[at + 1] << 8));
-        if (first == 0xFFFF) {
-            at += 4;
-        } else {
-            while (at + 2 <= size && (copy[at] | copy[at + 1])) at += 2;
-            at += 2;
-        }
-    }
-    if (!(style & DS_SETFONT) || at + 2 > size) {
+    if (!PatchDialogFontSize(copy, size, largeFont)) {
         os::PrivateFree(copy);
         return nullptr;
     }
-    const uint16_t points = largeFont ? 11 : 9;
-    copy[at] = uint8_t(points);
-    copy[at + 1] = uint8_t(points >> 8);
     return reinterpret_cast<DLGTEMPLATE*>(copy);
 }
 

@@ -3,6 +3,9 @@
 // dialog layout comes from it.
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
+
 #include "core/text_source.h"
 #include "core/wide_string.h"
 
@@ -28,6 +31,10 @@ int ListLanguageLibraries(HWND comboBox, const char16_t* currentName);
 // (large dialog font) or 9. Null when the template is missing or is not an
 // extended template with a font. Release with os::PrivateFree.
 DLGTEMPLATE* LoadDialogTemplate(HINSTANCE library, WORD id, bool largeFont);
+
+// Sets the point size of an extended dialog template with a font (in place):
+// 11 for the large dialog font, else 9. False for any other template.
+bool PatchDialogFontSize(uint8_t* bytes, size_t size, bool largeFont);
 
 // Texts from a loaded language library.
 class LibraryTextSource final : public TextSource {

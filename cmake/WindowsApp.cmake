@@ -11,9 +11,16 @@ target_link_libraries(Quillodex PRIVATE qdx_app)
 target_link_options(Quillodex PRIVATE -municode -mwindows)
 set_target_properties(Quillodex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-# A language library holds resources only: no code and no entry point.
+# A language library holds resources only: no code and no entry point. Its
+# one resource script includes the signature and the generated string table
+# (which the tests also include elsewhere, so it is never compiled alone).
 function(qdx_language_library name)
-  add_library(${name} SHARED ${CMAKE_SOURCE_DIR}/lang/signature.rc ${ARGN})
+  set(script ${QDX_GENERATED_DIR}/lang/${name}_library.rc)
+  file(WRITE ${script}.in "#include \"${CMAKE_SOURCE_DIR}/lang/signature.rc\"\n#include \"${name}.rc\"\n")
+  configure_file(${script}.in ${script} COPYONLY)
+  set_source_files_properties(${script} PROPERTIES
+    OBJECT_DEPENDS "${QDX_GENERATED_DIR}/lang/${name}.rc;${CMAKE_SOURCE_DIR}/lang/signature.rc")
+  add_library(${name} SHARED ${script})
   set_target_properties(${name} PROPERTIES
     PREFIX "" LINKER_LANGUAGE C
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin
@@ -21,6 +28,6 @@ function(qdx_language_library name)
   target_link_options(${name} PRIVATE -nostdlib -Wl,--entry=0 -s)
 endfunction()
 foreach(language IN LISTS QDX_LANGUAGES)
-  qdx_language_library(${language} ${QDX_GENERATED_DIR}/lang/${language}.rc)
+  qdx_language_library(${language})
   add_dependencies(Quillodex ${language})
 endforeach()
