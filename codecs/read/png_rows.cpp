@@ -8,21 +8,12 @@
 #include "codecs/read/png_reader.h"
 #include "core/compression_alloc.h"
 #include "core/file_helpers.h"
+#include "core/paeth_predictor.h"
 #include "core/os/os.h"
 
 namespace qdx {
 
 namespace {
-
-inline uint8_t PaethPredictor(int left, int above, int upperLeft) {
-    const int estimate = left + above - upperLeft;
-    const int toLeft = estimate > left ? estimate - left : left - estimate;
-    const int toAbove = estimate > above ? estimate - above : above - estimate;
-    const int toUpperLeft = estimate > upperLeft ? estimate - upperLeft : upperLeft - estimate;
-    if (toLeft <= toAbove && toLeft <= toUpperLeft) return uint8_t(left);
-    if (toAbove <= toUpperLeft) return uint8_t(above);
-    return uint8_t(upperLeft);
-}
 
 // Filter types: 0 None, 1 Sub, 2 Up, 3 Average, 4 Paeth.
 template <int Filter>

@@ -91,9 +91,7 @@ bool WriteBmpFile(BmpWriterState& state, const WideString& path, const RGBQUAD* 
 bool BmpOutputStep(ConversionContext& context) {
     BmpWriterState& state = *context.bmpWriter;
     const DecodedImage& image = context.image;
-    state.converter.width = image.header.biWidth;
-    state.converter.height = image.header.biHeight;
-    SetLayout(state.converter, image.header.biBitCount, context.savedBitDepth);
+    SetLayoutFor(state.converter, image.header, context.savedBitDepth);
     state.horizontalResolution = image.header.biXPelsPerMeter;
     state.verticalResolution = image.header.biYPelsPerMeter;
     if (!context.tempPath) {

@@ -140,6 +140,12 @@ void SetLayout(PixelConverter& converter, uint32_t sourceDepth, uint32_t targetD
     converter.imageSize = imageSize > 0xFFFFFFFFu ? 0 : uint32_t(imageSize);
 }
 
+void SetLayoutFor(PixelConverter& converter, const BITMAPINFOHEADER& header, uint32_t targetDepth) {
+    converter.width = header.biWidth;
+    converter.height = header.biHeight;
+    SetLayout(converter, header.biBitCount, targetDepth);
+}
+
 bool Convert(PixelConverter& converter, const RGBQUAD* paletteIn, const uint8_t* pixelsIn, RGBQUAD* paletteOut,
              uint8_t* pixelsOut) {
     const uint32_t source = converter.sourceDepth;

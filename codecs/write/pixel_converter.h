@@ -32,6 +32,9 @@ struct PixelConverter {
 
 // The caller sets width and height first.
 void SetLayout(PixelConverter& converter, uint32_t sourceDepth, uint32_t targetDepth);
+// Width, height and layout for converting a picture with this header to
+// `targetDepth`.
+void SetLayoutFor(PixelConverter& converter, const BITMAPINFOHEADER& header, uint32_t targetDepth);
 // 8->8, 24->24, 8->24 and 24->8 (colour reduction); false for anything else.
 bool Convert(PixelConverter& converter, const RGBQUAD* paletteIn, const uint8_t* pixelsIn, RGBQUAD* paletteOut,
              uint8_t* pixelsOut);

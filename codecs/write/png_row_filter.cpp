@@ -1,18 +1,9 @@
 #include "codecs/write/png_row_filter.h"
+#include "core/paeth_predictor.h"
 
 namespace qdx {
 
 namespace {
-
-inline uint8_t PaethPredictor(int left, int above, int upperLeft) {
-    const int estimate = left + above - upperLeft;
-    const int toLeft = estimate > left ? estimate - left : left - estimate;
-    const int toAbove = estimate > above ? estimate - above : above - estimate;
-    const int toUpperLeft = estimate > upperLeft ? estimate - upperLeft : upperLeft - estimate;
-    if (toLeft <= toAbove && toLeft <= toUpperLeft) return uint8_t(left);
-    if (toAbove <= toUpperLeft) return uint8_t(above);
-    return uint8_t(upperLeft);
-}
 
 // Runs of near-black or near-white bytes compress well.
 constexpr bool IsScored(uint8_t value) { return value <= 3 || value >= 252; }

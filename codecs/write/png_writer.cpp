@@ -266,9 +266,7 @@ bool PngOutputStep(ConversionContext& context) {
     PngWriterState& state = *context.pngWriter;
     const DecodedImage& image = context.image;
     if (!context.tempPath) return false;
-    state.converter.width = image.header.biWidth;
-    state.converter.height = image.header.biHeight;
-    SetLayout(state.converter, image.header.biBitCount, context.savedBitDepth);
+    SetLayoutFor(state.converter, image.header, context.savedBitDepth);
     state.transparency = 0;
     state.transparentColour = nullptr;
     state.compressionLevel = 9;

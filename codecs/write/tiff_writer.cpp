@@ -227,9 +227,7 @@ bool WriteTiffFile(TiffWriterState& state, const WideString& path, const RGBQUAD
 bool TiffOutputStep(ConversionContext& context) {
     TiffWriterState& state = *context.tiffWriter;
     const DecodedImage& image = context.image;
-    state.converter.width = image.header.biWidth;
-    state.converter.height = image.header.biHeight;
-    SetLayout(state.converter, image.header.biBitCount, context.savedBitDepth);
+    SetLayoutFor(state.converter, image.header, context.savedBitDepth);
     state.horizontalResolution = image.header.biXPelsPerMeter;
     state.verticalResolution = image.header.biYPelsPerMeter;
     return WriteTiffFile(state, *context.tempPath, image.palette, image.pixels);
