@@ -31,19 +31,22 @@ run_target() {  # name, build dir
 
 # Counts from the GoogleTest reports (CTest above also reports every test program).
 summarise() {  # name, build dir
-  local name=$1 dir=$2 passed=0 failed=0
+  local name=$1 dir=$2 passed=0 failed=0 skipped=0
   for xml in "$dir"/test-results/*.xml; do
     [ -f "$xml" ] || continue
-    local line tests failures errors disabled
+    local line tests failures errors disabled skips
     line=$(grep -m1 '<testsuites' "$xml")
     tests=$(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$line")
     failures=$(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$line")
     errors=$(sed -n 's/.* errors="\([0-9]*\)".*/\1/p' <<<"$line")
     disabled=$(sed -n 's/.* disabled="\([0-9]*\)".*/\1/p' <<<"$line")
+    # a skip is marked on its test case only
+    skips=$(grep -c '<skipped' "$xml")
     failed=$((failed + ${failures:-0} + ${errors:-0}))
-    passed=$((passed + ${tests:-0} - ${failures:-0} - ${errors:-0} - ${disabled:-0}))
+    skipped=$((skipped + ${skips:-0}))
+    passed=$((passed + ${tests:-0} - ${failures:-0} - ${errors:-0} - ${disabled:-0} - ${skips:-0}))
   done
-  echo "$name: $passed passed, $failed failed" | tee -a "$root/build/summary.txt" >/dev/null
+  echo "$name: $passed passed, $failed failed, $skipped skipped" | tee -a "$root/build/summary.txt" >/dev/null
   total_passed=$((total_passed + passed))
   total_failed=$((total_failed + failed))
 }
