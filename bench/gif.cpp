@@ -43,12 +43,12 @@ void WriteFile(const WideString& path, const void* data, size_t size) {
 // A photograph-like test card: smooth gradients, rings and a little noise,
 // far more than 256 distinct colours. Blue, green, red, rows bottom-up.
 void FillPicture(std::vector<uint8_t>& bgr, int width, int height, uint32_t stride) {
-    uint32_t seed = 12345;
+    uint32_t variant = 12345;
     for (int y = 0; y < height; ++y) {
         uint8_t* row = bgr.data() + uint64_t(height - 1 - y) * stride;
         for (int x = 0; x < width; ++x) {
-            seed = seed * 1103515245u + 12345u;
-            const int noise = int((seed >> 16) & 7) - 3;
+            variant = variant * 1103515245u + 12345u;
+            const int noise = int((variant >> 16) & 7) - 3;
             const double r = std::sqrt(double((x - width / 2) * (x - width / 2) + (y - height / 3) * (y - height / 3)));
             const int red = int(255.0 * x / width) + noise;
             const int green = int(127.5 + 127.5 * std::sin(r / 40.0)) + noise;
@@ -121,12 +121,12 @@ int main(int argc, char** argv) {
         const int width = 4000, height = 3000;
         const uint32_t count = uint32_t(width) * height;
         std::vector<uint8_t> indices(count);
-        uint32_t seed = 99;
+        uint32_t variant = 99;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                seed = seed * 1103515245u + 12345u;
+                variant = variant * 1103515245u + 12345u;
                 const double value = 127.5 + 60.0 * std::sin(x / 97.0) + 60.0 * std::cos(y / 131.0);
-                indices[size_t(y) * width + x] = uint8_t(int(value) + int((seed >> 16) % 3));
+                indices[size_t(y) * width + x] = uint8_t(int(value) + int((variant >> 16) % 3));
             }
         WriteFile(PathIn(folder, "bench_12mp.idx"), indices.data(), indices.size());
         std::vector<uint8_t> stream(GifLzwOutputBound(count));

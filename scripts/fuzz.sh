@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan) and runs one.
 # Usage: scripts/fuzz.sh NAME [SECONDS]   e.g. scripts/fuzz.sh bmp_read_fuzzer 300
-# New corpus entries go to build/fuzz-corpus/NAME; the checked-in seeds in
+# New corpus entries go to build/fuzz-corpus/NAME; the checked-in starting inputs in
 # fuzz/corpus/NAME are read but never written.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

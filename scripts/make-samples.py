@@ -11,8 +11,8 @@ import struct
 import sys
 
 
-def picture(width, height, seed):
-    rng = random.Random(seed)
+def picture(width, height, variant):
+    rng = random.Random(variant)
     blobs = [(rng.uniform(0, width), rng.uniform(0, height), rng.uniform(width / 8, width / 3),
               [rng.randint(0, 255) for _ in range(3)]) for _ in range(5)]
     rows = []
@@ -58,8 +58,8 @@ def write_bmp(path, width, height, rows):
 
 def main(out_dir):
     os.makedirs(out_dir, exist_ok=True)
-    for name, width, height, seed in (('harbour', 1200, 900, 1), ('meadow', 900, 1200, 2)):
-        write_ppm(os.path.join(out_dir, name + '.ppm'), width, height, picture(width, height, seed))
+    for name, width, height, variant in (('harbour', 1200, 900, 1), ('meadow', 900, 1200, 2)):
+        write_ppm(os.path.join(out_dir, name + '.ppm'), width, height, picture(width, height, variant))
     rows = picture(640, 480, 3)
     write_bmp(os.path.join(out_dir, 'lantern.bmp'), 640, 480, rows)
 

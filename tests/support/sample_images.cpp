@@ -15,7 +15,7 @@ void Put32(std::string& out, uint32_t v) {
 
 }  // namespace
 
-std::string MakeBmp24(int width, int height, uint32_t seed) {
+std::string MakeBmp24(int width, int height, uint32_t variant) {
     const uint32_t stride = (uint32_t(width) * 3 + 3) & ~3u;
     const uint32_t imageSize = stride * uint32_t(height);
     std::string out;
@@ -37,9 +37,9 @@ std::string MakeBmp24(int width, int height, uint32_t seed) {
     for (int y = 0; y < height; ++y) {
         std::string row;
         for (int x = 0; x < width; ++x) {
-            row += char((x * 37 + seed * 11) & 0xFF);
-            row += char((y * 53 + seed * 7) & 0xFF);
-            row += char(((x + y) * 29 + seed) & 0xFF);
+            row += char((x * 37 + variant * 11) & 0xFF);
+            row += char((y * 53 + variant * 7) & 0xFF);
+            row += char(((x + y) * 29 + variant) & 0xFF);
         }
         row.resize(stride, '\0');
         out += row;

@@ -35,8 +35,8 @@ struct TestImage {
 };
 
 // A 24-bit picture of noise (incompressible) or of smooth gradients.
-void FillNoise(TestImage& picture, unsigned seed) {
-    std::mt19937 random(seed);
+void FillNoise(TestImage& picture, unsigned variant) {
+    std::mt19937 random(variant);
     for (int y = 0; y < picture.image.header.biHeight; ++y)
         for (int x = 0; x < picture.image.header.biWidth; ++x)
             for (int c = 0; c < 3; ++c) picture.At(x, y)[c] = uint8_t(random());

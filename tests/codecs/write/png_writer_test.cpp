@@ -39,8 +39,8 @@ std::string Bytes(std::initializer_list<int> values) {
 }
 
 // A bottom-up 24-bit picture with flat areas, edges and noise.
-std::vector<uint8_t> MakePicture(int32_t width, int32_t height, uint32_t seed) {
-    std::mt19937 random(seed);
+std::vector<uint8_t> MakePicture(int32_t width, int32_t height, uint32_t variant) {
+    std::mt19937 random(variant);
     const uint32_t stride = RowStride(uint32_t(width), 24);
     std::vector<uint8_t> pixels(size_t(stride) * height + 4, 0);
     for (int32_t y = 0; y < height; ++y)
