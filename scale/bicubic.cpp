@@ -61,11 +61,12 @@ namespace {
 // --- Pre-blur -------------------------------------------------------------
 
 // out[x] = (u0 * c[x] + u1 * (a[x] + b[x]) + u2 * (d[x] + e[x])) >> shift for
-// x < count, kept to its low byte; with `wide` false the u2 term is absent.
-// All of it is exact integer arithmetic, so the grouping does not matter.
-template <bool wide>
+// x < count, kept to its low byte and stored as a byte or a double; with
+// `wide` false the u2 term is absent. All of it is exact integer arithmetic,
+// so the grouping does not matter.
+template <bool wide, typename Out>
 void BlurSpan(const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_t* d, const uint8_t* e,
-              const uint32_t u[3], uint32_t shift, uint8_t* out, size_t count) {
+              const uint32_t u[3], uint32_t shift, Out* out, size_t count) {
     size_t x = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
@@ -99,15 +100,30 @@ void BlurSpan(const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_
         }
         const __m128i pairsLo = _mm_add_epi16(_mm_unpacklo_epi8(av, zero), _mm_unpacklo_epi8(bv, zero));
         const __m128i pairsHi = _mm_add_epi16(_mm_unpackhi_epi8(av, zero), _mm_unpackhi_epi8(bv, zero));
-        const __m128i lo = eight(_mm_unpacklo_epi8(cv, zero), pairsLo, outerLo);
-        const __m128i hi = eight(_mm_unpackhi_epi8(cv, zero), pairsHi, outerHi);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(lo, hi));
+        const __m128i centreLo = _mm_unpacklo_epi8(cv, zero), centreHi = _mm_unpackhi_epi8(cv, zero);
+        if constexpr (sizeof(Out) == 1) {
+            const __m128i lo = eight(centreLo, pairsLo, outerLo);
+            const __m128i hi = eight(centreHi, pairsHi, outerHi);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(lo, hi));
+        } else {
+            const __m128i results[4] = {
+                four(centreLo, pairsLo, outerLo),
+                four(_mm_unpackhi_epi64(centreLo, zero), _mm_unpackhi_epi64(pairsLo, zero),
+                     _mm_unpackhi_epi64(outerLo, zero)),
+                four(centreHi, pairsHi, outerHi),
+                four(_mm_unpackhi_epi64(centreHi, zero), _mm_unpackhi_epi64(pairsHi, zero),
+                     _mm_unpackhi_epi64(outerHi, zero))};
+            for (int k = 0; k < 4; ++k) {
+                _mm_storeu_pd(out + x + 4 * k, _mm_cvtepi32_pd(results[k]));
+                _mm_storeu_pd(out + x + 4 * k + 2, _mm_cvtepi32_pd(_mm_unpackhi_epi64(results[k], results[k])));
+            }
+        }
     }
 #endif
     for (; x < count; ++x) {
         uint32_t sum = u[0] * c[x] + u[1] * (uint32_t(a[x]) + b[x]);
         if (wide) sum += u[2] * (uint32_t(d[x]) + e[x]);
-        out[x] = uint8_t(sum >> shift);
+        out[x] = Out(uint8_t(sum >> shift));
     }
 }
 
@@ -150,8 +166,9 @@ BlurPass MakeBlurPass(ScalingState& state, uint32_t from, uint32_t to) {
 }
 
 // Stored row y of the column-blurred picture, into `out`.
+template <typename Out>
 void BlurColumnsOfRow(const BlurPass& pass, const uint8_t* source, uint32_t stride, uint32_t rowBytes,
-                      uint32_t height, uint32_t y, uint8_t* __restrict out) {
+                      uint32_t height, uint32_t y, Out* out) {
     const uint32_t R = pass.shape.radius, S = pass.shape.shift;
     if (y < R || y + R >= height) {
         for (uint32_t x = 0; x < rowBytes; ++x) out[x] = EdgeBlur(source + x, stride, y, height, R, pass.u);
@@ -159,14 +176,14 @@ void BlurColumnsOfRow(const BlurPass& pass, const uint8_t* source, uint32_t stri
     }
     const uint8_t* c = source + size_t(y) * stride;
     if (R == 1)
-        BlurSpan<false>(c, c - stride, c + stride, c, c, pass.weights, S, out, rowBytes);
+        BlurSpan<false, Out>(c, c - stride, c + stride, c, c, pass.weights, S, out, rowBytes);
     else
-        BlurSpan<true>(c, c - stride, c + stride, c - 2 * size_t(stride), c + 2 * size_t(stride), pass.weights, S,
+        BlurSpan<true, Out>(c, c - stride, c + stride, c - 2 * size_t(stride), c + 2 * size_t(stride), pass.weights, S,
                        out, rowBytes);
 }
 
 // Blurs one row of `width` pixels held in `line` into `out`.
-void BlurRow(const BlurPass& pass, const uint8_t* line, uint32_t width, uint8_t* out) {
+void BlurRow(const BlurPass& pass, const uint8_t* line, uint32_t width, double* out) {
     const uint32_t R = pass.shape.radius, S = pass.shape.shift, rowBytes = width * 3;
     // Pixels R .. width - 1 - R have all their neighbours.
     const uint32_t begin = R * 3, end = width > 2 * R ? (width - R) * 3 : begin;
@@ -174,9 +191,9 @@ void BlurRow(const BlurPass& pass, const uint8_t* line, uint32_t width, uint8_t*
     const size_t count = end - begin;
     const uint8_t* q = line + begin;
     if (R == 1)
-        BlurSpan<false>(q, q - 3, q + 3, q, q, pass.weights, S, out + begin, count);
+        BlurSpan<false, double>(q, q - 3, q + 3, q, q, pass.weights, S, out + begin, count);
     else
-        BlurSpan<true>(q, q - 3, q + 3, q - 6, q + 6, pass.weights, S, out + begin, count);
+        BlurSpan<true, double>(q, q - 3, q + 3, q - 6, q + 6, pass.weights, S, out + begin, count);
     for (uint32_t b = 0; b < edgeBytes; ++b) out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, pass.u);
     for (uint32_t b = end > edgeBytes ? end : edgeBytes; b < rowBytes; ++b)
         out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, pass.u);
@@ -217,7 +234,7 @@ public:
         columns_ = columns;
         rows_ = rows;
         const size_t rowBytes = size_t(width) * 3;
-        if (!samples_.Allocate(rowBytes * kSlots) || !lines_.Allocate(rowBytes * 2)) return false;
+        if (!samples_.Allocate(rowBytes * kSlots) || !line_.Allocate(rowBytes)) return false;
         for (uint32_t i = 0; i < kSlots; ++i) held_[i] = UINT32_MAX;
         return true;
     }
@@ -228,16 +245,17 @@ public:
         double* out = samples_.get() + size_t(slot) * rowBytes;
         if (held_[slot] == y) return out;
         const uint8_t* bytes = source_ + size_t(y) * stride_;
-        uint8_t* line = lines_.get();
-        if (columns_.active) {
-            BlurColumnsOfRow(columns_, source_, stride_, rowBytes, height_, y, line);
-            bytes = line;
-        }
         if (rows_.active) {
-            BlurRow(rows_, bytes, width_, line + rowBytes);
-            bytes = line + rowBytes;
+            if (columns_.active) {
+                BlurColumnsOfRow(columns_, source_, stride_, rowBytes, height_, y, line_.get());
+                bytes = line_.get();
+            }
+            BlurRow(rows_, bytes, width_, out);
+        } else if (columns_.active) {
+            BlurColumnsOfRow(columns_, source_, stride_, rowBytes, height_, y, out);
+        } else {
+            ToDoubles(bytes, out, rowBytes);
         }
-        ToDoubles(bytes, out, rowBytes);
         held_[slot] = y;
         return out;
     }
@@ -247,7 +265,7 @@ private:
     uint32_t width_ = 0, height_ = 0, stride_ = 0;
     BlurPass columns_, rows_;
     PrivateArray<double> samples_;  // kSlots rows
-    PrivateArray<uint8_t> lines_;   // the column-blurred and the row-blurred line
+    PrivateArray<uint8_t> line_;    // the column-blurred line before its row blur
     uint32_t held_[kSlots] = {};
 };
 
