@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "scale/filters.h"
 
 namespace qdx {
@@ -56,6 +60,73 @@ namespace {
 
 // --- Pre-blur -------------------------------------------------------------
 
+// out[x] = (u0 * c[x] + u1 * (a[x] + b[x]) + u2 * (d[x] + e[x])) >> shift for
+// x < count, kept to its low byte and stored as a byte or a double; with
+// `wide` false the u2 term is absent. All of it is exact integer arithmetic,
+// so the grouping does not matter.
+template <bool wide, typename Out>
+void BlurSpan(const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_t* d, const uint8_t* e,
+              const uint32_t u[3], uint32_t shift, Out* out, size_t count) {
+    size_t x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i w01 = _mm_set1_epi32(int32_t(u[0] | (u[1] << 16)));  // weights fit in 16 bits
+    const __m128i w2 = _mm_set1_epi32(int32_t(u[2]));
+    const __m128i low = _mm_set1_epi32(255);
+    const __m128i s = _mm_cvtsi32_si128(int32_t(shift));
+    // Four 32-bit results from 16-bit centre samples, neighbour pairs and
+    // outer pairs.
+    auto four = [&](__m128i centre, __m128i pairs, __m128i outer) {
+        __m128i sum = _mm_madd_epi16(_mm_unpacklo_epi16(centre, pairs), w01);
+        if (wide) sum = _mm_add_epi32(sum, _mm_madd_epi16(_mm_unpacklo_epi16(outer, zero), w2));
+        return _mm_and_si128(_mm_srl_epi32(sum, s), low);
+    };
+    auto eight = [&](__m128i centre, __m128i pairs, __m128i outer) {
+        const __m128i first = four(centre, pairs, outer);
+        const __m128i second =
+            four(_mm_unpackhi_epi64(centre, zero), _mm_unpackhi_epi64(pairs, zero), _mm_unpackhi_epi64(outer, zero));
+        return _mm_packs_epi32(first, second);
+    };
+    for (; x + 16 <= count; x += 16) {
+        const __m128i cv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + x));
+        const __m128i av = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
+        const __m128i bv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
+        __m128i outerLo = zero, outerHi = zero;
+        if (wide) {
+            const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x));
+            const __m128i ev = _mm_loadu_si128(reinterpret_cast<const __m128i*>(e + x));
+            outerLo = _mm_add_epi16(_mm_unpacklo_epi8(dv, zero), _mm_unpacklo_epi8(ev, zero));
+            outerHi = _mm_add_epi16(_mm_unpackhi_epi8(dv, zero), _mm_unpackhi_epi8(ev, zero));
+        }
+        const __m128i pairsLo = _mm_add_epi16(_mm_unpacklo_epi8(av, zero), _mm_unpacklo_epi8(bv, zero));
+        const __m128i pairsHi = _mm_add_epi16(_mm_unpackhi_epi8(av, zero), _mm_unpackhi_epi8(bv, zero));
+        const __m128i centreLo = _mm_unpacklo_epi8(cv, zero), centreHi = _mm_unpackhi_epi8(cv, zero);
+        if constexpr (sizeof(Out) == 1) {
+            const __m128i lo = eight(centreLo, pairsLo, outerLo);
+            const __m128i hi = eight(centreHi, pairsHi, outerHi);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(lo, hi));
+        } else {
+            const __m128i results[4] = {
+                four(centreLo, pairsLo, outerLo),
+                four(_mm_unpackhi_epi64(centreLo, zero), _mm_unpackhi_epi64(pairsLo, zero),
+                     _mm_unpackhi_epi64(outerLo, zero)),
+                four(centreHi, pairsHi, outerHi),
+                four(_mm_unpackhi_epi64(centreHi, zero), _mm_unpackhi_epi64(pairsHi, zero),
+                     _mm_unpackhi_epi64(outerHi, zero))};
+            for (int k = 0; k < 4; ++k) {
+                _mm_storeu_pd(out + x + 4 * k, _mm_cvtepi32_pd(results[k]));
+                _mm_storeu_pd(out + x + 4 * k + 2, _mm_cvtepi32_pd(_mm_unpackhi_epi64(results[k], results[k])));
+            }
+        }
+    }
+#endif
+    for (; x < count; ++x) {
+        uint32_t sum = u[0] * c[x] + u[1] * (uint32_t(a[x]) + b[x]);
+        if (wide) sum += u[2] * (uint32_t(d[x]) + e[x]);
+        out[x] = Out(uint8_t(sum >> shift));
+    }
+}
+
 // One sample near an end of a line: the neighbours outside are left out and
 // the sum is divided by the weights actually used.
 inline uint8_t EdgeBlur(const uint8_t* line, size_t step, uint32_t j, uint32_t n, uint32_t radius, const int32_t* u) {
@@ -79,6 +150,7 @@ struct BlurPass {
     bool active = false;
     PreBlurShape shape{1, 0};
     int32_t u[3] = {0, 0, 0};
+    uint32_t weights[3] = {0, 0, 0};  // the same, unsigned
 };
 
 BlurPass MakeBlurPass(ScalingState& state, uint32_t from, uint32_t to) {
@@ -86,59 +158,69 @@ BlurPass MakeBlurPass(ScalingState& state, uint32_t from, uint32_t to) {
     if (to >= from) return pass;
     pass.active = true;
     pass.shape = PreparePreBlur(state, double(from) / double(to));
-    for (int i = 0; i < 3; ++i) pass.u[i] = state.preBlurWeights[i];
+    for (int i = 0; i < 3; ++i) {
+        pass.u[i] = state.preBlurWeights[i];
+        pass.weights[i] = uint32_t(pass.u[i]);
+    }
     return pass;
 }
 
 // Stored row y of the column-blurred picture, into `out`.
+template <typename Out>
 void BlurColumnsOfRow(const BlurPass& pass, const uint8_t* source, uint32_t stride, uint32_t rowBytes,
-                      uint32_t height, uint32_t y, uint8_t* __restrict out) {
+                      uint32_t height, uint32_t y, Out* out) {
     const uint32_t R = pass.shape.radius, S = pass.shape.shift;
-    const uint32_t u0 = uint32_t(pass.u[0]), u1 = uint32_t(pass.u[1]), u2 = uint32_t(pass.u[2]);
     if (y < R || y + R >= height) {
         for (uint32_t x = 0; x < rowBytes; ++x) out[x] = EdgeBlur(source + x, stride, y, height, R, pass.u);
         return;
     }
-    const uint8_t* __restrict c = source + size_t(y) * stride;
-    const uint8_t* __restrict up1 = c - stride;
-    const uint8_t* __restrict dn1 = c + stride;
-    if (R == 1) {
-        for (uint32_t x = 0; x < rowBytes; ++x) out[x] = uint8_t((u0 * c[x] + u1 * (uint32_t(up1[x]) + dn1[x])) >> S);
-    } else {
-        const uint8_t* __restrict up2 = up1 - stride;
-        const uint8_t* __restrict dn2 = dn1 + stride;
-        for (uint32_t x = 0; x < rowBytes; ++x)
-            out[x] = uint8_t((u0 * c[x] + u1 * (uint32_t(up1[x]) + dn1[x]) + u2 * (uint32_t(up2[x]) + dn2[x])) >> S);
-    }
+    const uint8_t* c = source + size_t(y) * stride;
+    if (R == 1)
+        BlurSpan<false, Out>(c, c - stride, c + stride, c, c, pass.weights, S, out, rowBytes);
+    else
+        BlurSpan<true, Out>(c, c - stride, c + stride, c - 2 * size_t(stride), c + 2 * size_t(stride), pass.weights, S,
+                       out, rowBytes);
 }
 
 // Blurs one row of `width` pixels held in `line` into `out`.
-void BlurRow(const BlurPass& pass, const uint8_t* __restrict line, uint32_t width, uint8_t* __restrict out) {
+void BlurRow(const BlurPass& pass, const uint8_t* line, uint32_t width, double* out) {
     const uint32_t R = pass.shape.radius, S = pass.shape.shift, rowBytes = width * 3;
-    const uint32_t u0 = uint32_t(pass.u[0]), u1 = uint32_t(pass.u[1]), u2 = uint32_t(pass.u[2]);
     // Pixels R .. width - 1 - R have all their neighbours.
     const uint32_t begin = R * 3, end = width > 2 * R ? (width - R) * 3 : begin;
     const uint32_t edgeBytes = (width < 2 * R ? width : R) * 3;
-    const ptrdiff_t count = ptrdiff_t(end) - ptrdiff_t(begin);
-    const uint8_t* __restrict q = line + begin;
-    uint8_t* __restrict o = out + begin;
-    if (R == 1) {
-        for (ptrdiff_t i = 0; i < count; ++i) o[i] = uint8_t((u0 * q[i] + u1 * (uint32_t(q[i - 3]) + q[i + 3])) >> S);
-    } else {
-        for (ptrdiff_t i = 0; i < count; ++i)
-            o[i] = uint8_t((u0 * q[i] + u1 * (uint32_t(q[i - 3]) + q[i + 3]) + u2 * (uint32_t(q[i - 6]) + q[i + 6])) >>
-                           S);
-    }
+    const size_t count = end - begin;
+    const uint8_t* q = line + begin;
+    if (R == 1)
+        BlurSpan<false, double>(q, q - 3, q + 3, q, q, pass.weights, S, out + begin, count);
+    else
+        BlurSpan<true, double>(q, q - 3, q + 3, q - 6, q + 6, pass.weights, S, out + begin, count);
     for (uint32_t b = 0; b < edgeBytes; ++b) out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, pass.u);
     for (uint32_t b = end > edgeBytes ? end : edgeBytes; b < rowBytes; ++b)
         out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, pass.u);
 }
 
+// Samples as doubles, eight at a time where the processor allows.
+void ToDoubles(const uint8_t* bytes, double* out, uint32_t count) {
+    uint32_t x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 8 <= count; x += 8) {
+        const __m128i words = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + x)), zero);
+        const __m128i lo = _mm_unpacklo_epi16(words, zero), hi = _mm_unpackhi_epi16(words, zero);
+        _mm_storeu_pd(out + x, _mm_cvtepi32_pd(lo));
+        _mm_storeu_pd(out + x + 2, _mm_cvtepi32_pd(_mm_unpackhi_epi64(lo, lo)));
+        _mm_storeu_pd(out + x + 4, _mm_cvtepi32_pd(hi));
+        _mm_storeu_pd(out + x + 6, _mm_cvtepi32_pd(_mm_unpackhi_epi64(hi, hi)));
+    }
+#endif
+    for (; x < count; ++x) out[x] = double(bytes[x]);
+}
+
 // The rows of a step's input after its pre-blur (columns first, then rows),
-// made when the resample first asks for them and kept in a small ring. The
-// resample asks for rows in rising order, at most four neighbours at a time,
-// so a ring of 8 never drops a row still in use; the results are those of
-// blurring the whole picture, without a full-size buffer for it.
+// as doubles, made when the resample first asks for them and kept in a small
+// ring. The resample asks for rows in rising order, at most four neighbours
+// at a time, so a ring of 8 never drops a row still in use; the results are
+// those of blurring the whole picture, without a full-size buffer for it.
 class BlurredRows {
 public:
     static constexpr uint32_t kSlots = 8;
@@ -151,28 +233,28 @@ public:
         stride_ = Stride24(width);
         columns_ = columns;
         rows_ = rows;
-        if (!columns.active && !rows.active) return true;
         const size_t rowBytes = size_t(width) * 3;
-        if (!ring_.Allocate(rowBytes * (kSlots + 1))) return false;
+        if (!samples_.Allocate(rowBytes * kSlots) || !line_.Allocate(rowBytes)) return false;
         for (uint32_t i = 0; i < kSlots; ++i) held_[i] = UINT32_MAX;
         return true;
     }
 
-    const uint8_t* Row(uint32_t y) {
-        if (!columns_.active && !rows_.active) return source_ + size_t(y) * stride_;
+    const double* Row(uint32_t y) {
         const uint32_t slot = y % kSlots;
-        const size_t rowBytes = size_t(width_) * 3;
-        uint8_t* out = ring_.get() + slot * rowBytes;
+        const uint32_t rowBytes = width_ * 3;
+        double* out = samples_.get() + size_t(slot) * rowBytes;
         if (held_[slot] == y) return out;
+        const uint8_t* bytes = source_ + size_t(y) * stride_;
         if (rows_.active) {
-            uint8_t* line = ring_.get() + kSlots * rowBytes;
-            if (columns_.active)
-                BlurColumnsOfRow(columns_, source_, stride_, uint32_t(rowBytes), height_, y, line);
-            else
-                std::memcpy(line, source_ + size_t(y) * stride_, rowBytes);
-            BlurRow(rows_, line, width_, out);
+            if (columns_.active) {
+                BlurColumnsOfRow(columns_, source_, stride_, rowBytes, height_, y, line_.get());
+                bytes = line_.get();
+            }
+            BlurRow(rows_, bytes, width_, out);
+        } else if (columns_.active) {
+            BlurColumnsOfRow(columns_, source_, stride_, rowBytes, height_, y, out);
         } else {
-            BlurColumnsOfRow(columns_, source_, stride_, uint32_t(rowBytes), height_, y, out);
+            ToDoubles(bytes, out, rowBytes);
         }
         held_[slot] = y;
         return out;
@@ -182,7 +264,8 @@ private:
     const uint8_t* source_ = nullptr;
     uint32_t width_ = 0, height_ = 0, stride_ = 0;
     BlurPass columns_, rows_;
-    PrivateArray<uint8_t> ring_;  // kSlots rows and one working line
+    PrivateArray<double> samples_;  // kSlots rows
+    PrivateArray<uint8_t> line_;    // the column-blurred line before its row blur
     uint32_t held_[kSlots] = {};
 };
 
@@ -215,6 +298,107 @@ inline uint8_t ClampTruncate(double v) {
     return uint8_t(int32_t(v));
 }
 
+// v[x] = ((w[0] * s0[x] + w[1] * s1[x]) + w[2] * s2[x]) + w[3] * s3[x] for
+// x < count. Two lanes at a time do the very same operations.
+void CombineRows(const double w[4], const double* s0, const double* s1, const double* s2, const double* s3,
+                 double* v, uint32_t count) {
+    uint32_t x = 0;
+#if defined(__SSE2__)
+    const __m128d w0 = _mm_set1_pd(w[0]), w1 = _mm_set1_pd(w[1]), w2 = _mm_set1_pd(w[2]), w3 = _mm_set1_pd(w[3]);
+    for (; x + 2 <= count; x += 2) {
+        __m128d sum = _mm_add_pd(_mm_mul_pd(w0, _mm_loadu_pd(s0 + x)), _mm_mul_pd(w1, _mm_loadu_pd(s1 + x)));
+        sum = _mm_add_pd(sum, _mm_mul_pd(w2, _mm_loadu_pd(s2 + x)));
+        sum = _mm_add_pd(sum, _mm_mul_pd(w3, _mm_loadu_pd(s3 + x)));
+        _mm_storeu_pd(v + x, sum);
+    }
+#endif
+    for (; x < count; ++x) v[x] = ((w[0] * s0[x] + w[1] * s1[x]) + w[2] * s2[x]) + w[3] * s3[x];
+}
+
+// One output pixel from the combined line v:
+// out = ((wc0 * v0 + wc1 * v1) + wc2 * v2) + wc3 * v3 per channel.
+inline void CombineColumns(const double* wc, const uint32_t* ct, const double* v, uint8_t* out) {
+    const double* v0 = v + size_t(ct[0]) * 3;
+    const double* v1 = v + size_t(ct[1]) * 3;
+    const double* v2 = v + size_t(ct[2]) * 3;
+    const double* v3 = v + size_t(ct[3]) * 3;
+    for (int c = 0; c < 3; ++c)
+        out[c] = ClampTruncate(((wc[0] * v0[c] + wc[1] * v1[c]) + wc[2] * v2[c]) + wc[3] * v3[c]);
+}
+
+// The column weights and taps laid out for two output pixels at a time:
+// per pair and tap k, the weight of the first pixel twice, that of the second
+// twice, and the two side by side; and the offsets 3 x tap of both pixels.
+struct PairTable {
+    PrivateArray<double> weights;    // 24 per pair
+    PrivateArray<uint32_t> offsets;  // 8 per pair
+};
+
+bool MakePairTable(const TapTable& columns, uint32_t sw, PairTable& pairs) {
+    const size_t count = sw / 2;
+    if (count == 0) return true;
+    if (!pairs.weights.Allocate(count * 24) || !pairs.offsets.Allocate(count * 8)) return false;
+    for (size_t p = 0; p < count; ++p) {
+        const double* wa = columns.weights + p * 8;
+        const double* wb = wa + 4;
+        double* w = pairs.weights.get() + p * 24;
+        for (int k = 0; k < 4; ++k, w += 6) {
+            w[0] = w[1] = wa[k];
+            w[2] = w[3] = wb[k];
+            w[4] = wa[k];
+            w[5] = wb[k];
+        }
+        for (size_t k = 0; k < 8; ++k) pairs.offsets[p * 8 + k] = columns.taps[p * 8 + k] * 3;
+    }
+    return true;
+}
+
+// Every output pixel of a row from the combined line v.
+void CombineColumnsOfRow(const TapTable& columns, const PairTable& pairs, uint32_t sw, const double* v,
+                         uint8_t* out) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    // Two pixels at a time: channels 0 and 1 of each pixel in one register,
+    // channel 2 of both in a third; every lane sums as the scalar code does.
+    const __m128d zero = _mm_setzero_pd(), top = _mm_set1_pd(255.0);
+    auto finish = [&](__m128d sum) { return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(sum, zero), top)); };
+    const double* w = pairs.weights.get();
+    const uint32_t* offsets = pairs.offsets.get();
+    for (; i + 2 <= sw; i += 2, out += 6, w += 24, offsets += 8) {
+        __m128d sumA = zero, sumB = zero, sumC = zero;
+        for (int k = 0; k < 4; ++k) {
+            const double* pa = v + offsets[k];
+            const double* pb = v + offsets[4 + k];
+            const __m128d termA = _mm_mul_pd(_mm_loadu_pd(w + 6 * k), _mm_loadu_pd(pa));
+            const __m128d termB = _mm_mul_pd(_mm_loadu_pd(w + 6 * k + 2), _mm_loadu_pd(pb));
+            const __m128d termC =
+                _mm_mul_pd(_mm_loadu_pd(w + 6 * k + 4), _mm_loadh_pd(_mm_load_sd(pa + 2), pb + 2));
+            if (k == 0) {
+                sumA = termA;
+                sumB = termB;
+                sumC = termC;
+            } else {
+                sumA = _mm_add_pd(sumA, termA);
+                sumB = _mm_add_pd(sumB, termB);
+                sumC = _mm_add_pd(sumC, termC);
+            }
+        }
+        const __m128i a = finish(sumA), b = finish(sumB), c = finish(sumC);
+        // [a0 a1 b0 b1 c0 c1 . .] as 16-bit values, all within 0 .. 255
+        const __m128i words = _mm_packs_epi32(_mm_unpacklo_epi64(a, b), c);
+        out[0] = uint8_t(_mm_extract_epi16(words, 0));
+        out[1] = uint8_t(_mm_extract_epi16(words, 1));
+        out[2] = uint8_t(_mm_extract_epi16(words, 4));
+        out[3] = uint8_t(_mm_extract_epi16(words, 2));
+        out[4] = uint8_t(_mm_extract_epi16(words, 3));
+        out[5] = uint8_t(_mm_extract_epi16(words, 5));
+    }
+#else
+    (void)pairs;
+#endif
+    for (; i < sw; ++i, out += 3) CombineColumns(columns.weights + size_t(i) * 4, columns.taps + size_t(i) * 4, v, out);
+}
+
 // One bicubic resample from (cw, ch) to (sw, sh).
 //
 // Order of the sums, identical on every target: for each output row the four
@@ -240,43 +424,27 @@ uint8_t* BicubicStep(BlurredRows& source, uint32_t cw, uint32_t ch, uint32_t sw,
 
     PixelBlock result;
     PrivateArray<double> line;
-    if (!result.Allocate(sw, sh) || !line.Allocate(size_t(cw) * 3)) {
+    PairTable pairs;
+    if (!result.Allocate(sw, sh) || !line.Allocate(size_t(cw) * 3) || (cw != sw && !MakePairTable(columns, sw, pairs))) {
         os::FreePixels(block);
         return nullptr;
     }
     const uint32_t targetStride = Stride24(sw), rowBytes = cw * 3;
     const bool sameHeight = ch == sh, sameWidth = cw == sw;
-    double* __restrict v = line.get();
     for (uint32_t j = 0; j < sh; ++j) {
         const uint32_t* rt = rows.taps + size_t(j) * 4;
-        if (sameHeight) {
-            const uint8_t* s = source.Row(j);
-            for (uint32_t x = 0; x < rowBytes; ++x) v[x] = double(s[x]);
-        } else {
-            const double* wr = rows.weights + size_t(j) * 4;
-            const double w0 = wr[0], w1 = wr[1], w2 = wr[2], w3 = wr[3];
-            const uint8_t* __restrict s0 = source.Row(rt[0]);
-            const uint8_t* __restrict s1 = source.Row(rt[1]);
-            const uint8_t* __restrict s2 = source.Row(rt[2]);
-            const uint8_t* __restrict s3 = source.Row(rt[3]);
-            for (uint32_t x = 0; x < rowBytes; ++x)
-                v[x] = ((w0 * double(s0[x]) + w1 * double(s1[x])) + w2 * double(s2[x])) + w3 * double(s3[x]);
-        }
+        const double* v = line.get();
+        if (sameHeight)
+            v = source.Row(j);
+        else
+            CombineRows(rows.weights + size_t(j) * 4, source.Row(rt[0]), source.Row(rt[1]), source.Row(rt[2]),
+                        source.Row(rt[3]), line.get(), rowBytes);
         uint8_t* out = result.get() + size_t(j) * targetStride;
         if (sameWidth) {
             for (uint32_t x = 0; x < rowBytes; ++x) out[x] = ClampTruncate(v[x]);
             continue;
         }
-        for (uint32_t i = 0; i < sw; ++i, out += 3) {
-            const double* wc = columns.weights + size_t(i) * 4;
-            const uint32_t* ct = columns.taps + size_t(i) * 4;
-            const double* v0 = v + size_t(ct[0]) * 3;
-            const double* v1 = v + size_t(ct[1]) * 3;
-            const double* v2 = v + size_t(ct[2]) * 3;
-            const double* v3 = v + size_t(ct[3]) * 3;
-            for (int c = 0; c < 3; ++c)
-                out[c] = ClampTruncate(((wc[0] * v0[c] + wc[1] * v1[c]) + wc[2] * v2[c]) + wc[3] * v3[c]);
-        }
+        CombineColumnsOfRow(columns, pairs, sw, v, out);
     }
     os::FreePixels(block);
     return result.Release();
