@@ -29,12 +29,12 @@ uint8_t* MakePicture(uint32_t width, uint32_t height) {
     uint8_t* pixels = AllocatePixelBuffer(width, height, 24);
     if (!pixels) return nullptr;
     const uint32_t stride = RowStride(width, 24);
-    uint32_t seed = 12345;
+    uint32_t variant = 12345;
     for (uint32_t y = 0; y < height; ++y) {
         uint8_t* row = pixels + size_t(y) * stride;
         for (uint32_t x = 0; x < width; ++x) {
-            seed = seed * 1103515245u + 12345u;
-            const uint32_t noise = (seed >> 16) & 15;
+            variant = variant * 1103515245u + 12345u;
+            const uint32_t noise = (variant >> 16) & 15;
             const bool block = ((x / 97) + (y / 61)) % 3 == 0;
             row[x * 3 + 0] = uint8_t((x * 255 / width + noise) & 255);
             row[x * 3 + 1] = uint8_t((y * 255 / height + (block ? 80 : 0) + noise) & 255);
