@@ -130,8 +130,8 @@ Plain ReferenceBicubic(Plain picture, uint32_t tw, uint32_t th) {
     return picture;
 }
 
-void ExpectSameAsReference(uint32_t w, uint32_t h, uint32_t tw, uint32_t th, uint32_t seed) {
-    std::mt19937 random(seed);
+void ExpectSameAsReference(uint32_t w, uint32_t h, uint32_t tw, uint32_t th, uint32_t variant) {
+    std::mt19937 random(variant);
     // Noise over smooth ramps, with saturated patches so that the clamping
     // at 0 and 255 is exercised.
     const Picture source = Picture::Make(int32_t(w), int32_t(h), [&](int x, int y, int c) {
@@ -179,8 +179,8 @@ TEST(BicubicReference, ChosenSizes) {
         {2, 3, 5, 7},
         {70, 26, 20, 14},      // pre-blur weights that sum to a little more than one
     };
-    uint32_t seed = 1;
-    for (const auto& c : cases) ExpectSameAsReference(c[0], c[1], c[2], c[3], seed++);
+    uint32_t variant = 1;
+    for (const auto& c : cases) ExpectSameAsReference(c[0], c[1], c[2], c[3], variant++);
 }
 
 TEST(BicubicReference, RandomSizes) {
