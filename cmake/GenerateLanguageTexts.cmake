@@ -114,17 +114,25 @@ function(qdx_read_language lang)
   set(${lang}_IDS "${ids}" PARENT_SCOPE)
 endfunction()
 
-# Text with markers -> body of a C++ u"..." literal.
-function(qdx_cpp_literal text out)
-  string(REPLACE "\"" "\\\"" text "${text}")
-  # "\?" keeps "??=" and its kind from ever being read as a trigraph.
-  string(REPLACE "?" "\\?" text "${text}")
+# The markers that stand for escapes and for characters CMake lists treat
+# specially, turned back into C-style escapes and plain characters; the same
+# for both kinds of literal.
+function(qdx_unmark_literal text out)
   string(REPLACE "${M_LITBACK}" "\\\\" text "${text}")
   string(REPLACE "${M_NL}" "\\n" text "${text}")
   string(REPLACE "${M_TAB}" "\\t" text "${text}")
   string(REPLACE "${M_SEMI}" ";" text "${text}")
   string(REPLACE "${M_OPEN}" "[" text "${text}")
   string(REPLACE "${M_CLOSE}" "]" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# Text with markers -> body of a C++ u"..." literal.
+function(qdx_cpp_literal text out)
+  string(REPLACE "\"" "\\\"" text "${text}")
+  # "\?" keeps "??=" and its kind from ever being read as a trigraph.
+  string(REPLACE "?" "\\?" text "${text}")
+  qdx_unmark_literal("${text}" text)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
@@ -138,12 +146,7 @@ function(qdx_rc_literal text out)
   # The resource compiler's preprocessor would warn about "??=" and its kind:
   # the second "?" of such a triple is written as a hexadecimal escape.
   string(REGEX REPLACE "\\?\\?([=/'()!<>-])" "?\\\\x3F\\1" text "${text}")
-  string(REPLACE "${M_LITBACK}" "\\\\" text "${text}")
-  string(REPLACE "${M_NL}" "\\n" text "${text}")
-  string(REPLACE "${M_TAB}" "\\t" text "${text}")
-  string(REPLACE "${M_SEMI}" ";" text "${text}")
-  string(REPLACE "${M_OPEN}" "[" text "${text}")
-  string(REPLACE "${M_CLOSE}" "]" text "${text}")
+  qdx_unmark_literal("${text}" text)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
