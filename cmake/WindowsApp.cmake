@@ -15,11 +15,19 @@ set_target_properties(Quillodex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINA
 # one resource script includes the signature and the generated string table
 # (which the tests also include elsewhere, so it is never compiled alone).
 function(qdx_language_library name)
+  # Dialog templates of a language live in lang/<Language>/*.rc, one file per
+  # dialog, each included by the library's script.
   set(script ${QDX_GENERATED_DIR}/lang/${name}_library.rc)
-  file(WRITE ${script}.in "#include \"${CMAKE_SOURCE_DIR}/lang/signature.rc\"\n#include \"${name}.rc\"\n")
+  file(GLOB dialogs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/lang/${name}/*.rc)
+  list(SORT dialogs)
+  set(content "#include \"${CMAKE_SOURCE_DIR}/lang/signature.rc\"\n#include \"${name}.rc\"\n")
+  foreach(dialog IN LISTS dialogs)
+    string(APPEND content "#include \"${dialog}\"\n")
+  endforeach()
+  file(WRITE ${script}.in "${content}")
   configure_file(${script}.in ${script} COPYONLY)
   set_source_files_properties(${script} PROPERTIES
-    OBJECT_DEPENDS "${QDX_GENERATED_DIR}/lang/${name}.rc;${CMAKE_SOURCE_DIR}/lang/signature.rc")
+    OBJECT_DEPENDS "${QDX_GENERATED_DIR}/lang/${name}.rc;${CMAKE_SOURCE_DIR}/lang/signature.rc;${dialogs}")
   add_library(${name} SHARED ${script})
   set_target_properties(${name} PROPERTIES
     PREFIX "" LINKER_LANGUAGE C
