@@ -365,11 +365,19 @@ TEST_F(MainWindowTest, ClosingSavesTheGeometry) {
     const RECT frame = FrameFor(500, 400);
     ::SetWindowPos(window_, nullptr, 150, 120, frame.right - frame.left, frame.bottom - frame.top, SWP_NOZORDER);
     CurrentSettings().presets[3].suffix.Assign(u"_kept");
+    // The end of the session saves too, and the window stays.
+    ::SendMessageW(window_, WM_ENDSESSION, TRUE, 0);
+    Settings atLogoff;
+    LoadSettings(settingsPath_.Text(), atLogoff);
+    EXPECT_EQ(atLogoff.windowLeft, 150);
+    EXPECT_TRUE(::IsWindow(window_));
+
+    ::SetWindowPos(window_, nullptr, 160, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ::SendMessageW(window_, WM_CLOSE, 0, 0);
     EXPECT_FALSE(::IsWindow(window_));
     Settings saved;
     LoadSettings(settingsPath_.Text(), saved);
-    EXPECT_EQ(saved.windowLeft, 150);
+    EXPECT_EQ(saved.windowLeft, 160);
     EXPECT_EQ(saved.windowTop, 120);
     EXPECT_EQ(saved.clientWidth, 500);
     EXPECT_EQ(saved.clientHeight, 400);
