@@ -54,7 +54,7 @@ int Leading() {
     return leading < kMaxLeading ? leading : kMaxLeading;
 }
 
-void DrawText(HDC dc, int x, int y, const WideString& text) {
+void PutText(HDC dc, int x, int y, const WideString& text) {
     ::TextOutW(dc, x, y, W(text.Text()), int(text.Length()));
 }
 
@@ -72,13 +72,13 @@ void DrawSummary(HDC dc, const Preset& preset) {
     const int textHeight = Metrics().textHeight;
     const int step = textHeight + 5 - Leading();
     int y = textHeight + 5 - 2 * Leading() + 8;
-    DrawText(dc, kTextLeft, y, summary.format);
+    PutText(dc, kTextLeft, y, summary.format);
     SIZE format{};
     ::GetTextExtentPoint32W(dc, W(summary.format.Text()), int(summary.format.Length()), &format);
-    DrawText(dc, kTextLeft + format.cx + kDetailGap, y, summary.formatDetail);
+    PutText(dc, kTextLeft + format.cx + kDetailGap, y, summary.formatDetail);
     for (const WideString* line : {&summary.resize, &summary.suffix, &summary.folder, &summary.subfolder}) {
         y += step;
-        DrawText(dc, kTextLeft, y, *line);
+        PutText(dc, kTextLeft, y, *line);
     }
 }
 
@@ -96,7 +96,7 @@ LRESULT OnPaintTarget(HWND window) {
         PaintTools tools(dc, colours.fill, colours.outline);
         DrawFrame(window, dc);
         ::SetTextColor(dc, colours.title);
-        DrawText(dc, kTextLeft, 8 - Leading(), DropTargetTitle(index + 1, CurrentTextSource()));
+        PutText(dc, kTextLeft, 8 - Leading(), DropTargetTitle(index + 1, CurrentTextSource()));
         // While the window is sized only the titles are drawn.
         if (!IsSizing()) DrawSummary(dc, CurrentSettings().presets[index]);
     }
@@ -126,7 +126,7 @@ LRESULT OnPaintCombinedArea(HWND window) {
         PaintTools tools(dc, kCombinedFill, kCombinedOutline);
         DrawFrame(window, dc);
         ::SetTextColor(dc, kCombinedTitle);
-        DrawText(dc, kTextLeft, 8 - Leading(), CombinedAreaTitle(CurrentTextSource()));
+        PutText(dc, kTextLeft, 8 - Leading(), CombinedAreaTitle(CurrentTextSource()));
     }
     ::EndPaint(window, &paint);
     return 0;
