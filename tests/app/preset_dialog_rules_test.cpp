@@ -1,0 +1,159 @@
+// What the preset dialog decides without a window: the size row per resize
+// mode, the enabling rules and how the controls' values are stored.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/preset_dialog_rules.h"
+
+namespace qdx::app {
+namespace {
+
+TEST(PresetDialogRules, SizeRowLabelsNameTheOtherSideOutsideTheBoxMode) {
+    struct Case {
+        uint32_t mode;
+        bool twoNumbers;
+        uint32_t widthLabel, heightLabel;
+        std::u16string end;
+    };
+    const Case cases[] = {{1, false, 0, 20122, u": "},
+                          {2, false, 0, 20121, u": "},
+                          {3, false, 0, 20124, u": "},
+                          {4, false, 0, 20123, u": "},
+                          {5, true, 20121, 20122, u":"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        SizeRowPlan plan;
+        ASSERT_TRUE(PlanSizeRow(c.mode, plan));
+        EXPECT_EQ(plan.twoNumbers, c.twoNumbers);
+        EXPECT_EQ(plan.heightLabel, c.heightLabel);
+        if (c.twoNumbers) {
+            EXPECT_EQ(plan.widthLabel, c.widthLabel);
+        }
+        EXPECT_EQ(std::u16string(plan.heightLabelEnd), c.end);
+    }
+    SizeRowPlan kept;
+    EXPECT_FALSE(PlanSizeRow(0, kept)) << "mode 0 keeps the row it had";
+    EXPECT_FALSE(PlanSizeRow(6, kept));
+}
+
+TEST(PresetDialogRules, OnlyMode0DisablesSizesAndOnlyTheBoxOffersCropping) {
+    EXPECT_FALSE(SizeControlsEnabled(0));
+    EXPECT_FALSE(AspectChoiceEnabled(0));
+    for (uint32_t mode = 1; mode <= 4; ++mode) {
+        EXPECT_TRUE(SizeControlsEnabled(mode));
+        EXPECT_FALSE(AspectChoiceEnabled(mode));
+    }
+    EXPECT_TRUE(SizeControlsEnabled(5));
+    EXPECT_TRUE(AspectChoiceEnabled(5));
+}
+
+TEST(PresetDialogRules, SizeRowItemsFollowEachOtherAndEditsHoldFourDigits) {
+    SizeRowMetrics metrics;
+    metrics.left = 30;
+    metrics.widthLabel = 41;
+    metrics.heightLabel = 57;
+    metrics.unit = 12;
+    metrics.digit = 7;
+    metrics.editMargin = 8;
+    metrics.spin = 17;
+    metrics.gap = 4;
+    for (uint32_t mode : {1u, 5u}) {
+        SCOPED_TRACE(mode);
+        SizeRowPlan plan;
+        ASSERT_TRUE(PlanSizeRow(mode, plan));
+        const SizeRowLayout row = LayOutSizeRow(plan, metrics);
+        std::vector<const RowItem*> order;
+        if (plan.twoNumbers)
+            order = {&row.widthLabel, &row.widthEdit, &row.widthUnit, &row.heightLabel, &row.heightEdit, &row.heightUnit};
+        else
+            order = {&row.heightLabel, &row.widthEdit, &row.widthUnit};
+        EXPECT_EQ(order.front()->x, metrics.left);
+        for (size_t i = 0; i < order.size(); ++i) {
+            EXPECT_TRUE(order[i]->visible);
+            if (i > 0) {
+                EXPECT_GE(order[i]->x, order[i - 1]->x + order[i - 1]->width + metrics.gap);
+            }
+        }
+        EXPECT_EQ(row.widthEdit.width, 4 * 7 + 8 + 17);
+        EXPECT_EQ(row.heightLabel.width, 57);
+        EXPECT_EQ(row.widthLabel.visible, plan.twoNumbers);
+        EXPECT_EQ(row.heightEdit.visible, plan.twoNumbers);
+    }
+}
+
+PresetDialogValues Values() {
+    PresetDialogValues values;
+    values.formatIndex = kOutputJpeg;
+    values.quality = 80;
+    values.maxFileSizeKiB = 200;
+    values.resizeMode = 5;
+    values.targetWidth = 640;
+    values.targetHeight = 480;
+    values.suffix = u"_s";
+    values.subfolder = u"sub";
+    values.outputFolder = u"C:\\out";
+    values.outputFolderExists = true;
+    return values;
+}
+
+TEST(PresetDialogRules, QualityIsKeptWithinOneToHundred) {
+    for (auto [typed, stored] : {std::pair{250, 100u}, {101, 100u}, {100, 100u}, {1, 1u}, {0, 1u}, {-5, 1u}}) {
+        PresetDialogValues values = Values();
+        values.quality = typed;
+        Preset preset;
+        ASSERT_TRUE(StorePresetValues(values, preset));
+        EXPECT_EQ(preset.jpegQuality, stored) << typed;
+    }
+}
+
+TEST(PresetDialogRules, ALimitOfNothingAndAMissingFolderAreDropped) {
+    PresetDialogValues values = Values();
+    values.limitFileSize = true;
+    Preset preset;
+    ASSERT_TRUE(StorePresetValues(values, preset));
+    EXPECT_EQ(preset.limitFileSize, 1);
+    EXPECT_EQ(std::u16string(preset.outputFolder.Text()), u"C:\\out");
+
+    values.maxFileSizeKiB = 0;
+    values.outputFolderExists = false;
+    ASSERT_TRUE(StorePresetValues(values, preset));
+    EXPECT_EQ(preset.limitFileSize, 0);
+    EXPECT_EQ(preset.maxFileSizeKiB, 0u);
+    EXPECT_TRUE(preset.outputFolder.IsEmpty());
+    EXPECT_EQ(std::u16string(preset.suffix.Text()), u"_s");
+    EXPECT_EQ(std::u16string(preset.subfolder.Text()), u"sub");
+}
+
+TEST(PresetDialogRules, AModeWithoutItsSizeSwitchesResizingOff) {
+    struct Case {
+        uint32_t mode;
+        int32_t width, height;
+        uint32_t stored;
+    };
+    const Case cases[] = {{5, 640, 0, 0}, {5, 0, 480, 0}, {5, 640, 480, 5}, {1, 0, 480, 0}, {4, 300, 0, 4}, {0, 640, 480, 0}};
+    for (const Case& c : cases) {
+        PresetDialogValues values = Values();
+        values.resizeMode = c.mode;
+        values.targetWidth = c.width;
+        values.targetHeight = c.height;
+        Preset preset;
+        ASSERT_TRUE(StorePresetValues(values, preset));
+        EXPECT_EQ(preset.resizeMode, c.stored) << c.mode << " " << c.width << "x" << c.height;
+        EXPECT_EQ(preset.targetWidth, c.width) << "sizes are kept even when the mode is dropped";
+    }
+}
+
+TEST(PresetDialogRules, NumberTextsReadAsSignedIntegersOrZero) {
+    EXPECT_EQ(ParseSignedInteger(u"640"), 640);
+    EXPECT_EQ(ParseSignedInteger(u" -12 "), -12);
+    EXPECT_EQ(ParseSignedInteger(u"2147483647"), 2147483647);
+    EXPECT_EQ(ParseSignedInteger(u"-2147483648"), -2147483647 - 1);
+    for (const char16_t* unreadable : {u"", u"-", u"12a", u"x1", u"2147483648", u"99999999999999999999"})
+        EXPECT_EQ(ParseSignedInteger(unreadable), 0) << "unreadable";
+}
+
+}  // namespace
+}  // namespace qdx::app
