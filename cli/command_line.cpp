@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/paths.h"
+#include "cli/settings_keys.h"
 #include "core/batch.h"
 #include "core/builtin_texts.h"
 #include "core/os/os.h"
@@ -19,22 +21,113 @@ constexpr char kVersion[] = "1.4.0.0";
 
 constexpr char kUsage[] =
     "Usage: quillodex [OPTION]... FILE...\n"
+    "       quillodex --show-settings | --set KEY=VALUE...\n"
     "Convert image files (BMP, PNG, JPEG, GIF, TIFF) with the presets selected for\n"
     "the combined drop area, as the Windows program does with files given on its\n"
     "command line. Existing files are never overwritten; folders are skipped.\n"
     "\n"
-    "  -h, --help     show this help and exit\n"
-    "      --version  show the version and exit\n"
+    "  -p, --preset N[,N...]  run presets N (1 to 4) instead of the combined\n"
+    "                         selection; passes still run in order 1 to 4\n"
+    "  -o, --output DIR       write every output into DIR for this run only (the\n"
+    "                         presets' subfolders are still made inside it)\n"
+    "      --show-settings    print every setting as 'key = value' and exit\n"
+    "      --set KEY=VALUE    change a setting and save (repeatable); applied\n"
+    "                         before --show-settings and before converting\n"
+    "  -h, --help             show this help and exit\n"
+    "      --version          show the version and exit\n"
+    "\n"
+    "Keys are presetN.FIELD (N 1 to 4) for a preset and the setting's name for\n"
+    "the rest; --show-settings lists them all. Values as the dialogs store them:\n"
+    "  outputFormat  bmp, png, jpeg, gif or tiff\n"
+    "  jpegQuality   1 to 100 (held to that range); jpegSubsampling 0 (2x2) or 2\n"
+    "  maxFileSizeKiB, targetWidth, targetHeight  0 to 9999 (held to that range)\n"
+    "  resizeMode 0 to 5, resampleFilter 0 to 3, sharpness 0 to 3\n"
+    "  flags (keepTransparency, limitFileSize, ...)  0/1, off/on, no/yes\n"
+    "  folders  a missing output folder is stored empty; relative to here\n"
+    "  colours  #RRGGBB; multiDropSelection  preset numbers, like --preset\n"
+    "A mode without the sizes it needs switches resizing off, and a file-size\n"
+    "limit of 0 switches the limit off. An unknown key or a bad value changes\n"
+    "nothing and exits with status 2.\n"
+    "\n"
+    "Every argument not converted is named on standard error after the batch.\n"
     "\n"
     "Settings: Quillodex.ini beside the program when one exists there, otherwise\n"
     "$XDG_CONFIG_HOME/Quillodex/Quillodex.ini (default ~/.config/Quillodex).\n"
     "\n"
-    "Exit status: 0 when every pass converted at least one file, 1 when a pass\n"
-    "converted nothing or a message was shown, 2 for a usage error.\n";
+    "Exit status: 0 when every pass converted at least one file (or settings were\n"
+    "shown or changed), 1 when a pass converted nothing or a message was shown,\n"
+    "2 for a usage error.\n";
 
-// Messages go to standard error as "caption: text".
+// ---- Options ----------------------------------------------------------------
+
+// Returns false with parsed.error set when the value is unusable.
+using ApplyOption = bool (*)(ParsedCommandLine& parsed, const char* value);
+
+struct Option {
+    const char* name;   // "--preset"
+    const char* alias;  // "-p", or null
+    bool takesValue;
+    ApplyOption apply;
+};
+
+constexpr Option kOptions[] = {
+    {"--help", "-h", false,
+     [](ParsedCommandLine& parsed, const char*) {
+         parsed.action = Action::Help;
+         return true;
+     }},
+    {"--version", nullptr, false,
+     [](ParsedCommandLine& parsed, const char*) {
+         parsed.action = Action::Version;
+         return true;
+     }},
+    {"--preset", "-p", true,
+     [](ParsedCommandLine& parsed, const char* value) {
+         // Repeated --preset options add up.
+         uint8_t chosen[kPresetCount] = {};
+         if (!ParsePresetNumbers(value, chosen)) {
+             parsed.error = std::string("--preset: '") + value + "' is not a list of preset numbers 1 to 4";
+             return false;
+         }
+         for (int i = 0; i < kPresetCount; ++i) parsed.presets[i] |= chosen[i];
+         parsed.presetsChosen = true;
+         return true;
+     }},
+    {"--output", "-o", true,
+     [](ParsedCommandLine& parsed, const char* value) {
+         if (!*value) {
+             parsed.error = "--output: the folder is empty";
+             return false;
+         }
+         parsed.outputFolder = value;
+         return true;
+     }},
+    {"--show-settings", nullptr, false,
+     [](ParsedCommandLine& parsed, const char*) {
+         parsed.showSettings = true;
+         return true;
+     }},
+    {"--set", nullptr, true,
+     [](ParsedCommandLine& parsed, const char* value) {
+         parsed.assignments.emplace_back(value);
+         return true;
+     }},
+};
+
+const Option* FindOption(const std::string& name) {
+    for (const Option& option : kOptions)
+        if (name == option.name || (option.alias && name == option.alias)) return &option;
+    return nullptr;
+}
+
+// ---- Running ----------------------------------------------------------------
+
+// Messages go to standard error as "caption: text"; what became of each file
+// is kept for the report after the batch.
 class StandardErrorHost final : public BatchHost {
 public:
+    explicit StandardErrorHost(size_t files) : outcomes(files, 0) {}
+
     void ShowErrorMessage(uint32_t textId) override {
         WideString text, caption;
         ErrorMessageTexts(textId, &BuiltInTexts(Language::English), text, caption);
@@ -43,8 +136,15 @@ public:
     }
     void SetBusyTitle() override {}
     void RestoreTitle() override {}
+    void FileDone(uint32_t pathIndex, FileOutcome outcome) override {
+        if (pathIndex < outcomes.size()) outcomes[pathIndex] |= uint8_t(1u << unsigned(outcome));
+    }
+    bool Had(size_t pathIndex, FileOutcome outcome) const {
+        return (outcomes[pathIndex] >> unsigned(outcome)) & 1u;
+    }
 
     uint32_t messagesShown = 0;
+    std::vector<uint8_t> outcomes;  // one bit per FileOutcome seen, per kept file
 };
 
 // Beside the binary when a settings file is there (a portable installation),
@@ -80,19 +180,24 @@ bool ChooseSettingsPath(WideString& path) {
     return !path.IsEmpty();
 }
 
-// A path typed relative to the current directory becomes a full one.
-WideString FullPath(const std::string& typed) {
-    WideString full;
-    if (!typed.empty() && typed[0] == '/') {
-        AppendUtf8(full, typed.c_str());
-        return full;
-    }
-    WideString current;
-    os::CurrentDirectory(current);
-    WideString name;
-    AppendUtf8(name, typed.c_str());
-    full.SetFolderPlusName(current.Text(), name.Text());
-    return full;
+WideString TypedFullPath(const WideString& current, const std::string& typed) {
+    WideString wide;
+    AppendUtf8(wide, typed.c_str());
+    return FullPath(current, wide);
+}
+
+int UsageError(const std::string& error) {
+    std::fprintf(stderr, "quillodex: %s\nTry 'quillodex --help' for more information.\n", error.c_str());
+    return kExitUsage;
+}
+
+// What became of one argument, or null when it was converted by every pass
+// that reached it.
+const char* SkipReason(const StandardErrorHost& host, size_t keptIndex) {
+    if (host.Had(keptIndex, FileOutcome::Unreadable)) return "not a supported image";
+    if (host.Had(keptIndex, FileOutcome::NotWritten)) return "could not be written";
+    if (host.Had(keptIndex, FileOutcome::Missing)) return "no such file";
+    return nullptr;
 }
 
 }  // namespace
@@ -102,25 +207,39 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
-        if (!optionsEnded && argument[0] == '-' && argument[1] != 0) {
-            if (std::strcmp(argument, "--") == 0) {
-                optionsEnded = true;
-            } else if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
-                parsed.action = Action::Help;
-                return parsed;
-            } else if (std::strcmp(argument, "--version") == 0) {
-                parsed.action = Action::Version;
-                return parsed;
-            } else {
-                parsed.action = Action::UsageError;
-                parsed.error = std::string("unknown option '") + argument + "'";
-                return parsed;
-            }
+        if (optionsEnded || argument[0] != '-' || argument[1] == 0) {
+            parsed.paths.emplace_back(argument);
             continue;
         }
-        parsed.paths.emplace_back(argument);
+        if (std::strcmp(argument, "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value" or "--name value".
+        const char* equals = std::strncmp(argument, "--", 2) == 0 ? std::strchr(argument, '=') : nullptr;
+        const std::string name = equals ? std::string(argument, equals) : std::string(argument);
+        const Option* option = FindOption(name);
+        if (!option || (equals && !option->takesValue)) {
+            parsed.action = Action::UsageError;
+            parsed.error = "unknown option '" + std::string(argument) + "'";
+            return parsed;
+        }
+        const char* value = equals ? equals + 1 : "";
+        if (option->takesValue && !equals) {
+            if (i + 1 >= argc) {
+                parsed.action = Action::UsageError;
+                parsed.error = name + ": a value is missing";
+                return parsed;
+            }
+            value = argv[++i];
+        }
+        if (!option->apply(parsed, value)) {
+            parsed.action = Action::UsageError;
+            return parsed;
+        }
+        if (parsed.action == Action::Help || parsed.action == Action::Version) return parsed;
     }
-    if (parsed.paths.empty()) {
+    if (parsed.paths.empty() && !parsed.showSettings && parsed.assignments.empty()) {
         parsed.action = Action::UsageError;
         parsed.error = "no files given";
     }
@@ -132,9 +251,7 @@ int RunCommandLine(int argc, const char* const* argv) {
     switch (parsed.action) {
         case Action::Help: std::fputs(kUsage, stdout); return kExitConverted;
         case Action::Version: std::printf("quillodex %s\n", kVersion); return kExitConverted;
-        case Action::UsageError:
-            std::fprintf(stderr, "quillodex: %s\nTry 'quillodex --help' for more information.\n", parsed.error.c_str());
-            return kExitUsage;
+        case Action::UsageError: return UsageError(parsed.error);
         case Action::Convert: break;
     }
     os::CreatePrivateHeap();
@@ -150,18 +267,65 @@ int RunCommandLine(int argc, const char* const* argv) {
     // ones and the name stays what start-up on Windows would have chosen.
     if (settings.languageName.IsEmpty()) settings.languageName.Assign(u"English");
 
-    std::vector<WideString> kept;
-    for (const std::string& typed : parsed.paths) {
-        WideString full = FullPath(typed);
-        if (os::FileExists(full.Text())) kept.push_back(std::move(full));
+    WideString current;
+    os::CurrentDirectory(current);
+    // Everything that can refuse the command line is checked before anything
+    // is converted or saved.
+    WideString outputFolder;
+    if (!parsed.outputFolder.empty()) {
+        outputFolder = TypedFullPath(current, parsed.outputFolder);
+        if (!os::FolderExists(outputFolder.Text()))
+            return UsageError("--output: " + parsed.outputFolder + ": no such folder");
     }
-    StandardErrorHost host;
-    uint32_t written = 0;
-    if (!kept.empty()) written = RunConversion(host, uint32_t(kept.size()), kept.data(), settings.multiDropSelection);
-    SaveSettings(settingsPath.Text(), settings);
+    if (!parsed.assignments.empty()) {
+        SettingChanges changes;
+        if (!ApplySettingChanges(settings, parsed.assignments, current, changes))
+            return UsageError("--set: " + changes.error);
+        for (const std::string& note : changes.notes) std::fprintf(stderr, "quillodex: note: %s\n", note.c_str());
+    }
+    if (parsed.showSettings) std::fputs(ShowSettings(settings).c_str(), stdout);
+
+    int status = kExitConverted;
+    if (!parsed.paths.empty()) {
+        // Keep, in order, every argument that names an existing file.
+        std::vector<WideString> kept;
+        std::vector<size_t> keptIndex(parsed.paths.size(), SIZE_MAX);
+        for (size_t i = 0; i < parsed.paths.size(); ++i) {
+            WideString full = TypedFullPath(current, parsed.paths[i]);
+            if (!os::FileExists(full.Text())) continue;
+            keptIndex[i] = kept.size();
+            kept.push_back(static_cast<WideString&&>(full));
+        }
+        // --output sends every pass to one folder without touching the
+        // settings that are saved.
+        Settings run = settings;
+        if (!outputFolder.IsEmpty())
+            for (Preset& preset : run.presets) preset.outputFolder = outputFolder;
+        const uint8_t* selection = parsed.presetsChosen ? parsed.presets : settings.multiDropSelection;
+        StandardErrorHost host(kept.size());
+        uint32_t written = 0;
+        if (!kept.empty()) written = RunConversion(host, uint32_t(kept.size()), kept.data(), selection, run);
+
+        for (size_t i = 0; i < parsed.paths.size(); ++i) {
+            const char* reason = nullptr;
+            if (keptIndex[i] != SIZE_MAX)
+                reason = SkipReason(host, keptIndex[i]);
+            else if (os::FolderExists(TypedFullPath(current, parsed.paths[i]).Text()))
+                reason = "is a folder, skipped";
+            else
+                reason = "no such file";
+            if (reason) std::fprintf(stderr, "quillodex: %s: %s\n", parsed.paths[i].c_str(), reason);
+        }
+        if (host.messagesShown > 0 || written == 0) status = kExitNothing;
+    }
+    // Saved as on exit of the Windows program; showing alone changes nothing.
+    if ((!parsed.paths.empty() || !parsed.assignments.empty()) && !SaveSettings(settingsPath.Text(), settings) &&
+        !parsed.assignments.empty()) {
+        std::fprintf(stderr, "quillodex: the settings could not be saved to %s\n", ToUtf8(settingsPath.Text()).c_str());
+        status = kExitNothing;
+    }
     SetCurrentTextSource(nullptr);
-    if (host.messagesShown > 0 || written == 0) return kExitNothing;
-    return kExitConverted;
+    return status;
 }
 
 }  // namespace qdx::cli

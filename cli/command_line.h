@@ -1,8 +1,12 @@
 #pragma once
 // The native command line: the same job as the Windows program given files
-// on its command line, without a window.
+// on its command line, without a window, plus choosing presets and seeing and
+// changing the settings.
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "core/settings.h"
 
 namespace qdx::cli {
 
@@ -12,10 +16,17 @@ struct ParsedCommandLine {
     Action action = Action::Convert;
     std::vector<std::string> paths;  // as typed
     std::string error;               // for UsageError
+    bool presetsChosen = false;      // --preset: these instead of the combined selection
+    uint8_t presets[kPresetCount] = {};
+    std::vector<std::string> assignments;  // --set KEY=VALUE, in order
+    bool showSettings = false;             // --show-settings
+    std::string outputFolder;              // --output DIR, this run only
 };
 
-// Options: --help/-h, --version, and "--" to end options; everything else
-// starting with "-" (but "-" alone) is a usage error.
+// Options (see the help text): --help/-h, --version, --preset N[,N...],
+// --set KEY=VALUE, --show-settings, --output DIR, and "--" to end options.
+// An option's value follows as the next argument or after "=". Everything
+// else starting with "-" (but "-" alone) is a usage error.
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
 
 // Exit statuses.

@@ -13,6 +13,14 @@ if(WIN32)
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
   target_link_options(NoSignature PRIVATE -nostdlib -Wl,--entry=0 -s)
   qdx_add_gtest(app_tests)
+  # A settings file written by the native command line reads back unchanged
+  # in the Windows program (test-all.sh builds the native tree first).
+  set(QDX_NATIVE_CLI "${CMAKE_SOURCE_DIR}/build/native/bin/quillodex" CACHE FILEPATH
+    "The native quillodex whose settings file the Windows program reads back")
+  add_test(NAME cli_settings_read_back
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/cli/settings_read_back_under_wine.sh
+      ${QDX_NATIVE_CLI} ${CMAKE_BINARY_DIR}/bin ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
+  set_tests_properties(cli_settings_read_back PROPERTIES TIMEOUT 300)
 else()
   file(GLOB QDX_CLI_TEST_SOURCES CONFIGURE_DEPENDS tests/cli/*.cpp)
   add_executable(cli_tests ${QDX_CLI_TEST_SOURCES} tests/support/temp_folder.cpp tests/support/sample_images.cpp)

@@ -10,6 +10,14 @@ namespace qdx {
 
 class WideString;
 
+// What became of one file in one pass.
+enum class FileOutcome {
+    Written,     // copied into the output folder
+    Missing,     // gone since the batch started
+    Unreadable,  // no reader could decode it
+    NotWritten,  // decoded, but scaling, writing or the copy failed
+};
+
 // The title the main window carries whenever no batch runs.
 inline constexpr char16_t kProgramTitle[] = u"Quillodex";
 
@@ -24,6 +32,12 @@ public:
     virtual void SetBusyTitle() = 0;
     // The batch has ended: the title becomes kProgramTitle again.
     virtual void RestoreTitle() = 0;
+    // File `pathIndex` of the batch has been through the current pass. Only
+    // the command line reports per file; the window stays silent.
+    virtual void FileDone(uint32_t pathIndex, FileOutcome outcome) {
+        (void)pathIndex;
+        (void)outcome;
+    }
 };
 
 // The texts a host shows for an error message: string `textId` and the

@@ -100,15 +100,25 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
     WideString target;
     for (uint32_t i = 0; haveBase && i < count; ++i) {
         const WideString& path = paths[i];
-        if (!os::FileExists(path.Text()) || !steps.decode(context, path)) continue;
+        if (!os::FileExists(path.Text())) {
+            host.FileDone(i, FileOutcome::Missing);
+            continue;
+        }
+        if (!steps.decode(context, path)) {
+            host.FileDone(i, FileOutcome::Unreadable);
+            continue;
+        }
         context.savedBitDepth = context.image.header.biBitCount;
+        bool copied = false;
         if (ResizeAndWrite(context)) {
             // MakeUniqueName only ever picks a free name and the copy refuses
             // to replace a file that appeared since: nothing is overwritten.
-            if (target.Assign(base) && AppendTargetName(target, path, preset.suffix, extension) &&
-                MakeUniqueName(target, extension) && os::CopyFileNoReplace(context.tempPath->Text(), target.Text()))
-                ++written;
+            copied = target.Assign(base) && AppendTargetName(target, path, preset.suffix, extension) &&
+                     MakeUniqueName(target, extension) &&
+                     os::CopyFileNoReplace(context.tempPath->Text(), target.Text());
         }
+        if (copied) ++written;
+        host.FileDone(i, copied ? FileOutcome::Written : FileOutcome::NotWritten);
         ReleasePixels(context.image);
     }
 

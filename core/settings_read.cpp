@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/file_helpers.h"
+#include "core/preset_rules.h"
 #include "core/settings_file.h"
 
 namespace qdx {
@@ -115,11 +116,11 @@ void ReadExcludedPlugins(SettingsReader& reader, std::vector<WideString>& names)
     }
 }
 
-void ApplyPresetRules(Preset& preset, bool translateOldSizes) {
+void ApplyLoadRules(Preset& preset, bool translateOldSizes) {
     if (preset.outputFormat > 4) preset.outputFormat = kOutputJpeg;
     if (preset.resizeMode > 5) preset.resizeMode = 0;
     if (preset.jpegSubsampling != 2) preset.jpegSubsampling = 0;
-    if (preset.maxFileSizeKiB == 0) preset.limitFileSize = 0;
+    ApplyFileSizeLimitRule(preset);
     if (preset.resampleFilter > 3) preset.resampleFilter = 0;
     if (preset.sharpness > 3) preset.sharpness = 0;
 
@@ -132,9 +133,7 @@ void ApplyPresetRules(Preset& preset, bool translateOldSizes) {
             preset.targetWidth = preset.targetHeight;
         }
     }
-    const bool boxIncomplete = preset.resizeMode == 5 && (preset.targetWidth == 0 || preset.targetHeight == 0);
-    const bool limitMissing = preset.resizeMode >= 1 && preset.resizeMode <= 4 && preset.targetWidth == 0;
-    if (boxIncomplete || limitMissing) preset.resizeMode = 0;
+    ApplyResizeValidityRule(preset);
 }
 
 }  // namespace
@@ -187,9 +186,9 @@ void LoadSettings(SettingsReader& reader, Settings& settings) {
     const Settings& d = defaults;
 
     const int32_t fontHeight = ReadSigned(reader, kFontHeight, d.fontHeight);
-    s.fontHeight = fontHeight == -14 || fontHeight == -16 ? fontHeight : -12;
+    s.fontHeight = FontHeightAllowed(fontHeight) ? fontHeight : kFontHeights[0];
     const int32_t fontWeight = ReadSigned(reader, kFontWeight, d.fontWeight);
-    s.fontWeight = fontWeight == 700 ? 700 : 400;
+    s.fontWeight = FontWeightAllowed(fontWeight) ? fontWeight : kFontWeightNormal;
     ReadString(reader, kFontFace, d.fontFace, s.fontFace);
     if (s.fontFace.IsEmpty()) os::MenuFontFace(s.fontFace);
     s.largeDialogFont = ReadFlag(reader, kLargeDialogFont, d.largeDialogFont);
@@ -226,7 +225,7 @@ void LoadSettings(SettingsReader& reader, Settings& settings) {
         ReadString(reader, kOutputFolder + i, q.outputFolder, p.outputFolder);
         p.targetDisabled = ReadFlag(reader, kTargetDisabled + i, q.targetDisabled);
         s.multiDropSelection[i] = ReadFlag(reader, kMultiDropSelection + i, d.multiDropSelection[i]);
-        ApplyPresetRules(p, translateOldSizes);
+        ApplyLoadRules(p, translateOldSizes);
     }
 }
 
@@ -235,9 +234,9 @@ void LoadWindowGeometry(SettingsReader& reader, Settings& settings) {
     settings.windowLeft = ReadSigned(reader, kWindowLeft, defaults.windowLeft);
     settings.windowTop = ReadSigned(reader, kWindowTop, defaults.windowTop);
     settings.clientWidth = ReadSigned(reader, kClientWidth, defaults.clientWidth);
-    if (settings.clientWidth < 330) settings.clientWidth = 330;
+    if (settings.clientWidth < kMinClientWidth) settings.clientWidth = kMinClientWidth;
     settings.clientHeight = ReadSigned(reader, kClientHeight, defaults.clientHeight);
-    if (settings.clientHeight < 220) settings.clientHeight = 220;
+    if (settings.clientHeight < kMinClientHeight) settings.clientHeight = kMinClientHeight;
 }
 
 void LoadSettings(const char16_t* path, Settings& settings) {

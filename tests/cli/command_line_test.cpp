@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "cli/command_line.h"
@@ -13,6 +15,7 @@
 #include "core/settings_file.h"
 #include "core/utf_convert.h"
 #include "tests/support/sample_images.h"
+#include "tests/support/settings_bytes.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {
@@ -56,6 +59,32 @@ protected:
     }
 
     bool Exists(const std::string& name) const { return std::filesystem::exists(inputs_ + "/" + name); }
+
+    Settings Load(const std::string& path) const {
+        Settings settings;
+        WideString wide;
+        AppendUtf8(wide, path.c_str());
+        LoadSettings(wide.Text(), settings);
+        return settings;
+    }
+    std::string FileBytes(const std::string& path) const {
+        WideString wide;
+        AppendUtf8(wide, path.c_str());
+        return test::ReadBytes(wide);
+    }
+
+    // The "key = value" lines of --show-settings.
+    std::map<std::string, std::string> ShownSettings() {
+        EXPECT_EQ(Run("--show-settings", root_), 0) << Output("stderr");
+        std::map<std::string, std::string> values;
+        std::istringstream lines(Output("stdout"));
+        for (std::string line; std::getline(lines, line);) {
+            const size_t equals = line.find(" =");
+            if (equals == std::string::npos) continue;
+            values[line.substr(0, equals)] = line.size() > equals + 3 ? line.substr(equals + 3) : "";
+        }
+        return values;
+    }
 
     int Run(const std::string& arguments, const std::string& directory, const std::string& binary = QDX_CLI_PATH) {
         const std::string command = "cd " + Quote(directory) + " && XDG_CONFIG_HOME=" + Quote(config_) +
@@ -138,12 +167,114 @@ TEST_F(CommandLineTest, ASettingsFileBesideTheProgramMakesItPortable) {
 
 TEST_F(CommandLineTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(Run("--help", root_), 0);
-    EXPECT_NE(Output("stdout").find("Usage: quillodex"), std::string::npos);
+    for (const char* option : {"Usage: quillodex", "--preset", "--show-settings", "--set", "--output"})
+        EXPECT_NE(Output("stdout").find(option), std::string::npos) << option;
     EXPECT_EQ(Run("--version", root_), 0);
     EXPECT_EQ(Output("stdout"), "quillodex 1.4.0.0\n");
     EXPECT_EQ(Run("", root_), cli::kExitUsage);
     EXPECT_EQ(Run("--frobnicate x.bmp", root_), cli::kExitUsage);
     EXPECT_NE(Output("stderr").find("--frobnicate"), std::string::npos);
+}
+
+// Presets 2 and 4 share a suffix: the first pass to run takes the plain
+// name, so the names show the order of the passes.
+TEST_F(CommandLineTest, PresetOptionRunsOnlyThosePassesInPresetOrder) {
+    WriteSettings(SettingsPath());
+    ASSERT_EQ(Run("--set preset3.suffix=_third --set preset2.suffix=_x --set preset4.suffix=_x "
+                  "--set preset2.resizeMode=1 --set preset2.targetWidth=2",
+                  root_),
+              0)
+        << Output("stderr");
+    WriteInput("a.bmp", 8, 4);
+    EXPECT_EQ(Run("--preset 4,2 " + Quote(inputs_ + "/a.bmp"), root_), 0) << Output("stderr");
+    EXPECT_FALSE(Exists("a_first.bmp"));
+    EXPECT_FALSE(Exists("a_third.bmp"));
+    const std::string first = FileBytes(inputs_ + "/a_x.bmp"), second = FileBytes(inputs_ + "/a_x+1.bmp");
+    ASSERT_GE(first.size(), 26u);
+    ASSERT_GE(second.size(), 26u);
+    EXPECT_EQ(test::GetU32(first, 18), 2u) << "preset 2 ran first";
+    EXPECT_EQ(test::GetU32(second, 18), 8u);
+    EXPECT_FALSE(Exists("a_x+2.bmp"));
+
+    EXPECT_EQ(Run("--preset 5 " + Quote(inputs_ + "/a.bmp"), root_), cli::kExitUsage);
+    EXPECT_NE(Output("stderr").find("--preset"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, SetAppliesTheDialogRulesAndShowSettingsShowsThem) {
+    WriteSettings(SettingsPath());
+    std::filesystem::create_directories(inputs_ + "/out");
+    EXPECT_EQ(Run("--set preset3.jpegQuality=250 --set preset2.outputFormat=png --set preset1.targetWidth=1024 "
+                  "--set preset1.resizeMode=5 --set preset1.targetHeight=0 "
+                  "--set preset4.limitFileSize=1 --set preset4.maxFileSizeKiB=0 "
+                  "--set preset2.outputFolder=nowhere --set globalOutputFolder=out",
+                  inputs_),
+              0)
+        << Output("stderr");
+    EXPECT_NE(Output("stderr").find("preset3.jpegQuality = 100"), std::string::npos) << Output("stderr");
+    std::map<std::string, std::string> shown = ShownSettings();
+    EXPECT_EQ(shown["preset3.jpegQuality"], "100");
+    EXPECT_EQ(shown["preset2.outputFormat"], "png");
+    EXPECT_EQ(shown["preset1.targetWidth"], "1024");
+    EXPECT_EQ(shown["preset1.resizeMode"], "0") << "a box without a height switches resizing off";
+    EXPECT_EQ(shown["preset4.limitFileSize"], "0");
+    EXPECT_EQ(shown["preset2.outputFolder"], "") << "a missing folder is stored empty";
+    EXPECT_EQ(shown["globalOutputFolder"], inputs_ + "/out");
+    EXPECT_EQ(shown.count("multiDropSelection"), 1u);
+    EXPECT_EQ(shown.size(), 4 * 16 + 19u) << Output("stdout");
+
+    // What was shown is what the file holds.
+    const Settings saved = Load(SettingsPath());
+    EXPECT_EQ(saved.presets[2].jpegQuality, 100u);
+    EXPECT_EQ(saved.presets[1].outputFormat, kOutputPng);
+}
+
+TEST_F(CommandLineTest, ARefusedSetLeavesTheSettingsFileByteIdentical) {
+    WriteSettings(SettingsPath());
+    const std::string before = FileBytes(SettingsPath());
+    ASSERT_FALSE(before.empty());
+    WriteInput("a.bmp", 2, 2);
+    for (const char* arguments : {"--set nosuch=1", "--set preset5.jpegQuality=50", "--set preset1.resizeMode=9",
+                                  "--set preset1.jpegQuality=50 --set preset1.outputFormat=webp",
+                                  "--set preset1.jpegQuality=high", "--set preset1.suffix", "--set fontHeight=-13"}) {
+        EXPECT_EQ(Run(std::string(arguments) + " " + Quote(inputs_ + "/a.bmp"), root_), cli::kExitUsage) << arguments;
+        EXPECT_NE(Output("stderr").find("--set: "), std::string::npos) << Output("stderr");
+        EXPECT_EQ(FileBytes(SettingsPath()), before) << arguments;
+    }
+    EXPECT_FALSE(Exists("a_first.bmp")) << "nothing is converted after a refused --set";
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath() + ".new"));
+}
+
+TEST_F(CommandLineTest, EveryArgumentNotConvertedIsNamedOnStandardError) {
+    WriteSettings(SettingsPath());
+    WriteInput("good.bmp", 2, 2);
+    WideString text;
+    AppendUtf8(text, (inputs_ + "/notes.txt").c_str());
+    ASSERT_TRUE(test::WriteBytes(text, std::string("just some words")));
+    std::filesystem::create_directories(inputs_ + "/sub");
+    EXPECT_EQ(Run("missing.jpg good.bmp sub notes.txt", inputs_), 0) << Output("stderr");
+    EXPECT_TRUE(Exists("good_first.bmp"));
+    EXPECT_EQ(Output("stderr"),
+              "quillodex: missing.jpg: no such file\n"
+              "quillodex: sub: is a folder, skipped\n"
+              "quillodex: notes.txt: not a supported image\n");
+}
+
+TEST_F(CommandLineTest, OutputFolderServesThisRunOnly) {
+    WriteSettings(SettingsPath());
+    const Settings before = Load(SettingsPath());
+    WriteInput("a.bmp", 2, 2);
+    const std::string out = root_ + "/elsewhere";
+    std::filesystem::create_directories(out);
+    EXPECT_EQ(Run("--output " + Quote(out) + " " + Quote(inputs_ + "/a.bmp"), root_), 0) << Output("stderr");
+    EXPECT_TRUE(std::filesystem::exists(out + "/a_first.bmp"));
+    EXPECT_TRUE(std::filesystem::exists(out + "/a_second.bmp"));
+    EXPECT_FALSE(Exists("a_first.bmp"));
+    Settings after = Load(SettingsPath());
+    after.languageName = before.languageName;  // the run names the language it used
+    EXPECT_TRUE(after == before);
+
+    EXPECT_EQ(Run("--output " + Quote(root_ + "/missing") + " " + Quote(inputs_ + "/a.bmp"), root_), cli::kExitUsage);
+    EXPECT_FALSE(std::filesystem::exists(out + "/a_first+1.bmp"));
 }
 
 TEST(CommandLineParse, OptionsEndAtDoubleDash) {
@@ -153,6 +284,25 @@ TEST(CommandLineParse, OptionsEndAtDoubleDash) {
     ASSERT_EQ(parsed.paths.size(), 2u);
     EXPECT_EQ(parsed.paths[0], "--help");
     EXPECT_EQ(parsed.paths[1], "-");
+}
+
+TEST(CommandLineParse, OptionValuesFollowOrComeAfterEquals) {
+    const char* argv[] = {"quillodex", "--preset=2", "-p", "4,4", "--set", "a=b=c", "--output=/x", "f"};
+    const cli::ParsedCommandLine parsed = cli::ParseCommandLine(8, argv);
+    ASSERT_EQ(parsed.action, cli::Action::Convert) << parsed.error;
+    EXPECT_TRUE(parsed.presetsChosen);
+    EXPECT_EQ(std::string(parsed.presets, parsed.presets + 4), std::string("\0\1\0\1", 4));
+    ASSERT_EQ(parsed.assignments.size(), 1u);
+    EXPECT_EQ(parsed.assignments[0], "a=b=c");
+    EXPECT_EQ(parsed.outputFolder, "/x");
+    EXPECT_EQ(parsed.paths, std::vector<std::string>{"f"});
+
+    const char* missing[] = {"quillodex", "f", "--set"};
+    EXPECT_EQ(cli::ParseCommandLine(3, missing).action, cli::Action::UsageError);
+    const char* flagWithValue[] = {"quillodex", "--help=yes"};
+    EXPECT_EQ(cli::ParseCommandLine(2, flagWithValue).action, cli::Action::UsageError);
+    const char* settingsOnly[] = {"quillodex", "--show-settings"};
+    EXPECT_EQ(cli::ParseCommandLine(2, settingsOnly).action, cli::Action::Convert);
 }
 
 }  // namespace

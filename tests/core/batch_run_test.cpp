@@ -225,6 +225,8 @@ TEST_F(BatchRunTest, FailingFilesAreSkippedSilentlyBetweenGoodOnes) {
     EXPECT_EQ(Run(paths, {0}), 2u);
     EXPECT_EQ(host.events, (Names{"busy", "restore"}));
     EXPECT_EQ(FolderEntries(out), (Names{"good1.gif", "good2.gif"}));
+    // The host hears what became of each file (the command line names them).
+    EXPECT_EQ(host.files, (Names{"0 written", "1 unreadable", "2 not written", "3 missing", "4 written"}));
     // The 8-bit picture's depth is not carried over to the next file.
     EXPECT_EQ(test::ReadBytes(In(out, "good2.gif")), "3|good2.png|24");
     // Every decoded picture was released before the next file, written or not.

@@ -17,6 +17,10 @@ public:
     void ShowErrorMessage(uint32_t textId) override { events.push_back("error " + std::to_string(textId)); }
     void SetBusyTitle() override { events.push_back("busy"); }
     void RestoreTitle() override { events.push_back("restore"); }
+    void FileDone(uint32_t pathIndex, FileOutcome outcome) override {
+        static constexpr const char* kNames[] = {"written", "missing", "unreadable", "not written"};
+        files.push_back(std::to_string(pathIndex) + " " + kNames[static_cast<int>(outcome)]);
+    }
 
     int Count(const std::string& event) const {
         int n = 0;
@@ -24,6 +28,7 @@ public:
         return n;
     }
     std::vector<std::string> events;
+    std::vector<std::string> files;  // "<path index> <outcome>" per file and pass
 };
 
 // Stand-in codecs: a file whose bytes start with "IMG" decodes into a 1x1
