@@ -11,6 +11,7 @@
 #include "app/preset_dialog_rules.h"
 #include "app/shell_utilities.h"
 #include "core/os/os.h"
+#include "core/preset_rules.h"
 #include "core/settings.h"
 
 namespace qdx::app {
@@ -166,13 +167,14 @@ BOOL OnInitDialog(HWND dialog, LPARAM parameter) {
     ::CheckDlgButton(dialog, kLimitFileSize, preset.limitFileSize ? BST_CHECKED : BST_UNCHECKED);
     ::CheckRadioButton(dialog, kStretch, kKeepAspect, preset.keepAspect ? kKeepAspect : kStretch);
 
-    SetUpNumber(dialog, kQualityEdit, kQualitySpin, 1, 100, int(preset.jpegQuality), kQualityDigits);
-    SetUpNumber(dialog, kMaxSizeEdit, kMaxSizeSpin, 0, kMaxSize, int(preset.maxFileSizeKiB), kSizeDigits);
-    SetUpNumber(dialog, kWidthEdit, kWidthSpin, 0, kMaxSize, preset.targetWidth, kSizeDigits);
-    SetUpNumber(dialog, kHeightEdit, kHeightSpin, 0, kMaxSize, preset.targetHeight, kSizeDigits);
-    ::SendDlgItemMessageW(dialog, kSuffixEdit, EM_LIMITTEXT, kNameCharacters, 0);
-    ::SendDlgItemMessageW(dialog, kSubfolderEdit, EM_LIMITTEXT, kNameCharacters, 0);
-    ::SendDlgItemMessageW(dialog, kFolderEdit, EM_LIMITTEXT, kFolderCharacters, 0);
+    SetUpNumber(dialog, kQualityEdit, kQualitySpin, int(kJpegQualityMin), int(kJpegQualityMax), int(preset.jpegQuality),
+                kQualityDigits);
+    SetUpNumber(dialog, kMaxSizeEdit, kMaxSizeSpin, 0, kSizeFieldMax, int(preset.maxFileSizeKiB), kSizeDigits);
+    SetUpNumber(dialog, kWidthEdit, kWidthSpin, 0, kSizeFieldMax, preset.targetWidth, kSizeDigits);
+    SetUpNumber(dialog, kHeightEdit, kHeightSpin, 0, kSizeFieldMax, preset.targetHeight, kSizeDigits);
+    ::SendDlgItemMessageW(dialog, kSuffixEdit, EM_LIMITTEXT, kSuffixMaxLength, 0);
+    ::SendDlgItemMessageW(dialog, kSubfolderEdit, EM_LIMITTEXT, kSubfolderMaxLength, 0);
+    ::SendDlgItemMessageW(dialog, kFolderEdit, EM_LIMITTEXT, kFolderPathMaxLength, 0);
 
     // The row starts under the mode list; mode 0 opens with the box's
     // arrangement of the row.
@@ -244,7 +246,6 @@ void OnOk(HWND dialog) {
     values.suffix = suffix.Text();
     values.subfolder = subfolder.Text();
     values.outputFolder = folder.Text();
-    values.outputFolderExists = !folder.IsEmpty() && os::FolderExists(folder.Text());
     values.targetDisabled = IsChecked(dialog, kDisableTarget);
     StorePresetValues(values, *record->preset);
 

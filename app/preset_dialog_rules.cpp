@@ -2,13 +2,11 @@
 
 #include <climits>
 
+#include "core/preset_rules.h"
+
 namespace qdx::app {
 
 namespace {
-
-constexpr int32_t kLowestQuality = 1;
-constexpr int32_t kHighestQuality = 100;
-constexpr int32_t kSubsamplingFull = 2;
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -76,32 +74,26 @@ int32_t ParseSignedInteger(const char16_t* text) {
 
 uint32_t SubsamplingItem(int32_t jpegSubsampling) { return jpegSubsampling == kSubsamplingFull ? 1 : 0; }
 
-int32_t SubsamplingFromItem(uint32_t item) { return item == 1 ? kSubsamplingFull : 0; }
+int32_t SubsamplingFromItem(uint32_t item) { return item == 1 ? kSubsamplingFull : kSubsamplingHalf; }
 
 bool StorePresetValues(const PresetDialogValues& values, Preset& preset) {
     preset.outputFormat = values.formatIndex;
     preset.keepTransparency = values.keepTransparency ? 1 : 0;
-    int32_t quality = values.quality;
-    if (quality < kLowestQuality) quality = kLowestQuality;
-    if (quality > kHighestQuality) quality = kHighestQuality;
-    preset.jpegQuality = uint32_t(quality);
+    preset.jpegQuality = ClampJpegQuality(values.quality);
     preset.jpegSubsampling = SubsamplingFromItem(values.subsamplingIndex);
-    preset.maxFileSizeKiB = values.maxFileSizeKiB < 0 ? 0 : uint32_t(values.maxFileSizeKiB);
-    // A limit of nothing would never be met: the limit is off instead.
-    preset.limitFileSize = values.limitFileSize && preset.maxFileSizeKiB != 0 ? 1 : 0;
+    preset.limitFileSize = values.limitFileSize ? 1 : 0;
+    preset.maxFileSizeKiB = uint32_t(ClampSizeField(values.maxFileSizeKiB));
     preset.resizeMode = values.resizeMode;
     preset.targetWidth = values.targetWidth;
     preset.targetHeight = values.targetHeight;
-    const bool boxIncomplete = preset.resizeMode == kResizeModeBox && (preset.targetWidth == 0 || preset.targetHeight == 0);
-    const bool limitMissing = preset.resizeMode >= 1 && preset.resizeMode <= 4 && preset.targetWidth == 0;
-    if (boxIncomplete || limitMissing) preset.resizeMode = 0;
     preset.keepAspect = values.keepAspect ? 1 : 0;
     preset.resampleFilter = values.resampleFilter;
     preset.sharpness = values.sharpness;
     preset.targetDisabled = values.targetDisabled ? 1 : 0;
-    // A folder that is gone falls back to the global folder or the source's.
-    const bool stored = preset.suffix.Assign(values.suffix) && preset.subfolder.Assign(values.subfolder);
-    return preset.outputFolder.Assign(values.outputFolderExists ? values.outputFolder : u"") && stored;
+    const bool stored = preset.suffix.Assign(values.suffix) && preset.subfolder.Assign(values.subfolder) &&
+                        preset.outputFolder.Assign(values.outputFolder);
+    ApplyPresetDialogRules(preset);
+    return stored;
 }
 
 }  // namespace qdx::app

@@ -63,12 +63,9 @@ inline constexpr uint32_t kTextBrowseTitle = 20220;
 
 inline constexpr uint32_t kResizeModeBox = 5;
 
-// Edit limits in characters.
+// Digits the number edits take.
 inline constexpr int kQualityDigits = 3;
 inline constexpr int kSizeDigits = 4;
-inline constexpr int kNameCharacters = 40;
-inline constexpr int kFolderCharacters = 260;
-inline constexpr int kMaxSize = 9999;
 
 // The size row of a resize mode: the box mode shows two numbers with a label
 // each; the other modes show one number with one label, and that label
@@ -132,13 +129,12 @@ struct PresetDialogValues {
     const char16_t* suffix = u"";
     const char16_t* subfolder = u"";
     const char16_t* outputFolder = u"";
-    bool outputFolderExists = false;
     bool targetDisabled = false;
 };
 
-// Stores every field into `preset` with the clamps and the resize validity
-// rule. False only when a text could not be stored (out of memory); the
-// numbers are stored either way.
+// Stores every field into `preset`, then applies the dialog's rules (clamps,
+// file-size limit, resize validity, a missing folder emptied). False only when
+// a text could not be stored (out of memory); the numbers are stored anyway.
 bool StorePresetValues(const PresetDialogValues& values, Preset& preset);
 
 // A number edit's text as a signed integer: optional sign and decimal

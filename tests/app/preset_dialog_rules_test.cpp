@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/preset_dialog_rules.h"
@@ -84,66 +83,46 @@ TEST(PresetDialogRules, SizeRowItemsFollowEachOtherAndEditsHoldFourDigits) {
     }
 }
 
-PresetDialogValues Values() {
+TEST(PresetDialogRules, StoresEveryFieldAndAppliesTheDialogRules) {
     PresetDialogValues values;
-    values.formatIndex = kOutputJpeg;
-    values.quality = 80;
-    values.maxFileSizeKiB = 200;
+    values.formatIndex = kOutputTiff;
+    values.keepTransparency = true;
+    values.quality = 250;
+    values.subsamplingIndex = 1;
+    values.limitFileSize = true;
+    values.maxFileSizeKiB = 0;
     values.resizeMode = 5;
     values.targetWidth = 640;
-    values.targetHeight = 480;
+    values.targetHeight = 0;
+    values.keepAspect = true;
+    values.resampleFilter = 3;
+    values.sharpness = 2;
     values.suffix = u"_s";
     values.subfolder = u"sub";
-    values.outputFolder = u"C:\\out";
-    values.outputFolderExists = true;
-    return values;
-}
-
-TEST(PresetDialogRules, QualityIsKeptWithinOneToHundred) {
-    for (auto [typed, stored] : {std::pair{250, 100u}, {101, 100u}, {100, 100u}, {1, 1u}, {0, 1u}, {-5, 1u}}) {
-        PresetDialogValues values = Values();
-        values.quality = typed;
-        Preset preset;
-        ASSERT_TRUE(StorePresetValues(values, preset));
-        EXPECT_EQ(preset.jpegQuality, stored) << typed;
-    }
-}
-
-TEST(PresetDialogRules, ALimitOfNothingAndAMissingFolderAreDropped) {
-    PresetDialogValues values = Values();
-    values.limitFileSize = true;
+    values.outputFolder = u"Q:\\no such folder";
+    values.targetDisabled = true;
     Preset preset;
     ASSERT_TRUE(StorePresetValues(values, preset));
-    EXPECT_EQ(preset.limitFileSize, 1);
-    EXPECT_EQ(std::u16string(preset.outputFolder.Text()), u"C:\\out");
-
-    values.maxFileSizeKiB = 0;
-    values.outputFolderExists = false;
-    ASSERT_TRUE(StorePresetValues(values, preset));
-    EXPECT_EQ(preset.limitFileSize, 0);
-    EXPECT_EQ(preset.maxFileSizeKiB, 0u);
-    EXPECT_TRUE(preset.outputFolder.IsEmpty());
+    EXPECT_EQ(preset.outputFormat, kOutputTiff);
+    EXPECT_EQ(preset.keepTransparency, 1);
+    EXPECT_EQ(preset.jpegQuality, 100u);
+    EXPECT_EQ(preset.jpegSubsampling, 2);
+    EXPECT_EQ(preset.limitFileSize, 0) << "a limit of 0 KiB is off";
+    EXPECT_EQ(preset.resizeMode, 0u) << "a box without a height";
+    EXPECT_EQ(preset.targetWidth, 640);
+    EXPECT_EQ(preset.keepAspect, 1);
+    EXPECT_EQ(preset.resampleFilter, 3u);
+    EXPECT_EQ(preset.sharpness, 2u);
     EXPECT_EQ(std::u16string(preset.suffix.Text()), u"_s");
     EXPECT_EQ(std::u16string(preset.subfolder.Text()), u"sub");
-}
+    EXPECT_TRUE(preset.outputFolder.IsEmpty());
+    EXPECT_EQ(preset.targetDisabled, 1);
 
-TEST(PresetDialogRules, AModeWithoutItsSizeSwitchesResizingOff) {
-    struct Case {
-        uint32_t mode;
-        int32_t width, height;
-        uint32_t stored;
-    };
-    const Case cases[] = {{5, 640, 0, 0}, {5, 0, 480, 0}, {5, 640, 480, 5}, {1, 0, 480, 0}, {4, 300, 0, 4}, {0, 640, 480, 0}};
-    for (const Case& c : cases) {
-        PresetDialogValues values = Values();
-        values.resizeMode = c.mode;
-        values.targetWidth = c.width;
-        values.targetHeight = c.height;
-        Preset preset;
-        ASSERT_TRUE(StorePresetValues(values, preset));
-        EXPECT_EQ(preset.resizeMode, c.stored) << c.mode << " " << c.width << "x" << c.height;
-        EXPECT_EQ(preset.targetWidth, c.width) << "sizes are kept even when the mode is dropped";
-    }
+    values.subsamplingIndex = 0;
+    values.targetDisabled = false;
+    ASSERT_TRUE(StorePresetValues(values, preset));
+    EXPECT_EQ(preset.jpegSubsampling, 0);
+    EXPECT_EQ(preset.targetDisabled, 0);
 }
 
 TEST(PresetDialogRules, NumberTextsReadAsSignedIntegersOrZero) {

@@ -117,42 +117,37 @@ protected:
         ASSERT_TRUE(app_.Ready());
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
         ::InitCommonControlsEx(&controls);
-        app::AppState& state = app::State();
-        state.mainWindow = app::CreateMainWindow(state.instance);
-        ASSERT_NE(state.mainWindow, nullptr);
+        main_ = app::CreateMainWindow(app::State().instance);
+        ASSERT_NE(main_, nullptr);
         for (int i = 0; i < kPresetCount; ++i) {
-            targets_[i] = ::CreateWindowExW(0, app::kDropClass, L"", WS_CHILD | WS_VISIBLE, 5, 5 + 40 * i, 100, 30,
-                                            state.mainWindow, reinterpret_cast<HMENU>(INT_PTR(1000 + i)),
-                                            state.instance, nullptr);
-            ::DragAcceptFiles(targets_[i], TRUE);
+            targets_[i] = ::GetDlgItem(main_, app::kFirstDropTargetId + i);
+            ASSERT_TRUE(Accepts(i));
         }
     }
     void TearDown() override {
-        if (app::State().mainWindow) ::DestroyWindow(app::State().mainWindow);
-        app::State().mainWindow = nullptr;
+        if (main_) ::DestroyWindow(main_);
         // The main window's end posted the quit message; a dialog opened
         // later would take it as its own end.
-        MSG quit;
-        while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
+        test::PumpMessages(20);
     }
 
     Preset& PresetAt(int index) { return CurrentSettings().presets[index]; }
     bool Accepts(int index) const { return (::GetWindowLongW(targets_[index], GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }
 
-    // Opens the dialog for preset `index`; `act` runs on a helper thread with
-    // the dialog and must end it. False when no dialog showed up.
+    // Clicks drop target `index`; `act` runs on a helper thread with the
+    // dialog that opens and must end it. False when no dialog showed up.
     bool Run(int index, const std::function<void(HWND)>& act) {
-        const HWND owner = app::State().mainWindow;
+        const HWND owner = main_;
         test::WindowActor actor(
             ::GetCurrentThreadId(),
             [owner](HWND window) { return test::ClassOf(window) == L"#32770" && ::GetWindow(window, GW_OWNER) == owner; },
             act);
-        app::OpenPresetDialog(index, targets_[index]);
+        ::SendMessageW(targets_[index], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
         return actor.Acted();
     }
 
     test::GuiApp app_;
+    HWND main_ = nullptr;
     HWND targets_[kPresetCount] = {};
 };
 
