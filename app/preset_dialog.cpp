@@ -37,7 +37,6 @@ struct TemplateDeleter {
 using TemplateCopy = std::unique_ptr<DLGTEMPLATE, TemplateDeleter>;
 
 constexpr int kHeadings[] = {kFormatHeading, kTransparencyHeading, kJpegHeading, kResizeHeading, kOutputHeading};
-constexpr int kLists[] = {kFormatList, kSubsamplingList, kModeList, kFilterList, kSharpnessList};
 constexpr int kModeDependent[] = {kWidthLabel,  kWidthEdit,  kWidthSpin,  kWidthUnit,  kHeightLabel,
                                   kHeightEdit,  kHeightSpin, kHeightUnit, kFilterLabel, kFilterList,
                                   kSharpnessLabel, kSharpnessList};
@@ -291,7 +290,8 @@ void OpenPresetDialog(int presetIndex, HWND dropTarget) {
     if (presetIndex < 0 || presetIndex >= kPresetCount) return;
     const AppState& state = State();
     Settings& settings = CurrentSettings();
-    TemplateCopy dialogTemplate(LoadDialogTemplate(state.languageLibrary, kPresetDialogTemplate, settings.largeDialogFont != 0));
+    const bool largeFont = settings.largeDialogFont != 0;
+    TemplateCopy dialogTemplate(LoadDialogTemplate(state.languageLibrary, kPresetDialogTemplate, largeFont));
     if (!dialogTemplate) return;
     PresetDialogRecord record;
     record.dropTarget = dropTarget;

@@ -66,7 +66,8 @@ TEST(PresetDialogRules, SizeRowItemsFollowEachOtherAndEditsHoldFourDigits) {
         const SizeRowLayout row = LayOutSizeRow(plan, metrics);
         std::vector<const RowItem*> order;
         if (plan.twoNumbers)
-            order = {&row.widthLabel, &row.widthEdit, &row.widthUnit, &row.heightLabel, &row.heightEdit, &row.heightUnit};
+            order = {&row.widthLabel,  &row.widthEdit,  &row.widthUnit,
+                     &row.heightLabel, &row.heightEdit, &row.heightUnit};
         else
             order = {&row.heightLabel, &row.widthEdit, &row.widthUnit};
         EXPECT_EQ(order.front()->x, metrics.left);

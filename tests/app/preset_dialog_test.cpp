@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/controls.h"
 #include "app/main_window.h"
 #include "app/preset_dialog.h"
 #include "app/preset_dialog_rules.h"
@@ -107,6 +108,34 @@ void ExpectNothingClippedOrOverlapping(HWND dialog) {
     }
 }
 
+// The controls the program drives are there with their roles, and each
+// control whose identifier names a language text shows that text.
+void ExpectControlsOfTheTemplate(HWND dialog) {
+    for (int list : {kFormatList, kSubsamplingList, kModeList, kFilterList, kSharpnessList}) {
+        const LONG style = ::GetWindowLongW(::GetDlgItem(dialog, list), GWL_STYLE);
+        EXPECT_TRUE(style & CBS_OWNERDRAWFIXED) << list;
+        EXPECT_FALSE(style & CBS_HASSTRINGS) << list << ": items are string identifiers";
+    }
+    const std::pair<int, int> spins[] = {{kQualityEdit, kQualitySpin}, {kMaxSizeEdit, kMaxSizeSpin},
+                                         {kWidthEdit, kWidthSpin}, {kHeightEdit, kHeightSpin}};
+    for (auto [edit, spin] : spins)
+        EXPECT_EQ(HWND(::SendDlgItemMessageW(dialog, spin, UDM_GETBUDDY, 0, 0)), ::GetDlgItem(dialog, edit)) << spin;
+    for (int id : {kSuffixEdit, kFolderEdit, kSubfolderEdit, kBrowse, kClearFolder, kWidthUnit, kHeightUnit})
+        EXPECT_NE(::GetDlgItem(dialog, id), nullptr) << id;
+    int labelled = 0;
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const int id = ::GetDlgCtrlID(child);
+        const WideString text = app::LanguageText(uint32_t(id));
+        if (text.IsEmpty() || id == kFolderEdit) continue;  // string 2321 is the folder's hint
+        wchar_t shown[128] = {};
+        ::GetWindowTextW(child, shown, 128);
+        EXPECT_STREQ(shown, W(text.Text())) << id;
+        ++labelled;
+    }
+    // Headings, check boxes, radio buttons, labels and buttons.
+    EXPECT_EQ(labelled, 21);
+}
+
 // The program's state with a hidden main window and one drop target per
 // preset, as the main window leaves them.
 class PresetDialogTest : public ::testing::Test {
@@ -140,7 +169,9 @@ protected:
         const HWND owner = main_;
         test::WindowActor actor(
             ::GetCurrentThreadId(),
-            [owner](HWND window) { return test::ClassOf(window) == L"#32770" && ::GetWindow(window, GW_OWNER) == owner; },
+            [owner](HWND window) {
+                return test::ClassOf(window) == L"#32770" && ::GetWindow(window, GW_OWNER) == owner;
+            },
             act);
         ::SendMessageW(targets_[index], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
         return actor.Acted();
@@ -331,6 +362,7 @@ TEST_P(PresetDialogLayoutTest, EveryModeLayoutFitsAtBothFontSizes) {
         CurrentSettings().globalOutputFolder.Assign(large ? u"C:\\" : u"");
         const Preset before = PresetAt(0);
         ASSERT_TRUE(Run(0, [&](HWND dialog) {
+            ExpectControlsOfTheTemplate(dialog);
             for (int mode : {1, 2, 3, 4, 5, 0}) {
                 SCOPED_TRACE(language + (large ? " 11pt mode " : " 9pt mode ") + std::to_string(mode));
                 Select(dialog, kModeList, mode);
