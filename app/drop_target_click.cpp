@@ -1,12 +1,9 @@
 // What a click on a drop target does.
 #include "app/main_window.h"
+#include "app/preset_dialog.h"
 
 namespace qdx::app {
 
-void OnDropTargetClicked(int presetIndex, HWND dropTarget) {
-    // The preset dialog is not there yet: a click changes nothing.
-    (void)presetIndex;
-    (void)dropTarget;
-}
+void OnDropTargetClicked(int presetIndex, HWND dropTarget) { OpenPresetDialog(presetIndex, dropTarget); }
 
 }  // namespace qdx::app
