@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "core/settings_file.h"
 #include "core/utf_convert.h"
+#include "core/worker_pool.h"
 
 namespace qdx::cli {
 
@@ -23,6 +24,7 @@ constexpr char kUsage[] =
     "the combined drop area, as the Windows program does with files given on its\n"
     "command line. Existing files are never overwritten; folders are skipped.\n"
     "\n"
+    "  -j, --jobs N   use N threads (default: the number of processors, at most 16)\n"
     "  -h, --help     show this help and exit\n"
     "      --version  show the version and exit\n"
     "\n"
@@ -108,6 +110,16 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
             } else if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
                 parsed.action = Action::Help;
                 return parsed;
+            } else if (std::strcmp(argument, "--jobs") == 0 || std::strcmp(argument, "-j") == 0) {
+                char* end = nullptr;
+                const char* value = i + 1 < argc ? argv[++i] : "";
+                const unsigned long jobs = std::strtoul(value, &end, 10);
+                if (!*value || *end || jobs < 1 || jobs > kMaxWorkerThreads) {
+                    parsed.action = Action::UsageError;
+                    parsed.error = std::string("--jobs takes a number from 1 to 16, not '") + value + "'";
+                    return parsed;
+                }
+                parsed.jobs = uint32_t(jobs);
             } else if (std::strcmp(argument, "--version") == 0) {
                 parsed.action = Action::Version;
                 return parsed;
@@ -138,6 +150,7 @@ int RunCommandLine(int argc, const char* const* argv) {
         case Action::Convert: break;
     }
     os::CreatePrivateHeap();
+    SetConversionThreads(parsed.jobs);
     SetCurrentTextSource(&BuiltInTexts(Language::English));
     WideString settingsPath;
     if (!ChooseSettingsPath(settingsPath)) {

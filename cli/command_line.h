@@ -1,6 +1,7 @@
 #pragma once
 // The native command line: the same job as the Windows program given files
 // on its command line, without a window.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,12 @@ enum class Action { Convert, Help, Version, UsageError };
 struct ParsedCommandLine {
     Action action = Action::Convert;
     std::vector<std::string> paths;  // as typed
+    uint32_t jobs = 0;               // --jobs N; 0: the number of processors
     std::string error;               // for UsageError
 };
 
-// Options: --help/-h, --version, and "--" to end options; everything else
-// starting with "-" (but "-" alone) is a usage error.
+// Options: --help/-h, --version, --jobs/-j N (1 to 16), and "--" to end
+// options; everything else starting with "-" (but "-" alone) is a usage error.
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
 
 // Exit statuses.
