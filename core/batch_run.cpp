@@ -5,6 +5,7 @@
 
 #include "core/batch.h"
 #include "core/os/os.h"
+#include "core/pass_files.h"
 #include "core/string_ids.h"
 #include "scale/resize_modes.h"
 #include "scale/scaling.h"
@@ -44,7 +45,7 @@ private:
 }  // namespace
 
 const CodecSteps& BuiltInCodecSteps() {
-    static const CodecSteps steps{DecodeInput, OutputStepFor};
+    static const CodecSteps steps{DecodeInput, OutputStepFor, true};
     return steps;
 }
 
@@ -98,18 +99,17 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
 
     uint32_t written = 0;
     WideString target;
+    PassFiles files(context, haveBase ? count : 0, paths, steps);
     for (uint32_t i = 0; haveBase && i < count; ++i) {
         const WideString& path = paths[i];
-        if (!os::FileExists(path.Text()) || !steps.decode(context, path)) continue;
-        context.savedBitDepth = context.image.header.biBitCount;
-        if (ResizeAndWrite(context)) {
+        if (const WideString* output = files.Next(i)) {
             // MakeUniqueName only ever picks a free name and the copy refuses
             // to replace a file that appeared since: nothing is overwritten.
             if (target.Assign(base) && AppendTargetName(target, path, preset.suffix, extension) &&
-                MakeUniqueName(target, extension) && os::CopyFileNoReplace(context.tempPath->Text(), target.Text()))
+                MakeUniqueName(target, extension) && os::CopyFileNoReplace(output->Text(), target.Text()))
                 ++written;
         }
-        ReleasePixels(context.image);
+        files.Done(i);
     }
 
     if (written > 0) {
