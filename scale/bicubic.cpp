@@ -130,6 +130,14 @@ void BlurSpan(const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_
     }
 }
 
+// BlurSpan into bytes, the widest lanes first.
+template <bool wide>
+void BlurBytes(Lanes lanes, const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_t* d, const uint8_t* e,
+               const uint32_t u[3], uint32_t shift, uint8_t* out, size_t count) {
+    const size_t done = PreBlurWide(lanes, wide, c, a, b, d, e, u, shift, out, count);
+    BlurSpan<wide, uint8_t>(c + done, a + done, b + done, d + done, e + done, u, shift, out + done, count - done);
+}
+
 // One sample near an end of a line: the neighbours outside are left out and
 // the sum is divided by the weights actually used.
 inline uint8_t EdgeBlur(const uint8_t* line, size_t step, uint32_t j, uint32_t n, uint32_t radius, const int32_t* u) {
@@ -151,6 +159,7 @@ inline uint8_t EdgeBlur(const uint8_t* line, size_t step, uint32_t j, uint32_t n
 // The weights of one pre-blur direction.
 struct BlurPass {
     bool active = false;
+    Lanes lanes = Lanes::Sse2;
     PreBlurShape shape{1, 0};
     int32_t u[3] = {0, 0, 0};
     uint32_t weights[3] = {0, 0, 0};  // the same, unsigned
@@ -177,9 +186,9 @@ void BlurRow(const BlurPass& pass, const uint8_t* line, uint32_t width, uint8_t*
     const size_t count = end - begin;
     const uint8_t* q = line + begin;
     if (R == 1)
-        BlurSpan<false, uint8_t>(q, q - 3, q + 3, q, q, pass.weights, S, out + begin, count);
+        BlurBytes<false>(pass.lanes, q, q - 3, q + 3, q, q, pass.weights, S, out + begin, count);
     else
-        BlurSpan<true, uint8_t>(q, q - 3, q + 3, q - 6, q + 6, pass.weights, S, out + begin, count);
+        BlurBytes<true>(pass.lanes, q, q - 3, q + 3, q - 6, q + 6, pass.weights, S, out + begin, count);
     for (uint32_t b = 0; b < edgeBytes; ++b) out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, pass.u);
     for (uint32_t b = end > edgeBytes ? end : edgeBytes; b < rowBytes; ++b)
         out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, pass.u);
@@ -281,9 +290,9 @@ private:
         const uint8_t* c = near[R];
         if (y >= R && y + R < height_) {
             if (R == 1)
-                BlurSpan<false, uint8_t>(c, near[0], near[2], c, c, columns_.weights, S, out, rowBytes);
+                BlurBytes<false>(columns_.lanes, c, near[0], near[2], c, c, columns_.weights, S, out, rowBytes);
             else
-                BlurSpan<true, uint8_t>(c, near[1], near[3], near[0], near[4], columns_.weights, S, out, rowBytes);
+                BlurBytes<true>(columns_.lanes, c, near[1], near[3], near[0], near[4], columns_.weights, S, out, rowBytes);
             return;
         }
         // Near the top or bottom: neighbours outside are left out and the sum
@@ -480,6 +489,7 @@ uint8_t* BicubicResample(ScalingState& state, const uint8_t* source, uint32_t so
     const uint32_t heightSteps = BicubicStepPlan(sourceHeight, targetHeight, heights);
     const uint32_t stepCount = widthSteps > heightSteps ? widthSteps : heightSteps;
 
+    const Lanes lanes = LanesAvailable(state.lanes) ? state.lanes : BestLanes();
     StepTables steps[kMaxBicubicSteps];
     TableBlock blocks[kMaxBicubicSteps];
     uint32_t cw = sourceWidth, ch = sourceHeight;
@@ -490,6 +500,7 @@ uint8_t* BicubicResample(ScalingState& state, const uint8_t* source, uint32_t so
         // Columns are blurred before rows, each only where it shrinks.
         steps[s].columnBlur = MakeBlurPass(state, ch, sh);
         steps[s].rowBlur = MakeBlurPass(state, cw, sw);
+        steps[s].columnBlur.lanes = steps[s].rowBlur.lanes = lanes;
         ++(steps[s].exact ? state.exactSteps : state.doubleSteps);
         cw = sw;
         ch = sh;
@@ -497,7 +508,6 @@ uint8_t* BicubicResample(ScalingState& state, const uint8_t* source, uint32_t so
 
     PixelBlock result;
     if (!result.Allocate(targetWidth, targetHeight)) return nullptr;
-    const Lanes lanes = LanesAvailable(state.lanes) ? state.lanes : BestLanes();
     const uint32_t bands = BandCount(state.pool, targetHeight);
     std::atomic<bool> failed{false};
     ForEachIndex(state.pool, bands, [&](uint32_t band) {

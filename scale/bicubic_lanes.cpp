@@ -118,9 +118,10 @@ void CombineColumnsExactScalar(const ColumnTaps& t, const int32_t* line, uint8_t
 
 // Four lanes per pixel: its three channels and one sample of slack.
 __attribute__((target("sse4.1"))) void CombineColumnsExactSse41(const ColumnTaps& t, const int32_t* line,
-                                                                 uint8_t* out) {
+                                                                 uint8_t* out, uint32_t first = 0) {
     const __m128i zero = _mm_setzero_si128();
-    for (uint32_t i = 0; i < t.pixels; ++i, out += 3) {
+    out += size_t(first) * 3;
+    for (uint32_t i = first; i < t.pixels; ++i, out += 3) {
         const uint32_t* o = t.offsets + size_t(i) * 4;
         const int32_t* b = t.exact + size_t(i) * 4;
         __m128i n = _mm_mullo_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + o[0])), _mm_set1_epi32(b[0]));
@@ -133,6 +134,86 @@ __attribute__((target("sse4.1"))) void CombineColumnsExactSse41(const ColumnTaps
         // stores three.
         std::memcpy(out, &bytes, i + 1 < t.pixels ? 4 : 3);
     }
+}
+
+// Two pixels at a time, one in each half of the register.
+__attribute__((target("avx2"))) void CombineColumnsExactAvx2(const ColumnTaps& t, const int32_t* line, uint8_t* out) {
+    const __m256i zero = _mm256_setzero_si256();
+    uint32_t i = 0;
+    // Each store writes a fourth byte where the next pixel goes, so the last
+    // pixel is left to the loop below.
+    for (; i + 2 < t.pixels; i += 2, out += 6) {
+        const uint32_t* o = t.offsets + size_t(i) * 4;
+        const int32_t* b = t.exact + size_t(i) * 4;
+        __m256i n = zero;
+        for (int k = 0; k < 4; ++k) {
+            const __m256i v = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + o[k]))),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + o[4 + k])), 1);
+            const __m256i w = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi32(b[k])),
+                                                      _mm_set1_epi32(b[4 + k]), 1);
+            n = _mm256_add_epi32(n, _mm256_mullo_epi32(v, w));
+        }
+        n = _mm256_srai_epi32(n, 2 * kExactWeightBits);
+        const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(n, zero), zero);
+        const int32_t first = _mm_cvtsi128_si32(_mm256_castsi256_si128(bytes));
+        const int32_t second = _mm_cvtsi128_si32(_mm256_extracti128_si256(bytes, 1));
+        std::memcpy(out, &first, 4);
+        std::memcpy(out + 3, &second, 4);
+    }
+    CombineColumnsExactSse41(t, line, out - size_t(i) * 3, i);
+}
+
+// --- Pre-blur ----------------------------------------------------------------
+
+__attribute__((target("avx2"))) inline __m256i Load32(const uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Words of the low (h = 0) or high half of each 16-byte lane.
+__attribute__((target("avx2"))) inline __m256i Widen(__m256i v, int h) {
+    return h == 0 ? _mm256_unpacklo_epi8(v, _mm256_setzero_si256()) : _mm256_unpackhi_epi8(v, _mm256_setzero_si256());
+}
+
+// Eight 32-bit blurred values of words q = 0 (low half) or 1 of each lane.
+template <bool wide>
+__attribute__((target("avx2"))) inline __m256i BlurQuarter(__m256i centre, __m256i pairs, __m256i outer, int q,
+                                                           __m256i w01, __m256i w2, __m128i shift) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i cp = q == 0 ? _mm256_unpacklo_epi16(centre, pairs) : _mm256_unpackhi_epi16(centre, pairs);
+    __m256i sum = _mm256_madd_epi16(cp, w01);
+    if (wide) {
+        const __m256i o = q == 0 ? _mm256_unpacklo_epi16(outer, zero) : _mm256_unpackhi_epi16(outer, zero);
+        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(o, w2));
+    }
+    return _mm256_and_si256(_mm256_srl_epi32(sum, shift), _mm256_set1_epi32(255));
+}
+
+// out[x] = low byte of (u0 c[x] + u1 (a[x] + b[x]) + u2 (d[x] + e[x])) >> shift,
+// 32 samples at a time; returns how many samples it did. Every unpack and
+// pack works within the 16-byte lanes, so the order comes back at the end.
+template <bool wide>
+__attribute__((target("avx2"))) size_t PreBlurAvx2(const uint8_t* c, const uint8_t* a, const uint8_t* b,
+                                                   const uint8_t* d, const uint8_t* e, const uint32_t u[3],
+                                                   uint32_t shift, uint8_t* out, size_t count) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i w01 = _mm256_set1_epi32(int32_t(u[0] | (u[1] << 16)));  // weights fit in 16 bits
+    const __m256i w2 = _mm256_set1_epi32(int32_t(u[2]));
+    const __m128i s = _mm_cvtsi32_si128(int32_t(shift));
+    size_t x = 0;
+    for (; x + 32 <= count; x += 32) {
+        const __m256i cv = Load32(c + x), av = Load32(a + x), bv = Load32(b + x);
+        const __m256i dv = wide ? Load32(d + x) : zero, ev = wide ? Load32(e + x) : zero;
+        __m256i words[2];
+        for (int h = 0; h < 2; ++h) {
+            const __m256i centre = Widen(cv, h), pairs = _mm256_add_epi16(Widen(av, h), Widen(bv, h));
+            const __m256i outer = _mm256_add_epi16(Widen(dv, h), Widen(ev, h));
+            words[h] = _mm256_packs_epi32(BlurQuarter<wide>(centre, pairs, outer, 0, w01, w2, s),
+                                          BlurQuarter<wide>(centre, pairs, outer, 1, w01, w2, s));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_packus_epi16(words[0], words[1]));
+    }
+    return x;
 }
 
 // --- Double rows -------------------------------------------------------------
@@ -249,8 +330,17 @@ void CombineRowsExact(Lanes lanes, const RowTaps& taps, int32_t* line, size_t co
 void CombineColumnsExact(Lanes lanes, const ColumnTaps& taps, const int32_t* line, uint8_t* out) {
     if (lanes == Lanes::Sse2)
         CombineColumnsExactScalar(taps, line, out);
-    else
+    else if (lanes == Lanes::Sse41)
         CombineColumnsExactSse41(taps, line, out);
+    else
+        CombineColumnsExactAvx2(taps, line, out);
+}
+
+size_t PreBlurWide(Lanes lanes, bool wide, const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_t* d,
+                   const uint8_t* e, const uint32_t u[3], uint32_t shift, uint8_t* out, size_t count) {
+    if (lanes != Lanes::Avx2) return 0;
+    return wide ? PreBlurAvx2<true>(c, a, b, d, e, u, shift, out, count)
+                : PreBlurAvx2<false>(c, a, b, d, e, u, shift, out, count);
 }
 
 void FinishRowExact(const int32_t* line, uint8_t* out, size_t count) {

@@ -51,6 +51,13 @@ void CombineColumnsDouble(Lanes lanes, const ColumnTaps& taps, const double* lin
 // out = trunc(clamp(line, 0, 255)): a row whose width does not change.
 void FinishRowDouble(const double* line, uint8_t* out, size_t count);
 
+// The pre-blur of `count` samples: out[x] = low byte of (u0 c[x] +
+// u1 (a[x] + b[x]) + u2 (d[x] + e[x])) >> shift, the u2 term only when `wide`.
+// Does the first samples where the lanes are wider than SSE2 and returns how
+// many it did (0 otherwise); exact integers, so in any order.
+size_t PreBlurWide(Lanes lanes, bool wide, const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_t* d,
+                   const uint8_t* e, const uint32_t u[3], uint32_t shift, uint8_t* out, size_t count);
+
 // Samples one past the end of a line that the column loops may read (and
 // ignore): lines are allocated with this much to spare.
 inline constexpr size_t kLineSlack = 4;
