@@ -18,6 +18,8 @@ namespace qdx {
 struct CodecSteps {
     bool (*decode)(ConversionContext& context, const WideString& path);
     OutputStep (*outputStepFor)(uint32_t outputFormat);
+    // Whether files may be converted side by side, each with its own context.
+    bool runsInParallel = false;
 };
 const CodecSteps& BuiltInCodecSteps();
 

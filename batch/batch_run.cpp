@@ -4,6 +4,7 @@
 #include <new>
 
 #include "batch/batch.h"
+#include "batch/pass_files.h"
 #include "batch/resize_and_write.h"
 #include "core/os/os.h"
 #include "core/string_ids.h"
@@ -43,7 +44,7 @@ private:
 }  // namespace
 
 const CodecSteps& BuiltInCodecSteps() {
-    static const CodecSteps steps{DecodeInput, OutputStepFor};
+    static const CodecSteps steps{DecodeInput, OutputStepFor, true};
     return steps;
 }
 
@@ -97,28 +98,21 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
 
     uint32_t written = 0;
     WideString target;
+    PassFiles files(context, haveBase ? count : 0, paths, steps);
     for (uint32_t i = 0; haveBase && i < count; ++i) {
         const WideString& path = paths[i];
-        if (!os::FileExists(path.Text())) {
-            host.FileDone(i, FileOutcome::Missing);
-            continue;
-        }
-        if (!steps.decode(context, path)) {
-            host.FileDone(i, FileOutcome::Unreadable);
-            continue;
-        }
-        context.savedBitDepth = context.image.header.biBitCount;
+        FileOutcome outcome = FileOutcome::Missing;
         bool copied = false;
-        if (ResizeAndWrite(context)) {
+        if (const WideString* output = files.Next(i, outcome)) {
             // MakeUniqueName only ever picks a free name and the copy refuses
             // to replace a file that appeared since: nothing is overwritten.
             copied = target.Assign(base) && AppendTargetName(target, path, preset.suffix, extension) &&
-                     MakeUniqueName(target, extension) &&
-                     os::CopyFileNoReplace(context.tempPath->Text(), target.Text());
+                     MakeUniqueName(target, extension) && os::CopyFileNoReplace(output->Text(), target.Text());
         }
+        files.Done(i);
         if (copied) ++written;
-        host.FileDone(i, copied ? FileOutcome::Written : FileOutcome::NotWritten);
-        ReleasePixels(context.image);
+        host.FileDone(i, copied ? FileOutcome::Written
+                                : outcome == FileOutcome::Written ? FileOutcome::NotWritten : outcome);
     }
 
     if (written > 0) {

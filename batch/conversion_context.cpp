@@ -14,6 +14,7 @@
 #include "codecs/write/jpeg_writer.h"
 #include "codecs/write/png_writer.h"
 #include "codecs/write/tiff_writer.h"
+#include "core/worker_pool.h"
 #include "scale/scaling.h"
 #include "scale/sharpen.h"
 
@@ -23,7 +24,7 @@ ConversionContext::ConversionContext() = default;
 
 ConversionContext::~ConversionContext() { ReleasePixels(image); }
 
-bool ConversionContext::Initialise() {
+bool ConversionContext::Initialise(uint32_t threads) {
     jpegReader.reset(new (std::nothrow) JpegReaderState());
     jpegWriter.reset(new (std::nothrow) JpegWriterState());
     pngReader.reset(new (std::nothrow) PngReaderState());
@@ -38,9 +39,12 @@ bool ConversionContext::Initialise() {
     scaling.reset(new (std::nothrow) ScalingState());
     sharpen.reset(new (std::nothrow) SharpenState());
     blendTable.reset(new (std::nothrow) BlendTable());
+    pool.reset(new (std::nothrow) WorkerPool(threads != 0 ? threads : ConversionThreads()));
     if (!jpegReader || !jpegWriter || !pngReader || !pngWriter || !gifReader || !gifWriter || !bmpReader ||
-        !bmpWriter || !tiffReader || !tiffWriter || !plugins || !scaling || !sharpen || !blendTable)
+        !bmpWriter || !tiffReader || !tiffWriter || !plugins || !scaling || !sharpen || !blendTable || !pool)
         return false;
+    scaling->pool = pool.get();
+    sharpen->pool = pool.get();
     BuildBlendTable(*blendTable);
     return true;
 }

@@ -25,6 +25,7 @@ struct ScalingState;
 struct SharpenState;
 struct BlendTable;
 struct ConversionContext;
+class WorkerPool;
 
 using OutputStep = bool (*)(ConversionContext& context);
 
@@ -34,8 +35,9 @@ struct ConversionContext {
     ConversionContext(const ConversionContext&) = delete;
     ConversionContext& operator=(const ConversionContext&) = delete;
 
-    // Creates every state and the blend table; false when memory is short.
-    bool Initialise();
+    // Creates every state, the blend table and a pool of `threads` threads
+    // (0: ConversionThreads()); false when memory is short.
+    bool Initialise(uint32_t threads = 0);
 
     std::unique_ptr<JpegReaderState> jpegReader;
     std::unique_ptr<JpegWriterState> jpegWriter;
@@ -51,6 +53,8 @@ struct ConversionContext {
     std::unique_ptr<ScalingState> scaling;
     std::unique_ptr<SharpenState> sharpen;
     std::unique_ptr<BlendTable> blendTable;
+    // Threads that share the rows of each picture (ConversionThreads()).
+    std::unique_ptr<WorkerPool> pool;
 
     const Settings* settings = nullptr;
     const Preset* preset = nullptr;

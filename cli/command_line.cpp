@@ -12,6 +12,7 @@
 #include "core/settings.h"
 #include "core/settings_file.h"
 #include "core/utf_convert.h"
+#include "core/worker_pool.h"
 
 namespace qdx::cli {
 
@@ -33,6 +34,8 @@ constexpr char kUsage[] =
     "      --show-settings    print every setting as 'key = value' and exit\n"
     "      --set KEY=VALUE    change a setting and save (repeatable); applied\n"
     "                         before --show-settings and before converting\n"
+    "  -j, --jobs N           use N threads, 1 to 16 (default: the number of\n"
+    "                         processors; 1 converts one file at a time)\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "\n"
@@ -105,6 +108,17 @@ constexpr Option kOptions[] = {
     {"--show-settings", nullptr, false,
      [](ParsedCommandLine& parsed, const char*) {
          parsed.showSettings = true;
+         return true;
+     }},
+    {"--jobs", "-j", true,
+     [](ParsedCommandLine& parsed, const char* value) {
+         char* end = nullptr;
+         const unsigned long jobs = std::strtoul(value, &end, 10);
+         if (!*value || *end || jobs < 1 || jobs > kMaxWorkerThreads) {
+             parsed.error = std::string("--jobs takes a number from 1 to 16, not '") + value + "'";
+             return false;
+         }
+         parsed.jobs = uint32_t(jobs);
          return true;
      }},
     {"--set", nullptr, true,
@@ -255,6 +269,7 @@ int RunCommandLine(int argc, const char* const* argv) {
         case Action::Convert: break;
     }
     os::CreatePrivateHeap();
+    SetConversionThreads(parsed.jobs);
     SetCurrentTextSource(&BuiltInTexts(Language::English));
     WideString settingsPath;
     if (!ChooseSettingsPath(settingsPath)) {

@@ -15,6 +15,7 @@ enum class Action { Convert, Help, Version, UsageError };
 struct ParsedCommandLine {
     Action action = Action::Convert;
     std::vector<std::string> paths;  // as typed
+    uint32_t jobs = 0;               // --jobs N; 0: the number of processors
     std::string error;               // for UsageError
     bool presetsChosen = false;      // --preset: these instead of the combined selection
     uint8_t presets[kPresetCount] = {};
@@ -24,7 +25,8 @@ struct ParsedCommandLine {
 };
 
 // Options (see the help text): --help/-h, --version, --preset N[,N...],
-// --set KEY=VALUE, --show-settings, --output DIR, and "--" to end options.
+// --set KEY=VALUE, --show-settings, --output DIR, --jobs/-j N (1 to 16), and
+// "--" to end options.
 // An option's value follows as the next argument or after "=". Everything
 // else starting with "-" (but "-" alone) is a usage error.
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);

@@ -8,8 +8,10 @@
 // flow for every byte. The per-sample arithmetic is unchanged by this: each
 // output is still D[a - carry] with carry = trunc(q * s + 0.5), and each
 // interpolated sample trunc(q[r] * f + q[l] * (1 - f) + 0.5).
+#include <atomic>
 #include <cstring>
 
+#include "core/worker_pool.h"
 #include "scale/filters.h"
 
 namespace qdx {
@@ -212,21 +214,50 @@ bool EnlargeRows(const uint8_t* source, uint32_t sourceStride, uint32_t n, uint8
     return true;
 }
 
+// Splits `count` lines (byte columns or rows) into a few pieces for the
+// pool; each line is computed alone, so the split does not change a byte.
+// Column pieces are whole cache lines wide.
+constexpr uint32_t kPiecesPerThread = 4;
+constexpr uint32_t kCacheLine = 64;
+
+uint32_t PieceCount(const WorkerPool* pool, uint32_t count, uint32_t smallest) {
+    const uint32_t threads = pool ? pool->Threads() : 1;
+    uint32_t pieces = threads <= 1 ? 1 : threads * kPiecesPerThread;
+    if (pieces > count / smallest) pieces = count / smallest;
+    return pieces < 1 ? 1 : pieces;
+}
+
+uint32_t PieceStart(uint32_t count, uint32_t pieces, uint32_t piece, uint32_t alignment) {
+    if (piece >= pieces) return count;
+    const uint32_t start = uint32_t(uint64_t(count) * piece / pieces) / alignment * alignment;
+    return start > count ? count : start;
+}
+
 }  // namespace
 
 uint8_t* AreaAverageResample(const uint8_t* source, uint32_t sourceWidth, uint32_t sourceHeight, uint32_t targetWidth,
-                             uint32_t targetHeight) {
+                             uint32_t targetHeight, WorkerPool* pool) {
     const uint32_t sourceStride = Stride24(sourceWidth);
     const uint8_t* current = source;
     PixelBlock columns;
+    std::atomic<bool> failed{false};
     if (targetHeight != sourceHeight) {
         if (!columns.Allocate(sourceWidth, targetHeight)) return nullptr;
         const uint32_t rowBytes = sourceWidth * 3;
-        const bool done = targetHeight < sourceHeight
-                              ? ReduceColumns(source, sourceStride, rowBytes, sourceHeight, columns.get(), targetHeight)
-                              : EnlargeColumns(source, sourceStride, rowBytes, sourceHeight, columns.get(),
-                                               targetHeight);
-        if (!done) return nullptr;
+        const uint32_t pieces = PieceCount(pool, rowBytes, kCacheLine);
+        uint8_t* target = columns.get();
+        ForEachIndex(pool, pieces, [&](uint32_t piece) {
+            const uint32_t first = PieceStart(rowBytes, pieces, piece, kCacheLine);
+            const uint32_t width = PieceStart(rowBytes, pieces, piece + 1, kCacheLine) - first;
+            if (width == 0) return;
+            const bool done = targetHeight < sourceHeight
+                                  ? ReduceColumns(source + first, sourceStride, width, sourceHeight, target + first,
+                                                  targetHeight)
+                                  : EnlargeColumns(source + first, sourceStride, width, sourceHeight, target + first,
+                                                   targetHeight);
+            if (!done) failed = true;
+        });
+        if (failed) return nullptr;
         current = columns.get();
     }
     if (targetWidth == sourceWidth) {
@@ -236,11 +267,18 @@ uint8_t* AreaAverageResample(const uint8_t* source, uint32_t sourceWidth, uint32
     PixelBlock rows;
     if (!rows.Allocate(targetWidth, targetHeight)) return nullptr;
     const uint32_t targetStride = Stride24(targetWidth);
-    const bool done =
-        targetWidth < sourceWidth
-            ? ReduceRows(current, sourceStride, sourceWidth, rows.get(), targetStride, targetWidth, targetHeight)
-            : EnlargeRows(current, sourceStride, sourceWidth, rows.get(), targetStride, targetWidth, targetHeight);
-    if (!done) return nullptr;
+    const uint32_t pieces = PieceCount(pool, targetHeight, 1);
+    ForEachIndex(pool, pieces, [&](uint32_t piece) {
+        const uint32_t first = PieceStart(targetHeight, pieces, piece, 1);
+        const uint32_t height = PieceStart(targetHeight, pieces, piece + 1, 1) - first;
+        const uint8_t* in = current + size_t(first) * sourceStride;
+        uint8_t* out = rows.get() + size_t(first) * targetStride;
+        const bool done = targetWidth < sourceWidth
+                              ? ReduceRows(in, sourceStride, sourceWidth, out, targetStride, targetWidth, height)
+                              : EnlargeRows(in, sourceStride, sourceWidth, out, targetStride, targetWidth, height);
+        if (!done) failed = true;
+    });
+    if (failed) return nullptr;
     return rows.Release();
 }
 

@@ -3,6 +3,7 @@
 // Gaussian pre-blur in the directions that shrink.
 #include "scale/bicubic.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -10,6 +11,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/worker_pool.h"
+#include "scale/bicubic_lanes.h"
 #include "scale/filters.h"
 
 namespace qdx {
@@ -127,6 +130,14 @@ void BlurSpan(const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_
     }
 }
 
+// BlurSpan into bytes, the widest lanes first.
+template <bool wide>
+void BlurBytes(Lanes lanes, const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_t* d, const uint8_t* e,
+               const uint32_t u[3], uint32_t shift, uint8_t* out, size_t count) {
+    const size_t done = PreBlurWide(lanes, wide, c, a, b, d, e, u, shift, out, count);
+    BlurSpan<wide, uint8_t>(c + done, a + done, b + done, d + done, e + done, u, shift, out + done, count - done);
+}
+
 // One sample near an end of a line: the neighbours outside are left out and
 // the sum is divided by the weights actually used.
 inline uint8_t EdgeBlur(const uint8_t* line, size_t step, uint32_t j, uint32_t n, uint32_t radius, const int32_t* u) {
@@ -148,6 +159,7 @@ inline uint8_t EdgeBlur(const uint8_t* line, size_t step, uint32_t j, uint32_t n
 // The weights of one pre-blur direction.
 struct BlurPass {
     bool active = false;
+    Lanes lanes = Lanes::Sse2;
     PreBlurShape shape{1, 0};
     int32_t u[3] = {0, 0, 0};
     uint32_t weights[3] = {0, 0, 0};  // the same, unsigned
@@ -165,25 +177,8 @@ BlurPass MakeBlurPass(ScalingState& state, uint32_t from, uint32_t to) {
     return pass;
 }
 
-// Stored row y of the column-blurred picture, into `out`.
-template <typename Out>
-void BlurColumnsOfRow(const BlurPass& pass, const uint8_t* source, uint32_t stride, uint32_t rowBytes,
-                      uint32_t height, uint32_t y, Out* out) {
-    const uint32_t R = pass.shape.radius, S = pass.shape.shift;
-    if (y < R || y + R >= height) {
-        for (uint32_t x = 0; x < rowBytes; ++x) out[x] = EdgeBlur(source + x, stride, y, height, R, pass.u);
-        return;
-    }
-    const uint8_t* c = source + size_t(y) * stride;
-    if (R == 1)
-        BlurSpan<false, Out>(c, c - stride, c + stride, c, c, pass.weights, S, out, rowBytes);
-    else
-        BlurSpan<true, Out>(c, c - stride, c + stride, c - 2 * size_t(stride), c + 2 * size_t(stride), pass.weights, S,
-                       out, rowBytes);
-}
-
 // Blurs one row of `width` pixels held in `line` into `out`.
-void BlurRow(const BlurPass& pass, const uint8_t* line, uint32_t width, double* out) {
+void BlurRow(const BlurPass& pass, const uint8_t* line, uint32_t width, uint8_t* out) {
     const uint32_t R = pass.shape.radius, S = pass.shape.shift, rowBytes = width * 3;
     // Pixels R .. width - 1 - R have all their neighbours.
     const uint32_t begin = R * 3, end = width > 2 * R ? (width - R) * 3 : begin;
@@ -191,263 +186,298 @@ void BlurRow(const BlurPass& pass, const uint8_t* line, uint32_t width, double* 
     const size_t count = end - begin;
     const uint8_t* q = line + begin;
     if (R == 1)
-        BlurSpan<false, double>(q, q - 3, q + 3, q, q, pass.weights, S, out + begin, count);
+        BlurBytes<false>(pass.lanes, q, q - 3, q + 3, q, q, pass.weights, S, out + begin, count);
     else
-        BlurSpan<true, double>(q, q - 3, q + 3, q - 6, q + 6, pass.weights, S, out + begin, count);
+        BlurBytes<true>(pass.lanes, q, q - 3, q + 3, q - 6, q + 6, pass.weights, S, out + begin, count);
     for (uint32_t b = 0; b < edgeBytes; ++b) out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, pass.u);
     for (uint32_t b = end > edgeBytes ? end : edgeBytes; b < rowBytes; ++b)
         out[b] = EdgeBlur(line + b % 3, 3, b / 3, width, R, pass.u);
 }
 
-// Samples as doubles, eight at a time where the processor allows.
-void ToDoubles(const uint8_t* bytes, double* out, uint32_t count) {
-    uint32_t x = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    for (; x + 8 <= count; x += 8) {
-        const __m128i words = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + x)), zero);
-        const __m128i lo = _mm_unpacklo_epi16(words, zero), hi = _mm_unpackhi_epi16(words, zero);
-        _mm_storeu_pd(out + x, _mm_cvtepi32_pd(lo));
-        _mm_storeu_pd(out + x + 2, _mm_cvtepi32_pd(_mm_unpackhi_epi64(lo, lo)));
-        _mm_storeu_pd(out + x + 4, _mm_cvtepi32_pd(hi));
-        _mm_storeu_pd(out + x + 6, _mm_cvtepi32_pd(_mm_unpackhi_epi64(hi, hi)));
-    }
-#endif
-    for (; x < count; ++x) out[x] = double(bytes[x]);
-}
+// --- Rows on demand ----------------------------------------------------------
+//
+// A step never sees a whole picture: each output row asks the stage before it
+// for the few rows it needs, and so on back to the source. Every stage is
+// asked for its rows in rising order, at most five neighbours at a time
+// (the column pre-blur of radius 2; the bicubic taps span four rows), so a
+// ring of 8 rows per stage never drops a row still in use. The bytes are
+// those of running every stage over the whole picture, without the
+// full-size buffers.
 
-// The rows of a step's input after its pre-blur (columns first, then rows),
-// as doubles, made when the resample first asks for them and kept in a small
-// ring. The resample asks for rows in rising order, at most four neighbours
-// at a time, so a ring of 8 never drops a row still in use; the results are
-// those of blurring the whole picture, without a full-size buffer for it.
-class BlurredRows {
+class RowSource {
+public:
+    // Row y of `width` x 3 bytes; valid until 8 later rows have been asked for.
+    virtual const uint8_t* Row(uint32_t y) = 0;
+
+protected:
+    ~RowSource() = default;
+};
+
+// Rows of a whole picture in memory.
+class PictureRows final : public RowSource {
+public:
+    PictureRows(const uint8_t* pixels, uint32_t width) : pixels_(pixels), stride_(Stride24(width)) {}
+    const uint8_t* Row(uint32_t y) override { return pixels_ + size_t(y) * stride_; }
+
+private:
+    const uint8_t* pixels_;
+    uint32_t stride_;
+};
+
+// The last rows a stage made, by row number.
+class RowRing {
 public:
     static constexpr uint32_t kSlots = 8;
 
-    bool Prepare(const uint8_t* source, uint32_t width, uint32_t height, const BlurPass& columns,
-                 const BlurPass& rows) {
-        source_ = source;
-        width_ = width;
-        height_ = height;
-        stride_ = Stride24(width);
-        columns_ = columns;
-        rows_ = rows;
-        const size_t rowBytes = size_t(width) * 3;
-        if (!samples_.Allocate(rowBytes * kSlots) || !line_.Allocate(rowBytes)) return false;
+    bool Allocate(size_t rowBytes) {
+        rowBytes_ = rowBytes;
         for (uint32_t i = 0; i < kSlots; ++i) held_[i] = UINT32_MAX;
-        return true;
+        return rows_.Allocate(rowBytes * kSlots);
+    }
+    bool Holds(uint32_t y) const { return held_[y % kSlots] == y; }
+    uint8_t* Slot(uint32_t y) {
+        held_[y % kSlots] = y;
+        return rows_.get() + size_t(y % kSlots) * rowBytes_;
     }
 
-    const double* Row(uint32_t y) {
-        const uint32_t slot = y % kSlots;
-        const uint32_t rowBytes = width_ * 3;
-        double* out = samples_.get() + size_t(slot) * rowBytes;
-        if (held_[slot] == y) return out;
-        const uint8_t* bytes = source_ + size_t(y) * stride_;
-        if (rows_.active) {
-            if (columns_.active) {
-                BlurColumnsOfRow(columns_, source_, stride_, rowBytes, height_, y, line_.get());
-                bytes = line_.get();
-            }
-            BlurRow(rows_, bytes, width_, out);
-        } else if (columns_.active) {
-            BlurColumnsOfRow(columns_, source_, stride_, rowBytes, height_, y, out);
+private:
+    PrivateArray<uint8_t> rows_;
+    size_t rowBytes_ = 0;
+    uint32_t held_[kSlots] = {};
+};
+
+// A step's input after its pre-blur: columns first, then rows, each only
+// where the step shrinks that direction.
+class BlurredRows final : public RowSource {
+public:
+    bool Prepare(RowSource* input, uint32_t width, uint32_t height, const BlurPass& columns, const BlurPass& rows) {
+        input_ = input;
+        width_ = width;
+        height_ = height;
+        columns_ = columns;
+        rows_ = rows;
+        if (!columns.active && !rows.active) return true;
+        const size_t rowBytes = size_t(width) * 3;
+        return ring_.Allocate(rowBytes) && (!(columns.active && rows.active) || line_.Allocate(rowBytes));
+    }
+
+    const uint8_t* Row(uint32_t y) override {
+        if (!columns_.active && !rows_.active) return input_->Row(y);
+        if (ring_.Holds(y)) return ring_.Slot(y);
+        uint8_t* out = ring_.Slot(y);
+        const uint8_t* bytes = nullptr;
+        if (columns_.active) {
+            uint8_t* target = rows_.active ? line_.get() : out;
+            BlurColumnsOfRow(y, target);
+            bytes = target;
         } else {
-            ToDoubles(bytes, out, rowBytes);
+            bytes = input_->Row(y);
         }
-        held_[slot] = y;
+        if (rows_.active) BlurRow(rows_, bytes, width_, out);
         return out;
     }
 
 private:
-    const uint8_t* source_ = nullptr;
-    uint32_t width_ = 0, height_ = 0, stride_ = 0;
+    // Row y of the column-blurred picture, into `out`.
+    void BlurColumnsOfRow(uint32_t y, uint8_t* out) {
+        const uint32_t R = columns_.shape.radius, S = columns_.shape.shift, rowBytes = width_ * 3;
+        // Rows y - R .. y + R inside the picture, asked for in rising order.
+        const uint8_t* near[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
+        for (uint32_t k = 0; k <= 2 * R; ++k) {
+            const int64_t r = int64_t(y) + int64_t(k) - int64_t(R);
+            if (r >= 0 && r < int64_t(height_)) near[k] = input_->Row(uint32_t(r));
+        }
+        const uint8_t* c = near[R];
+        if (y >= R && y + R < height_) {
+            if (R == 1)
+                BlurBytes<false>(columns_.lanes, c, near[0], near[2], c, c, columns_.weights, S, out, rowBytes);
+            else
+                BlurBytes<true>(columns_.lanes, c, near[1], near[3], near[0], near[4], columns_.weights, S, out, rowBytes);
+            return;
+        }
+        // Near the top or bottom: neighbours outside are left out and the sum
+        // is divided by the weights used.
+        const uint32_t* u = columns_.weights;
+        uint32_t used = u[0];
+        for (uint32_t i = 1; i <= R; ++i) used += (near[R - i] ? u[i] : 0) + (near[R + i] ? u[i] : 0);
+        for (uint32_t x = 0; x < rowBytes; ++x) {
+            uint32_t sum = u[0] * c[x];
+            for (uint32_t i = 1; i <= R; ++i) {
+                if (near[R - i]) sum += u[i] * near[R - i][x];
+                if (near[R + i]) sum += u[i] * near[R + i][x];
+            }
+            out[x] = uint8_t(sum / used);
+        }
+    }
+
+    RowSource* input_ = nullptr;
+    uint32_t width_ = 0, height_ = 0;
     BlurPass columns_, rows_;
-    PrivateArray<double> samples_;  // kSlots rows
-    PrivateArray<uint8_t> line_;    // the column-blurred line before its row blur
-    uint32_t held_[kSlots] = {};
+    RowRing ring_;
+    PrivateArray<uint8_t> line_;  // the column-blurred line before its row blur
 };
 
-// --- Bicubic resample -----------------------------------------------------
+// --- Bicubic steps -----------------------------------------------------------
 
-// Weights and clamped tap indexes for every output index of one direction.
-struct TapTable {
-    double* weights;   // 4 per output
-    uint32_t* taps;    // 4 per output, clamped into 0 .. n - 1
+// Everything one step needs that does not change from row to row, shared by
+// every band of rows: both directions' tap weights (as doubles and, for an
+// exact step, as multiples of 2^-9) and clamped taps.
+struct StepTables {
+    uint32_t cw = 0, ch = 0, sw = 0, sh = 0;
+    bool exact = false;
+    BlurPass columnBlur, rowBlur;
+    const double* columnWeights = nullptr;  // 4 per output column
+    const int32_t* columnExact = nullptr;
+    const uint32_t* columnOffsets = nullptr;  // 3 x tap
+    const double* rowWeights = nullptr;       // 4 per output row
+    const int32_t* rowExact = nullptr;
+    const uint32_t* rowTaps = nullptr;
 };
 
-void FillTaps(uint32_t n, uint32_t m, TapTable table) {
+// Weights and clamped taps of every output index of one direction; returns
+// whether every weight is a whole multiple of 2^-9 of magnitude at most 1.
+bool FillTaps(uint32_t n, uint32_t m, double* weights, int32_t* exact, uint32_t* taps, uint32_t tapScale) {
     const double ratio = double(n) / double(m);
     double x = 0.5 * ratio - 0.5;
+    bool whole = true;
     for (uint32_t i = 0; i < m; ++i, x += ratio) {
-        const int64_t base = BicubicTapWeights(x, table.weights + size_t(i) * 4);
+        const int64_t base = BicubicTapWeights(x, weights + size_t(i) * 4);
         for (int k = 0; k < 4; ++k) {
             int64_t p = base + k - 1;
             if (p < 0) p = 0;
             if (p > int64_t(n) - 1) p = int64_t(n) - 1;
-            table.taps[size_t(i) * 4 + size_t(k)] = uint32_t(p);
+            taps[size_t(i) * 4 + size_t(k)] = uint32_t(p) * tapScale;
+            const double scaled = weights[size_t(i) * 4 + size_t(k)] * double(kExactWeightOne);
+            const bool fits = scaled >= -double(kExactWeightOne) && scaled <= double(kExactWeightOne) &&
+                              scaled == double(int32_t(scaled));
+            exact[size_t(i) * 4 + size_t(k)] = fits ? int32_t(scaled) : 0;
+            whole = whole && fits;
         }
     }
+    return whole;
 }
 
-// Clamped to 0 .. 255, then truncated.
-inline uint8_t ClampTruncate(double v) {
-    v = v < 0.0 ? 0.0 : v;
-    v = v > 255.0 ? 255.0 : v;
-    return uint8_t(int32_t(v));
-}
-
-// v[x] = ((w[0] * s0[x] + w[1] * s1[x]) + w[2] * s2[x]) + w[3] * s3[x] for
-// x < count. Two lanes at a time do the very same operations.
-void CombineRows(const double w[4], const double* s0, const double* s1, const double* s2, const double* s3,
-                 double* v, uint32_t count) {
-    uint32_t x = 0;
-#if defined(__SSE2__)
-    const __m128d w0 = _mm_set1_pd(w[0]), w1 = _mm_set1_pd(w[1]), w2 = _mm_set1_pd(w[2]), w3 = _mm_set1_pd(w[3]);
-    for (; x + 2 <= count; x += 2) {
-        __m128d sum = _mm_add_pd(_mm_mul_pd(w0, _mm_loadu_pd(s0 + x)), _mm_mul_pd(w1, _mm_loadu_pd(s1 + x)));
-        sum = _mm_add_pd(sum, _mm_mul_pd(w2, _mm_loadu_pd(s2 + x)));
-        sum = _mm_add_pd(sum, _mm_mul_pd(w3, _mm_loadu_pd(s3 + x)));
-        _mm_storeu_pd(v + x, sum);
+// The tables of one step in one block from the pixel allocator.
+class TableBlock {
+public:
+    TableBlock() = default;
+    TableBlock(const TableBlock&) = delete;
+    TableBlock& operator=(const TableBlock&) = delete;
+    ~TableBlock() {
+        if (block_) os::FreePixels(block_);
     }
-#endif
-    for (; x < count; ++x) v[x] = ((w[0] * s0[x] + w[1] * s1[x]) + w[2] * s2[x]) + w[3] * s3[x];
-}
 
-// One output pixel from the combined line v:
-// out = ((wc0 * v0 + wc1 * v1) + wc2 * v2) + wc3 * v3 per channel.
-inline void CombineColumns(const double* wc, const uint32_t* ct, const double* v, uint8_t* out) {
-    const double* v0 = v + size_t(ct[0]) * 3;
-    const double* v1 = v + size_t(ct[1]) * 3;
-    const double* v2 = v + size_t(ct[2]) * 3;
-    const double* v3 = v + size_t(ct[3]) * 3;
-    for (int c = 0; c < 3; ++c)
-        out[c] = ClampTruncate(((wc[0] * v0[c] + wc[1] * v1[c]) + wc[2] * v2[c]) + wc[3] * v3[c]);
-}
+    bool Build(uint32_t cw, uint32_t ch, uint32_t sw, uint32_t sh, bool allowExact, StepTables& t) {
+        const size_t entries = (size_t(sw) + sh) * 4;
+        block_ = os::AllocatePixels(entries * (sizeof(double) + sizeof(int32_t) + sizeof(uint32_t)));
+        if (!block_) return false;
+        double* weights = static_cast<double*>(block_);
+        int32_t* exact = reinterpret_cast<int32_t*>(weights + entries);
+        uint32_t* taps = reinterpret_cast<uint32_t*>(exact + entries);
+        const size_t c = size_t(sw) * 4;
+        const bool columnsWhole = FillTaps(cw, sw, weights, exact, taps, 3);
+        const bool rowsWhole = FillTaps(ch, sh, weights + c, exact + c, taps + c, 1);
+        t.cw = cw, t.ch = ch, t.sw = sw, t.sh = sh;
+        t.exact = allowExact && columnsWhole && rowsWhole;
+        t.columnWeights = weights, t.columnExact = exact, t.columnOffsets = taps;
+        t.rowWeights = weights + c, t.rowExact = exact + c, t.rowTaps = taps + c;
+        return true;
+    }
 
-// The column weights and taps laid out for two output pixels at a time:
-// per pair and tap k, the weight of the first pixel twice, that of the second
-// twice, and the two side by side; and the offsets 3 x tap of both pixels.
-struct PairTable {
-    PrivateArray<double> weights;    // 24 per pair
-    PrivateArray<uint32_t> offsets;  // 8 per pair
+private:
+    void* block_ = nullptr;
 };
 
-bool MakePairTable(const TapTable& columns, uint32_t sw, PairTable& pairs) {
-    const size_t count = sw / 2;
-    if (count == 0) return true;
-    if (!pairs.weights.Allocate(count * 24) || !pairs.offsets.Allocate(count * 8)) return false;
-    for (size_t p = 0; p < count; ++p) {
-        const double* wa = columns.weights + p * 8;
-        const double* wb = wa + 4;
-        double* w = pairs.weights.get() + p * 24;
-        for (int k = 0; k < 4; ++k, w += 6) {
-            w[0] = w[1] = wa[k];
-            w[2] = w[3] = wb[k];
-            w[4] = wa[k];
-            w[5] = wb[k];
-        }
-        for (size_t k = 0; k < 8; ++k) pairs.offsets[p * 8 + k] = columns.taps[p * 8 + k] * 3;
+// The rows of one bicubic step from (cw, ch) to (sw, sh), made on demand.
+//
+// Order of the sums, identical on every target and in every lane: for each
+// output row the four row taps are combined first, per column and channel,
+// from the top tap to the bottom one: v = ((wr0 * s0 + wr1 * s1) + wr2 * s2) +
+// wr3 * s3, kept in double; then the four column taps of that line, from left
+// to right: out = ((wc0 * v0 + wc1 * v1) + wc2 * v2) + wc3 * v3, clamped and
+// truncated. That is the double sum of (row weight x column weight) x sample
+// grouped by column tap. An exact step computes the same numbers in integers
+// (see bicubic_lanes.cpp for why they are equal).
+class StepRows final : public RowSource {
+public:
+    bool Prepare(RowSource* input, const StepTables& tables, Lanes lanes) {
+        input_ = input;
+        t_ = &tables;
+        lanes_ = lanes;
+        const size_t lineSamples = size_t(tables.cw) * 3 + kLineSlack;
+        const bool lines = tables.exact ? exactLine_.Allocate(lineSamples) : doubleLine_.Allocate(lineSamples);
+        return lines && ring_.Allocate(size_t(tables.sw) * 3);
     }
+
+    const uint8_t* Row(uint32_t j) override {
+        if (ring_.Holds(j)) return ring_.Slot(j);
+        uint8_t* out = ring_.Slot(j);
+        Produce(j, out);
+        return out;
+    }
+
+    // Output row j into `out` (sw x 3 bytes).
+    void Produce(uint32_t j, uint8_t* out) {
+        RowTaps taps;
+        const uint32_t* rt = t_->rowTaps + size_t(j) * 4;
+        for (int k = 0; k < 4; ++k) {
+            taps.rows[k] = input_->Row(rt[k]);
+            taps.weights[k] = t_->rowWeights[size_t(j) * 4 + size_t(k)];
+            taps.exact[k] = int16_t(t_->rowExact[size_t(j) * 4 + size_t(k)]);
+        }
+        const ColumnTaps columns{t_->columnWeights, t_->columnExact, t_->columnOffsets, t_->sw};
+        const size_t samples = size_t(t_->cw) * 3;
+        if (t_->exact) {
+            CombineRowsExact(lanes_, taps, exactLine_.get(), samples);
+            CombineColumnsExact(lanes_, columns, exactLine_.get(), out);
+        } else {
+            CombineRowsDouble(lanes_, taps, doubleLine_.get(), samples);
+            CombineColumnsDouble(lanes_, columns, doubleLine_.get(), out);
+        }
+    }
+
+private:
+    RowSource* input_ = nullptr;
+    const StepTables* t_ = nullptr;
+    Lanes lanes_ = Lanes::Sse2;
+    RowRing ring_;
+    PrivateArray<int32_t> exactLine_;
+    PrivateArray<double> doubleLine_;
+};
+
+// Output rows first .. last - 1 of the whole resample, through every step,
+// with a chain of its own.
+bool RunBand(const uint8_t* source, uint32_t sourceWidth, const StepTables* steps, uint32_t stepCount, Lanes lanes,
+             uint8_t* result, uint32_t first, uint32_t last) {
+    PictureRows picture(source, sourceWidth);
+    BlurredRows blurred[kMaxBicubicSteps];
+    StepRows made[kMaxBicubicSteps];
+    RowSource* input = &picture;
+    for (uint32_t s = 0; s < stepCount; ++s) {
+        const StepTables& t = steps[s];
+        if (!blurred[s].Prepare(input, t.cw, t.ch, t.columnBlur, t.rowBlur) || !made[s].Prepare(&blurred[s], t, lanes))
+            return false;
+        input = &made[s];
+    }
+    const StepTables& final = steps[stepCount - 1];
+    const uint32_t stride = Stride24(final.sw);
+    for (uint32_t j = first; j < last; ++j) made[stepCount - 1].Produce(j, result + size_t(j) * stride);
     return true;
 }
 
-// Every output pixel of a row from the combined line v.
-void CombineColumnsOfRow(const TapTable& columns, const PairTable& pairs, uint32_t sw, const double* v,
-                         uint8_t* out) {
-    uint32_t i = 0;
-#if defined(__SSE2__)
-    // Two pixels at a time: channels 0 and 1 of each pixel in one register,
-    // channel 2 of both in a third; every lane sums as the scalar code does.
-    const __m128d zero = _mm_setzero_pd(), top = _mm_set1_pd(255.0);
-    auto finish = [&](__m128d sum) { return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(sum, zero), top)); };
-    const double* w = pairs.weights.get();
-    const uint32_t* offsets = pairs.offsets.get();
-    for (; i + 2 <= sw; i += 2, out += 6, w += 24, offsets += 8) {
-        __m128d sumA = zero, sumB = zero, sumC = zero;
-        for (int k = 0; k < 4; ++k) {
-            const double* pa = v + offsets[k];
-            const double* pb = v + offsets[4 + k];
-            const __m128d termA = _mm_mul_pd(_mm_loadu_pd(w + 6 * k), _mm_loadu_pd(pa));
-            const __m128d termB = _mm_mul_pd(_mm_loadu_pd(w + 6 * k + 2), _mm_loadu_pd(pb));
-            const __m128d termC =
-                _mm_mul_pd(_mm_loadu_pd(w + 6 * k + 4), _mm_loadh_pd(_mm_load_sd(pa + 2), pb + 2));
-            if (k == 0) {
-                sumA = termA;
-                sumB = termB;
-                sumC = termC;
-            } else {
-                sumA = _mm_add_pd(sumA, termA);
-                sumB = _mm_add_pd(sumB, termB);
-                sumC = _mm_add_pd(sumC, termC);
-            }
-        }
-        const __m128i a = finish(sumA), b = finish(sumB), c = finish(sumC);
-        // [a0 a1 b0 b1 c0 c1 . .] as 16-bit values, all within 0 .. 255
-        const __m128i words = _mm_packs_epi32(_mm_unpacklo_epi64(a, b), c);
-        out[0] = uint8_t(_mm_extract_epi16(words, 0));
-        out[1] = uint8_t(_mm_extract_epi16(words, 1));
-        out[2] = uint8_t(_mm_extract_epi16(words, 4));
-        out[3] = uint8_t(_mm_extract_epi16(words, 2));
-        out[4] = uint8_t(_mm_extract_epi16(words, 3));
-        out[5] = uint8_t(_mm_extract_epi16(words, 5));
-    }
-#else
-    (void)pairs;
-#endif
-    for (; i < sw; ++i, out += 3) CombineColumns(columns.weights + size_t(i) * 4, columns.taps + size_t(i) * 4, v, out);
-}
+// Bands of output rows for the pool: a few per thread so that an uneven band
+// does not leave threads idle, but not so thin that the rows each band
+// re-makes at its top edge add up.
+constexpr uint32_t kBandsPerThread = 4;
+constexpr uint32_t kMinBandRows = 16;
 
-// One bicubic resample from (cw, ch) to (sw, sh).
-//
-// Order of the sums, identical on every target: for each output row the four
-// row taps are combined first, per column and channel, from the top tap to
-// the bottom one: v = ((wr0 * s0 + wr1 * s1) + wr2 * s2) + wr3 * s3, kept in
-// double; then the four column taps of that line, from left to right:
-// out = ((wc0 * v0 + wc1 * v1) + wc2 * v2) + wc3 * v3. That is the double sum
-// of (row weight x column weight) x sample grouped by column tap. A direction
-// whose length does not change has the weights 0, 1, 0, 0, for which this sum
-// is exactly the middle sample; that pass is then skipped.
-uint8_t* BicubicStep(BlurredRows& source, uint32_t cw, uint32_t ch, uint32_t sw, uint32_t sh) {
-    // The tables: (sw + sh) entries of 4 weights and 4 tap indexes.
-    const size_t entries = size_t(sw) + sh;
-    const size_t tableBytes = entries * 4 * (sizeof(double) + sizeof(uint32_t));
-    void* block = os::AllocatePixels(tableBytes);
-    if (!block) return nullptr;
-    double* weights = static_cast<double*>(block);
-    uint32_t* taps = reinterpret_cast<uint32_t*>(weights + entries * 4);
-    const TapTable columns{weights, taps};
-    const TapTable rows{weights + size_t(sw) * 4, taps + size_t(sw) * 4};
-    FillTaps(cw, sw, columns);
-    FillTaps(ch, sh, rows);
-
-    PixelBlock result;
-    PrivateArray<double> line;
-    PairTable pairs;
-    if (!result.Allocate(sw, sh) || !line.Allocate(size_t(cw) * 3) || (cw != sw && !MakePairTable(columns, sw, pairs))) {
-        os::FreePixels(block);
-        return nullptr;
-    }
-    const uint32_t targetStride = Stride24(sw), rowBytes = cw * 3;
-    const bool sameHeight = ch == sh, sameWidth = cw == sw;
-    for (uint32_t j = 0; j < sh; ++j) {
-        const uint32_t* rt = rows.taps + size_t(j) * 4;
-        const double* v = line.get();
-        if (sameHeight)
-            v = source.Row(j);
-        else
-            CombineRows(rows.weights + size_t(j) * 4, source.Row(rt[0]), source.Row(rt[1]), source.Row(rt[2]),
-                        source.Row(rt[3]), line.get(), rowBytes);
-        uint8_t* out = result.get() + size_t(j) * targetStride;
-        if (sameWidth) {
-            for (uint32_t x = 0; x < rowBytes; ++x) out[x] = ClampTruncate(v[x]);
-            continue;
-        }
-        CombineColumnsOfRow(columns, pairs, sw, v, out);
-    }
-    os::FreePixels(block);
-    return result.Release();
+uint32_t BandCount(const WorkerPool* pool, uint32_t rows) {
+    const uint32_t threads = pool ? pool->Threads() : 1;
+    if (threads <= 1) return 1;
+    uint32_t bands = threads * kBandsPerThread;
+    const uint32_t thickest = rows / kMinBandRows;
+    if (bands > thickest) bands = thickest;
+    return bands < 1 ? 1 : bands;
 }
 
 }  // namespace
@@ -457,27 +487,36 @@ uint8_t* BicubicResample(ScalingState& state, const uint8_t* source, uint32_t so
     uint32_t widths[kMaxBicubicSteps], heights[kMaxBicubicSteps];
     const uint32_t widthSteps = BicubicStepPlan(sourceWidth, targetWidth, widths);
     const uint32_t heightSteps = BicubicStepPlan(sourceHeight, targetHeight, heights);
-    const uint32_t steps = widthSteps > heightSteps ? widthSteps : heightSteps;
+    const uint32_t stepCount = widthSteps > heightSteps ? widthSteps : heightSteps;
 
-    PixelBlock current;  // the previous step's result; the caller's source before the first
-    const uint8_t* input = source;
+    const Lanes lanes = LanesAvailable(state.lanes) ? state.lanes : BestLanes();
+    StepTables steps[kMaxBicubicSteps];
+    TableBlock blocks[kMaxBicubicSteps];
     uint32_t cw = sourceWidth, ch = sourceHeight;
-    for (uint32_t step = 0; step < steps; ++step) {
-        const uint32_t sw = step < widthSteps ? widths[step] : targetWidth;
-        const uint32_t sh = step < heightSteps ? heights[step] : targetHeight;
+    for (uint32_t s = 0; s < stepCount; ++s) {
+        const uint32_t sw = s < widthSteps ? widths[s] : targetWidth;
+        const uint32_t sh = s < heightSteps ? heights[s] : targetHeight;
+        if (!blocks[s].Build(cw, ch, sw, sh, state.exactIntegers, steps[s])) return nullptr;
         // Columns are blurred before rows, each only where it shrinks.
-        const BlurPass columns = MakeBlurPass(state, ch, sh);
-        const BlurPass rows = MakeBlurPass(state, cw, sw);
-        BlurredRows blurred;
-        if (!blurred.Prepare(input, cw, ch, columns, rows)) return nullptr;
-        uint8_t* next = BicubicStep(blurred, cw, ch, sw, sh);
-        if (!next) return nullptr;
-        current.Adopt(next);  // the previous step's result goes at once
-        input = next;
+        steps[s].columnBlur = MakeBlurPass(state, ch, sh);
+        steps[s].rowBlur = MakeBlurPass(state, cw, sw);
+        steps[s].columnBlur.lanes = steps[s].rowBlur.lanes = lanes;
+        ++(steps[s].exact ? state.exactSteps : state.doubleSteps);
         cw = sw;
         ch = sh;
     }
-    return current.Release();
+
+    PixelBlock result;
+    if (!result.Allocate(targetWidth, targetHeight)) return nullptr;
+    const uint32_t bands = BandCount(state.pool, targetHeight);
+    std::atomic<bool> failed{false};
+    ForEachIndex(state.pool, bands, [&](uint32_t band) {
+        const uint32_t first = uint32_t(uint64_t(targetHeight) * band / bands);
+        const uint32_t last = uint32_t(uint64_t(targetHeight) * (band + 1) / bands);
+        if (!RunBand(source, sourceWidth, steps, stepCount, lanes, result.get(), first, last)) failed = true;
+    });
+    if (failed) return nullptr;
+    return result.Release();
 }
 
 }  // namespace qdx

@@ -13,8 +13,9 @@
 
 namespace qdx {
 
+// `pool` (or none) shares the lines of each pass among threads.
 uint8_t* AreaAverageResample(const uint8_t* source, uint32_t sourceWidth, uint32_t sourceHeight, uint32_t targetWidth,
-                             uint32_t targetHeight);
+                             uint32_t targetHeight, WorkerPool* pool = nullptr);
 uint8_t* BicubicResample(ScalingState& state, const uint8_t* source, uint32_t sourceWidth, uint32_t sourceHeight,
                          uint32_t targetWidth, uint32_t targetHeight);
 uint8_t* NearestResample(const uint8_t* source, uint32_t sourceWidth, uint32_t sourceHeight, uint32_t targetWidth,

@@ -51,14 +51,14 @@ uint8_t* Resample(ScalingState& state, const uint8_t* source, int32_t sourceWidt
     }
     switch (filter) {
         case FilterAreaAverage:
-            return AreaAverageResample(source, sw, sh, tw, th);
+            return AreaAverageResample(source, sw, sh, tw, th, state.pool);
         case FilterBicubic:
             return BicubicResample(state, source, sw, sh, tw, th);
         case FilterNearest:
             return NearestResample(source, sw, sh, tw, th);
         default:
             // Without a system halftone stretch, area averaging stands in.
-            if (!os::kHasHalftoneStretch) return AreaAverageResample(source, sw, sh, tw, th);
+            if (!os::kHasHalftoneStretch) return AreaAverageResample(source, sw, sh, tw, th, state.pool);
             return HalftoneResample(state, source, sourceWidth, sourceHeight, targetWidth, targetHeight,
                                     sourceHeader);
     }

@@ -5,8 +5,11 @@
 
 #include "core/bitmap_types.h"
 #include "core/os/os.h"
+#include "scale/bicubic_lanes.h"
 
 namespace qdx {
+
+class WorkerPool;
 
 // Filter codes (the preset's `resampleFilter`).
 inline constexpr uint32_t FilterAreaAverage = 0;
@@ -20,6 +23,15 @@ struct ScalingState {
     os::HalftoneDevice halftoneDc;
     // Weights for distance 0, 1 and 2 of the pre-blur pass being run.
     int32_t preBlurWeights[3] = {0, 0, 0};
+    // Threads that share the rows of one picture; none: the calling thread.
+    WorkerPool* pool = nullptr;
+    // The instruction set of the bicubic inner loops (the best the processor
+    // has unless a test asks for a lower one) and whether a bicubic step whose
+    // weights allow it runs in exact integers; both give the same bytes.
+    Lanes lanes = BestLanes();
+    bool exactIntegers = true;
+    // Bicubic steps run so far in integers and in doubles.
+    uint32_t exactSteps = 0, doubleSteps = 0;
 };
 
 // Creates the halftone filter's memory device context once per batch. Where

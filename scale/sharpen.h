@@ -6,6 +6,7 @@
 namespace qdx {
 
 struct DecodedImage;
+class WorkerPool;
 
 // Strength indexes 0 .. 100; the gain is index x detail / 8.
 inline constexpr uint32_t kMaxSharpenStrength = 100;
@@ -32,6 +33,7 @@ struct SharpenState {
     const int16_t* gain = nullptr;
     const uint8_t* clamp = nullptr;
     uint8_t* division = nullptr;  // V[s], s = 0 .. 25 x 255; private heap
+    WorkerPool* pool = nullptr;   // threads that share the rows; none: the caller's
 };
 
 // Builds whichever tables are missing; false when memory is short.

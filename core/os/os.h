@@ -122,6 +122,9 @@ bool TemporaryFolder(WideString& folder);
 // Creates a new, empty, uniquely named file with the prefix "tmp" in `folder`.
 bool CreateTemporaryFile(const WideString& folder, WideString& path);
 
+// Physical memory of the machine in bytes (0 when the system does not say).
+uint64_t PhysicalMemoryBytes();
+
 // Full path of the running executable.
 bool ExecutablePath(WideString& path);
 bool CurrentDirectory(WideString& path);

@@ -1,6 +1,7 @@
 // The OS layer on POSIX systems (the native build: tests, fuzzing, command line).
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -148,11 +149,16 @@ bool MapWholeFile(File& file, uint64_t size, MappedView& view) {
     return true;
 }
 
+constexpr size_t kHugePageBytes = size_t(2) << 20;
+
 void* AllocatePixels(size_t size) {
     if (size == 0 || size > SIZE_MAX - kPixelHeader) return nullptr;
     const size_t total = size + kPixelHeader;
     void* base = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (base == MAP_FAILED) return nullptr;
+    // Large pictures on huge pages where the system grants them: 2 MiB per
+    // page fault instead of 4 KiB. A refusal changes nothing but the speed.
+    if (total >= kHugePageBytes) ::madvise(base, total, MADV_HUGEPAGE);
     std::memcpy(base, &total, sizeof total);
     return static_cast<uint8_t*>(base) + kPixelHeader;
 }
@@ -193,7 +199,17 @@ void SizedFree(void* block) {
 }  // namespace
 
 // Both heaps are the C heap here; the private heap needs no creation.
-bool CreatePrivateHeap() { return true; }
+// Working buffers of a few megabytes (the JPEG library's coefficient and
+// row buffers, made again for every file and every quality tried) stay in
+// the heap when freed instead of going back to the system, so the next file
+// reuses pages that are already there rather than faulting in fresh ones.
+constexpr int kKeptBlockBytes = 64 << 20;
+
+bool CreatePrivateHeap() {
+    ::mallopt(M_MMAP_THRESHOLD, kKeptBlockBytes);
+    ::mallopt(M_TRIM_THRESHOLD, kKeptBlockBytes);
+    return true;
+}
 void DestroyPrivateHeap() {}
 void* PrivateAlloc(size_t size) { return SizedAlloc(size); }
 void* PrivateRealloc(void* block, size_t size) { return SizedRealloc(block, size); }
@@ -277,6 +293,12 @@ bool TemporaryFolder(WideString& folder) {
     if (!AppendUtf8(folder, value)) return false;
     while (folder.Length() > 1 && folder.EndsWithSeparator()) folder.Truncate(folder.Length() - 1);
     return folder.Length() > 0 && folder.Length() <= 260;
+}
+
+uint64_t PhysicalMemoryBytes() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    return uint64_t(pages) * uint64_t(pageSize);
 }
 
 bool CreateTemporaryFile(const WideString& folder, WideString& path) {

@@ -198,6 +198,13 @@ bool TemporaryFolder(WideString& folder) {
     return folder.Assign(reinterpret_cast<const char16_t*>(buffer));
 }
 
+uint64_t PhysicalMemoryBytes() {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    if (!::GlobalMemoryStatusEx(&status)) return 0;
+    return status.ullTotalPhys;
+}
+
 bool CreateTemporaryFile(const WideString& folder, WideString& path) {
     wchar_t buffer[MAX_PATH];
     if (!::GetTempFileNameW(W(folder.Text()), L"tmp", 0, buffer)) return false;

@@ -305,5 +305,20 @@ TEST(CommandLineParse, OptionValuesFollowOrComeAfterEquals) {
     EXPECT_EQ(cli::ParseCommandLine(2, settingsOnly).action, cli::Action::Convert);
 }
 
+// --jobs takes 1 to 16 and nothing else.
+TEST(CommandLineParse, JobsBetweenOneAndSixteen) {
+    const char* good[] = {"quillodex", "--jobs", "16", "-j", "1", "a.jpg"};
+    const cli::ParsedCommandLine parsed = cli::ParseCommandLine(6, good);
+    EXPECT_EQ(parsed.action, cli::Action::Convert);
+    EXPECT_EQ(parsed.jobs, 1u);
+    EXPECT_EQ(parsed.paths, std::vector<std::string>{"a.jpg"});
+    for (const char* bad : {"0", "17", "2x", ""}) {
+        const char* argv[] = {"quillodex", "--jobs", bad, "a.jpg"};
+        EXPECT_EQ(cli::ParseCommandLine(4, argv).action, cli::Action::UsageError) << bad;
+    }
+    const char* missing[] = {"quillodex", "--jobs"};
+    EXPECT_EQ(cli::ParseCommandLine(2, missing).action, cli::Action::UsageError);
+}
+
 }  // namespace
 }  // namespace qdx

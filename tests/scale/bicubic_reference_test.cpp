@@ -2,14 +2,18 @@
 // arithmetic: whole-picture pre-blur buffers (columns, then rows), a weight
 // table per direction, and every output summed tap by tap in the fixed order
 // (the four row taps of each column tap first, then the column taps from left
-// to right). The fast filter must give the same bytes for every size.
+// to right). The fast filter must give the same bytes for every size, in
+// exact integers where a step allows them and in doubles, with every
+// instruction set this processor has, and with its rows shared among threads.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "core/worker_pool.h"
 #include "scale/bicubic.h"
 #include "scale/scaling.h"
 #include "tests/scale/picture.h"
@@ -130,36 +134,85 @@ Plain ReferenceBicubic(Plain picture, uint32_t tw, uint32_t th) {
     return picture;
 }
 
-void ExpectSameAsReference(uint32_t w, uint32_t h, uint32_t tw, uint32_t th, uint32_t variant) {
+// One way of running the filter: the instruction set, whether exact steps
+// run in integers, and a pool of threads or none.
+struct Path {
+    Lanes lanes;
+    bool exact;
+    WorkerPool* pool;
+};
+
+WorkerPool& FourThreads() {
+    static WorkerPool pool(4);
+    return pool;
+}
+
+// Every instruction set this processor runs, each with and without the exact
+// steps, and the best one once more with four threads.
+std::vector<Path> EveryPath() {
+    std::vector<Path> paths;
+    for (Lanes lanes : {Lanes::Sse2, Lanes::Sse41, Lanes::Avx2})
+        if (LanesAvailable(lanes))
+            for (bool exact : {true, false}) paths.push_back({lanes, exact, nullptr});
+    paths.push_back({BestLanes(), true, &FourThreads()});
+    return paths;
+}
+
+// Steps run in integers and in doubles over all calls of RunPath.
+uint32_t g_exactSteps = 0, g_doubleSteps = 0;
+
+Picture RunPath(const Path& path, const Picture& source, uint32_t tw, uint32_t th) {
+    ScalingState state;
+    state.lanes = path.lanes;
+    state.exactIntegers = path.exact;
+    state.pool = path.pool;
+    Picture result(Resample(state, source.pixels(), source.width(), source.height(), int32_t(tw), int32_t(th),
+                            FilterBicubic, nullptr),
+                   int32_t(tw), int32_t(th));
+    g_exactSteps += state.exactSteps;
+    g_doubleSteps += state.doubleSteps;
+    return result;
+}
+
+std::string Describe(const Path& path) {
+    return std::string(" lanes ") + std::to_string(int(path.lanes)) + (path.exact ? " exact" : " doubles") +
+           (path.pool ? " threads" : "");
+}
+
+// Noise over smooth ramps, with saturated patches so that the clamping at 0
+// and 255 is exercised.
+Picture TestPicture(uint32_t w, uint32_t h, uint32_t variant) {
     std::mt19937 random(variant);
-    // Noise over smooth ramps, with saturated patches so that the clamping
-    // at 0 and 255 is exercised.
-    const Picture source = Picture::Make(int32_t(w), int32_t(h), [&](int x, int y, int c) {
+    return Picture::Make(int32_t(w), int32_t(h), [&](int x, int y, int c) {
         const int noise = int(random() % 64) - 32;
         const int patch = ((x / 5 + y / 3) % 4 == 0) ? 255 : ((x / 7 + y / 2) % 5 == 0 ? 0 : -1);
         const int v = patch >= 0 ? patch : (x * 7 + y * 3 + c * 40) % 256 + noise;
         return v < 0 ? 0 : (v > 255 ? 255 : v);
     });
+}
+
+void ExpectSameAsReference(uint32_t w, uint32_t h, uint32_t tw, uint32_t th, uint32_t variant) {
+    const Picture source = TestPicture(w, h, variant);
     Plain plain{w, h, std::vector<uint8_t>(size_t(w) * h * 3)};
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x)
             for (int c = 0; c < 3; ++c) plain.at(x, y, c) = source.at(int32_t(x), int32_t(y), c);
     Plain expected = ReferenceBicubic(plain, tw, th);
 
-    ScalingState state;
-    const Picture result(Resample(state, source.pixels(), int32_t(w), int32_t(h), int32_t(tw), int32_t(th),
-                                  FilterBicubic, nullptr),
-                         int32_t(tw), int32_t(th));
-    ASSERT_NE(result.pixels(), nullptr);
-    uint32_t differences = 0;
-    for (uint32_t y = 0; y < th; ++y)
-        for (uint32_t x = 0; x < tw; ++x)
-            for (int c = 0; c < 3; ++c)
-                if (result.at(int32_t(x), int32_t(y), c) != expected.at(x, y, c) && differences++ < 5)
-                    ADD_FAILURE() << w << "x" << h << " -> " << tw << "x" << th << " differs at " << x << "," << y
-                                  << " channel " << c << ": " << int(result.at(int32_t(x), int32_t(y), c))
-                                  << " instead of " << int(expected.at(x, y, c));
-    EXPECT_EQ(differences, 0u) << w << "x" << h << " -> " << tw << "x" << th;
+    for (const Path& path : EveryPath()) {
+        const Picture result = RunPath(path, source, tw, th);
+        ASSERT_NE(result.pixels(), nullptr);
+        uint32_t differences = 0;
+        for (uint32_t y = 0; y < th; ++y)
+            for (uint32_t x = 0; x < tw; ++x)
+                for (int c = 0; c < 3; ++c)
+                    if (result.at(int32_t(x), int32_t(y), c) != expected.at(x, y, c) && differences++ < 5)
+                        ADD_FAILURE() << w << "x" << h << " -> " << tw << "x" << th << Describe(path) << " differs at "
+                                      << x << "," << y << " channel " << c << ": "
+                                      << int(result.at(int32_t(x), int32_t(y), c)) << " instead of "
+                                      << int(expected.at(x, y, c));
+        EXPECT_EQ(differences, 0u) << w << "x" << h << " -> " << tw << "x" << th << Describe(path);
+    }
 }
 
 TEST(BicubicReference, ChosenSizes) {
@@ -178,9 +231,15 @@ TEST(BicubicReference, ChosenSizes) {
         {3, 2, 2, 1},          // lines shorter than the blur's reach
         {2, 3, 5, 7},
         {70, 26, 20, 14},      // pre-blur weights that sum to a little more than one
+        {403, 302, 80, 60},    // 1.26 then 4:1, as for a 4032 x 3024 photo: doubles, then integers
+        {300, 400, 150, 100},  // 2:1 and 4:1 in one step
     };
+    g_exactSteps = g_doubleSteps = 0;
     uint32_t variant = 1;
     for (const auto& c : cases) ExpectSameAsReference(c[0], c[1], c[2], c[3], variant++);
+    // Both kinds of step were checked.
+    EXPECT_GT(g_exactSteps, 0u);
+    EXPECT_GT(g_doubleSteps, 0u);
 }
 
 TEST(BicubicReference, RandomSizes) {
@@ -192,6 +251,33 @@ TEST(BicubicReference, RandomSizes) {
         const uint32_t th = 1 + random() % (i % 5 == 0 ? 2 * h + 3 : h);
         if (tw == w && th == h) continue;
         ExpectSameAsReference(w, h, tw, th, 100 + i);
+    }
+}
+
+// Full-size camera pictures to the sizes the five resize modes ask for with
+// an 800 limit and the 800 x 600 box: every path gives the bytes of the plain
+// double path, which the tests above hold to the reference.
+TEST(BicubicReference, CameraSizesOnEveryPath) {
+    const uint32_t cases[][4] = {
+        {4000, 3000, 800, 600}, {4000, 3000, 1067, 800}, {6000, 4000, 800, 533},  {6000, 4000, 900, 600},
+        {6000, 4000, 1200, 800}, {4032, 3024, 800, 600}, {4032, 3024, 1067, 800}, {3024, 4032, 600, 800},
+        {3024, 4032, 800, 1067}, {1920, 1080, 800, 450}, {1920, 1080, 1067, 600}, {1920, 1080, 1422, 800},
+        {5472, 3648, 800, 533},  {5472, 3648, 900, 600},  {5472, 3648, 1200, 800},
+    };
+    uint32_t variant = 500;
+    for (const auto& c : cases) {
+        const Picture source = TestPicture(c[0], c[1], variant++);
+        const Path plain{Lanes::Sse2, false, nullptr};
+        const Picture expected = RunPath(plain, source, c[2], c[3]);
+        ASSERT_NE(expected.pixels(), nullptr);
+        for (const Path& path : EveryPath()) {
+            // The lower instruction sets are held to the reference above.
+            if (path.lanes != BestLanes() || (path.lanes == plain.lanes && !path.exact && !path.pool)) continue;
+            const Picture result = RunPath(path, source, c[2], c[3]);
+            ASSERT_NE(result.pixels(), nullptr);
+            EXPECT_TRUE(result.SameAs(expected.pixels()))
+                << c[0] << "x" << c[1] << " -> " << c[2] << "x" << c[3] << Describe(path);
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/worker_pool.h"
 #include "scale/bicubic.h"
 #include "tests/scale/picture.h"
 
@@ -77,6 +78,23 @@ TEST(AreaAverage, ShrinksOneWayAndGrowsTheOther) {
     EXPECT_EQ(result.at(1, 3, 0), 100);
     // Stored row 1 lies a quarter of the way up: 25 x 0.75 + 100 x 0.25.
     EXPECT_EQ(result.at(1, 1, 0), 44);
+}
+
+// Lines shared among four threads give the bytes of one thread: reductions
+// and enlargements, odd widths that split columns anywhere in a pixel.
+TEST(AreaAverage, SharedAmongThreadsGivesTheSameBytes) {
+    WorkerPool pool(4);
+    const Picture source = Picture::Make(301, 203, [](int x, int y, int c) { return (x * 13 + y * 7 + c * 50) % 256; });
+    const int32_t targets[][2] = {{97, 61}, {640, 410}, {300, 500}};
+    for (const auto& t : targets) {
+        ScalingState one, four;
+        four.pool = &pool;
+        const Picture a(Resample(one, source.pixels(), 301, 203, t[0], t[1], FilterAreaAverage, nullptr), t[0], t[1]);
+        const Picture b(Resample(four, source.pixels(), 301, 203, t[0], t[1], FilterAreaAverage, nullptr), t[0], t[1]);
+        ASSERT_NE(a.pixels(), nullptr);
+        ASSERT_NE(b.pixels(), nullptr);
+        EXPECT_TRUE(a.SameAs(b.pixels())) << t[0] << "x" << t[1];
+    }
 }
 
 TEST(Nearest, PicksCentresInStoredOrder) {

@@ -4,6 +4,7 @@
 
 #include "batch/conversion_context.h"
 #include "batch/resize_and_write.h"
+#include "core/settings.h"
 #include "scale/scaling.h"
 #include "scale/sharpen.h"
 #include "tests/scale/picture.h"
@@ -294,6 +295,20 @@ TEST_F(ResizeModes, SharpensAfterTheResampleOnly) {
     Mode(ResizeToWidth, 40);
     ASSERT_TRUE(ResizeAndWrite(context));
     EXPECT_TRUE(base.SameAs(context.image.pixels));
+}
+
+// The everyday job, a 12-megapixel photo through the first default preset,
+// runs both bicubic steps (5:4, then 4:1) in exact integers; a 4032 x 3024
+// photo needs doubles for its first step (1.26) only.
+TEST_F(ResizeModes, DefaultBoxPresetRunsInIntegersWherePositionsAllow) {
+    preset = DefaultPreset(0);
+    const std::pair<Size, Size> cases[] = {{{4000, 3000}, {2, 0}}, {{4032, 3024}, {1, 1}}};
+    for (const auto& [picture, steps] : cases) {
+        context.scaling->exactSteps = context.scaling->doubleSteps = 0;
+        EXPECT_EQ(SizeAfter(picture.first, picture.second), Size(800, 600));
+        EXPECT_EQ(context.scaling->exactSteps, uint32_t(steps.first)) << picture.first;
+        EXPECT_EQ(context.scaling->doubleSteps, uint32_t(steps.second)) << picture.first;
+    }
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "core/decoded_image.h"
+#include "core/worker_pool.h"
 #include "tests/scale/picture.h"
 
 namespace qdx {
@@ -149,6 +152,26 @@ TEST(Sharpen, StrengthScalesTheGain) {
         EXPECT_EQ(picture.at(4, 2, 0), 160 + ((int(strength) * 40) >> 3)) << strength;
         EXPECT_EQ(picture.at(0, 2, 0), 60);  // far from the edge: flat
     }
+}
+
+// Rows shared among four threads give the bytes of one thread.
+TEST(Sharpen, SharedAmongThreadsGivesTheSameBytes) {
+    WorkerPool pool(4);
+    const test::Picture source =
+        test::Picture::Make(203, 141, [](int x, int y, int c) { return (x * x + y * 31 + c * 70) % 256; });
+    DecodedImage pictures[2];
+    SharpenState states[2];
+    states[1].pool = &pool;
+    for (int k = 0; k < 2; ++k) {
+        SetImageHeader(pictures[k], 203, 141, 24);
+        pictures[k].pixels = AllocatePixelBuffer(203, 141, 24);
+        std::memcpy(pictures[k].pixels, source.pixels(), size_t(source.stride()) * 141);
+        ASSERT_TRUE(Sharpen(states[k], pictures[k], 6));
+    }
+    EXPECT_EQ(std::memcmp(pictures[0].pixels, pictures[1].pixels, size_t(source.stride()) * 141), 0);
+    EXPECT_FALSE(source.SameAs(pictures[0].pixels));
+    ReleasePixels(pictures[0]);
+    ReleasePixels(pictures[1]);
 }
 
 }  // namespace

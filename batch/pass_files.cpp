@@ -1,0 +1,176 @@
+#include "batch/pass_files.h"
+
+#include <new>
+
+#include "batch/resize_and_write.h"
+#include "core/os/os.h"
+#include "core/worker_pool.h"
+#include "scale/resize_modes.h"
+#include "scale/scaling.h"
+
+namespace qdx {
+
+namespace {
+
+// A file's slot in results_: pending, or 1 + its FileOutcome.
+constexpr uint8_t kPending = 0;
+uint8_t ResultOf(FileOutcome outcome) { return uint8_t(1 + uint8_t(outcome)); }
+FileOutcome OutcomeOf(uint8_t result) { return FileOutcome(result - 1); }
+// The decoded pictures being worked on stay below this share of the memory.
+constexpr uint64_t kMemoryShare = 4;
+// What a worker is expected to hold at once: a 24-megapixel picture and its
+// resampled copy.
+constexpr uint64_t kPictureBytesPerWorker = uint64_t(144) << 20;
+
+}  // namespace
+
+struct PassFiles::Slot {
+    ConversionContext context;
+    WideString temporary;
+    std::thread thread;
+    uint64_t held = 0;  // bytes counted in inFlight_ for this slot's file
+};
+
+uint32_t PassWorkers(uint32_t count, uint32_t threads, uint64_t physicalMemory) {
+    uint64_t workers = threads < count ? threads : count;
+    const uint64_t byMemory = physicalMemory / kMemoryShare / kPictureBytesPerWorker;
+    if (physicalMemory != 0 && workers > byMemory) workers = byMemory;
+    return workers < 1 ? 1 : uint32_t(workers);
+}
+
+PassFiles::PassFiles(ConversionContext& context, uint32_t count, const WideString* paths, const CodecSteps& steps)
+    : context_(context), count_(count), paths_(paths), steps_(steps) {
+    // Plug-in readers are outside code that may not expect to run twice at
+    // once, and stand-in steps may share state: those passes stay on one thread.
+    const bool pluginsPossible = context.settings && !context.settings->pluginFolder.IsEmpty();
+    if (!steps.runsInParallel || pluginsPossible || !context.pool || !context.preset) return;
+    const uint64_t memory = os::PhysicalMemoryBytes();
+    const uint32_t workers = PassWorkers(count, context.pool->Threads(), memory);
+    if (workers < 2) return;
+    budget_ = memory / kMemoryShare;
+    if (!StartWorkers(workers)) StopWorkers();
+}
+
+PassFiles::~PassFiles() { StopWorkers(); }
+
+bool PassFiles::StartWorkers(uint32_t workers) {
+    slots_.reset(new (std::nothrow) Slot[workers]);
+    results_.reset(new (std::nothrow) uint8_t[count_]());
+    if (!slots_ || !results_) return false;
+    workers_ = workers;
+    WideString folder;
+    if (!os::TemporaryFolder(folder) || folder.IsEmpty()) return false;
+    for (uint32_t k = 0; k < workers; ++k) {
+        Slot& slot = slots_[k];
+        ConversionContext& c = slot.context;
+        // Each worker converts one picture at a time on its own thread.
+        if (!c.Initialise(1) || !os::CreateTemporaryFile(folder, slot.temporary) || slot.temporary.IsEmpty())
+            return false;
+        c.settings = context_.settings;
+        c.preset = context_.preset;
+        c.outputStep = context_.outputStep;
+        c.tempPath = &slot.temporary;
+        if (c.preset->resizeMode != ResizeNone && c.preset->resampleFilter == FilterHalftone && c.scaling)
+            PrepareHalftoneContext(*c.scaling);
+    }
+    try {
+        for (uint32_t k = 0; k < workers; ++k) slots_[k].thread = std::thread([this, k] { Work(k); });
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+// Joins what was started and falls back to the plain loop, deleting the
+// workers' temporary files.
+void PassFiles::StopWorkers() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (slots_) {
+        for (uint32_t k = 0; k < workers_; ++k)
+            if (slots_[k].thread.joinable()) slots_[k].thread.join();
+        for (uint32_t k = 0; k < workers_; ++k)
+            if (!slots_[k].temporary.IsEmpty()) os::RemoveFile(slots_[k].temporary.Text());
+    }
+    slots_.reset();
+    results_.reset();
+    workers_ = 1;
+}
+
+// Slot k converts files k, k + W, k + 2W, ... and starts each only after the
+// batch thread has copied the slot's previous output.
+void PassFiles::Work(uint32_t k) {
+    Slot& slot = slots_[k];
+    ConversionContext& c = slot.context;
+    for (uint64_t f = k; f < count_; f += workers_) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return stopping_ || f < uint64_t(consumed_) + workers_; });
+            if (stopping_) return;
+        }
+        const WideString& path = paths_[f];
+        FileOutcome outcome = FileOutcome::Missing;
+        if (os::FileExists(path.Text())) outcome = FileOutcome::Unreadable;
+        if (outcome == FileOutcome::Unreadable && steps_.decode(c, path)) {
+            c.savedBitDepth = c.image.header.biBitCount;
+            uint32_t bytes = 0;
+            PixelBufferSize(uint32_t(c.image.header.biWidth), uint32_t(c.image.header.biHeight),
+                            c.image.header.biBitCount, bytes);
+            {
+                // The oldest file always goes on, so the pass cannot stall.
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] { return stopping_ || inFlight_ + bytes <= budget_ || f == consumed_; });
+                if (stopping_) {
+                    ReleasePixels(c.image);
+                    return;
+                }
+                inFlight_ += bytes;
+                slot.held = bytes;
+            }
+            outcome = ResizeAndWrite(c) ? FileOutcome::Written : FileOutcome::NotWritten;
+        }
+        ReleasePixels(c.image);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            results_[f] = ResultOf(outcome);
+        }
+        changed_.notify_all();
+    }
+}
+
+const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
+    if (workers_ < 2) {
+        const WideString& path = paths_[index];
+        outcome = FileOutcome::Missing;
+        if (!os::FileExists(path.Text())) return nullptr;
+        outcome = FileOutcome::Unreadable;
+        if (!steps_.decode(context_, path)) return nullptr;
+        context_.savedBitDepth = context_.image.header.biBitCount;
+        outcome = ResizeAndWrite(context_) ? FileOutcome::Written : FileOutcome::NotWritten;
+        return outcome == FileOutcome::Written ? context_.tempPath : nullptr;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return results_[index] != kPending; });
+    outcome = OutcomeOf(results_[index]);
+    return outcome == FileOutcome::Written ? &slots_[index % workers_].temporary : nullptr;
+}
+
+void PassFiles::Done(uint32_t index) {
+    if (workers_ < 2) {
+        ReleasePixels(context_.image);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Slot& slot = slots_[index % workers_];
+        inFlight_ -= slot.held;
+        slot.held = 0;
+        consumed_ = index + 1;
+    }
+    changed_.notify_all();
+}
+
+}  // namespace qdx

@@ -1,0 +1,239 @@
+// The everyday job as a user runs it, against the floor measured in the same
+// run: four 12-megapixel JPEGs (4000 x 3000, quality 90, 4:2:0) through the
+// first default preset (800 x 600 box, bicubic, JPEG), one process per file,
+// with one thread (--jobs 1) and with all; the floor is djpeg of the input
+// plus cjpeg -optimize of an 800 x 600 picture. Then a batch of 40 such files
+// in one process with --jobs 1 and with the default.
+//
+//   bench_job [RUNS]     medians over RUNS rounds (default 3)
+//
+// Prints wall, user and system time, minor page faults and peak resident
+// memory of every kind of process, and the ratios the targets are set in.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/decoded_image.h"
+#include "core/settings.h"
+#include "core/settings_file.h"
+#include "core/utf_convert.h"
+#include "core/wide_string.h"
+
+namespace fs = std::filesystem;
+using namespace qdx;
+
+namespace {
+
+constexpr int kWidth = 4000, kHeight = 3000, kFiles = 4, kBatchFiles = 40;
+
+struct Usage {
+    double wallMs = 0, userMs = 0, systemMs = 0;
+    long minorFaults = 0, peakKiB = 0;
+    bool failed = false;
+};
+
+// Runs a program to its end with its output discarded; its own resources only.
+Usage Run(const std::vector<std::string>& arguments, const std::string& configHome = "") {
+    Usage usage;
+    std::fflush(stdout);  // or the child would print it again
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!configHome.empty()) setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        std::vector<char*> argv;
+        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage r{};
+    if (child < 0 || wait4(child, &status, 0, &r) != child) {
+        usage.failed = true;
+        return usage;
+    }
+    usage.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    usage.userMs = double(r.ru_utime.tv_sec) * 1000.0 + double(r.ru_utime.tv_usec) / 1000.0;
+    usage.systemMs = double(r.ru_stime.tv_sec) * 1000.0 + double(r.ru_stime.tv_usec) / 1000.0;
+    usage.minorFaults = r.ru_minflt;
+    usage.peakKiB = r.ru_maxrss;
+    usage.failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+    return usage;
+}
+
+// Field by field median of several runs.
+Usage Median(std::vector<Usage> runs) {
+    Usage m;
+    auto pick = [&](auto field) {
+        std::vector<double> v;
+        for (const Usage& u : runs) v.push_back(double(u.*field));
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    m.wallMs = pick(&Usage::wallMs);
+    m.userMs = pick(&Usage::userMs);
+    m.systemMs = pick(&Usage::systemMs);
+    m.minorFaults = long(pick(&Usage::minorFaults));
+    m.peakKiB = long(pick(&Usage::peakKiB));
+    for (const Usage& u : runs) m.failed = m.failed || u.failed;
+    return m;
+}
+
+Usage Plus(const Usage& a, const Usage& b) {
+    return {a.wallMs + b.wallMs, a.userMs + b.userMs, a.systemMs + b.systemMs, a.minorFaults + b.minorFaults,
+            std::max(a.peakKiB, b.peakKiB), a.failed || b.failed};
+}
+
+void Print(const char* name, const Usage& u) {
+    std::printf("  %-30s %7.1f ms wall %7.1f user %6.1f system %7ld faults %7ld KiB peak%s\n", name, u.wallMs,
+                u.userMs, u.systemMs, u.minorFaults, u.peakKiB, u.failed ? "  FAILED" : "");
+}
+
+// A photo-like picture as a binary PPM: gradients, blocks and a little noise.
+bool WritePicture(const std::string& path, int width, int height, uint32_t variant) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::fprintf(f, "P6\n%d %d\n255\n", width, height);
+    std::vector<uint8_t> row(size_t(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            variant = variant * 1103515245u + 12345u;
+            const int noise = int((variant >> 16) & 15);
+            const bool block = ((x / 97) + (y / 61) + int(variant >> 30)) % 3 == 0;
+            row[size_t(x) * 3] = uint8_t((x * 255 / width + noise) & 255);
+            row[size_t(x) * 3 + 1] = uint8_t((y * 255 / height + (block ? 80 : 0) + noise) & 255);
+            row[size_t(x) * 3 + 2] = uint8_t(((x + y) * 255 / (width + height) + noise) & 255);
+        }
+        std::fwrite(row.data(), 1, row.size(), f);
+    }
+    return std::fclose(f) == 0;
+}
+
+std::string LoadAverage() {
+    FILE* f = std::fopen("/proc/loadavg", "r");
+    char text[64] = "?";
+    if (f) {
+        if (!std::fgets(text, sizeof text, f)) text[0] = 0;
+        std::fclose(f);
+    }
+    std::string s(text);
+    while (!s.empty() && s.back() == '\n') s.pop_back();
+    return s;
+}
+
+// Removes what a run wrote, so that the next writes the same names.
+void ClearOutputs(const fs::path& folder) {
+    std::error_code ignored;
+    fs::remove_all(folder / "Output", ignored);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const fs::path self = fs::read_symlink("/proc/self/exe");
+    const std::string program = (self.parent_path() / "bin" / "quillodex").string();
+    if (!fs::exists(program)) {
+        std::printf("bench_job: %s is missing\n", program.c_str());
+        return 1;
+    }
+    const fs::path root = fs::temp_directory_path() / "qdx-bench-job";
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    fs::create_directories(root / "single");
+    fs::create_directories(root / "batch");
+    fs::create_directories(root / "config" / "Quillodex");
+
+    // Settings: the default presets with only the first one selected.
+    Settings settings;
+    settings.languageName.Assign(u"English");
+    for (int i = 1; i < kPresetCount; ++i) settings.multiDropSelection[i] = 0;
+    WideString settingsPath;
+    AppendUtf8(settingsPath, (root / "config" / "Quillodex" / "Quillodex.ini").c_str());
+    if (!SaveSettings(settingsPath.Text(), settings)) return 1;
+    const std::string config = (root / "config").string();
+
+    // Inputs, made by the floor's own encoder, and the floor's small picture.
+    std::vector<std::string> inputs;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string ppm = (root / ("photo" + std::to_string(i) + ".ppm")).string();
+        const std::string jpg = (root / "single" / ("photo" + std::to_string(i) + ".jpg")).string();
+        if (!WritePicture(ppm, kWidth, kHeight, 77 + uint32_t(i)) ||
+            Run({"cjpeg", "-quality", "90", "-sample", "2x2", "-outfile", jpg, ppm}).failed)
+            return 1;
+        fs::remove(ppm);
+        inputs.push_back(jpg);
+    }
+    const std::string small = (root / "small.ppm").string();
+    if (!WritePicture(small, 800, 600, 5)) return 1;
+    for (int i = 0; i < kBatchFiles; ++i)
+        fs::copy_file(inputs[size_t(i % kFiles)], root / "batch" / ("f" + std::to_string(100 + i) + ".jpg"));
+
+    std::printf("load average before: %s (processors: %ld)\n", LoadAverage().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf("one process per file, %d files of %dx%d, median of %d rounds, summed over the files\n", kFiles,
+                kWidth, kHeight, runs);
+    Usage ours1, oursAll, floor, decodeOnly;
+    for (int f = 0; f < kFiles; ++f) {
+        std::vector<Usage> a, b, c, d;
+        for (int r = 0; r < runs; ++r) {
+            a.push_back(Run({program, "--jobs", "1", inputs[size_t(f)]}, config));
+            ClearOutputs(root / "single");
+            b.push_back(Run({program, inputs[size_t(f)]}, config));
+            ClearOutputs(root / "single");
+            c.push_back(Run({"djpeg", "-outfile", (root / "decoded.ppm").string(), inputs[size_t(f)]}));
+            d.push_back(Run({"cjpeg", "-optimize", "-quality", "90", "-outfile", (root / "small.jpg").string(), small}));
+        }
+        ours1 = Plus(ours1, Median(a));
+        oursAll = Plus(oursAll, Median(b));
+        decodeOnly = Plus(decodeOnly, Median(c));
+        floor = Plus(floor, Plus(Median(c), Median(d)));
+    }
+    Print("ours, --jobs 1", ours1);
+    Print("ours, all threads", oursAll);
+    Print("floor: djpeg", decodeOnly);
+    Print("floor: djpeg + cjpeg -optimize", floor);
+    const double decodedKiB = double(RowStride(kWidth, 24)) * kHeight / 1024.0;
+    std::printf("  ratio to the floor (wall):  one thread %.2fx (target <= 1.6), all threads %.2fx (target <= 1.2)\n",
+                ours1.wallMs / floor.wallMs, oursAll.wallMs / floor.wallMs);
+    std::printf("  ratio to the floor (user + system): one thread %.2fx, all threads %.2fx\n",
+                (ours1.userMs + ours1.systemMs) / (floor.userMs + floor.systemMs),
+                (oursAll.userMs + oursAll.systemMs) / (floor.userMs + floor.systemMs));
+    std::printf("  page faults per file, one thread: %ld (target <= 3000)\n", ours1.minorFaults / kFiles);
+    std::printf("  peak memory / decoded picture (%.0f KiB): %.2f (target <= 1.5)\n", decodedKiB,
+                double(ours1.peakKiB) / decodedKiB);
+
+    std::printf("batch of %d files in one process, median of %d rounds\n", kBatchFiles, runs);
+    std::vector<std::string> batch1 = {program, "--jobs", "1"}, batchAll = {program};
+    for (int i = 0; i < kBatchFiles; ++i) {
+        const std::string path = (root / "batch" / ("f" + std::to_string(100 + i) + ".jpg")).string();
+        batch1.push_back(path);
+        batchAll.push_back(path);
+    }
+    std::vector<Usage> one, all;
+    for (int r = 0; r < runs; ++r) {
+        one.push_back(Run(batch1, config));
+        ClearOutputs(root / "batch");
+        all.push_back(Run(batchAll, config));
+        ClearOutputs(root / "batch");
+    }
+    const Usage batchOne = Median(one), batchDefault = Median(all);
+    Print("ours, --jobs 1", batchOne);
+    Print("ours, default --jobs", batchDefault);
+    std::printf("  files per second: %.2f with --jobs 1, %.2f by default: %.2fx (target >= 1.8 on 2 processors)\n",
+                kBatchFiles * 1000.0 / batchOne.wallMs, kBatchFiles * 1000.0 / batchDefault.wallMs,
+                batchOne.wallMs / batchDefault.wallMs);
+    std::printf("load average after: %s\n", LoadAverage().c_str());
+    fs::remove_all(root, ignored);
+    return 0;
+}
