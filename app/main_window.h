@@ -3,7 +3,7 @@
 // saves the settings when it is asked to close.
 #include <windows.h>
 
-#include "core/batch_host.h"
+#include "batch/batch_host.h"
 
 namespace qdx::app {
 

@@ -9,7 +9,7 @@
 #include "app/app_state.h"
 #include "app/language_library.h"
 #include "app/main_window.h"
-#include "core/batch.h"
+#include "batch/batch.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"

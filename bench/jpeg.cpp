@@ -15,15 +15,15 @@
 #include <random>
 #include <string>
 
+#include "batch/conversion_context.h"
+#include "batch/resize_and_write.h"
 #include "codecs/read/jpeg_reader.h"
 #include "codecs/write/jpeg_writer.h"
-#include "core/conversion_context.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/utf_convert.h"
 #include "core/wide_string.h"
-#include "scale/resize_modes.h"
 #include "scale/scaling.h"
 
 using namespace qdx;
@@ -171,8 +171,7 @@ int main(int argc, char** argv) {
     } else {
         DecodedImage photo;
         MakePhoto(photo, 4000, 3000);
-        preset.jpegSubsampling = 0;  // 4:2:0
-        PrepareJpegWriter(writer, photo, preset);
+        PrepareJpegWriter(writer, photo, preset.jpegQuality, false);  // 4:2:0
         if (!WriteJpegFile(writer, input, photo.palette, photo.pixels)) return 1;
         ReleasePixels(photo);
     }
@@ -195,9 +194,8 @@ int main(int argc, char** argv) {
     DecodedImage output;
     Decimate(decoded, output, 800, 600);
     ReleasePixels(decoded);
-    preset.jpegSubsampling = 2;
     const double encode = BestOf(10, [&] {
-        PrepareJpegWriter(writer, output, preset);
+        PrepareJpegWriter(writer, output, preset.jpegQuality, true);
         if (!WriteJpegFile(writer, small, output.palette, output.pixels)) std::exit(1);
     });
     uint64_t smallSize = 0;
@@ -209,7 +207,7 @@ int main(int argc, char** argv) {
     uint32_t compressions = 0;
     int32_t finalQuality = 0;
     const double encodeLimited = BestOf(5, [&] {
-        PrepareJpegWriter(writer, output, preset);
+        PrepareJpegWriter(writer, output, preset.jpegQuality, true);
         if (!WriteJpegLimited(writer, limited, output.palette, output.pixels, 100)) std::exit(1);
         compressions = writer.compressions;
         finalQuality = writer.quality;

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "batch/conversion_context.h"
 #include "codecs/read/bmp_reader.h"
 #include "codecs/write/bmp_writer.h"
 #include "codecs/write/colour_reduction.h"
 #include "codecs/write/pixel_converter.h"
-#include "core/conversion_context.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
 #include "core/utf_convert.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/batch.h"
+#include "batch/batch.h"
 #include "core/builtin_texts.h"
 #include "core/os/os.h"
 #include "core/settings.h"

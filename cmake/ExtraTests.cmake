@@ -44,7 +44,7 @@ if(WIN32)
   endforeach()
 
   file(GLOB QDX_PLUGIN_TEST_SOURCES CONFIGURE_DEPENDS tests/plugin_host/*.cpp)
-  add_executable(plugin_tests ${QDX_PLUGIN_TEST_SOURCES} tests/core/batch_test_support.cpp
+  add_executable(plugin_tests ${QDX_PLUGIN_TEST_SOURCES} tests/batch/batch_test_support.cpp
     tests/support/temp_folder.cpp)
   target_link_libraries(plugin_tests PRIVATE qdx_engine gtest_main)
   target_compile_definitions(plugin_tests PRIVATE

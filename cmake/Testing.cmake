@@ -11,7 +11,7 @@ endif()
 
 # The engine tests: the same sources on both targets.
 file(GLOB_RECURSE QDX_ENGINE_TEST_SOURCES CONFIGURE_DEPENDS
-  tests/core/*.cpp tests/codecs/*.cpp tests/scale/*.cpp tests/support/*.cpp tests/plugins/*.cpp)
+  tests/core/*.cpp tests/codecs/*.cpp tests/scale/*.cpp tests/batch/*.cpp tests/support/*.cpp tests/plugins/*.cpp)
 add_executable(engine_tests ${QDX_ENGINE_TEST_SOURCES})
 target_link_libraries(engine_tests PRIVATE qdx_engine qdx_netpbm gtest_main)
 target_compile_definitions(engine_tests PRIVATE QDX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
@@ -36,3 +36,6 @@ if(NOT QDX_FUZZ)
   include(cmake/FuzzReplay.cmake)
 endif()
 include(cmake/ExtraTests.cmake OPTIONAL)
+
+# No source file includes against the layers (see scripts/check-layers.sh).
+add_test(NAME layer_check COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-layers.sh)

@@ -13,6 +13,11 @@
 
 namespace qdx {
 
+// `jpegSubsampling` codes of a Preset: chroma at half resolution both ways
+// (2 x 2) or at full resolution.
+inline constexpr int32_t kChromaHalved = 0;
+inline constexpr int32_t kChromaFullResolution = 2;
+
 // OutputFormat codes (the `outputFormat` field of a Preset).
 inline constexpr uint32_t kOutputPng = 1;
 inline constexpr uint32_t kOutputJpeg = 2;
@@ -26,7 +31,7 @@ struct Preset {
     uint32_t outputFormat = kOutputJpeg;
     uint8_t keepTransparency = 0;
     uint32_t jpegQuality = 75;
-    int32_t jpegSubsampling = 0;  // 0 = chroma 2x2, 2 = chroma full resolution
+    int32_t jpegSubsampling = kChromaHalved;
     uint8_t limitFileSize = 0;
     uint32_t maxFileSizeKiB = 0;
     uint32_t resizeMode = 0;      // 0 to 5

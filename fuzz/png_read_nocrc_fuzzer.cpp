@@ -3,6 +3,7 @@
 // of stopping at a mismatch.
 #include <vector>
 
+#include "codecs/common/png_crc.h"
 #include "core/file_helpers.h"
 #include "fuzz/png_fuzz_input.h"
 

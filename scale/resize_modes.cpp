@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/conversion_context.h"
 #include "core/decoded_image.h"
 #include "scale/scaling.h"
 #include "scale/sharpen.h"
@@ -23,14 +22,13 @@ void ReplacePixels(DecodedImage& image, uint8_t* pixels, int32_t width, int32_t 
     image.header.biBitCount = bitCount;
 }
 
-bool ResizeToBoxRule(ConversionContext& context) {
-    const DecodedImage& image = context.image;
+bool ResizeToBoxRule(const ResizeTools& tools, const ResizeOptions& options, DecodedImage& image) {
     const int32_t w = image.header.biWidth, h = image.header.biHeight;
-    const int32_t W = context.preset->targetWidth, H = context.preset->targetHeight;
+    const int32_t W = options.targetWidth, H = options.targetHeight;
     if (W <= 0 || H <= 0) return true;
     // Only pictures that cover the box in both directions are touched.
     if (w < W || h < H || (w == W && h == H)) return true;
-    if (!context.preset->keepAspect) return ScaleTo(context, W, H);
+    if (!options.keepAspect) return ScaleTo(tools, options, image, W, H);
     const double rx = double(W) / double(w);
     const double ry = double(H) / double(h);
     int32_t scaledWidth = W, scaledHeight = H;
@@ -41,63 +39,56 @@ bool ResizeToBoxRule(ConversionContext& context) {
         const int32_t y = RoundHalfUp(double(h) * rx);
         scaledHeight = y > H ? y : H;
     }
-    return ScaleTo(context, scaledWidth, scaledHeight) && CropCentre(context);
+    return ScaleTo(tools, options, image, scaledWidth, scaledHeight) && CropCentre(image, W, H);
 }
 
-bool Resize(ConversionContext& context) {
-    if (!context.preset) return true;
-    const Preset& preset = *context.preset;
-    const int32_t w = context.image.header.biWidth, h = context.image.header.biHeight;
-    const int32_t limit = preset.targetWidth;
-    switch (preset.resizeMode) {
+}  // namespace
+
+bool ResizeImage(const ResizeTools& tools, const ResizeOptions& options, DecodedImage& image) {
+    const int32_t w = image.header.biWidth, h = image.header.biHeight;
+    const int32_t limit = options.targetWidth;
+    switch (options.resizeMode) {
         case ResizeToWidth:
-            return ScaleSideTo(context, ScaleSide::Width, limit);
+            return ScaleSideTo(tools, options, image, ScaleSide::Width, limit);
         case ResizeToHeight:
-            return ScaleSideTo(context, ScaleSide::Height, limit);
+            return ScaleSideTo(tools, options, image, ScaleSide::Height, limit);
         case ResizeLongerSide:
-            return ScaleSideTo(context, w >= h ? ScaleSide::Width : ScaleSide::Height, limit);
+            return ScaleSideTo(tools, options, image, w >= h ? ScaleSide::Width : ScaleSide::Height, limit);
         case ResizeShorterSide:
-            return ScaleSideTo(context, w < h ? ScaleSide::Width : ScaleSide::Height, limit);
+            return ScaleSideTo(tools, options, image, w < h ? ScaleSide::Width : ScaleSide::Height, limit);
         case ResizeToBox:
-            return ResizeToBoxRule(context);
+            return ResizeToBoxRule(tools, options, image);
         default:
             return true;
     }
 }
 
-}  // namespace
-
-bool ResizeAndWrite(ConversionContext& context) {
-    if (!Resize(context)) return false;
-    return context.outputStep && context.outputStep(context);
-}
-
-bool ScaleSideTo(ConversionContext& context, ScaleSide side, int32_t limit) {
-    const int32_t w = context.image.header.biWidth, h = context.image.header.biHeight;
+bool ScaleSideTo(const ResizeTools& tools, const ResizeOptions& options, DecodedImage& image, ScaleSide side,
+                 int32_t limit) {
+    const int32_t w = image.header.biWidth, h = image.header.biHeight;
     const int32_t length = side == ScaleSide::Width ? w : h;
     const int32_t other = side == ScaleSide::Width ? h : w;
     if (limit <= 0 || length <= limit) return true;
     int32_t scaled = RoundHalfUp(double(limit) * double(other) / double(length));
     if (scaled < 1) scaled = 1;
-    return side == ScaleSide::Width ? ScaleTo(context, limit, scaled) : ScaleTo(context, scaled, limit);
+    return side == ScaleSide::Width ? ScaleTo(tools, options, image, limit, scaled)
+                                     : ScaleTo(tools, options, image, scaled, limit);
 }
 
-bool ScaleTo(ConversionContext& context, int32_t width, int32_t height) {
-    if (!context.scaling || !context.preset) return false;
-    if (!PromoteTo24Bit(context)) return false;
-    DecodedImage& image = context.image;
-    uint8_t* resampled = Resample(*context.scaling, image.pixels, image.header.biWidth, image.header.biHeight, width,
-                                  height, context.preset->resampleFilter, &image.header);
+bool ScaleTo(const ResizeTools& tools, const ResizeOptions& options, DecodedImage& image, int32_t width,
+             int32_t height) {
+    if (!tools.scaling) return false;
+    if (!PromoteTo24Bit(image)) return false;
+    uint8_t* resampled = Resample(*tools.scaling, image.pixels, image.header.biWidth, image.header.biHeight, width,
+                                  height, options.resampleFilter, &image.header);
     if (!resampled) return false;
     ReplacePixels(image, resampled, width, height, 24);
     // A picture that cannot be sharpened is written unsharpened.
-    if (context.preset->sharpness != 0 && context.sharpen)
-        Sharpen(*context.sharpen, image, 2 * context.preset->sharpness);
+    if (options.sharpness != 0 && tools.sharpen) Sharpen(*tools.sharpen, image, 2 * options.sharpness);
     return true;
 }
 
-bool PromoteTo24Bit(ConversionContext& context) {
-    DecodedImage& image = context.image;
+bool PromoteTo24Bit(DecodedImage& image) {
     if (image.header.biBitCount == 24) return true;
     if (image.header.biBitCount != 8 || !image.pixels || image.header.biWidth <= 0 || image.header.biHeight <= 0)
         return false;
@@ -119,11 +110,8 @@ bool PromoteTo24Bit(ConversionContext& context) {
     return true;
 }
 
-bool CropCentre(ConversionContext& context) {
-    if (!context.preset) return false;
-    DecodedImage& image = context.image;
+bool CropCentre(DecodedImage& image, int32_t W, int32_t H) {
     const int32_t w = image.header.biWidth, h = image.header.biHeight;
-    const int32_t W = context.preset->targetWidth, H = context.preset->targetHeight;
     if (W <= 0 || H <= 0 || W > w || H > h) return false;
     CropRectangle box;
     box.left = (w - W) / 2;

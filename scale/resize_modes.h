@@ -1,14 +1,14 @@
 #pragma once
 // The preset's resize modes: decide the target size, promote, resample,
-// sharpen and crop the context's picture, then run the selected output step.
-// Resizing only ever shrinks; a picture within the preset's limits goes to the
-// writer untouched.
+// sharpen and crop a picture. Resizing only ever shrinks; a picture within the
+// limits is left untouched.
 #include <cstdint>
 
 namespace qdx {
 
-struct ConversionContext;
 struct DecodedImage;
+struct ScalingState;
+struct SharpenState;
 
 // `resizeMode` codes of a preset.
 inline constexpr uint32_t ResizeNone = 0;
@@ -18,29 +18,48 @@ inline constexpr uint32_t ResizeLongerSide = 3;
 inline constexpr uint32_t ResizeShorterSide = 4;
 inline constexpr uint32_t ResizeToBox = 5;
 
-// Applies the preset's resize mode, then calls the context's output step and
-// returns its result. False without writing when the resize fails.
-bool ResizeAndWrite(ConversionContext& context);
+// What a resize asks for: a preset's resize fields.
+struct ResizeOptions {
+    uint32_t resizeMode = ResizeNone;
+    int32_t targetWidth = 0;  // also the limit of the one-side modes
+    int32_t targetHeight = 0;
+    bool keepAspect = false;
+    uint32_t resampleFilter = 0;
+    uint32_t sharpness = 0;  // 0 to 3
+};
+
+// The states a resize works with: the batch keeps them for all its files. A
+// missing sharpen state leaves pictures unsharpened.
+struct ResizeTools {
+    ScalingState* scaling = nullptr;
+    SharpenState* sharpen = nullptr;
+};
+
+// Applies the resize mode to the picture. True when the picture is ready to be
+// written (resized or left as it was); false when a resize failed.
+bool ResizeImage(const ResizeTools& tools, const ResizeOptions& options, DecodedImage& image);
 
 enum class ScaleSide { Width, Height };
 
 // Limits one side to `limit`, keeping the aspect (the other side rounded half
 // up, at least 1). Nothing happens when the limit is not positive or the side
 // is not longer than it.
-bool ScaleSideTo(ConversionContext& context, ScaleSide side, int32_t limit);
+bool ScaleSideTo(const ResizeTools& tools, const ResizeOptions& options, DecodedImage& image, ScaleSide side,
+                 int32_t limit);
 
 // Promotes the picture to 24 bits, resamples it to width x height with the
-// preset's filter and sharpens it when the preset asks for that.
-bool ScaleTo(ConversionContext& context, int32_t width, int32_t height);
+// options' filter and sharpens it when the options ask for that.
+bool ScaleTo(const ResizeTools& tools, const ResizeOptions& options, DecodedImage& image, int32_t width,
+             int32_t height);
 
 // Expands an 8-bit picture through its palette into a new 24-bit buffer; a
 // 24-bit picture is left as it is. False (picture unchanged) on failure.
-bool PromoteTo24Bit(ConversionContext& context);
+bool PromoteTo24Bit(DecodedImage& image);
 
-// Cuts the preset's box (targetWidth x targetHeight) out of the middle of the
-// picture; an odd overhang loses its extra column at the right and its extra
-// row at the bottom.
-bool CropCentre(ConversionContext& context);
+// Cuts a box of width x height out of the middle of the picture; an odd
+// overhang loses its extra column at the right and its extra row at the
+// bottom.
+bool CropCentre(DecodedImage& image, int32_t width, int32_t height);
 
 // Inclusive rectangle in picture coordinates, row 0 at the top.
 struct CropRectangle {

@@ -2,8 +2,8 @@
 // BMP reader: uncompressed Windows bitmaps at 1, 4, 8, 16, 24 and 32 bits
 // (16 and 32 bits also with three colour masks) into an 8-bit palette image
 // (1, 4 and 8 bits) or a 24-bit one (16, 24 and 32 bits).
+#include "codecs/common/mapped_input.h"
 #include "core/bitmap_types.h"
-#include "core/mapped_input.h"
 
 namespace qdx {
 

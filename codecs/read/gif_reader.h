@@ -3,7 +3,7 @@
 // as an 8-bit DecodedImage. Later images of an animation are not looked at.
 #include <cstdint>
 
-#include "core/mapped_input.h"
+#include "codecs/common/mapped_input.h"
 
 namespace qdx {
 

@@ -4,7 +4,7 @@
 // blue-green-red images.
 #include <cstdint>
 
-#include "core/mapped_input.h"
+#include "codecs/common/mapped_input.h"
 #include "core/wide_string.h"
 
 namespace qdx {

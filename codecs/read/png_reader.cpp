@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "codecs/common/png_crc.h"
 #include "codecs/read/blend_table.h"
 #include "codecs/read/png_rows.h"
 #include "core/file_helpers.h"

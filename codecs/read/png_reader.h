@@ -6,8 +6,8 @@
 // onto a background colour.
 #include <cstdint>
 
-#include "core/mapped_input.h"
-#include "core/png_result_codes.h"
+#include "codecs/common/mapped_input.h"
+#include "codecs/common/png_result_codes.h"
 
 namespace qdx {
 

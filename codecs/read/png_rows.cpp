@@ -5,10 +5,11 @@
 #include <cstddef>
 #include <cstring>
 
+#include "codecs/common/adam7.h"
+#include "codecs/common/compression_alloc.h"
+#include "codecs/common/paeth_predictor.h"
 #include "codecs/read/png_reader.h"
-#include "core/compression_alloc.h"
 #include "core/file_helpers.h"
-#include "core/paeth_predictor.h"
 #include "core/os/os.h"
 
 namespace qdx {

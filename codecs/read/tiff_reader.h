@@ -4,7 +4,7 @@
 // RGB with 8 or 16 bits per sample. Everything else is refused.
 #include <cstdint>
 
-#include "core/mapped_input.h"
+#include "codecs/common/mapped_input.h"
 
 namespace qdx {
 

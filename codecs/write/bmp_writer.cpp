@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/conversion_context.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
 #include "core/wide_string.h"
@@ -86,19 +85,6 @@ bool WriteBmpFile(BmpWriterState& state, const WideString& path, const RGBQUAD* 
         return false;
     }
     return true;
-}
-
-bool BmpOutputStep(ConversionContext& context) {
-    BmpWriterState& state = *context.bmpWriter;
-    const DecodedImage& image = context.image;
-    SetLayoutFor(state.converter, image.header, context.savedBitDepth);
-    state.horizontalResolution = image.header.biXPelsPerMeter;
-    state.verticalResolution = image.header.biYPelsPerMeter;
-    if (!context.tempPath) {
-        state.writeStatus = kStatusCannotCreate;
-        return false;
-    }
-    return WriteBmpFile(state, *context.tempPath, image.palette, image.pixels);
 }
 
 }  // namespace qdx

@@ -10,7 +10,6 @@
 
 namespace qdx {
 
-struct ConversionContext;
 class WideString;
 
 struct BmpWriterState {
@@ -21,10 +20,6 @@ struct BmpWriterState {
     int32_t horizontalResolution = 0;  // pixels per metre
     int32_t verticalResolution = 0;
 };
-
-// Writes the context's image to its temporary output path at the bit depth
-// the reader produced (context.savedBitDepth).
-bool BmpOutputStep(ConversionContext& context);
 
 // Writes the file for the converter's layout: `palette` is the image's 256
 // entries, `pixels` its buffer at the converter's sourceDepth. A failed write

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/conversion_context.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
 #include "core/wide_string.h"
@@ -232,9 +231,7 @@ bool WriteGifFile(GifWriterState& state, const WideString& path, const RGBQUAD* 
     return true;
 }
 
-bool GifOutputStep(ConversionContext& context) {
-    GifWriterState& state = *context.gifWriter;
-    const BITMAPINFOHEADER& header = context.image.header;
+void PrepareGifWriter(GifWriterState& state, const BITMAPINFOHEADER& header, const TransparentColour& transparent) {
     PixelConverter& converter = state.converter;
     converter.width = header.biWidth;
     converter.height = header.biHeight;
@@ -246,14 +243,12 @@ bool GifOutputStep(ConversionContext& context) {
     converter.stride = stride > 0x7FFFFFFF ? 0 : int32_t(stride);
     converter.imageSize = imageSize > 0xFFFFFFFFu ? 0 : uint32_t(imageSize);
     state.transparency = 0;
-    if (context.transparent.hasTransparentColour) {
+    if (transparent.hasTransparentColour) {
         state.transparency = 1;
-        state.transparentColour[0] = context.transparent.red;
-        state.transparentColour[1] = context.transparent.green;
-        state.transparentColour[2] = context.transparent.blue;
+        state.transparentColour[0] = transparent.red;
+        state.transparentColour[1] = transparent.green;
+        state.transparentColour[2] = transparent.blue;
     }
-    if (!context.tempPath) return Fail(state, kStatusCannotCreate);
-    return WriteGifFile(state, *context.tempPath, context.image.palette, context.image.pixels);
 }
 
 }  // namespace qdx

@@ -4,11 +4,11 @@
 #include <cstdint>
 
 #include "codecs/write/pixel_converter.h"
+#include "core/decoded_image.h"
 #include "core/result_codes.h"
 
 namespace qdx {
 
-struct ConversionContext;
 class WideString;
 
 // The encoder's string table: open addressing over (prefix code, byte) keys,
@@ -40,8 +40,9 @@ struct GifWriterState {
     ~GifWriterState();
 };
 
-// Writes the context's image to its temporary output path.
-bool GifOutputStep(ConversionContext& context);
+// Sets the converter to turn `header`'s picture into 8-bit indices and takes
+// the transparent colour over (everything done before a write).
+void PrepareGifWriter(GifWriterState& state, const BITMAPINFOHEADER& header, const TransparentColour& transparent);
 
 // Writes the image described by state.converter (width, height, sourceDepth,
 // targetDepth 8, stride, imageSize) to `path`.

@@ -5,10 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/conversion_context.h"
 #include "core/decoded_image.h"
 #include "core/file_helpers.h"
-#include "core/settings.h"
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
@@ -38,7 +36,6 @@ struct CompressJob {
 
 CompressJob* JobOf(j_common_ptr cinfo) { return static_cast<CompressJob*>(cinfo->client_data); }
 CompressJob* JobOf(j_compress_ptr cinfo) { return static_cast<CompressJob*>(cinfo->client_data); }
-
 
 void ErrorExit(j_common_ptr cinfo) {
     CompressJob* job = JobOf(cinfo);
@@ -232,7 +229,7 @@ bool AttemptAtQuality(void* context, int32_t quality, uint32_t& size) {
 
 JpegWriterState::~JpegWriterState() { ReleaseMemoryBuffer(*this); }
 
-void PrepareJpegWriter(JpegWriterState& state, const DecodedImage& image, const Preset& preset) {
+void PrepareJpegWriter(JpegWriterState& state, const DecodedImage& image, uint32_t quality, bool fullChroma) {
     PixelConverter& converter = state.converter;
     converter.width = image.header.biWidth < 0 ? 0 : image.header.biWidth;
     converter.height = image.header.biHeight < 0 ? 0 : image.header.biHeight;
@@ -245,23 +242,13 @@ void PrepareJpegWriter(JpegWriterState& state, const DecodedImage& image, const 
     state.verticalResolution = 0;
     state.message.Clear();
 
-    if (preset.jpegQuality <= 100) state.quality = static_cast<int32_t>(preset.jpegQuality);
-    if (preset.jpegSubsampling == 2) {  // chroma at full resolution
+    if (quality <= 100) state.quality = static_cast<int32_t>(quality);
+    if (fullChroma) {
         state.horizontalSampling = 1;
         state.verticalSampling = 1;
     }
     state.horizontalResolution = image.header.biXPelsPerMeter;
     state.verticalResolution = image.header.biYPelsPerMeter;
-}
-
-bool JpegOutputStep(ConversionContext& context) {
-    JpegWriterState& state = *context.jpegWriter;
-    const Preset& preset = *context.preset;
-    PrepareJpegWriter(state, context.image, preset);
-    if (preset.limitFileSize)
-        return WriteJpegLimited(state, *context.tempPath, context.image.palette, context.image.pixels,
-                                preset.maxFileSizeKiB);
-    return WriteJpegFile(state, *context.tempPath, context.image.palette, context.image.pixels);
 }
 
 bool CompressJpeg(JpegWriterState& state, const uint8_t* pixels) {

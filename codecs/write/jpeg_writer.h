@@ -1,6 +1,6 @@
 #pragma once
 // JPEG writer: stores a DecodedImage as a baseline JFIF file through
-// libjpeg-turbo, either straight into the file at the preset's quality or,
+// libjpeg-turbo, either straight into the file at a given quality or,
 // with a size limit, into memory while searching for a quality that fits.
 #include <cstdint>
 
@@ -12,9 +12,7 @@
 
 namespace qdx {
 
-struct ConversionContext;
 struct DecodedImage;
-struct Preset;
 
 struct JpegWriterState {
     JpegWriterState() = default;
@@ -40,13 +38,10 @@ struct JpegWriterState {
     RGBQUAD scratchPalette[256]{};
 };
 
-// Resets the state for `image` and takes quality, sampling and resolution
-// from the preset and the image (everything the output step does before it
-// writes).
-void PrepareJpegWriter(JpegWriterState& state, const DecodedImage& image, const Preset& preset);
-
-// Writes the context's image to its temporary output path.
-bool JpegOutputStep(ConversionContext& context);
+// Resets the state for `image` and takes the quality (kept at 75 when above
+// 100), the sampling (2 x 2, or 1 x 1 for chroma at full resolution) and the
+// image's resolution: everything done before a write.
+void PrepareJpegWriter(JpegWriterState& state, const DecodedImage& image, uint32_t quality, bool fullChroma);
 
 // Compresses once at the state's quality straight into the file.
 bool WriteJpegFile(JpegWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels);

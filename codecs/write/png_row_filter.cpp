@@ -1,5 +1,5 @@
 #include "codecs/write/png_row_filter.h"
-#include "core/paeth_predictor.h"
+#include "codecs/common/paeth_predictor.h"
 
 namespace qdx {
 

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "codecs/common/compression_alloc.h"
+#include "codecs/common/png_crc.h"
 #include "codecs/write/png_row_filter.h"
-#include "core/compression_alloc.h"
-#include "core/conversion_context.h"
 #include "core/decoded_image.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
@@ -260,23 +260,6 @@ bool WritePngFile(PngWriterState& state, const WideString& path, const RGBQUAD* 
     static constexpr uint8_t kEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
     os::WriteAll(file, kEnd, 12);
     return true;
-}
-
-bool PngOutputStep(ConversionContext& context) {
-    PngWriterState& state = *context.pngWriter;
-    const DecodedImage& image = context.image;
-    if (!context.tempPath) return false;
-    SetLayoutFor(state.converter, image.header, context.savedBitDepth);
-    state.transparency = 0;
-    state.transparentColour = nullptr;
-    state.compressionLevel = 9;
-    state.horizontalResolution = image.header.biXPelsPerMeter > 0 ? uint32_t(image.header.biXPelsPerMeter) : 0;
-    state.verticalResolution = image.header.biYPelsPerMeter > 0 ? uint32_t(image.header.biYPelsPerMeter) : 0;
-    if (context.transparent.hasTransparentColour) {
-        state.transparency = 1;
-        state.transparentColour = &context.transparent.red;
-    }
-    return WritePngFile(state, *context.tempPath, image.palette, image.pixels);
 }
 
 }  // namespace qdx

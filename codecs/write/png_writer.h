@@ -4,14 +4,13 @@
 // adaptive filter per row; a transparent colour becomes tRNS and bKGD.
 #include <cstdint>
 
+#include "codecs/common/png_result_codes.h"
 #include "codecs/write/pixel_converter.h"
-#include "core/png_result_codes.h"
 #include "core/result_codes.h"
 
 namespace qdx {
 
 class WideString;
-struct ConversionContext;
 
 struct PngWriterState {
     PngWriterState() = default;
@@ -33,10 +32,6 @@ struct PngWriterState {
     // current raw row, then the Sub, Up, Average and Paeth candidates.
     uint8_t* rows[6] = {};
 };
-
-// Writes the context's image to its temporary output path at the bit depth
-// the image had when it was decoded.
-bool PngOutputStep(ConversionContext& context);
 
 // Writes `pixels` (and `palette`) as laid out by state.converter to `path`.
 bool WritePngFile(PngWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/conversion_context.h"
 #include "core/decoded_image.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
@@ -222,15 +221,6 @@ bool WriteTiffFile(TiffWriterState& state, const WideString& path, const RGBQUAD
         return false;
     }
     return true;
-}
-
-bool TiffOutputStep(ConversionContext& context) {
-    TiffWriterState& state = *context.tiffWriter;
-    const DecodedImage& image = context.image;
-    SetLayoutFor(state.converter, image.header, context.savedBitDepth);
-    state.horizontalResolution = image.header.biXPelsPerMeter;
-    state.verticalResolution = image.header.biYPelsPerMeter;
-    return WriteTiffFile(state, *context.tempPath, image.palette, image.pixels);
 }
 
 }  // namespace qdx

@@ -14,7 +14,6 @@
 
 namespace qdx {
 
-struct ConversionContext;
 class WideString;
 
 struct TiffWriterState {
@@ -34,10 +33,6 @@ struct TiffWriterState {
     int32_t horizontalResolution = 0;  // pixels per metre
     int32_t verticalResolution = 0;
 };
-
-// Fills the converter and resolutions from the context's image and writes it
-// to the temporary output path.
-bool TiffOutputStep(ConversionContext& context);
 
 // Writes `pixels` (at the converter's source depth, bottom-up DIB rows) to
 // `path` at the converter's target depth (8 or 24).

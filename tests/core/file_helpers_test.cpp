@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/compression_alloc.h"
+#include "codecs/common/adam7.h"
+#include "codecs/common/compression_alloc.h"
+#include "codecs/common/png_crc.h"
 #include "core/decoded_image.h"
 #include "tests/support/temp_folder.h"
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "batch/batch.h"
 #include "codecs/read/bmp_reader.h"
 #include "codecs/read/plugin_bridge.h"
-#include "core/batch.h"
 #include "core/os/os.h"
 #include "core/utf_convert.h"
-#include "tests/core/batch_test_support.h"
+#include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
 #include "tests/support/temp_folder.h"
 

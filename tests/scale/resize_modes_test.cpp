@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/conversion_context.h"
+#include "batch/conversion_context.h"
+#include "batch/resize_and_write.h"
 #include "scale/scaling.h"
 #include "scale/sharpen.h"
 #include "tests/scale/picture.h"
@@ -189,7 +190,7 @@ TEST_F(ResizeModes, PromotesIndexedPicturesThroughThePalette) {
         context.image.palette[i] = RGBQUAD{uint8_t(i), uint8_t(255 - i), uint8_t(i / 2), 0xEE};
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 5; ++x) context.image.pixels[y * 8 + x] = uint8_t(y * 100 + x);
-    ASSERT_TRUE(PromoteTo24Bit(context));
+    ASSERT_TRUE(PromoteTo24Bit(context.image));
     EXPECT_EQ(context.image.header.biBitCount, 24);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 5; ++x) {
@@ -201,11 +202,11 @@ TEST_F(ResizeModes, PromotesIndexedPicturesThroughThePalette) {
         }
     // Already 24 bits: nothing changes.
     const uint8_t* pixels = context.image.pixels;
-    ASSERT_TRUE(PromoteTo24Bit(context));
+    ASSERT_TRUE(PromoteTo24Bit(context.image));
     EXPECT_EQ(context.image.pixels, pixels);
     // Other depths cannot be promoted.
     context.image.header.biBitCount = 4;
-    EXPECT_FALSE(PromoteTo24Bit(context));
+    EXPECT_FALSE(PromoteTo24Bit(context.image));
 }
 
 TEST_F(ResizeModes, IndexedPictureIsResampledIn24Bits) {

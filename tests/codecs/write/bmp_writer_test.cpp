@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "batch/batch.h"
+#include "batch/conversion_context.h"
+#include "batch/decode_input.h"
+#include "batch/output_steps.h"
 #include "codecs/read/bmp_reader.h"
-#include "core/batch.h"
-#include "core/conversion_context.h"
-#include "core/decode_input.h"
 #include "core/file_helpers.h"
 #include "core/wide_string.h"
 #include "scale/resize_modes.h"
-#include "tests/core/batch_test_support.h"
+#include "tests/batch/batch_test_support.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {

@@ -9,9 +9,10 @@
 #include <random>
 #include <string>
 
+#include "batch/conversion_context.h"
+#include "batch/output_steps.h"
 #include "codecs/read/gif_reader.h"
 #include "codecs/write/gif_writer.h"
-#include "core/conversion_context.h"
 #include "core/wide_string.h"
 #include "tests/support/gif_builder.h"
 #include "tests/support/temp_folder.h"

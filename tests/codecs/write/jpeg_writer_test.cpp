@@ -9,8 +9,9 @@
 #include <random>
 #include <vector>
 
+#include "batch/conversion_context.h"
+#include "batch/output_steps.h"
 #include "codecs/read/jpeg_reader.h"
-#include "core/conversion_context.h"
 #include "core/os/os.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/temp_folder.h"

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "batch/conversion_context.h"
+#include "batch/output_steps.h"
 #include "codecs/read/tiff_reader.h"
-#include "core/conversion_context.h"
 #include "core/file_helpers.h"
 #include "core/wide_string.h"
 #include "tests/support/temp_folder.h"

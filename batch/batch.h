@@ -1,0 +1,71 @@
+#pragma once
+// The conversion batch: every selected preset runs one pass over all paths;
+// each file is identified by its leading bytes, decoded, rescaled, written to
+// the temporary file by the preset's output step and copied into the output
+// folder under the first free name. An existing file is never replaced.
+#include <cstdint>
+
+#include "batch/batch_host.h"
+#include "batch/conversion_context.h"
+#include "codecs/common/input_kind.h"
+#include "core/settings.h"
+#include "core/wide_string.h"
+
+namespace qdx {
+
+// The two places where a pass hands work to the codecs. The built-in steps
+// are DecodeInput and OutputStepFor; tests drive passes with their own.
+struct CodecSteps {
+    bool (*decode)(ConversionContext& context, const WideString& path);
+    OutputStep (*outputStepFor)(uint32_t outputFormat);
+};
+const CodecSteps& BuiltInCodecSteps();
+
+// Runs one batch over `count` existing files for every preset whose flag in
+// `selection` is set, in preset order 0 to 3. Shows its messages through
+// `host` and returns the number of files written (over all passes).
+uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
+                       const Settings& settings = CurrentSettings(),
+                       const CodecSteps& steps = BuiltInCodecSteps());
+
+// One pass of all paths through `preset`; returns the number of files written.
+uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t count, const WideString* paths,
+                           const Preset& preset, const CodecSteps& steps = BuiltInCodecSteps());
+
+// Reads the first 8 bytes of the file and classifies them.
+InputKind IdentifyInput(const WideString& path);
+
+// Fills the context's image (and transparent colour) from the file: the
+// built-in reader of its kind first, then the plug-in readers when a plug-in
+// folder is set and exists.
+bool DecodeInput(ConversionContext& context, const WideString& path);
+
+// The output step and file extension of an OutputFormat code (BMP for any
+// code but 1 to 4).
+OutputStep OutputStepFor(uint32_t outputFormat);
+const char16_t* OutputExtension(uint32_t outputFormat);
+
+// Selects the output step into the context and sets `folder` to the pass's
+// output folder (the preset's, else the global one, else the first path's
+// folder, plus the preset's subfolder, which is created when missing; then
+// `created` is set). Returns the extension, or null after showing 30003 or
+// 30004.
+const char16_t* PrepareOutputFolder(BatchHost& host, ConversionContext& context, WideString& folder,
+                                    const WideString& firstPath, bool& created,
+                                    const CodecSteps& steps = BuiltInCodecSteps());
+
+// Appends to `target` (an output folder ending with a separator) the source's
+// file name without its last extension, the suffix and the extension.
+bool AppendTargetName(WideString& target, const WideString& sourcePath, const WideString& suffix,
+                      const char16_t* extension);
+
+// Leaves `target` as it is when nothing of that name exists; otherwise turns
+// it into the first free name "<name>+<n><extension>" for n = 1, 2, ...
+// Fails when the candidate grows beyond kMaxOutputPath code units.
+inline constexpr uint32_t kMaxOutputPath = 259;
+bool MakeUniqueName(WideString& target, const char16_t* extension);
+
+// Shows message `identifier` through the host.
+void ShowErrorMessage(BatchHost& host, uint32_t identifier);
+
+}  // namespace qdx

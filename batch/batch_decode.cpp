@@ -1,0 +1,35 @@
+#include "batch/batch.h"
+#include "batch/decode_input.h"
+#include "core/os/os.h"
+
+namespace qdx {
+
+bool DecodeInput(ConversionContext& context, const WideString& path) {
+    context.transparent.hasTransparentColour = 0;
+    bool decoded = false;
+    switch (IdentifyInput(path)) {
+    case kInputBmp:
+        decoded = DecodeBmpInput(context, path);
+        break;
+    case kInputPng:
+        decoded = DecodePngInput(context, path);
+        break;
+    case kInputJpeg:
+        decoded = DecodeJpegInput(context, path);
+        break;
+    case kInputTiff:
+        decoded = DecodeTiffInput(context, path);
+        break;
+    case kInputGif:
+        decoded = DecodeGifInput(context, path);
+        break;
+    default:  // not recognised or unreadable: no built-in reader
+        break;
+    }
+    if (decoded) return true;
+    const Settings* settings = context.settings ? context.settings : &CurrentSettings();
+    if (settings->pluginFolder.IsEmpty() || !os::FolderExists(settings->pluginFolder.Text())) return false;
+    return DecodePluginInput(context, path);
+}
+
+}  // namespace qdx

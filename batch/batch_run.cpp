@@ -1,0 +1,123 @@
+// The batch itself: the temporary file, the context, the busy title and one
+// pass per selected preset.
+#include <memory>
+#include <new>
+
+#include "batch/batch.h"
+#include "batch/resize_and_write.h"
+#include "core/os/os.h"
+#include "core/string_ids.h"
+#include "scale/resize_modes.h"
+#include "scale/scaling.h"
+
+namespace qdx {
+
+namespace {
+
+// Owns the temporary output file: it is deleted whenever the batch ends,
+// whatever the passes did.
+class TemporaryFile {
+public:
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (!path_.IsEmpty()) os::RemoveFile(path_.Text());
+    }
+
+    bool Create() {
+        WideString folder;
+        if (!os::TemporaryFolder(folder) || folder.IsEmpty()) return false;
+        if (!os::CreateTemporaryFile(folder, path_)) {
+            path_.Clear();
+            return false;
+        }
+        return !path_.IsEmpty();
+    }
+    const WideString& Path() const { return path_; }
+
+private:
+    WideString path_;
+};
+
+}  // namespace
+
+const CodecSteps& BuiltInCodecSteps() {
+    static const CodecSteps steps{DecodeInput, OutputStepFor};
+    return steps;
+}
+
+void ShowErrorMessage(BatchHost& host, uint32_t identifier) { host.ShowErrorMessage(identifier); }
+
+uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
+                       const Settings& settings, const CodecSteps& steps) {
+    if (count == 0 || !paths) return 0;
+
+    TemporaryFile temporary;
+    if (!temporary.Create()) {
+        ShowErrorMessage(host, kTextNoTemporaryFile);
+        return 0;
+    }
+    std::unique_ptr<ConversionContext> context(new (std::nothrow) ConversionContext());
+    if (!context || !context->Initialise()) {
+        ShowErrorMessage(host, kTextOutOfMemory);
+        return 0;
+    }
+    context->settings = &settings;
+    context->tempPath = &temporary.Path();
+
+    host.SetBusyTitle();
+    uint32_t written = 0;
+    for (int index = 0; index < 4; ++index)
+        if (selection[index]) written += ConvertWithPreset(host, *context, count, paths, settings.presets[index], steps);
+    host.RestoreTitle();
+    // Every reader and writer state closes with the context; the temporary
+    // file goes with `temporary`.
+    context.reset();
+    return written;
+}
+
+uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t count, const WideString* paths,
+                           const Preset& preset, const CodecSteps& steps) {
+    if (count == 0 || !paths) return 0;
+    context.preset = &preset;
+    // The halftone filter draws through a memory device context that lives
+    // for the rest of the batch; a failure here shows up as failed resizes.
+    if (preset.resizeMode != ResizeNone && preset.resampleFilter == FilterHalftone && context.scaling)
+        PrepareHalftoneContext(*context.scaling);
+
+    WideString folder;
+    bool created = false;
+    const char16_t* extension = PrepareOutputFolder(host, context, folder, paths[0], created, steps);
+    if (!extension) return 0;
+
+    // Targets are built on the folder with its separator.
+    WideString base(folder);
+    const bool haveBase = !base.IsEmpty() && (base.EndsWithSeparator() || base.Append(os::kPathSeparator));
+
+    uint32_t written = 0;
+    WideString target;
+    for (uint32_t i = 0; haveBase && i < count; ++i) {
+        const WideString& path = paths[i];
+        if (!os::FileExists(path.Text()) || !steps.decode(context, path)) continue;
+        context.savedBitDepth = context.image.header.biBitCount;
+        if (ResizeAndWrite(context)) {
+            // MakeUniqueName only ever picks a free name and the copy refuses
+            // to replace a file that appeared since: nothing is overwritten.
+            if (target.Assign(base) && AppendTargetName(target, path, preset.suffix, extension) &&
+                MakeUniqueName(target, extension) && os::CopyFileNoReplace(context.tempPath->Text(), target.Text()))
+                ++written;
+        }
+        ReleasePixels(context.image);
+    }
+
+    if (written > 0) {
+        os::NotifyShell(os::ShellChange::FolderUpdated, folder.Text());
+        return written;
+    }
+    if (created && os::RemoveFolder(folder.Text())) os::NotifyShell(os::ShellChange::FolderRemoved, folder.Text());
+    ShowErrorMessage(host, kTextNothingConverted);
+    return 0;
+}
+
+}  // namespace qdx

@@ -1,0 +1,48 @@
+#include "batch/conversion_context.h"
+
+#include <new>
+
+#include "codecs/read/blend_table.h"
+#include "codecs/read/bmp_reader.h"
+#include "codecs/read/gif_reader.h"
+#include "codecs/read/jpeg_reader.h"
+#include "codecs/read/plugin_readers.h"
+#include "codecs/read/png_reader.h"
+#include "codecs/read/tiff_reader.h"
+#include "codecs/write/bmp_writer.h"
+#include "codecs/write/gif_writer.h"
+#include "codecs/write/jpeg_writer.h"
+#include "codecs/write/png_writer.h"
+#include "codecs/write/tiff_writer.h"
+#include "scale/scaling.h"
+#include "scale/sharpen.h"
+
+namespace qdx {
+
+ConversionContext::ConversionContext() = default;
+
+ConversionContext::~ConversionContext() { ReleasePixels(image); }
+
+bool ConversionContext::Initialise() {
+    jpegReader.reset(new (std::nothrow) JpegReaderState());
+    jpegWriter.reset(new (std::nothrow) JpegWriterState());
+    pngReader.reset(new (std::nothrow) PngReaderState());
+    pngWriter.reset(new (std::nothrow) PngWriterState());
+    gifReader.reset(new (std::nothrow) GifReaderState());
+    gifWriter.reset(new (std::nothrow) GifWriterState());
+    bmpReader.reset(new (std::nothrow) BmpReaderState());
+    bmpWriter.reset(new (std::nothrow) BmpWriterState());
+    tiffReader.reset(new (std::nothrow) TiffReaderState());
+    tiffWriter.reset(new (std::nothrow) TiffWriterState());
+    plugins.reset(new (std::nothrow) PluginReaderSet());
+    scaling.reset(new (std::nothrow) ScalingState());
+    sharpen.reset(new (std::nothrow) SharpenState());
+    blendTable.reset(new (std::nothrow) BlendTable());
+    if (!jpegReader || !jpegWriter || !pngReader || !pngWriter || !gifReader || !gifWriter || !bmpReader ||
+        !bmpWriter || !tiffReader || !tiffWriter || !plugins || !scaling || !sharpen || !blendTable)
+        return false;
+    BuildBlendTable(*blendTable);
+    return true;
+}
+
+}  // namespace qdx

@@ -1,0 +1,74 @@
+#include "batch/output_steps.h"
+
+#include "batch/conversion_context.h"
+#include "codecs/write/bmp_writer.h"
+#include "codecs/write/gif_writer.h"
+#include "codecs/write/jpeg_writer.h"
+#include "codecs/write/png_writer.h"
+#include "codecs/write/tiff_writer.h"
+
+namespace qdx {
+
+// 8-bit pictures go out at 8 bits and 24-bit ones at 24, whatever scaling did
+// in between: the writers convert back to the depth the reader produced.
+bool BmpOutputStep(ConversionContext& context) {
+    BmpWriterState& state = *context.bmpWriter;
+    const DecodedImage& image = context.image;
+    SetLayoutFor(state.converter, image.header, context.savedBitDepth);
+    state.horizontalResolution = image.header.biXPelsPerMeter;
+    state.verticalResolution = image.header.biYPelsPerMeter;
+    if (!context.tempPath) {
+        state.writeStatus = kStatusCannotCreate;
+        return false;
+    }
+    return WriteBmpFile(state, *context.tempPath, image.palette, image.pixels);
+}
+
+bool PngOutputStep(ConversionContext& context) {
+    PngWriterState& state = *context.pngWriter;
+    const DecodedImage& image = context.image;
+    if (!context.tempPath) return false;
+    SetLayoutFor(state.converter, image.header, context.savedBitDepth);
+    state.transparency = 0;
+    state.transparentColour = nullptr;
+    state.compressionLevel = 9;
+    state.horizontalResolution = image.header.biXPelsPerMeter > 0 ? uint32_t(image.header.biXPelsPerMeter) : 0;
+    state.verticalResolution = image.header.biYPelsPerMeter > 0 ? uint32_t(image.header.biYPelsPerMeter) : 0;
+    if (context.transparent.hasTransparentColour) {
+        state.transparency = 1;
+        state.transparentColour = &context.transparent.red;
+    }
+    return WritePngFile(state, *context.tempPath, image.palette, image.pixels);
+}
+
+bool JpegOutputStep(ConversionContext& context) {
+    JpegWriterState& state = *context.jpegWriter;
+    const Preset& preset = *context.preset;
+    PrepareJpegWriter(state, context.image, preset.jpegQuality, preset.jpegSubsampling == kChromaFullResolution);
+    if (preset.limitFileSize)
+        return WriteJpegLimited(state, *context.tempPath, context.image.palette, context.image.pixels,
+                                preset.maxFileSizeKiB);
+    return WriteJpegFile(state, *context.tempPath, context.image.palette, context.image.pixels);
+}
+
+// GIF holds palette images only: every picture is reduced to 8 bits.
+bool GifOutputStep(ConversionContext& context) {
+    GifWriterState& state = *context.gifWriter;
+    PrepareGifWriter(state, context.image.header, context.transparent);
+    if (!context.tempPath) {
+        state.writeStatus = kStatusCannotCreate;
+        return false;
+    }
+    return WriteGifFile(state, *context.tempPath, context.image.palette, context.image.pixels);
+}
+
+bool TiffOutputStep(ConversionContext& context) {
+    TiffWriterState& state = *context.tiffWriter;
+    const DecodedImage& image = context.image;
+    SetLayoutFor(state.converter, image.header, context.savedBitDepth);
+    state.horizontalResolution = image.header.biXPelsPerMeter;
+    state.verticalResolution = image.header.biYPelsPerMeter;
+    return WriteTiffFile(state, *context.tempPath, image.palette, image.pixels);
+}
+
+}  // namespace qdx

@@ -1,0 +1,18 @@
+#pragma once
+// The step between decoding and placing a file: the preset's resize, then the
+// pass's output step into the temporary file.
+namespace qdx {
+
+struct ConversionContext;
+struct Preset;
+struct ResizeOptions;
+
+// The resize fields of a preset.
+ResizeOptions ResizeOptionsOf(const Preset& preset);
+
+// Applies the preset's resize mode to the context's picture, then calls the
+// context's output step and returns its result. False without writing when
+// the resize fails. Without a preset the picture is written as it is.
+bool ResizeAndWrite(ConversionContext& context);
+
+}  // namespace qdx

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "batch/batch.h"
+#include "core/os/os.h"
+#include "tests/support/temp_folder.h"
+
+namespace qdx {
+namespace {
+
+struct LeadingBytesCase {
+    const char* what;
+    std::string bytes;
+    InputKind expected;
+};
+
+std::string B(std::initializer_list<int> values) {
+    std::string bytes;
+    for (int v : values) bytes.push_back(static_cast<char>(v));
+    return bytes;
+}
+
+TEST(IdentifyInput, ClassifiesLeadingBytes) {
+    const std::string tail(24, '\x11');  // enough bytes after the signature
+    const LeadingBytesCase cases[] = {
+        {"BMP", "BM" + tail, kInputBmp},
+        {"BMP, exactly 8 bytes", B({0x42, 0x4D, 0, 0, 0, 0, 0, 0}), kInputBmp},
+        {"PNG", B({0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A}) + tail, kInputPng},
+        {"PNG, wrong eighth byte", B({0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x00}) + tail, kInputNotRecognised},
+        {"PNG, wrong third byte", B({0x89, 0x50, 0x4F, 0x47, 0x0D, 0x0A, 0x1A, 0x0A}) + tail, kInputNotRecognised},
+        {"PNG, reversed first two bytes", B({0x50, 0x89, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A}) + tail,
+         kInputNotRecognised},
+        {"JPEG", B({0xFF, 0xD8, 0xFF, 0xE0}) + tail, kInputJpeg},
+        {"JPEG, reversed", B({0xD8, 0xFF, 0xFF, 0xE0}) + tail, kInputNotRecognised},
+        {"TIFF, II*", B({0x49, 0x49, 0x2A, 0x00}) + tail, kInputTiff},
+        {"II and another third byte", B({0x49, 0x49, 0x2B, 0x00}) + tail, kInputNotRecognised},
+        {"II, * in the fourth byte", B({0x49, 0x49, 0x00, 0x2A}) + tail, kInputNotRecognised},
+        {"TIFF, MM 0 *", B({0x4D, 0x4D, 0x00, 0x2A}) + tail, kInputTiff},
+        {"TIFF, MM any *", B({0x4D, 0x4D, 0x7F, 0x2A}) + tail, kInputTiff},
+        {"MM * 0", B({0x4D, 0x4D, 0x2A, 0x00}) + tail, kInputNotRecognised},
+        {"GIF87a", "GIF87a" + tail, kInputGif},
+        {"GIF and anything", "GIF\xff\xff\xff\xff\xff", kInputGif},
+        {"GI and not F", "GIX89a" + tail, kInputNotRecognised},
+        {"lower-case bm", "bm" + tail, kInputNotRecognised},
+        {"text", "Hello, world", kInputNotRecognised},
+        {"all zero", std::string(8, '\0'), kInputNotRecognised},
+        {"5-byte BMP start", "BM\x01\x02\x03", kInputUnreadable},
+        {"7 bytes of PNG signature", B({0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A}), kInputUnreadable},
+        {"empty file", "", kInputUnreadable},
+    };
+    test::TempFolder folder;
+    int index = 0;
+    for (const auto& c : cases) {
+        const WideString path = folder.File(("case" + std::to_string(index++) + ".bin").c_str());
+        ASSERT_TRUE(test::WriteBytes(path, c.bytes)) << c.what;
+        EXPECT_EQ(IdentifyInput(path), c.expected) << c.what;
+        uint8_t lead[8] = {};
+        if (c.bytes.size() >= 8) {
+            for (int i = 0; i < 8; ++i) lead[i] = static_cast<uint8_t>(c.bytes[i]);
+            EXPECT_EQ(ClassifyLeadingBytes(lead), c.expected) << c.what;
+        }
+    }
+}
+
+TEST(IdentifyInput, UnopenableInputsAreUnreadable) {
+    test::TempFolder folder;
+    EXPECT_EQ(IdentifyInput(folder.File(u"missing.png")), kInputUnreadable);
+    EXPECT_EQ(IdentifyInput(folder.Path()), kInputUnreadable);  // a folder
+    EXPECT_EQ(IdentifyInput(WideString()), kInputUnreadable);   // no path at all
+}
+
+TEST(IdentifyInput, ReadsFilesWithAwkwardNames) {
+    test::TempFolder folder;
+    const char* names[] = {"写真 2024.final.png", "emoji 🎨😀.bmp", "no dot at all", "several.dots.in.name.gif",
+                           " leading and trailing space .jpg"};
+    const std::string bytes[] = {B({0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A}), "BM000000", "BM000000",
+                                 "GIF89a00", B({0xFF, 0xD8, 0xFF, 0xE1, 0, 0, 0, 0})};
+    const InputKind expected[] = {kInputPng, kInputBmp, kInputBmp, kInputGif, kInputJpeg};
+    for (int i = 0; i < 5; ++i) {
+        const WideString path = folder.File(names[i]);
+        ASSERT_TRUE(test::WriteBytes(path, bytes[i])) << names[i];
+        EXPECT_EQ(IdentifyInput(path), expected[i]) << names[i];
+    }
+}
+
+TEST(IdentifyInput, LeavesTheFileUntouchedAndClosed) {
+    test::TempFolder folder;
+    const WideString path = folder.File(u"keep.bmp");
+    const std::string bytes = "BM" + std::string(100, 'x');
+    ASSERT_TRUE(test::WriteBytes(path, bytes));
+    EXPECT_EQ(IdentifyInput(path), kInputBmp);
+    // Closed again: the file can be removed at once (Windows refuses while open).
+    EXPECT_EQ(test::ReadBytes(path), bytes);
+    EXPECT_TRUE(os::RemoveFile(path.Text()));
+}
+
+}  // namespace
+}  // namespace qdx

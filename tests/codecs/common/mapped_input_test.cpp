@@ -1,0 +1,67 @@
+#include "codecs/common/mapped_input.h"
+
+#include <gtest/gtest.h>
+
+#include "core/wide_string.h"
+#include "tests/support/temp_folder.h"
+
+namespace qdx {
+namespace {
+
+TEST(MappedInput, MapsAWholeFile) {
+    test::TempFolder folder;
+    const WideString path = folder.File(u"data.bin");
+    ASSERT_TRUE(test::WriteBytes(path, std::string("BM0123456789")));
+    MappedInput input;
+    DecodedImage image;
+    image.palette[3].rgbRed = 9;
+    image.pixels = reinterpret_cast<uint8_t*>(&image);  // a stale pointer is cleared
+    ASSERT_TRUE(PrepareImageRecord(input, &image));
+    EXPECT_EQ(image.palette[3].rgbRed, 0);
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(OpenAndMapInput(input, path), 12u);
+    ASSERT_NE(input.cursor, nullptr);
+    EXPECT_EQ(input.cursor, input.dataStart);
+    EXPECT_EQ(input.dataEnd - input.dataStart, 12);
+    EXPECT_EQ(input.dataStart[0], 'B');
+    EXPECT_EQ(input.dataEnd[-1], '9');
+    FinishMappedRead(input);
+    EXPECT_NE(image.lastWriteTime, 0u);
+    EXPECT_FALSE(input.file.IsOpen());
+    // The file can be removed once the reader has let go of it.
+    EXPECT_TRUE(os::RemoveFile(path.Text()));
+}
+
+TEST(MappedInput, EmptyMissingAndFolderInputsFailWith50004) {
+    test::TempFolder folder;
+    const WideString empty = folder.File(u"empty.bin");
+    ASSERT_TRUE(test::WriteBytes(empty, std::string()));
+    MappedInput input;
+    input.status = kStatusFailed;
+    EXPECT_EQ(OpenAndMapInput(input, empty), 0u);
+    EXPECT_EQ(input.status, kStatusCannotOpen);
+    EXPECT_FALSE(input.file.IsOpen());
+
+    input.status = kStatusFailed;
+    EXPECT_EQ(OpenAndMapInput(input, folder.File(u"missing.bin")), 0u);
+    EXPECT_EQ(input.status, kStatusCannotOpen);
+
+    input.status = kStatusFailed;
+    EXPECT_EQ(OpenAndMapInput(input, folder.Path()), 0u);
+    EXPECT_EQ(input.status, kStatusCannotOpen);
+}
+
+TEST(MappedInput, OwnRecordComesFromThePrivateHeapAndIsReleased) {
+    MappedInput input;
+    ASSERT_TRUE(PrepareImageRecord(input, nullptr));
+    ASSERT_NE(input.image, nullptr);
+    EXPECT_TRUE(input.ownsImage);
+    EXPECT_EQ(input.image->header.biWidth, 0);
+    input.image->pixels = AllocatePixelBuffer(4, 4, 8);
+    CloseMappedInput(input);  // a failed reader lets go of its own record
+    EXPECT_EQ(input.image, nullptr);
+    EXPECT_FALSE(input.ownsImage);
+}
+
+}  // namespace
+}  // namespace qdx
