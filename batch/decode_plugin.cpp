@@ -1,9 +1,15 @@
 #include "batch/conversion_context.h"
 #include "batch/decode_input.h"
+#include "codecs/read/plugin_readers.h"
 
 namespace qdx {
 
-// No plug-in bridge yet: nothing is decoded this way.
-bool DecodePluginInput(ConversionContext&, const WideString&) { return false; }
+bool DecodePluginInput(ConversionContext& context, const WideString& path) {
+    const Settings& settings = context.settings ? *context.settings : CurrentSettings();
+    PluginBridge& bridge = context.plugins->bridge;
+    bridge.folder = &settings.pluginFolder;
+    bridge.excluded = &settings.excludedPlugins;
+    return ReadWithPlugins(bridge, path, &context.image) != nullptr;
+}
 
 }  // namespace qdx
