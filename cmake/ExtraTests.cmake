@@ -4,7 +4,8 @@ if(WIN32)
   add_executable(app_tests ${QDX_APP_TEST_SOURCES} tests/support/temp_folder.cpp tests/support/sample_images.cpp)
   target_link_libraries(app_tests PRIVATE qdx_app gtest_main version)
   # Under Wine the build folder is reached through drive Z:.
-  target_compile_definitions(app_tests PRIVATE QDX_BIN_DIR="Z:${CMAKE_BINARY_DIR}/bin")
+  target_compile_definitions(app_tests PRIVATE QDX_BIN_DIR="Z:${CMAKE_BINARY_DIR}/bin"
+                                               QDX_BUILD_DIR="Z:${CMAKE_BINARY_DIR}")
   add_dependencies(app_tests Quillodex NoSignature)
   # A library that loads but lacks the signature.
   add_library(NoSignature SHARED ${CMAKE_SOURCE_DIR}/tests/app/no_signature.rc)

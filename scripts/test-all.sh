@@ -75,11 +75,9 @@ if build_target windows build/windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-
   export DISPLAY=:$(head -n 1 "$displayfile")
   rm -f "$displayfile"
   export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEARCH=win64
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "== windows: preparing the Wine prefix"
-    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
-    wineserver -w
-  fi
+  echo "== windows: preparing the Wine prefix"
+  . "$root/scripts/wine-prefix.sh"
+  qdx_prepare_wine_prefix
   # Keep the wine server and its services running for the whole run, started
   # here with their output detached: a service that inherited a test's
   # output pipe would keep CTest waiting for ever.

@@ -12,9 +12,6 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a "$0" "$@"
 fi
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w
-fi
+. "$(dirname "$0")/wine-prefix.sh"
+qdx_prepare_wine_prefix
 exec wine "$@"

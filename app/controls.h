@@ -1,0 +1,100 @@
+#pragma once
+// The small pieces of user interface the main window and the dialogs share:
+// metrics of the main font, the drop targets' tooltips, controls labelled from
+// the language library, owner-drawn drop-down items, hint texts in empty
+// edits, section headings with a rule line and the plain background.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "core/wide_string.h"
+
+namespace qdx::app {
+
+// Measured with the main font whenever that font is (re)created.
+struct InterfaceMetrics {
+    int textHeight = 0;         // the font's character height
+    int controlHeight = 0;      // text height + 6
+    int internalLeading = 0;
+    int digitWidth = 0;         // width of "0"
+    int spinAllowance = 0;      // extra width of a number edit with a spin control
+    int checkBoxAllowance = 0;  // extra width of a check box beyond its text
+};
+
+// The process-wide metrics of the main font.
+InterfaceMetrics& Metrics();
+
+// Measures `font` in a device context of `window`.
+InterfaceMetrics MeasureInterfaceMetrics(HWND window, HFONT font);
+
+// The main font from the settings' face (at most 31 code units), height and
+// weight, default character set. The caller owns it.
+HFONT CreateMainFont(const char16_t* face, int height, int weight);
+
+// Replaces the process-wide main font by one made from the settings (face,
+// height, weight) and measures the metrics again in a device context of
+// `window`. False when no font could be made (the old one is then kept).
+bool RecreateMainFont(HWND window);
+
+// String `id` of the language library (at most 127 code units; empty when
+// the library lacks it).
+WideString LanguageText(uint32_t id);
+
+// Width of `text` drawn with `font` in a device context of `window`.
+int TextWidth(HWND window, HFONT font, const char16_t* text);
+
+// Colours of the shared controls.
+inline constexpr COLORREF kHeadingTextColour = RGB(72, 104, 200);
+inline constexpr COLORREF kHeadingRuleColour = RGB(160, 176, 224);
+inline constexpr COLORREF kSelectedItemFill = RGB(232, 255, 255);
+inline constexpr COLORREF kSelectedItemBorder = RGB(72, 144, 144);
+inline constexpr COLORREF kHintTextColour = RGB(128, 128, 128);
+inline constexpr COLORREF kAddressColour = RGB(0, 0, 255);
+
+// Tooltips of the drop targets.
+inline constexpr uint32_t kTextDropTargetTip = 20070;
+inline constexpr int kTooltipDelay = 300;      // ms before a tip shows
+inline constexpr int kTooltipMaxWidth = 400;   // pixels; longer tips wrap
+// A top-most tooltip window owned by `owner`, with a white tip background.
+HWND CreateTooltipWindow(HWND owner, HINSTANCE instance);
+// Registers `target` (a child of `owner`) as a tool identified by its window,
+// subclassed by the tooltip, with string 20070 as its text.
+bool AddDropTargetTool(HWND tooltip, HWND owner, HWND target);
+// Sends `message` (for instance TTM_UPDATETIPTEXTW after a language change)
+// with each drop target's tool description (controls 1000 to 1003 of `owner`).
+void RefreshTooltips(HWND tooltip, HWND owner, UINT message);
+
+// Gives control `id` of `window` the main font and the text of string `id`.
+void SetTextFromString(HWND window, int id);
+
+// A visible automatic check box whose control identifier and text string are
+// both `id`; as wide as its text plus the check-box allowance when `measuring`
+// is given, else `width`; the control height; the main font.
+HWND CreateCheckBox(HWND parent, int id, int x, int y, int width, HDC measuring);
+
+// Sets the selection field and the items of a drop-down list to 12 dialog
+// units (of its dialog) less 4 pixels.
+void SetListItemHeight(HWND comboBox);
+
+// Draws one item of an owner-drawn drop-down list; its data is the string
+// identifier of its text (0: the item's own text). Returns false for other
+// kinds of controls.
+bool DrawListItem(const DRAWITEMSTRUCT& item);
+
+// Subclasses that dialogs install when they open and remove before they end.
+// A list view repainted whole after each vertical scroll.
+bool InstallListViewRepaint(HWND listView);
+void RemoveListViewRepaint(HWND listView);
+// An edit that shows string `textId` in grey while it is empty.
+bool InstallHintText(HWND edit, uint32_t textId);
+void RemoveHintText(HWND edit);
+// A static text with a rule line from after its text to its right edge.
+bool InstallSectionHeading(HWND heading);
+void RemoveSectionHeading(HWND heading);
+// The owning dialog's answer to the colour request of a section heading.
+HBRUSH SectionHeadingColours(HDC dc);
+
+// Fills the client area with the button face colour (for WM_PAINT).
+void PaintPlainBackground(HWND window);
+
+}  // namespace qdx::app

@@ -1,0 +1,53 @@
+#pragma once
+// Where the main window's children go, computed from measured text widths
+// and font metrics alone, so that it can be checked without a window.
+namespace qdx::app {
+
+struct Box {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+inline bool operator==(const Box& a, const Box& b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+// What the layout needs of the main font and the texts.
+struct LayoutMeasures {
+    int textHeight = 0;
+    int controlHeight = 0;
+    int internalLeading = 0;      // capped at kMaxLeading for placement
+    int checkBoxAllowance = 0;
+    int keepOnTopTextWidth = 0;   // string 1210
+    int widestButtonTextWidth = 0;  // the widest of strings 1200 to 1203
+    int lastPresetCheckTextWidth = 0;  // string 1113
+};
+
+inline constexpr int kMaxLeading = 5;
+inline constexpr int kMinClientWidth = 330;
+inline constexpr int kMinClientHeight = 220;
+inline constexpr int kTargetCount = 4;
+inline constexpr int kButtonCount = 4;
+
+struct MainLayout {
+    Box targets[kTargetCount];
+    Box combinedArea;
+    Box keepOnTop;
+    Box buttons[kButtonCount];
+};
+
+// The children of a client area `width` x `height`.
+MainLayout LayOutMainWindow(const LayoutMeasures& measures, int width, int height);
+
+// The four check boxes of a combined area `width` wide (in its own client
+// coordinates).
+struct CombinedLayout {
+    Box checks[kTargetCount];
+};
+CombinedLayout LayOutCombinedArea(const LayoutMeasures& measures, int width);
+
+// The leading used for placement: the font's internal leading, at most 5.
+int PlacementLeading(const LayoutMeasures& measures);
+
+}  // namespace qdx::app

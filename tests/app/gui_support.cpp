@@ -1,0 +1,272 @@
+#include "tests/app/gui_support.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "app/app_state.h"
+#include "app/controls.h"
+#include "app/main_window.h"
+#include "codecs/write/png_writer.h"
+#include "core/decoded_image.h"
+#include "core/os/os.h"
+#include "core/settings.h"
+
+namespace qdx::test {
+
+namespace {
+
+const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+WideString FromAscii(const char* text) {
+    WideString result;
+    for (const char* p = text; *p; ++p) result.Append(char16_t(*p == '/' ? '\\' : *p));
+    return result;
+}
+
+// The text control every message box carries.
+constexpr int kMessageBoxTextId = 0xFFFF;
+constexpr DWORD kPollInterval = 20;
+
+std::mutex g_textsLock;
+
+}  // namespace
+
+WideString BinFile(const char16_t* name) {
+    WideString path;
+    path.SetFolderPlusName(FromAscii(QDX_BIN_DIR).Text(), name);
+    return path;
+}
+
+WideString BuildFile(const char16_t* name) {
+    WideString path;
+    path.SetFolderPlusName(FromAscii(QDX_BUILD_DIR).Text(), name);
+    return path;
+}
+
+GuiApp::GuiApp(const char16_t* language, const WideString& settingsPath) {
+    app::AppState& state = app::State();
+    state.instance = ::GetModuleHandleW(nullptr);
+    WideString file(language);
+    file.Append(u".dll");
+    state.languageLibrary = ::LoadLibraryExW(W(BinFile(file.Text()).Text()), nullptr, 0);
+    if (!state.languageLibrary || !app::HasLanguageSignature(state.languageLibrary)) return;
+    texts_ = new app::LibraryTextSource(state.languageLibrary);
+    SetCurrentTextSource(texts_);
+    Settings& settings = CurrentSettings();
+    ResetToDefaults(settings);
+    settings.languageName.Assign(language);
+    os::MenuFontFace(settings.fontFace);
+    state.settingsPath = settingsPath;
+    if (!app::RegisterWindowClasses(state.instance)) return;
+    ready_ = app::RecreateMainFont(::GetDesktopWindow());
+}
+
+GuiApp::~GuiApp() {
+    app::AppState& state = app::State();
+    for (const wchar_t* name : {app::kMainClass, app::kDropClass, app::kCombinedDropClass})
+        ::UnregisterClassW(name, state.instance);
+    SetCurrentTextSource(nullptr);
+    delete texts_;
+    if (state.languageLibrary) ::FreeLibrary(state.languageLibrary);
+    state.languageLibrary = nullptr;
+    if (state.mainFont) ::DeleteObject(state.mainFont);
+    state.mainFont = nullptr;
+    state.mainWindow = nullptr;
+    ResetToDefaults(CurrentSettings());
+}
+
+void PumpMessages(DWORD milliseconds) {
+    PumpUntil([] { return false; }, milliseconds);
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds) {
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    do {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        if (done()) return true;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollInterval, QS_ALLINPUT);
+    } while (::GetTickCount64() < end);
+    return done();
+}
+
+COLORREF Capture::At(int x, int y) const {
+    const uint8_t* p = &bgr[(size_t(y) * size_t(width) + size_t(x)) * 3];
+    return RGB(p[2], p[1], p[0]);
+}
+
+int Capture::Count(COLORREF colour, int left, int top, int right, int bottom) const {
+    int count = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, height); ++y)
+        for (int x = std::max(left, 0); x < std::min(right, width); ++x) count += At(x, y) == colour;
+    return count;
+}
+
+namespace {
+
+// Copies a screen rectangle into a bottom-up 24-bit DIB section.
+bool CaptureScreen(const RECT& area, DecodedImage& image, std::vector<uint8_t>& topDown) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return false;
+    SetImageHeader(image, width, height, 24);
+    BITMAPINFO info{};
+    std::memcpy(&info.bmiHeader, &image.header, sizeof image.header);
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP section = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (section && bits) {
+        HGDIOBJ old = ::SelectObject(memory, section);
+        ok = ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
+        ::GdiFlush();
+        ::SelectObject(memory, old);
+        const uint32_t stride = RowStride(uint32_t(width), 24);
+        topDown.resize(size_t(width) * size_t(height) * 3);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(&topDown[size_t(y) * size_t(width) * 3],
+                        static_cast<uint8_t*>(bits) + size_t(height - 1 - y) * stride, size_t(width) * 3);
+    }
+    if (section) ::DeleteObject(section);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+}  // namespace
+
+bool CaptureWindow(HWND window, Capture& capture, bool clientOnly) {
+    RECT area{};
+    if (clientOnly) {
+        ::GetClientRect(window, &area);
+        ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    } else {
+        ::GetWindowRect(window, &area);
+    }
+    DecodedImage image;
+    if (!CaptureScreen(area, image, capture.bgr)) return false;
+    capture.width = area.right - area.left;
+    capture.height = area.bottom - area.top;
+    return true;
+}
+
+bool SaveWindowScreenshot(HWND window, const char* name) {
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpMessages(100);
+    RECT area{};
+    ::GetWindowRect(window, &area);
+    DecodedImage image;
+    std::vector<uint8_t> topDown;
+    if (!CaptureScreen(area, image, topDown)) return false;
+    // Back into the engine's bottom-up rows for its PNG writer.
+    const uint32_t width = uint32_t(image.header.biWidth), height = uint32_t(image.header.biHeight);
+    const uint32_t stride = RowStride(width, 24);
+    std::vector<uint8_t> rows(size_t(stride) * height + 4);
+    for (uint32_t y = 0; y < height; ++y)
+        std::memcpy(&rows[size_t(height - 1 - y) * stride], &topDown[size_t(y) * width * 3], size_t(width) * 3);
+    const WideString folder = BuildFile(u"screenshots");
+    if (!os::FolderExists(folder.Text())) os::CreateFolder(folder.Text());
+    WideString path = folder;
+    path.AppendPathComponent(FromAscii(name).Text());
+    path.Append(u".png");
+    PngWriterState writer;
+    SetLayoutFor(writer.converter, image.header, 24);
+    return WritePngFile(writer, path, image.palette, rows.data());
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[128] = {};
+    ::GetClassNameW(window, name, 128);
+    return name;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD threadId;
+    const std::function<bool(HWND)>* match;
+    HWND found;
+};
+
+BOOL CALLBACK CheckThreadWindow(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<WindowSearch*>(data);
+    if (!::IsWindowVisible(window) || !(*search->match)(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND FindThreadWindow(DWORD threadId, const std::function<bool(HWND)>& match) {
+    WindowSearch search{threadId, &match, nullptr};
+    ::EnumThreadWindows(threadId, CheckThreadWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+HWND FindMessageBox(DWORD threadId) {
+    return FindThreadWindow(threadId, [](HWND window) {
+        return ClassOf(window) == L"#32770" && ::GetDlgItem(window, kMessageBoxTextId) != nullptr;
+    });
+}
+
+std::wstring MessageBoxText(HWND box) {
+    wchar_t text[1024] = {};
+    ::GetDlgItemTextW(box, kMessageBoxTextId, text, 1024);
+    return text;
+}
+
+MessageBoxDismisser::MessageBoxDismisser(DWORD threadId) : threadId_(threadId) {
+    worker_ = std::thread([this] {
+        while (!stop_) {
+            if (HWND box = FindMessageBox(threadId_)) {
+                std::lock_guard<std::mutex> hold(g_textsLock);
+                texts_.push_back(MessageBoxText(box));
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                // Give the box time to go before looking again.
+                for (int i = 0; i < 100 && ::IsWindow(box); ++i) ::Sleep(kPollInterval);
+            }
+            ::Sleep(kPollInterval);
+        }
+    });
+}
+
+MessageBoxDismisser::~MessageBoxDismisser() {
+    stop_ = true;
+    worker_.join();
+}
+
+std::vector<std::wstring> MessageBoxDismisser::Texts() {
+    std::lock_guard<std::mutex> hold(g_textsLock);
+    return texts_;
+}
+
+WindowActor::WindowActor(DWORD threadId, std::function<bool(HWND)> match, std::function<void(HWND)> act,
+                         DWORD milliseconds) {
+    worker_ = std::thread([this, threadId, match = std::move(match), act = std::move(act), milliseconds] {
+        const ULONGLONG end = ::GetTickCount64() + milliseconds;
+        while (!stop_ && ::GetTickCount64() < end) {
+            if (HWND window = FindThreadWindow(threadId, match)) {
+                act(window);
+                acted_ = true;
+                return;
+            }
+            ::Sleep(kPollInterval);
+        }
+    });
+}
+
+bool WindowActor::Acted() {
+    if (worker_.joinable()) worker_.join();
+    return acted_;
+}
+
+WindowActor::~WindowActor() {
+    stop_ = true;
+    if (worker_.joinable()) worker_.join();
+}
+
+}  // namespace qdx::test

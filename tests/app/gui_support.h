@@ -1,0 +1,108 @@
+#pragma once
+// Helpers for tests that create the program's real windows in the test
+// process (under Wine and Xvfb in CI): the program's state with a language
+// library loaded, message pumping, screenshots saved as PNG into the build
+// folder, pixel reads, and a watcher that dismisses message boxes, which
+// would otherwise wait for a click forever.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/language_library.h"
+#include "core/wide_string.h"
+
+namespace qdx::test {
+
+// Files of the build: the program's folder (bin) and the build folder itself.
+WideString BinFile(const char16_t* name);
+WideString BuildFile(const char16_t* name);
+
+// The program's process-wide state as start-up leaves it: the language
+// library `language` loaded from the build, default settings (menu font face,
+// language name set), window classes registered, the main font created and
+// measured. Undone by the destructor. The settings path is `settingsPath`
+// (empty: none; SaveSettings then fails quietly).
+class GuiApp {
+public:
+    explicit GuiApp(const char16_t* language, const WideString& settingsPath = WideString());
+    ~GuiApp();
+    GuiApp(const GuiApp&) = delete;
+    GuiApp& operator=(const GuiApp&) = delete;
+    bool Ready() const { return ready_; }
+
+private:
+    bool ready_ = false;
+    app::LibraryTextSource* texts_ = nullptr;
+};
+
+// Dispatches the thread's messages for `milliseconds` (at least one round).
+void PumpMessages(DWORD milliseconds);
+// Pumps until `done` returns true or `milliseconds` pass; returns `done()`.
+bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds);
+
+// The window's pixels as shown on the screen (24-bit, top row first).
+struct Capture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> bgr;  // 3 bytes a pixel, rows packed
+    COLORREF At(int x, int y) const;
+    // Number of pixels of exactly `colour` inside [left, right) x [top, bottom).
+    int Count(COLORREF colour, int left, int top, int right, int bottom) const;
+};
+// The client area of `window` (clientOnly) or its whole rectangle.
+bool CaptureWindow(HWND window, Capture& capture, bool clientOnly = true);
+// Saves the whole window as <build>/screenshots/<name>.png.
+bool SaveWindowScreenshot(HWND window, const char* name);
+
+// A visible message box (a dialog with the message text control) of thread
+// `threadId`, or null.
+HWND FindMessageBox(DWORD threadId);
+// The text of a message box.
+std::wstring MessageBoxText(HWND box);
+
+// From its own thread, closes every message box that thread `threadId` shows
+// (pressing OK) until destroyed, and remembers their texts.
+class MessageBoxDismisser {
+public:
+    explicit MessageBoxDismisser(DWORD threadId = ::GetCurrentThreadId());
+    ~MessageBoxDismisser();
+    MessageBoxDismisser(const MessageBoxDismisser&) = delete;
+    MessageBoxDismisser& operator=(const MessageBoxDismisser&) = delete;
+    std::vector<std::wstring> Texts();
+
+private:
+    DWORD threadId_;
+    std::atomic<bool> stop_{false};
+    std::vector<std::wstring> texts_;
+    std::thread worker_;
+};
+
+// From its own thread, waits up to `milliseconds` for a visible top-level
+// window of thread `threadId` for which `match` is true, then calls `act`
+// with it (still on that thread). Use it to drive modal windows that block
+// the test's thread. Joined by the destructor; Acted() tells whether it ran.
+class WindowActor {
+public:
+    WindowActor(DWORD threadId, std::function<bool(HWND)> match, std::function<void(HWND)> act,
+                DWORD milliseconds = 10000);
+    ~WindowActor();
+    WindowActor(const WindowActor&) = delete;
+    WindowActor& operator=(const WindowActor&) = delete;
+    // Waits for the helper thread to finish, then tells whether it acted.
+    bool Acted();
+
+private:
+    std::atomic<bool> acted_{false};
+    std::atomic<bool> stop_{false};
+    std::thread worker_;
+};
+
+// A window's class name.
+std::wstring ClassOf(HWND window);
+
+}  // namespace qdx::test
