@@ -131,7 +131,8 @@ bool StartUp(AppState& state, int showCommand) {
         CloseSettings(state.settingsReader);
         return false;
     }
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS};
+    // Up-down controls for the dialogs, and the tooltips of the drop targets.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
     state.mainWindow = CreateMainWindow(state.instance);
     // Everything is read once the window exists. The file is let go before a

@@ -39,3 +39,26 @@ foreach(language IN LISTS QDX_LANGUAGES)
   qdx_language_library(${language})
   add_dependencies(Quillodex ${language})
 endforeach()
+
+# The user guide: help/*.html compiled into Quillodex.chm beside the program,
+# which the Help button opens. Without chmcmd (Debian fp-utils) there is no
+# help file and the button falls back to the web page.
+find_program(QDX_CHMCMD chmcmd)
+if(QDX_CHMCMD)
+  file(GLOB QDX_HELP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/help/*)
+  set(QDX_HELP_WORK ${CMAKE_BINARY_DIR}/help)
+  add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/bin/Quillodex.chm
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${QDX_HELP_WORK}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/help ${QDX_HELP_WORK}
+    COMMAND ${CMAKE_COMMAND} -E chdir ${QDX_HELP_WORK} ${QDX_CHMCMD} Quillodex.hhp
+    COMMAND ${CMAKE_COMMAND} -E copy ${QDX_HELP_WORK}/Quillodex.chm ${CMAKE_BINARY_DIR}/bin/Quillodex.chm
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    DEPENDS ${QDX_HELP_SOURCES}
+    COMMENT "Compiling the user guide"
+    VERBATIM)
+  add_custom_target(user_guide ALL DEPENDS ${CMAKE_BINARY_DIR}/bin/Quillodex.chm)
+  add_dependencies(Quillodex user_guide)
+else()
+  message(WARNING "chmcmd not found: Quillodex.chm is not built (install fp-utils)")
+endif()

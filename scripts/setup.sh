@@ -8,8 +8,8 @@ packages=(
   zlib1g-dev googletest
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   wine wine64 xvfb xauth
-  # Japanese glyphs under Wine; the help compiler
-  fonts-ipafont-gothic fp-utils-3.2.2
+  # Wine's own fonts, Japanese glyphs under Wine, the help compiler
+  fonts-wine fonts-ipafont-gothic fp-utils-3.2.2
   # independent decoders used by the conformance tests
   libjpeg-turbo-progs libtiff-tools python3 python3-pil
 )

@@ -8,7 +8,14 @@ qdx_prepare_wine_prefix() {
     WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
-  # Also done for a prefix made before the fonts were wanted.
+  # Wine's own TrueType fonts (Tahoma, which "MS Shell Dlg" stands for) are
+  # only found in the prefix's Fonts folder; without them every window text
+  # falls back to whatever fontconfig offers.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts" font
+  mkdir -p "$fonts"
+  for font in /usr/share/wine/fonts/*.ttf; do
+    [ -f "$font" ] && [ ! -f "$fonts/$(basename "$font")" ] && cp "$font" "$fonts/"
+  done
   if [ ! -f "$WINEPREFIX/quillodex-fonts.done" ]; then
     wine regedit "$(winepath -w "$here/wine-fonts.reg" 2>/dev/null)" >/dev/null 2>&1 || true
     wineserver -w

@@ -140,6 +140,8 @@ bool CaptureScreen(const RECT& area, DecodedImage& image, std::vector<uint8_t>& 
 }  // namespace
 
 bool CaptureWindow(HWND window, Capture& capture, bool clientOnly) {
+    // What was just painted reaches the screen a moment later under Wine.
+    PumpMessages(60);
     RECT area{};
     if (clientOnly) {
         ::GetClientRect(window, &area);
@@ -157,8 +159,11 @@ bool CaptureWindow(HWND window, Capture& capture, bool clientOnly) {
 bool SaveWindowScreenshot(HWND window, const char* name) {
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     PumpMessages(100);
+    // Without a window manager nothing draws the frame: the client area is
+    // what there is to see.
     RECT area{};
-    ::GetWindowRect(window, &area);
+    ::GetClientRect(window, &area);
+    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
     DecodedImage image;
     std::vector<uint8_t> topDown;
     if (!CaptureScreen(area, image, topDown)) return false;

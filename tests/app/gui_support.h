@@ -56,7 +56,7 @@ struct Capture {
 };
 // The client area of `window` (clientOnly) or its whole rectangle.
 bool CaptureWindow(HWND window, Capture& capture, bool clientOnly = true);
-// Saves the whole window as <build>/screenshots/<name>.png.
+// Saves the client area of `window` as <build>/screenshots/<name>.png.
 bool SaveWindowScreenshot(HWND window, const char* name);
 
 // A visible message box (a dialog with the message text control) of thread

@@ -114,27 +114,27 @@ TEST(DropSummaryTest, DefaultPresetsReadAsTheyWork) {
     const WideString none;
     const DropSummary first = SummarizePreset(DefaultPreset(0), none, &English());
     EXPECT_EQ(Utf8(first.format), "JPEG");
-    EXPECT_EQ(Utf8(first.formatDetail), "100 KiB or less, Sampling 4:4:4");
-    EXPECT_EQ(Utf8(first.resize), "Resize: 800x600px (cropped), Bicubic");
+    EXPECT_EQ(Utf8(first.formatDetail), "100 KiB max, Sampling 4:4:4");
+    EXPECT_EQ(Utf8(first.resize), "Size: 800x600px (cropped), Bicubic");
     EXPECT_EQ(Utf8(first.suffix), "Suffix: _800x600");
-    EXPECT_EQ(Utf8(first.folder), "Folder: (same folder as the source file)");
+    EXPECT_EQ(Utf8(first.folder), "Folder: (the source file's folder)");
     EXPECT_EQ(Utf8(first.subfolder), "Subfolder: Output");
 
     const DropSummary second = SummarizePreset(DefaultPreset(1), none, &English());
     EXPECT_EQ(Utf8(second.formatDetail), "Quality 75, Sampling 4:2:0");
-    EXPECT_EQ(Utf8(second.resize), "Resize: Width 400px, Area average");
+    EXPECT_EQ(Utf8(second.resize), "Size: Width 400px, Area average");
     EXPECT_EQ(Utf8(second.suffix), "Suffix: None");
     EXPECT_EQ(Utf8(second.subfolder), "Subfolder: None");
 
     const DropSummary third = SummarizePreset(DefaultPreset(2), none, &English());
     EXPECT_EQ(Utf8(third.format), "PNG");
     EXPECT_EQ(Utf8(third.formatDetail), "");  // transparency not kept
-    EXPECT_EQ(Utf8(third.resize), "Resize: Height 300px, Bicubic");
+    EXPECT_EQ(Utf8(third.resize), "Size: Height 300px, Bicubic");
 
     const DropSummary fourth = SummarizePreset(DefaultPreset(3), none, &English());
     EXPECT_EQ(Utf8(fourth.format), "GIF");
     EXPECT_EQ(Utf8(fourth.formatDetail), "transparency kept");
-    EXPECT_EQ(Utf8(fourth.resize), "Resize: Longer side 200px, Nearest neighbour");
+    EXPECT_EQ(Utf8(fourth.resize), "Size: Long side 200px, Nearest pixel");
 }
 
 TEST(DropSummaryTest, OptionsShowOnlyWhereTheyApply) {
@@ -144,14 +144,14 @@ TEST(DropSummaryTest, OptionsShowOnlyWhereTheyApply) {
     preset.sharpness = 2;
     preset.resampleFilter = 3;
     EXPECT_EQ(Utf8(SummarizePreset(preset, none, &English()).resize),
-              "Resize: Shorter side 400px, Halftone, Sharpen Medium");
+              "Size: Short side 400px, Halftone, Sharpen Medium");
     preset.resizeMode = 0;  // no resampling: no filter, no sharpening
-    EXPECT_EQ(Utf8(SummarizePreset(preset, none, &English()).resize), "Resize: None");
+    EXPECT_EQ(Utf8(SummarizePreset(preset, none, &English()).resize), "Size: None");
     preset.resizeMode = 5;
     preset.targetHeight = 300;
     preset.keepAspect = 0;
     preset.sharpness = 0;
-    EXPECT_EQ(Utf8(SummarizePreset(preset, none, &English()).resize), "Resize: 400x300px, Halftone");
+    EXPECT_EQ(Utf8(SummarizePreset(preset, none, &English()).resize), "Size: 400x300px, Halftone");
     for (uint32_t format : {0u, kOutputTiff, 9u}) {
         preset.outputFormat = format;
         preset.keepTransparency = 1;

@@ -208,5 +208,60 @@ TEST_F(ProgramTest, ALibraryWithoutSignatureStopsStartUp) {
     ::CloseHandle(process);
 }
 
+// The visible top-level windows of a process, with their class names.
+struct ProcessWindows {
+    DWORD processId;
+    std::vector<std::pair<HWND, std::wstring>> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
+    auto* windows = reinterpret_cast<ProcessWindows*>(data);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != windows->processId || !::IsWindowVisible(window)) return TRUE;
+    wchar_t className[64] = {};
+    ::GetClassNameW(window, className, 64);
+    windows->found.emplace_back(window, className);
+    return TRUE;
+}
+
+// Polls for a visible window of the process whose class `match` accepts.
+HWND WaitForWindow(HANDLE process, bool (*match)(const std::wstring&)) {
+    for (int tries = 0; tries < 300; ++tries) {
+        ProcessWindows windows{::GetProcessId(process), {}};
+        ::EnumWindows(CollectWindow, LPARAM(&windows));
+        for (const auto& [window, className] : windows.found)
+            if (match(className)) return window;
+        ::Sleep(100);
+    }
+    return nullptr;
+}
+
+TEST_F(ProgramTest, WithoutArgumentsTheWindowShowsHelpOpensAndClosingSaves) {
+    WritePortableSettings(u"English");
+    WideString guide;
+    guide.SetFolderPlusName(install_.Text(), u"Quillodex.chm");
+    ASSERT_TRUE(::CopyFileW(W(BinFile(u"Quillodex.chm").Text()), W(guide.Text()), FALSE)) << "no user guide built";
+    HANDLE process = Start(u"", install_);
+    ASSERT_NE(process, nullptr);
+    HWND main = WaitForWindow(process, [](const std::wstring& name) { return name == L"Quillodex_main_class"; });
+    ASSERT_NE(main, nullptr) << "the main window did not show";
+
+    ::PostMessageW(main, WM_COMMAND, 1202, 0);
+    HWND help = WaitForWindow(process, [](const std::wstring& name) { return name == L"HH Parent"; });
+    EXPECT_NE(help, nullptr) << "the help file beside the program did not open";
+
+    ::SetWindowPos(main, nullptr, 123, 77, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    const bool ended = ::WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;
+    if (!ended) ::TerminateProcess(process, 99);
+    ::CloseHandle(process);
+    EXPECT_TRUE(ended);
+    Settings saved;
+    LoadSettings(settingsPath_.Text(), saved);
+    EXPECT_EQ(saved.windowLeft, 123);
+    EXPECT_EQ(saved.windowTop, 77);
+}
+
 }  // namespace
 }  // namespace qdx
