@@ -21,3 +21,44 @@ else()
   add_dependencies(cli_tests quillodex)
   qdx_add_gtest(cli_tests)
 endif()
+
+# The plug-in bridge with real plug-in libraries (Windows only): our Netpbm
+# reader, the misbehaving test plug-ins, and Netpbm files with references
+# made by an independent decoder (Pillow) on the build machine.
+if(WIN32)
+  set(QDX_TEST_PLUGINS crash_is_supported crash_get_picture overflow_info deep_pixels top_down archive prefixed)
+  foreach(behaviour IN LISTS QDX_TEST_PLUGINS)
+    set(extension .spi)
+    if(behaviour STREQUAL "prefixed")
+      set(extension .sph)
+    endif()
+    add_library(test_plugin_${behaviour} SHARED tests/plugin_host/misbehaving/test_plugin.cpp)
+    target_compile_definitions(test_plugin_${behaviour} PRIVATE QDX_TEST_PLUGIN="${behaviour}")
+    # Faults on purpose: no warnings about them, and no optimising them away.
+    target_compile_options(test_plugin_${behaviour} PRIVATE -O1 -Wno-infinite-recursion -Wno-div-by-zero)
+    target_link_libraries(test_plugin_${behaviour} PRIVATE qdx_warnings)
+    set_target_properties(test_plugin_${behaviour} PROPERTIES
+      PREFIX "" OUTPUT_NAME ${behaviour} SUFFIX ${extension}
+      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/testplugins
+      ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+    list(APPEND QDX_TEST_PLUGIN_TARGETS test_plugin_${behaviour})
+  endforeach()
+
+  file(GLOB QDX_PLUGIN_TEST_SOURCES CONFIGURE_DEPENDS tests/plugin_host/*.cpp)
+  add_executable(plugin_tests ${QDX_PLUGIN_TEST_SOURCES} tests/core/batch_test_support.cpp
+    tests/support/temp_folder.cpp)
+  target_link_libraries(plugin_tests PRIVATE qdx_engine gtest_main)
+  target_compile_definitions(plugin_tests PRIVATE
+    QDX_PLUGIN_DIR="Z:${CMAKE_BINARY_DIR}/bin/plugins"
+    QDX_TEST_PLUGIN_DIR="Z:${CMAKE_BINARY_DIR}/bin/testplugins"
+    QDX_NETPBM_FIXTURES="Z:${CMAKE_BINARY_DIR}/netpbm-fixtures")
+  add_dependencies(plugin_tests NetpbmPlugin ${QDX_TEST_PLUGIN_TARGETS})
+  qdx_add_gtest(plugin_tests)
+
+  find_program(QDX_SYSTEM_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+  add_test(NAME netpbm_fixtures
+    COMMAND ${QDX_SYSTEM_PYTHON} ${CMAKE_SOURCE_DIR}/tests/plugin_host/make_netpbm_fixtures.py
+            ${CMAKE_BINARY_DIR}/netpbm-fixtures)
+  set_tests_properties(netpbm_fixtures PROPERTIES FIXTURES_SETUP netpbm_files)
+  set_tests_properties(plugin_tests PROPERTIES FIXTURES_REQUIRED netpbm_files)
+endif()

@@ -5,7 +5,7 @@ file(GLOB QDX_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzzer.c
 foreach(source ${QDX_FUZZ_SOURCES})
   get_filename_component(name ${source} NAME_WE)
   add_executable(${name}_replay ${source} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
-  target_link_libraries(${name}_replay PRIVATE qdx_engine)
+  target_link_libraries(${name}_replay PRIVATE qdx_engine qdx_netpbm)
   add_test(NAME ${name}_replay
     COMMAND ${name}_replay ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name} ${CMAKE_SOURCE_DIR}/tests/data/crashers/${name})
 endforeach()

@@ -11,9 +11,9 @@ endif()
 
 # The engine tests: the same sources on both targets.
 file(GLOB_RECURSE QDX_ENGINE_TEST_SOURCES CONFIGURE_DEPENDS
-  tests/core/*.cpp tests/codecs/*.cpp tests/scale/*.cpp tests/support/*.cpp)
+  tests/core/*.cpp tests/codecs/*.cpp tests/scale/*.cpp tests/support/*.cpp tests/plugins/*.cpp)
 add_executable(engine_tests ${QDX_ENGINE_TEST_SOURCES})
-target_link_libraries(engine_tests PRIVATE qdx_engine gtest_main)
+target_link_libraries(engine_tests PRIVATE qdx_engine qdx_netpbm gtest_main)
 target_compile_definitions(engine_tests PRIVATE QDX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # Each test executable is one CTest test; it writes a JUnit-style report that

@@ -1,9 +1,15 @@
+#include "codecs/read/plugin_readers.h"
 #include "core/conversion_context.h"
 #include "core/decode_input.h"
 
 namespace qdx {
 
-// No plug-in bridge yet: nothing is decoded this way.
-bool DecodePluginInput(ConversionContext&, const WideString&) { return false; }
+bool DecodePluginInput(ConversionContext& context, const WideString& path) {
+    const Settings& settings = context.settings ? *context.settings : CurrentSettings();
+    PluginBridge& bridge = context.plugins->bridge;
+    bridge.folder = &settings.pluginFolder;
+    bridge.excluded = &settings.excludedPlugins;
+    return ReadWithPlugins(bridge, path, &context.image) != nullptr;
+}
 
 }  // namespace qdx

@@ -1,9 +1,11 @@
 #pragma once
-// Bridge to external image-reader plug-ins (Windows only; none natively).
+// The plug-in reader set a conversion context holds: one bridge for the batch.
+#include "codecs/read/plugin_bridge.h"
+
 namespace qdx {
 
 struct PluginReaderSet {
-    bool loaded = false;
+    PluginBridge bridge;
 };
 
 }  // namespace qdx
