@@ -1,5 +1,7 @@
 #include "app/options_store.h"
 
+#include "app/shell_utilities.h"
+
 namespace qdx::app {
 
 namespace {

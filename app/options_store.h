@@ -11,10 +11,6 @@
 
 namespace qdx::app {
 
-// Shell folders that hold the program's shortcuts.
-inline constexpr int kDesktopFolder = 16;
-inline constexpr int kSendToFolder = 9;
-
 // The font sizes and weights the appearance page offers.
 inline constexpr int32_t kSmallFontHeight = -12;
 inline constexpr int32_t kMediumFontHeight = -14;
@@ -49,8 +45,9 @@ class OptionsHost {
 public:
     virtual ~OptionsHost() = default;
     virtual bool FolderExists(const char16_t* path) = 0;
-    // Creates the program's shortcut in the shell folder when it is wanted
-    // and missing; deletes it when it is not wanted and exists.
+    // Creates the program's shortcut in the shell folder (kDesktopFolder or
+    // kSendToFolder) when it is wanted and missing; deletes it when it is not
+    // wanted and exists.
     virtual void SyncShortcut(int shellFolder, bool wanted) = 0;
     // Releases the current language library and loads the one named, with
     // the start-up fallbacks; `name` becomes the name actually loaded. False

@@ -1,5 +1,5 @@
-// What OK and Apply of the options dialog store, and which changes enable
-// Apply, checked through a host that records what it is asked to do.
+// What OK and Apply of the options dialog store, checked through a host that
+// records what it is asked to do, and which changes enable Apply.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -14,49 +14,44 @@
 namespace qdx::app {
 namespace {
 
-std::string Narrow(const char16_t* text) {
+std::string Narrow(const WideString& text) {
     std::string out;
-    for (; *text; ++text) out.push_back(char(*text));
+    for (uint32_t i = 0; i < text.Length(); ++i) out.push_back(char(text[i]));
     return out;
 }
 
+using Calls = std::vector<std::string>;
+
 class RecordingHost final : public OptionsHost {
 public:
-    bool FolderExists(const char16_t* path) override { return Narrow(path) == existingFolder; }
+    bool FolderExists(const char16_t* path) override { return Narrow(WideString(path)) == "C:\\Out"; }
     void SyncShortcut(int shellFolder, bool wanted) override {
         calls.push_back((wanted ? "create " : "delete ") + std::to_string(shellFolder));
     }
     bool ReloadLanguage(WideString& name) override {
-        calls.push_back("reload " + Narrow(name.Text()));
-        if (!loadable) return false;
-        if (Narrow(name.Text()) != "Japanese") name.Assign(u"English");  // the fallback
-        return true;
+        calls.push_back("reload " + Narrow(name));
+        if (Narrow(name) == "Klingon") name.Assign(u"English");  // the fallback
+        return loadable;
     }
     void RebuildMainWindow() override { calls.push_back("rebuild"); }
     void RepaintMainWindow() override { calls.push_back("repaint"); }
-    void ActivateTooltips(bool active) override { calls.push_back(active ? "tooltips on" : "tooltips off"); }
+    void ActivateTooltips(bool active) override { calls.push_back(active ? "tips on" : "tips off"); }
 
-    std::string existingFolder = "C:\\Out";
     bool loadable = true;
-    std::vector<std::string> calls;
+    Calls calls;
 };
 
-// Settings as stored, and the values a dialog opened on them shows.
-struct Fixture {
-    Fixture() {
+// Settings as stored, the values a dialog opened on them shows, and a host.
+struct Store {
+    Store() {
         settings.languageName.Assign(u"English");
         settings.fontFace.Assign(u"Tahoma");
-        settings.globalOutputFolder.Assign(u"C:\\Out");
-        settings.pluginFolder.Assign(u"C:\\Plugins");
-        settings.excludedPlugins.emplace_back(u"old.spi");
-        values.globalOutputFolder = settings.globalOutputFolder;
-        values.pluginFolder = settings.pluginFolder;
-        values.uncheckedPlugins = settings.excludedPlugins;
         values.languageText = settings.languageName;
         values.fontText = settings.fontFace;
-        values.showTooltips = true;
-        remembered = {true, false};
-        values.desktopShortcut = true;
+    }
+    Calls Run() {
+        StoreOptions(values, remembered, settings, host);
+        return host.calls;
     }
     Settings settings;
     OptionsValues values;
@@ -64,102 +59,61 @@ struct Fixture {
     RecordingHost host;
 };
 
-TEST(OptionsStore, UnchangedValuesKeepEverySettingAndNeitherReloadNorRebuild) {
-    Fixture f;
-    f.values.languageText.Assign(u"eNGLISH");  // only A-Z case differs
-    f.values.fontText.Assign(u"TAHOMA");
-    const Settings before = f.settings;
-    StoreOptions(f.values, f.remembered, f.settings, f.host);
-    EXPECT_TRUE(f.settings == before);
-    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"repaint", "tooltips on"}));
-    // A letter outside A-Z in another case is another name.
-    f.values.languageText.Assign(u"Englisch\u00C4");
-    f.settings.languageName.Assign(u"Englisch\u00E4");
-    EXPECT_TRUE(CompareAppearance(f.settings, f.values).language);
-}
+TEST(OptionsStore, TheAppearanceIsRebuiltOnlyWhenItChangedAndTheLanguageOnlyReloadedWhenItDiffers) {
+    Store same;
+    same.values.languageText.Assign(u"eNGLISH");  // only A-Z case differs
+    EXPECT_EQ(same.Run(), (Calls{"repaint", "tips on"}));
+    EXPECT_EQ(Narrow(same.settings.languageName), "English");
 
-TEST(OptionsStore, EmptyListTextsRebuildTheFontWithUnchangedValues) {
-    Fixture f;
-    f.values.languageText.Clear();
-    f.values.fontText.Clear();
-    StoreOptions(f.values, f.remembered, f.settings, f.host);
-    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"rebuild", "repaint", "tooltips on"}));
-    EXPECT_EQ(Narrow(f.settings.languageName.Text()), "English");
-    EXPECT_EQ(Narrow(f.settings.fontFace.Text()), "Tahoma");
-}
+    Store empty;  // nothing selected in either list: made again with the same values
+    empty.values.languageText.Clear();
+    empty.values.fontText.Clear();
+    EXPECT_EQ(empty.Run(), (Calls{"rebuild", "repaint", "tips on"}));
+    EXPECT_EQ(Narrow(empty.settings.fontFace), "Tahoma");
 
-TEST(OptionsStore, AnotherLanguageIsLoadedBeforeTheRebuildAndTheLoadedNameKept) {
-    Fixture f;
-    f.values.languageText.Assign(u"Japanese");
-    f.values.fontHeight = kLargeFontHeight;
-    f.values.fontWeight = kBoldFontWeight;
-    StoreOptions(f.values, f.remembered, f.settings, f.host);
-    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"reload Japanese", "rebuild", "repaint", "tooltips on"}));
-    EXPECT_EQ(Narrow(f.settings.languageName.Text()), "Japanese");
-    EXPECT_EQ(f.settings.fontHeight, kLargeFontHeight);
-    EXPECT_EQ(f.settings.fontWeight, kBoldFontWeight);
+    Store height;
+    height.values.fontHeight = kMediumFontHeight;
+    height.values.fontText.Assign(u"Arial");
+    EXPECT_EQ(height.Run(), (Calls{"rebuild", "repaint", "tips on"}));
+    EXPECT_EQ(Narrow(height.settings.fontFace), "Arial");
+    EXPECT_EQ(height.settings.fontHeight, kMediumFontHeight);
 
-    // A library that fell back keeps the fallback's name; none at all keeps the choice.
-    Fixture fallback;
+    Store fallback;  // the name of the library actually loaded is kept
     fallback.values.languageText.Assign(u"Klingon");
-    StoreOptions(fallback.values, fallback.remembered, fallback.settings, fallback.host);
-    EXPECT_EQ(Narrow(fallback.settings.languageName.Text()), "English");
-    Fixture none;
-    none.host.loadable = false;
-    none.values.languageText.Assign(u"Klingon");
-    StoreOptions(none.values, none.remembered, none.settings, none.host);
-    EXPECT_EQ(Narrow(none.settings.languageName.Text()), "Klingon");
-    EXPECT_EQ(none.host.calls, (std::vector<std::string>{"reload Klingon", "rebuild", "repaint", "tooltips on"}));
-}
+    EXPECT_EQ(fallback.Run(), (Calls{"reload Klingon", "rebuild", "repaint", "tips on"}));
+    EXPECT_EQ(Narrow(fallback.settings.languageName), "English");
 
-TEST(OptionsStore, AHeightChangeAloneRebuildsWithoutReloading) {
-    Fixture f;
-    f.values.fontHeight = kMediumFontHeight;
-    f.values.fontText.Assign(u"Arial");
-    StoreOptions(f.values, f.remembered, f.settings, f.host);
-    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"rebuild", "repaint", "tooltips on"}));
-    EXPECT_EQ(Narrow(f.settings.fontFace.Text()), "Arial");
-    EXPECT_EQ(f.settings.fontHeight, kMediumFontHeight);
+    Store none;  // no library at all: the choice is kept for the next start
+    none.host.loadable = false;
+    none.values.languageText.Assign(u"Japanese");
+    none.Run();
+    EXPECT_EQ(Narrow(none.settings.languageName), "Japanese");
 }
 
 TEST(OptionsStore, OnlyShortcutsWhoseBoxChangedAreTouchedDesktopFirst) {
-    Fixture f;
-    f.values.desktopShortcut = false;
-    f.values.sendToShortcut = true;
-    f.values.showTooltips = false;
-    StoreOptions(f.values, f.remembered, f.settings, f.host);
-    EXPECT_EQ(f.host.calls,
-              (std::vector<std::string>{"delete 16", "create 9", "repaint", "tooltips off"}));
-    EXPECT_FALSE(f.remembered.desktop);
-    EXPECT_TRUE(f.remembered.sendTo);
-    EXPECT_EQ(f.settings.showTooltips, 0);
-    // A second Apply with the same boxes leaves the files alone.
-    f.host.calls.clear();
-    StoreOptions(f.values, f.remembered, f.settings, f.host);
-    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"repaint", "tooltips off"}));
+    Store store;
+    store.remembered = {true, false};
+    store.values.sendToShortcut = true;
+    store.values.showTooltips = false;
+    EXPECT_EQ(store.Run(), (Calls{"delete 16", "create 9", "repaint", "tips off"}));
+    store.host.calls.clear();
+    EXPECT_EQ(store.Run(), (Calls{"repaint", "tips off"}));  // a second Apply leaves them alone
 }
 
-TEST(OptionsStore, FoldersAndPluginExclusions) {
-    Fixture f;
-    f.values.globalOutputFolder.Assign(u"C:\\Gone");
-    f.values.pluginFolder.Assign(u"C:\\Not there");
-    f.values.uncheckedPlugins.clear();
-    f.values.uncheckedPlugins.emplace_back(u"b.spi");
-    f.values.uncheckedPlugins.emplace_back(u"a.sph");
-    f.values.page = 2;
-    f.values.largeDialogFont = true;
-    f.values.useOwnBackground = true;
-    StoreOptions(f.values, f.remembered, f.settings, f.host);
-    EXPECT_TRUE(f.settings.globalOutputFolder.IsEmpty());  // a missing output folder is dropped
-    EXPECT_EQ(Narrow(f.settings.pluginFolder.Text()), "C:\\Not there");  // the plug-in folder is not checked
-    ASSERT_EQ(f.settings.excludedPlugins.size(), 2u);
-    EXPECT_EQ(Narrow(f.settings.excludedPlugins[0].Text()), "b.spi");
-    EXPECT_EQ(Narrow(f.settings.excludedPlugins[1].Text()), "a.sph");
-    EXPECT_EQ(f.settings.optionsPage, 2u);
-    EXPECT_EQ(f.settings.largeDialogFont, 1);
-    EXPECT_EQ(f.settings.useOwnBackground, 1);
-    EXPECT_TRUE(ContainsName(f.settings.excludedPlugins, u"B.SPI"));
-    EXPECT_FALSE(ContainsName(f.settings.excludedPlugins, u"b.spi "));
+TEST(OptionsStore, AMissingOutputFolderIsDroppedThePluginFolderIsNot) {
+    Store store;
+    store.values.globalOutputFolder.Assign(u"C:\\Gone");
+    store.values.pluginFolder.Assign(u"C:\\Not there");
+    store.values.uncheckedPlugins = {WideString(u"b.spi"), WideString(u"a.sph")};
+    store.settings.excludedPlugins = {WideString(u"old.spi")};
+    store.Run();
+    EXPECT_TRUE(store.settings.globalOutputFolder.IsEmpty());
+    EXPECT_EQ(Narrow(store.settings.pluginFolder), "C:\\Not there");
+    ASSERT_EQ(store.settings.excludedPlugins.size(), 2u);
+    EXPECT_EQ(Narrow(store.settings.excludedPlugins[1]), "a.sph");
+    store.values.globalOutputFolder.Assign(u"C:\\Out");
+    store.Run();
+    EXPECT_EQ(Narrow(store.settings.globalOutputFolder), "C:\\Out");
 }
 
 TEST(OptionsApply, EnabledByExactlyTheListedChanges) {
@@ -172,8 +126,8 @@ TEST(OptionsApply, EnabledByExactlyTheListedChanges) {
     EXPECT_TRUE(EnablesApply(kLanguageList, CBN_SELCHANGE));
     EXPECT_TRUE(EnablesApply(kFontList, CBN_SELCHANGE));
     EXPECT_TRUE(EnablesApply(kPluginList, int(LVN_ITEMCHANGED)));
-    // The background and tooltip boxes, the buttons themselves, focus changes
-    // and opening a drop-down do not.
+    // Not the background and tooltip boxes, the buttons themselves, leaving
+    // an edit, opening a list or a double click.
     for (int id : {kOwnBackground, kShowTooltips, kBrowseOutputFolder, kClearOutputFolder, kChooseColour,
                    kBrowsePluginFolder, kClearPluginFolder})
         EXPECT_FALSE(EnablesApply(id, BN_CLICKED)) << id;
