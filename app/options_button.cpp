@@ -1,11 +1,9 @@
 // What the Options button does.
 #include "app/main_window.h"
+#include "app/options_dialog.h"
 
 namespace qdx::app {
 
-void OnOptionsClicked(HWND mainWindow) {
-    // The options dialog is not there yet: the button changes nothing.
-    (void)mainWindow;
-}
+void OnOptionsClicked(HWND mainWindow) { OpenOptionsDialog(mainWindow); }
 
 }  // namespace qdx::app

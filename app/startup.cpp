@@ -150,6 +150,20 @@ bool StartUp(AppState& state, int showCommand) {
 
 }  // namespace
 
+bool ReplaceLanguageLibrary(WideString& name) {
+    AppState& state = State();
+    if (state.languageLibrary) ::FreeLibrary(state.languageLibrary);
+    state.languageLibrary = nullptr;
+    HINSTANCE library = nullptr;
+    if (LoadLanguageLibrary(name, library)) state.languageLibrary = library;
+    // Without any library every text reads as empty.
+    auto* texts = new (std::nothrow) LibraryTextSource(state.languageLibrary);
+    SetCurrentTextSource(texts);
+    delete g_texts;
+    g_texts = texts;
+    return state.languageLibrary != nullptr;
+}
+
 AppState& State() {
     static AppState state;
     return state;

@@ -7,6 +7,11 @@ if(WIN32)
   target_compile_definitions(app_tests PRIVATE QDX_BIN_DIR="Z:${CMAKE_BINARY_DIR}/bin"
                                                QDX_BUILD_DIR="Z:${CMAKE_BINARY_DIR}")
   add_dependencies(app_tests Quillodex NoSignature)
+  # The options dialog lists and loads the language libraries found beside
+  # the running program, so the tests keep a copy beside themselves.
+  add_custom_command(TARGET app_tests POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:English> $<TARGET_FILE:Japanese>
+            $<TARGET_FILE:NoSignature> $<TARGET_FILE_DIR:app_tests>)
   # A library that loads but lacks the signature.
   add_library(NoSignature SHARED ${CMAKE_SOURCE_DIR}/tests/app/no_signature.rc)
   set_target_properties(NoSignature PROPERTIES PREFIX "" LINKER_LANGUAGE C

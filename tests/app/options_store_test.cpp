@@ -1,0 +1,140 @@
+// What OK and Apply of the options dialog store, checked through a host that
+// records what it is asked to do, and which changes enable Apply.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/options_controls.h"
+#include "app/options_store.h"
+
+namespace qdx::app {
+namespace {
+
+std::string Narrow(const WideString& text) {
+    std::string out;
+    for (uint32_t i = 0; i < text.Length(); ++i) out.push_back(char(text[i]));
+    return out;
+}
+
+using Calls = std::vector<std::string>;
+
+class RecordingHost final : public OptionsHost {
+public:
+    bool FolderExists(const char16_t* path) override { return Narrow(WideString(path)) == "C:\\Out"; }
+    void SyncShortcut(int shellFolder, bool wanted) override {
+        calls.push_back((wanted ? "create " : "delete ") + std::to_string(shellFolder));
+    }
+    bool ReloadLanguage(WideString& name) override {
+        calls.push_back("reload " + Narrow(name));
+        if (Narrow(name) == "Klingon") name.Assign(u"English");  // the fallback
+        return loadable;
+    }
+    void RebuildMainWindow() override { calls.push_back("rebuild"); }
+    void RepaintMainWindow() override { calls.push_back("repaint"); }
+    void ActivateTooltips(bool active) override { calls.push_back(active ? "tips on" : "tips off"); }
+
+    bool loadable = true;
+    Calls calls;
+};
+
+// Settings as stored, the values a dialog opened on them shows, and a host.
+struct Store {
+    Store() {
+        settings.languageName.Assign(u"English");
+        settings.fontFace.Assign(u"Tahoma");
+        values.languageText = settings.languageName;
+        values.fontText = settings.fontFace;
+    }
+    Calls Run() {
+        StoreOptions(values, remembered, settings, host);
+        return host.calls;
+    }
+    Settings settings;
+    OptionsValues values;
+    ShortcutStates remembered;
+    RecordingHost host;
+};
+
+TEST(OptionsStore, TheAppearanceIsRebuiltOnlyWhenItChangedAndTheLanguageOnlyReloadedWhenItDiffers) {
+    Store same;
+    same.values.languageText.Assign(u"eNGLISH");  // only A-Z case differs
+    EXPECT_EQ(same.Run(), (Calls{"repaint", "tips on"}));
+    EXPECT_EQ(Narrow(same.settings.languageName), "English");
+
+    Store empty;  // nothing selected in either list: made again with the same values
+    empty.values.languageText.Clear();
+    empty.values.fontText.Clear();
+    EXPECT_EQ(empty.Run(), (Calls{"rebuild", "repaint", "tips on"}));
+    EXPECT_EQ(Narrow(empty.settings.fontFace), "Tahoma");
+
+    Store height;
+    height.values.fontHeight = kMediumFontHeight;
+    height.values.fontText.Assign(u"Arial");
+    EXPECT_EQ(height.Run(), (Calls{"rebuild", "repaint", "tips on"}));
+    EXPECT_EQ(Narrow(height.settings.fontFace), "Arial");
+    EXPECT_EQ(height.settings.fontHeight, kMediumFontHeight);
+
+    Store fallback;  // the name of the library actually loaded is kept
+    fallback.values.languageText.Assign(u"Klingon");
+    EXPECT_EQ(fallback.Run(), (Calls{"reload Klingon", "rebuild", "repaint", "tips on"}));
+    EXPECT_EQ(Narrow(fallback.settings.languageName), "English");
+
+    Store none;  // no library at all: the choice is kept for the next start
+    none.host.loadable = false;
+    none.values.languageText.Assign(u"Japanese");
+    none.Run();
+    EXPECT_EQ(Narrow(none.settings.languageName), "Japanese");
+}
+
+TEST(OptionsStore, OnlyShortcutsWhoseBoxChangedAreTouchedDesktopFirst) {
+    Store store;
+    store.remembered = {true, false};
+    store.values.sendToShortcut = true;
+    store.values.showTooltips = false;
+    EXPECT_EQ(store.Run(), (Calls{"delete 16", "create 9", "repaint", "tips off"}));
+    store.host.calls.clear();
+    EXPECT_EQ(store.Run(), (Calls{"repaint", "tips off"}));  // a second Apply leaves them alone
+}
+
+TEST(OptionsStore, AMissingOutputFolderIsDroppedThePluginFolderIsNot) {
+    Store store;
+    store.values.globalOutputFolder.Assign(u"C:\\Gone");
+    store.values.pluginFolder.Assign(u"C:\\Not there");
+    store.values.uncheckedPlugins = {WideString(u"b.spi"), WideString(u"a.sph")};
+    store.settings.excludedPlugins = {WideString(u"old.spi")};
+    store.Run();
+    EXPECT_TRUE(store.settings.globalOutputFolder.IsEmpty());
+    EXPECT_EQ(Narrow(store.settings.pluginFolder), "C:\\Not there");
+    ASSERT_EQ(store.settings.excludedPlugins.size(), 2u);
+    EXPECT_EQ(Narrow(store.settings.excludedPlugins[1]), "a.sph");
+    store.values.globalOutputFolder.Assign(u"C:\\Out");
+    store.Run();
+    EXPECT_EQ(Narrow(store.settings.globalOutputFolder), "C:\\Out");
+}
+
+TEST(OptionsApply, EnabledByExactlyTheListedChanges) {
+    using namespace options_id;
+    for (int id : {kDesktopShortcut, kSendToShortcut, kSmallFont, kMediumFont, kLargeFont, kNormalWeight, kBoldWeight,
+                   kNormalDialogFont, kLargeDialogFont})
+        EXPECT_TRUE(EnablesApply(id, BN_CLICKED)) << id;
+    EXPECT_TRUE(EnablesApply(kOutputFolder, EN_CHANGE));
+    EXPECT_TRUE(EnablesApply(kPluginFolder, EN_CHANGE));
+    EXPECT_TRUE(EnablesApply(kLanguageList, CBN_SELCHANGE));
+    EXPECT_TRUE(EnablesApply(kFontList, CBN_SELCHANGE));
+    EXPECT_TRUE(EnablesApply(kPluginList, int(LVN_ITEMCHANGED)));
+    // Not the background and tooltip boxes, the buttons themselves, leaving
+    // an edit, opening a list or a double click.
+    for (int id : {kOwnBackground, kShowTooltips, kBrowseOutputFolder, kClearOutputFolder, kChooseColour,
+                   kBrowsePluginFolder, kClearPluginFolder})
+        EXPECT_FALSE(EnablesApply(id, BN_CLICKED)) << id;
+    EXPECT_FALSE(EnablesApply(kPluginFolder, EN_KILLFOCUS));
+    EXPECT_FALSE(EnablesApply(kLanguageList, CBN_DROPDOWN));
+    EXPECT_FALSE(EnablesApply(kPluginList, int(NM_DBLCLK)));
+}
+
+}  // namespace
+}  // namespace qdx::app
