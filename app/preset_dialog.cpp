@@ -289,6 +289,9 @@ INT_PTR CALLBACK PresetDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 void OpenPresetDialog(int presetIndex, HWND dropTarget) {
     if (presetIndex < 0 || presetIndex >= kPresetCount) return;
     const AppState& state = State();
+    // Without a language library there is no template to take: a null
+    // module would make the resource search fall back to the executable.
+    if (!state.languageLibrary) return;
     Settings& settings = CurrentSettings();
     const bool largeFont = settings.largeDialogFont != 0;
     TemplateCopy dialogTemplate(LoadDialogTemplate(state.languageLibrary, kPresetDialogTemplate, largeFont));
