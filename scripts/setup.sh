@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need (Debian 12, as root) and builds
-# libjpeg-turbo for both targets. Quick when everything is already there.
+# libjpeg-turbo, libwebp and libtiff for both targets. Quick when everything
+# is already there.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
@@ -9,7 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   wine wine64 xvfb xauth
   # independent decoders used by the conformance tests
-  libjpeg-turbo-progs libtiff-tools python3 python3-pil
+  libjpeg-turbo-progs libtiff-tools webp python3 python3-pil
 )
 missing=()
 for p in "${packages[@]}"; do
