@@ -34,7 +34,8 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
 uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t count, const WideString* paths,
                            const Preset& preset, const CodecSteps& steps = BuiltInCodecSteps());
 
-// Reads the first 8 bytes of the file and classifies them.
+// Reads the first bytes of the file (8, or 12 where there are) and classifies
+// them.
 InputKind IdentifyInput(const WideString& path);
 
 // Fills the context's image (and transparent colour) from the file: the

@@ -23,6 +23,9 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
     case kInputGif:
         decoded = DecodeGifInput(context, path);
         break;
+    case kInputWebp:
+        decoded = DecodeWebpInput(context, path);
+        break;
     default:  // not recognised or unreadable: no built-in reader
         break;
     }

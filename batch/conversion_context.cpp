@@ -8,7 +8,9 @@
 #include "codecs/read/jpeg_reader.h"
 #include "codecs/read/plugin_readers.h"
 #include "codecs/read/png_reader.h"
+#include "codecs/read/tiff_libtiff_reader.h"
 #include "codecs/read/tiff_reader.h"
+#include "codecs/read/webp_reader.h"
 #include "codecs/write/bmp_writer.h"
 #include "codecs/write/gif_writer.h"
 #include "codecs/write/jpeg_writer.h"
@@ -35,13 +37,16 @@ bool ConversionContext::Initialise(uint32_t threads) {
     bmpWriter.reset(new (std::nothrow) BmpWriterState());
     tiffReader.reset(new (std::nothrow) TiffReaderState());
     tiffWriter.reset(new (std::nothrow) TiffWriterState());
+    tiffLibraryReader.reset(new (std::nothrow) TiffLibraryReaderState());
+    webpReader.reset(new (std::nothrow) WebpReaderState());
     plugins.reset(new (std::nothrow) PluginReaderSet());
     scaling.reset(new (std::nothrow) ScalingState());
     sharpen.reset(new (std::nothrow) SharpenState());
     blendTable.reset(new (std::nothrow) BlendTable());
     pool.reset(new (std::nothrow) WorkerPool(threads != 0 ? threads : ConversionThreads()));
     if (!jpegReader || !jpegWriter || !pngReader || !pngWriter || !gifReader || !gifWriter || !bmpReader ||
-        !bmpWriter || !tiffReader || !tiffWriter || !plugins || !scaling || !sharpen || !blendTable || !pool)
+        !bmpWriter || !tiffReader || !tiffWriter || !tiffLibraryReader || !webpReader || !plugins || !scaling ||
+        !sharpen || !blendTable || !pool)
         return false;
     scaling->pool = pool.get();
     sharpen->pool = pool.get();

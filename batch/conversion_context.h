@@ -20,6 +20,8 @@ struct BmpReaderState;
 struct BmpWriterState;
 struct TiffReaderState;
 struct TiffWriterState;
+struct TiffLibraryReaderState;
+struct WebpReaderState;
 struct PluginReaderSet;
 struct ScalingState;
 struct SharpenState;
@@ -49,6 +51,8 @@ struct ConversionContext {
     std::unique_ptr<BmpWriterState> bmpWriter;
     std::unique_ptr<TiffReaderState> tiffReader;
     std::unique_ptr<TiffWriterState> tiffWriter;
+    std::unique_ptr<TiffLibraryReaderState> tiffLibraryReader;
+    std::unique_ptr<WebpReaderState> webpReader;
     std::unique_ptr<PluginReaderSet> plugins;
     std::unique_ptr<ScalingState> scaling;
     std::unique_ptr<SharpenState> sharpen;

@@ -5,7 +5,10 @@
 namespace qdx {
 
 bool DecodeBmpInput(ConversionContext& context, const WideString& path) {
-    return ReadBmpImage(*context.bmpReader, path, &context.image);
+    BmpReaderState& reader = *context.bmpReader;
+    SettingsBackground(context, reader.backgroundColour);
+    reader.blendTable = context.blendTable.get();
+    return ReadBmpImage(reader, path, &context.image);
 }
 
 }  // namespace qdx

@@ -2,16 +2,24 @@
 // The per-format branches of DecodeInput: each prepares its reader's per-read
 // options from the settings, runs the reader on the context's image and picks
 // up what the batch keeps besides the pixels (the transparent colour).
+#include <cstdint>
+
 namespace qdx {
 
 struct ConversionContext;
 class WideString;
 
+// The background colour of the settings, red, green, blue: what alpha is
+// flattened onto in pictures that carry no background of their own.
+void SettingsBackground(const ConversionContext& context, uint8_t colour[3]);
+
 bool DecodeBmpInput(ConversionContext& context, const WideString& path);
 bool DecodePngInput(ConversionContext& context, const WideString& path);
 bool DecodeJpegInput(ConversionContext& context, const WideString& path);
 bool DecodeGifInput(ConversionContext& context, const WideString& path);
+// Our own TIFF reader first; the layouts it refuses go to libtiff.
 bool DecodeTiffInput(ConversionContext& context, const WideString& path);
+bool DecodeWebpInput(ConversionContext& context, const WideString& path);
 // Hands the file to the plug-in readers of the plug-in folder.
 bool DecodePluginInput(ConversionContext& context, const WideString& path);
 

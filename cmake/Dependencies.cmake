@@ -23,3 +23,32 @@ add_library(qdx::jpeg STATIC IMPORTED)
 set_target_properties(qdx::jpeg PROPERTIES
   IMPORTED_LOCATION "${QDX_JPEG_PREFIX}/lib/libjpeg.a"
   INTERFACE_INCLUDE_DIRECTORIES "${QDX_JPEG_PREFIX}/include")
+
+# libwebp (decoder, demux for animations) and libtiff (with zlib and the
+# libjpeg-turbo above), built by the same script into the same prefix.
+foreach(archive libwebp.a libwebpdemux.a libsharpyuv.a libtiff.a)
+  if(NOT EXISTS "${QDX_JPEG_PREFIX}/lib/${archive}" AND NOT archive STREQUAL "libsharpyuv.a")
+    message(FATAL_ERROR "${archive} not found in ${QDX_JPEG_PREFIX}: run scripts/build-deps.sh first")
+  endif()
+endforeach()
+add_library(qdx::webp STATIC IMPORTED)
+set_target_properties(qdx::webp PROPERTIES
+  IMPORTED_LOCATION "${QDX_JPEG_PREFIX}/lib/libwebp.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${QDX_JPEG_PREFIX}/include")
+add_library(qdx::webpdemux STATIC IMPORTED)
+set_target_properties(qdx::webpdemux PROPERTIES
+  IMPORTED_LOCATION "${QDX_JPEG_PREFIX}/lib/libwebpdemux.a"
+  INTERFACE_LINK_LIBRARIES qdx::webp)
+if(EXISTS "${QDX_JPEG_PREFIX}/lib/libsharpyuv.a")
+  set_property(TARGET qdx::webp APPEND PROPERTY INTERFACE_LINK_LIBRARIES "${QDX_JPEG_PREFIX}/lib/libsharpyuv.a")
+endif()
+find_package(Threads REQUIRED)
+set_property(TARGET qdx::webp APPEND PROPERTY INTERFACE_LINK_LIBRARIES Threads::Threads)
+add_library(qdx::tiff STATIC IMPORTED)
+set_target_properties(qdx::tiff PROPERTIES
+  IMPORTED_LOCATION "${QDX_JPEG_PREFIX}/lib/libtiff.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${QDX_JPEG_PREFIX}/include"
+  INTERFACE_LINK_LIBRARIES "qdx::jpeg;qdx::zlib")
+if(NOT WIN32)
+  set_property(TARGET qdx::tiff APPEND PROPERTY INTERFACE_LINK_LIBRARIES m)
+endif()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need (Debian 12, as root) and builds
-# libjpeg-turbo for both targets. Quick when everything is already there.
+# libjpeg-turbo, libwebp and libtiff for both targets. Quick when everything
+# is already there.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
@@ -11,7 +12,7 @@ packages=(
   # Wine's own fonts, Japanese glyphs under Wine, the help compiler
   fonts-wine fonts-ipafont-gothic fp-utils-3.2.2
   # independent decoders used by the conformance tests
-  libjpeg-turbo-progs libtiff-tools python3 python3-pil
+  libjpeg-turbo-progs libtiff-tools webp python3 python3-pil
 )
 missing=()
 for p in "${packages[@]}"; do

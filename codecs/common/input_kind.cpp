@@ -2,7 +2,7 @@
 
 namespace qdx {
 
-InputKind ClassifyLeadingBytes(const uint8_t bytes[8]) {
+InputKind ClassifyLeadingBytes(const uint8_t* bytes, uint32_t count) {
     static constexpr uint8_t kPngSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
     // The first two bytes are tested as one little-endian value.
     const uint16_t lead = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
@@ -21,6 +21,11 @@ InputKind ClassifyLeadingBytes(const uint8_t bytes[8]) {
         return bytes[3] == 0x2A ? kInputTiff : kInputNotRecognised;
     case 0x4947:  // "GI" + "F"
         return bytes[2] == 0x46 ? kInputGif : kInputNotRecognised;
+    case 0x4952:  // "RI" + "FF", the chunk length, "WEBP"
+        return count >= 12 && bytes[2] == 'F' && bytes[3] == 'F' && bytes[8] == 'W' && bytes[9] == 'E' &&
+                       bytes[10] == 'B' && bytes[11] == 'P'
+                   ? kInputWebp
+                   : kInputNotRecognised;
     default:
         return kInputNotRecognised;
     }

@@ -13,9 +13,15 @@ enum InputKind : uint32_t {
     kInputTiff = 4,
     kInputGif = 5,
     kInputUnreadable = 6,  // cannot be opened, or shorter than 8 bytes
+    kInputWebp = 7,        // "RIFF", 4 bytes of length, "WEBP"
 };
 
-// Classifies the first 8 bytes of a file.
-InputKind ClassifyLeadingBytes(const uint8_t bytes[8]);
+// Identification reads this many leading bytes; fewer than 8 is unreadable.
+inline constexpr uint32_t kMinimumLeadingBytes = 8;
+inline constexpr uint32_t kLeadingBytes = 12;
+
+// Classifies the first `count` bytes of a file (8 to kLeadingBytes; a
+// signature longer than what was read does not match).
+InputKind ClassifyLeadingBytes(const uint8_t* bytes, uint32_t count);
 
 }  // namespace qdx

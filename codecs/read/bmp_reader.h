@@ -1,7 +1,9 @@
 #pragma once
-// BMP reader: uncompressed Windows bitmaps at 1, 4, 8, 16, 24 and 32 bits
-// (16 and 32 bits also with three colour masks) into an 8-bit palette image
-// (1, 4 and 8 bits) or a 24-bit one (16, 24 and 32 bits).
+// BMP reader: Windows bitmaps at 1, 4, 8, 16, 24 and 32 bits, uncompressed,
+// run-length encoded (4 and 8 bits) or with colour masks (16 and 32 bits,
+// alpha flattened onto the background), bottom-up or top-down, with any of
+// the Windows info headers or the OS/2 1.x and 2.x headers, into an 8-bit
+// palette image (1, 4 and 8 bits) or a 24-bit one (16, 24 and 32 bits).
 #include "codecs/common/mapped_input.h"
 #include "core/bitmap_types.h"
 
@@ -9,9 +11,15 @@ namespace qdx {
 
 class WideString;
 
+struct BlendTable;
+
 struct BmpReaderState {
     MappedInput input;
-    BITMAPINFOHEADER info{};  // the file's info header, always read as 40 bytes
+    BITMAPINFOHEADER info{};  // the file's info header in the 40-byte layout
+    // Set by the caller before every read: red, green, blue, for pictures
+    // with an alpha mask.
+    uint8_t backgroundColour[3] = {255, 255, 255};
+    const BlendTable* blendTable = nullptr;  // lent; a temporary one when null
 };
 
 // Decodes the file at `path` into `image` (or a record of its own when null).

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "batch/batch.h"
@@ -48,6 +49,9 @@ TEST(IdentifyInput, ClassifiesLeadingBytes) {
         {"5-byte BMP start", "BM\x01\x02\x03", kInputUnreadable},
         {"7 bytes of PNG signature", B({0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A}), kInputUnreadable},
         {"empty file", "", kInputUnreadable},
+        {"WebP", std::string("RIFF\x24\0\0\0WEBPVP8 ", 16) + tail, kInputWebp},
+        {"RIFF of another kind", std::string("RIFF\x24\0\0\0WAVEfmt ", 16) + tail, kInputNotRecognised},
+        {"RIFF cut before its form type", std::string("RIFF\x24\0\0\0WE", 10), kInputNotRecognised},
     };
     test::TempFolder folder;
     int index = 0;
@@ -55,10 +59,11 @@ TEST(IdentifyInput, ClassifiesLeadingBytes) {
         const WideString path = folder.File(("case" + std::to_string(index++) + ".bin").c_str());
         ASSERT_TRUE(test::WriteBytes(path, c.bytes)) << c.what;
         EXPECT_EQ(IdentifyInput(path), c.expected) << c.what;
-        uint8_t lead[8] = {};
-        if (c.bytes.size() >= 8) {
-            for (int i = 0; i < 8; ++i) lead[i] = static_cast<uint8_t>(c.bytes[i]);
-            EXPECT_EQ(ClassifyLeadingBytes(lead), c.expected) << c.what;
+        uint8_t lead[kLeadingBytes] = {};
+        if (c.bytes.size() >= kMinimumLeadingBytes) {
+            const uint32_t count = uint32_t(std::min<size_t>(c.bytes.size(), kLeadingBytes));
+            for (uint32_t i = 0; i < count; ++i) lead[i] = static_cast<uint8_t>(c.bytes[i]);
+            EXPECT_EQ(ClassifyLeadingBytes(lead, count), c.expected) << c.what;
         }
     }
 }

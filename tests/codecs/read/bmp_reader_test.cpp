@@ -223,13 +223,13 @@ TEST(BmpReader, MasksAndFieldScaling) {
     const uint8_t expected32[6] = {1, 2, 3, 5, 6, 7};
     EXPECT_EQ(std::memcmp(reader.image.pixels, expected32, 6), 0);
 
-    // Fields laid out with bit 31 in the red mask; B = 8, G = 8, R = 8.
+    // Fields laid out with bit 31 in the red mask, blue above the lowest
+    // byte: each field is taken where it lies.
     fields.compression = 3;
     fields.table = Masks(0xFF000000u, 0x00FF0000u, 0x0000FF00u);
     fields.pixels = {0, 0x10, 0x20, 0x30, 0, 0, 0, 0};
     ASSERT_TRUE(reader.Read(Build(fields)));
-    // Blue is 16 bits long and not shifted: 0x1000 * 255 / 65535 = 15; green 0x20; red 0x30.
-    const uint8_t expectedHigh[3] = {15, 0x20, 0x30};
+    const uint8_t expectedHigh[3] = {0x10, 0x20, 0x30};
     EXPECT_EQ(std::memcmp(reader.image.pixels, expectedHigh, 3), 0);
 
     // A 31-bit field: the product wraps in 32 bits: (2^31 - 1) * 255 mod 2^32
@@ -273,7 +273,7 @@ TEST(BmpReader, RefusedLayouts) {
     Reader reader;
     BmpFields fields;
     fields.pixels = {1, 2, 3, 0};
-    fields.height = -1;  // top-down
+    fields.height = INT32_MIN;  // no top-down height to turn round
     EXPECT_FALSE(reader.Read(Build(fields)));
     EXPECT_EQ(reader.Status(), kStatusUnsupported);
     EXPECT_EQ(reader.image.pixels, nullptr);
@@ -286,7 +286,7 @@ TEST(BmpReader, RefusedLayouts) {
         uint16_t bits;
         uint32_t compression;
     };
-    for (Layout layout : {Layout{8, 1}, Layout{4, 2}, Layout{2, 0}, Layout{0, 0}, Layout{24, 3}, Layout{32, 4},
+    for (Layout layout : {Layout{8, 2}, Layout{4, 1}, Layout{2, 0}, Layout{0, 0}, Layout{24, 3}, Layout{32, 4},
                           Layout{16, 5}, Layout{48, 0}, Layout{8, 3}}) {
         fields.bitCount = layout.bits;
         fields.compression = layout.compression;
@@ -420,6 +420,145 @@ TEST(BmpReader, OwnRecordAndBytesEntry) {
     ReleasePixels(image);
     EXPECT_FALSE(DecodeBmpBytes(state, reinterpret_cast<const uint8_t*>(bytes.data()), 40, image));
     EXPECT_EQ(state.input.status, kStatusCannotOpen);
+}
+
+// The same file with another info header: `header` replaces the 40 bytes at
+// 14 (its own size first), the table and pixels follow it.
+std::string WithHeader(const BmpFields& fields, std::vector<uint8_t> header) {
+    std::string file = Build(fields);
+    const std::string tail = file.substr(54);
+    StoreLittleEndian32(header.data(), uint32_t(header.size()));
+    file = file.substr(0, 14) + std::string(header.begin(), header.end()) + tail;
+    StoreLittleEndian32(reinterpret_cast<uint8_t*>(file.data()) + 10, uint32_t(14 + header.size() + fields.table.size()));
+    return file;
+}
+
+std::vector<uint8_t> InfoHeader(const BmpFields& fields, size_t size) {
+    const std::string built = Build(fields);
+    std::vector<uint8_t> header(built.begin() + 14, built.begin() + 54);
+    header.resize(size, 0);
+    return header;
+}
+
+TEST(BmpReaderVariants, RunLengthEncodedEightAndFourBits) {
+    Reader reader;
+    BmpFields fields;
+    fields.width = 6;
+    fields.height = 3;
+    fields.bitCount = 8;
+    fields.compression = 1;
+    fields.table = Table(256);
+    // Row 0: a run of 3 x 5, absolute 1 2 3 (padded), end of line; row 1:
+    // delta right 2 up 1 lands in row 2 at x 2: a run of 9 x 7 cut at the edge.
+    fields.pixels = {3, 5, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 1, 9, 7, 0, 1};
+    ASSERT_TRUE(reader.Read(Build(fields))) << reader.Status();
+    EXPECT_EQ(reader.image.header.biBitCount, 8);
+    EXPECT_EQ(reader.image.sourceBitDepth, 8u);
+    EXPECT_EQ(std::vector<uint8_t>(reader.Row(0), reader.Row(0) + 8), (std::vector<uint8_t>{5, 5, 5, 1, 2, 3, 0, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(reader.Row(1), reader.Row(1) + 6), std::vector<uint8_t>(6, 0));  // skipped
+    EXPECT_EQ(std::vector<uint8_t>(reader.Row(2), reader.Row(2) + 8), (std::vector<uint8_t>{0, 0, 7, 7, 7, 7, 0, 0}));
+    EXPECT_EQ(EntryBits(reader.image.palette[7]), EntryBits(RGBQUAD{7, 21, 248, 2}));
+
+    fields.bitCount = 4;
+    fields.compression = 2;
+    fields.width = 5;
+    fields.height = 1;
+    fields.table = Table(16);
+    // A run of 5 alternating nibbles, then nothing: the stream just ends.
+    fields.pixels = {5, 0x12, 0, 3, 0x34, 0x50};
+    ASSERT_TRUE(reader.Read(Build(fields))) << reader.Status();
+    EXPECT_EQ(std::vector<uint8_t>(reader.Row(0), reader.Row(0) + 5), (std::vector<uint8_t>{1, 2, 1, 2, 1}));
+    fields.pixels = {0, 3, 0x34, 0x50, 0, 1};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    EXPECT_EQ(std::vector<uint8_t>(reader.Row(0), reader.Row(0) + 5), (std::vector<uint8_t>{3, 4, 5, 0, 0}));
+}
+
+TEST(BmpReaderVariants, DamagedRunLengthsKeepWhatCameBefore) {
+    Reader reader;
+    BmpFields fields;
+    fields.width = 4;
+    fields.height = 2;
+    fields.bitCount = 8;
+    fields.compression = 1;
+    fields.table = Table(4);
+    fields.clrUsed = 4;
+    // Absolute mode claims 200 bytes that the file does not hold; deltas far
+    // beyond the picture and a lone escape byte must not reach outside it.
+    for (const std::vector<uint8_t>& stream :
+         {std::vector<uint8_t>{2, 9, 0, 200, 1, 2}, std::vector<uint8_t>{2, 9, 0, 2, 255, 255, 3, 3},
+          std::vector<uint8_t>{2, 9, 0}}) {
+        fields.pixels = stream;
+        ASSERT_TRUE(reader.Read(Build(fields))) << reader.Status();
+        EXPECT_EQ(std::vector<uint8_t>(reader.Row(0), reader.Row(0) + 4), (std::vector<uint8_t>{9, 9, 0, 0}));
+        EXPECT_EQ(std::vector<uint8_t>(reader.Row(1), reader.Row(1) + 4), std::vector<uint8_t>(4, 0));
+    }
+}
+
+TEST(BmpReaderVariants, TopDownRowsComeOutBottomUp) {
+    Reader reader;
+    BmpFields fields;
+    fields.width = 1;
+    fields.height = 3;
+    fields.pixels = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0};
+    ASSERT_TRUE(reader.Read(Build(fields)));
+    const std::vector<uint8_t> bottomUp(reader.image.pixels, reader.image.pixels + 12);
+    fields.height = -3;
+    fields.pixels = {7, 8, 9, 0, 4, 5, 6, 0, 1, 2, 3, 0};
+    ASSERT_TRUE(reader.Read(Build(fields))) << reader.Status();
+    EXPECT_EQ(reader.image.header.biHeight, 3);
+    EXPECT_EQ(std::vector<uint8_t>(reader.image.pixels, reader.image.pixels + 12), bottomUp);
+}
+
+TEST(BmpReaderVariants, OtherHeadersFindTheirColourTable) {
+    Reader reader;
+    BmpFields fields;
+    fields.width = 2;
+    fields.bitCount = 8;
+    fields.clrUsed = 2;
+    fields.table = Table(2);
+    fields.pixels = {1, 0, 0, 0};
+    for (size_t size : {size_t(108), size_t(124), size_t(64)}) {  // V4, V5, OS/2 2.x
+        ASSERT_TRUE(reader.Read(WithHeader(fields, InfoHeader(fields, size)))) << size;
+        EXPECT_EQ(EntryBits(reader.image.palette[1]), EntryBits(RGBQUAD{1, 3, 254, 1})) << size;
+        EXPECT_EQ(reader.Row(0)[0], 1) << size;
+    }
+    // OS/2 1.x: 16-bit sizes and 3-byte entries, so smaller than 54 bytes.
+    std::vector<uint8_t> core(12);
+    StoreLittleEndian16(&core[4], 2);
+    StoreLittleEndian16(&core[6], 1);
+    StoreLittleEndian16(&core[8], 1);
+    StoreLittleEndian16(&core[10], 1);
+    fields.bitCount = 1;
+    fields.table = {10, 20, 30, 40, 50, 60};
+    fields.pixels = {0x40, 0, 0, 0};
+    const std::string os2 = WithHeader(fields, core);
+    ASSERT_LT(os2.size(), 54u);
+    ASSERT_TRUE(reader.Read(os2)) << reader.Status();
+    EXPECT_EQ(reader.image.header.biWidth, 2);
+    EXPECT_EQ(EntryBits(reader.image.palette[1]), EntryBits(RGBQUAD{40, 50, 60, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(reader.Row(0), reader.Row(0) + 2), (std::vector<uint8_t>{0, 1}));
+}
+
+TEST(BmpReaderVariants, AlphaMaskFlattenedUnlessEveryAlphaIsZero) {
+    Reader reader;
+    BmpFields fields;
+    fields.width = 2;
+    fields.bitCount = 32;
+    fields.compression = 3;
+    // A V5 header with an alpha mask: alpha 0 gives the background, 255 the
+    // colour; every alpha 0 means the writer left it unset: opaque.
+    std::vector<uint8_t> v5 = InfoHeader(fields, 124);
+    const std::vector<uint8_t> masks = Masks(0x00FF0000u, 0x0000FF00u, 0x000000FFu);
+    std::copy(masks.begin(), masks.end(), v5.begin() + 40);
+    StoreLittleEndian32(&v5[52], 0xFF000000u);
+    fields.table.clear();
+    reader.state.backgroundColour[0] = 200, reader.state.backgroundColour[1] = 100, reader.state.backgroundColour[2] = 50;
+    fields.pixels = {1, 2, 3, 0, 4, 5, 6, 255};
+    ASSERT_TRUE(reader.Read(WithHeader(fields, v5))) << reader.Status();
+    EXPECT_EQ(std::vector<uint8_t>(reader.Row(0), reader.Row(0) + 6), (std::vector<uint8_t>{50, 100, 200, 4, 5, 6}));
+    fields.pixels = {1, 2, 3, 0, 4, 5, 6, 0};
+    ASSERT_TRUE(reader.Read(WithHeader(fields, v5)));
+    EXPECT_EQ(std::vector<uint8_t>(reader.Row(0), reader.Row(0) + 6), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
 }
 
 }  // namespace
