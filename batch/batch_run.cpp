@@ -107,6 +107,10 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
             if (target.Assign(base) && AppendTargetName(target, path, preset.suffix, extension) &&
                 MakeUniqueName(target, extension) && os::CopyFileNoReplace(context.tempPath->Text(), target.Text()))
                 ++written;
+        } else {
+            // Whatever a failed write left (on a full disk, most of a file)
+            // goes at once; the next write creates the file again.
+            os::RemoveFile(context.tempPath->Text());
         }
         ReleasePixels(context.image);
     }

@@ -10,12 +10,13 @@
 #include "core/settings.h"
 #include "core/settings_file.h"
 #include "core/utf_convert.h"
+#include "program_version.h"
 
 namespace qdx::cli {
 
 namespace {
 
-constexpr char kVersion[] = "1.4.0.0";
+constexpr char kVersion[] = QDX_VERSION_TEXT;
 
 constexpr char kUsage[] =
     "Usage: quillodex [OPTION]... FILE...\n"
