@@ -3,6 +3,8 @@
 // the main window and (later) the dialogs.
 #include <windows.h>
 
+#include <memory>
+
 #include "core/settings_file.h"
 #include "core/wide_string.h"
 
@@ -19,7 +21,7 @@ struct AppState {
     DWORD htmlHelpCookie = 0;
     // Command-line arguments, made full paths before the current directory
     // changes to the executable's folder.
-    WideString* arguments = nullptr;
+    std::unique_ptr<WideString[]> arguments;
     uint32_t argumentCount = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <memory>
+
 #include <htmlhelp.h>
 #include <objbase.h>
 #include <commctrl.h>
@@ -23,7 +25,6 @@ const char16_t* U(const wchar_t* text) { return reinterpret_cast<const char16_t*
 constexpr wchar_t kFailedToExecute[] = L"Failed to execute file.";
 constexpr wchar_t kLanguageFileNotFound[] = L"Language file not found.";
 
-LibraryTextSource* g_texts = nullptr;
 
 int DetectOperatingSystemLevel() {
     // The version the system reports to programs is capped by their manifest;
@@ -47,7 +48,7 @@ bool CaptureArguments(AppState& state) {
     LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     if (!arguments) return true;
     if (count > 1) {
-        state.arguments = new (std::nothrow) WideString[size_t(count - 1)];
+        state.arguments.reset(new (std::nothrow) WideString[size_t(count - 1)]);
         if (state.arguments) {
             state.argumentCount = uint32_t(count - 1);
             for (int i = 1; i < count; ++i) {
@@ -96,7 +97,7 @@ bool HandleCommandLine(AppState& state, bool argumentsCaptured) {
         return false;
     }
     if (state.argumentCount == 0) return true;
-    auto* kept = new (std::nothrow) WideString[state.argumentCount];
+    std::unique_ptr<WideString[]> kept(new (std::nothrow) WideString[state.argumentCount]);
     if (!kept) {
         host.ShowErrorMessage(30001);
         return false;
@@ -104,12 +105,13 @@ bool HandleCommandLine(AppState& state, bool argumentsCaptured) {
     uint32_t keptCount = 0;
     for (uint32_t i = 0; i < state.argumentCount; ++i)
         if (os::FileExists(state.arguments[i].Text())) kept[keptCount++] = state.arguments[i];
-    if (keptCount > 0) RunConversion(host, keptCount, kept, CurrentSettings().multiDropSelection);
-    delete[] kept;
+    if (keptCount > 0) RunConversion(host, keptCount, kept.get(), CurrentSettings().multiDropSelection);
     return false;
 }
 
-bool StartUp(AppState& state, int showCommand) {
+// `texts` receives the language library's text source, which the engine
+// reads through until the program ends.
+bool StartUp(AppState& state, int showCommand, std::unique_ptr<LibraryTextSource>& texts) {
     const bool argumentsCaptured = CaptureArguments(state);
     if (state.osLevel == 0 || !CheckEnvironment(state)) {
         ShowStartupError(kFailedToExecute);
@@ -123,8 +125,8 @@ bool StartUp(AppState& state, int showCommand) {
         CloseSettings(state.settingsReader);
         return false;
     }
-    g_texts = new (std::nothrow) LibraryTextSource(state.languageLibrary);
-    SetCurrentTextSource(g_texts);
+    texts.reset(new (std::nothrow) LibraryTextSource(state.languageLibrary));
+    SetCurrentTextSource(texts.get());
     LoadSettings(state.settingsReader, settings);
     LoadWindowGeometry(state.settingsReader, settings);
     if (!RegisterWindowClasses(state.instance)) {
@@ -184,7 +186,8 @@ int ProgramMain(HINSTANCE instance, int showCommand) {
     ::HtmlHelpW(nullptr, nullptr, HH_INITIALIZE, reinterpret_cast<DWORD_PTR>(&state.htmlHelpCookie));
 
     WPARAM exitCode = 0;
-    if (StartUp(state, showCommand)) {
+    std::unique_ptr<LibraryTextSource> texts;
+    if (StartUp(state, showCommand, texts)) {
         MSG message;
         while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
             ::TranslateMessage(&message);
@@ -195,10 +198,8 @@ int ProgramMain(HINSTANCE instance, int showCommand) {
     if (state.languageLibrary) ::FreeLibrary(state.languageLibrary);
     state.languageLibrary = nullptr;
     SetCurrentTextSource(nullptr);
-    delete g_texts;
-    g_texts = nullptr;
-    delete[] state.arguments;
-    state.arguments = nullptr;
+    texts.reset();
+    state.arguments.reset();
 
     ::HtmlHelpW(nullptr, nullptr, HH_UNINITIALIZE, state.htmlHelpCookie);
     os::DestroyPrivateHeap();

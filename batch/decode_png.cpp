@@ -1,6 +1,7 @@
-#include "codecs/read/png_reader.h"
+#include "codecs/common/png_colour_types.h"
 #include "batch/conversion_context.h"
 #include "batch/decode_input.h"
+#include "codecs/read/png_reader.h"
 
 namespace qdx {
 
@@ -19,7 +20,7 @@ bool DecodePngInput(ConversionContext& context, const WideString& path) {
     if (!ReadPngImage(reader, path, &context.image)) return false;
     if (!context.preset || !context.preset->keepTransparency) return true;
 
-    if (reader.colourType == 3) {
+    if (reader.colourType == kPngPalette) {
         // The first fully transparent palette entry, in the colour the
         // flattening left it.
         if (!reader.trnsSeen || !reader.paletteAlpha) return true;
@@ -37,7 +38,7 @@ bool DecodePngInput(ConversionContext& context, const WideString& path) {
     transparent.red = reader.transparentColour[0];
     transparent.green = reader.transparentColour[1];
     transparent.blue = reader.transparentColour[2];
-    if (reader.colourType == 0) {
+    if (reader.colourType == kPngGrey) {
         // Greyscale keeps only its level (in green): make the colour that grey.
         transparent.red = transparent.blue = transparent.green;
     }

@@ -131,6 +131,7 @@ void PassFiles::Work(uint32_t k) {
                 slot.held = bytes;
             }
             outcome = ResizeAndWrite(c) ? FileOutcome::Written : FileOutcome::NotWritten;
+            if (outcome == FileOutcome::NotWritten) os::RemoveFile(c.tempPath->Text());
         }
         ReleasePixels(c.image);
         {
@@ -150,7 +151,11 @@ const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
         if (!steps_.decode(context_, path)) return nullptr;
         context_.savedBitDepth = context_.image.header.biBitCount;
         outcome = ResizeAndWrite(context_) ? FileOutcome::Written : FileOutcome::NotWritten;
-        return outcome == FileOutcome::Written ? context_.tempPath : nullptr;
+        if (outcome == FileOutcome::Written) return context_.tempPath;
+        // Whatever a failed write left (on a full disk, most of a file) goes
+        // at once; the next write creates the file again.
+        os::RemoveFile(context_.tempPath->Text());
+        return nullptr;
     }
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return results_[index] != kPending; });

@@ -1,7 +1,8 @@
 // GIF speed: encoding a 1-megapixel picture of more than 256 colours
 // (reduction + LZW) and decoding a 12-megapixel GIF, single-threaded.
 // Figures are processor time, best of several runs.
-// Usage: bench_gif [FOLDER]  (the files are left there for peer tools:
+// Usage: bench_gif [FOLDER]  (default: the current folder, which
+// scripts/bench.sh makes build/bench; the files are left there for peer tools:
 // FOLDER/bench_1mp.rgb, bench_1mp.gif, bench_12mp.gif and the 12 MP indices,
 // top-down, in bench_12mp.idx)
 #include <algorithm>

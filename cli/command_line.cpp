@@ -13,12 +13,13 @@
 #include "core/settings_file.h"
 #include "core/utf_convert.h"
 #include "core/worker_pool.h"
+#include "program_version.h"
 
 namespace qdx::cli {
 
 namespace {
 
-constexpr char kVersion[] = "1.4.0.0";
+constexpr char kVersion[] = QDX_VERSION_TEXT;
 
 constexpr char kUsage[] =
     "Usage: quillodex [OPTION]... FILE...\n"

@@ -11,4 +11,6 @@ endif()
 if(QDX_SANITIZE)
   target_compile_options(qdx_warnings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(qdx_warnings INTERFACE -fsanitize=address,undefined)
+  # Pixel buffers from the instrumented heap, so overruns inside a page show.
+  target_compile_definitions(qdx_warnings INTERFACE QDX_PIXELS_FROM_HEAP)
 endif()

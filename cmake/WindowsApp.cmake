@@ -6,6 +6,11 @@ add_library(qdx_app STATIC ${QDX_APP_SOURCES})
 target_link_libraries(qdx_app PUBLIC qdx_engine comctl32 comdlg32 shell32 ole32 uuid htmlhelp shlwapi)
 target_compile_options(qdx_app PUBLIC -municode)
 
+# The manifest carries the version too; the resource script finds it (and
+# program_version.h) in the generated folder.
+configure_file(app/resources/Quillodex.manifest.in ${CMAKE_BINARY_DIR}/generated/Quillodex.manifest @ONLY)
+set_source_files_properties(app/resources/Quillodex.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/generated/Quillodex.manifest;${CMAKE_BINARY_DIR}/generated/program_version.h")
 add_executable(Quillodex WIN32 app/program_main.cpp app/resources/Quillodex.rc)
 target_link_libraries(Quillodex PRIVATE qdx_app)
 target_link_options(Quillodex PRIVATE -municode -mwindows)

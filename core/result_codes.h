@@ -5,7 +5,9 @@
 
 namespace qdx {
 
-inline constexpr uint32_t kStatusFailed = 50000;             // set on entry
+// No specific result: set when a reader or writer starts, replaced by the
+// precise code at a failure that has one, and still there after a success.
+inline constexpr uint32_t kStatusUnspecified = 50000;
 inline constexpr uint32_t kStatusOutOfMemory = 50001;
 inline constexpr uint32_t kStatusUnsupported = 50002;        // unsupported or invalid content
 inline constexpr uint32_t kStatusReserved3 = 50003;

@@ -10,35 +10,35 @@ Preset DefaultPreset(int index) {
         case 0:
             preset.outputFormat = kOutputJpeg;
             preset.jpegQuality = 90;
-            preset.jpegSubsampling = 2;
+            preset.jpegSubsampling = kChromaFullResolution;
             preset.limitFileSize = 1;
             preset.maxFileSizeKiB = 100;
-            preset.resizeMode = 5;
+            preset.resizeMode = ResizeToBox;
             preset.targetWidth = 800;
             preset.targetHeight = 600;
             preset.keepAspect = 1;
-            preset.resampleFilter = 1;
+            preset.resampleFilter = FilterBicubic;
             preset.suffix.Assign(u"_800x600");
             preset.subfolder.Assign(u"Output");
             break;
         case 1:
             preset.outputFormat = kOutputJpeg;
-            preset.resizeMode = 1;
+            preset.resizeMode = ResizeToWidth;
             preset.targetWidth = 400;
-            preset.resampleFilter = 0;
+            preset.resampleFilter = FilterAreaAverage;
             break;
         case 2:
             preset.outputFormat = kOutputPng;
-            preset.resizeMode = 2;
+            preset.resizeMode = ResizeToHeight;
             preset.targetWidth = 300;
-            preset.resampleFilter = 1;
+            preset.resampleFilter = FilterBicubic;
             break;
         case 3:
             preset.outputFormat = kOutputGif;
             preset.keepTransparency = 1;
-            preset.resizeMode = 3;
+            preset.resizeMode = ResizeLongerSide;
             preset.targetWidth = 200;
-            preset.resampleFilter = 2;
+            preset.resampleFilter = FilterNearest;
             break;
         default:
             break;

@@ -9,21 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/preset_codes.h"
 #include "core/wide_string.h"
 
 namespace qdx {
-
-// `jpegSubsampling` codes of a Preset: chroma at half resolution both ways
-// (2 x 2) or at full resolution.
-inline constexpr int32_t kChromaHalved = 0;
-inline constexpr int32_t kChromaFullResolution = 2;
-
-// OutputFormat codes (the `outputFormat` field of a Preset).
-inline constexpr uint32_t kOutputPng = 1;
-inline constexpr uint32_t kOutputJpeg = 2;
-inline constexpr uint32_t kOutputGif = 3;
-inline constexpr uint32_t kOutputTiff = 4;
-// any other value writes BMP
 
 inline constexpr int kPresetCount = 4;
 
@@ -34,8 +23,8 @@ struct Preset {
     int32_t jpegSubsampling = kChromaHalved;
     uint8_t limitFileSize = 0;
     uint32_t maxFileSizeKiB = 0;
-    uint32_t resizeMode = 0;      // 0 to 5
-    uint32_t resampleFilter = 0;  // 0 to 3
+    uint32_t resizeMode = ResizeNone;
+    uint32_t resampleFilter = FilterAreaAverage;
     int32_t targetWidth = 0;
     int32_t targetHeight = 0;
     uint8_t keepAspect = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/file_helpers.h"
+#include "core/os/owned_memory.h"
 #include "core/preset_rules.h"
 #include "core/settings_file.h"
 
@@ -14,19 +15,6 @@ namespace {
 
 // Versions before this one stored separate width and height limits.
 constexpr uint32_t kFirstBoxVersion = 0x0578;
-
-// A bounded scratch block from the private heap.
-class ScratchBlock {
-public:
-    explicit ScratchBlock(uint32_t size) : data_(static_cast<uint8_t*>(os::PrivateAlloc(size ? size : 1))) {}
-    ~ScratchBlock() { os::PrivateFree(data_); }
-    ScratchBlock(const ScratchBlock&) = delete;
-    ScratchBlock& operator=(const ScratchBlock&) = delete;
-    uint8_t* Data() const { return data_; }
-
-private:
-    uint8_t* data_;
-};
 
 // True when the entry exists in the file's table (index below the count).
 bool InTable(const SettingsReader& reader, uint32_t index) { return reader.tableRead && index < reader.count; }
@@ -70,9 +58,9 @@ void ReadString(SettingsReader& reader, uint32_t index, const WideString& fallba
     // Read into a scratch block first: an odd last byte must not land in the
     // string's terminator. The file's bytes are little-endian UTF-16, the
     // order of the machine.
-    ScratchBlock block(bytes);
-    if (!block.Data() || !ReadBlock(reader, index, block.Data(), bytes)) return;
-    out.Append(reinterpret_cast<const char16_t*>(block.Data()), bytes / 2);
+    os::HeapMemory block;
+    if (!block.Allocate(bytes) || !ReadBlock(reader, index, block.Get(), bytes)) return;
+    out.Append(reinterpret_cast<const char16_t*>(block.Get()), bytes / 2);
 }
 
 void ReadCustomColours(SettingsReader& reader, uint32_t colours[16]) {
@@ -100,9 +88,9 @@ void ReadExcludedPlugins(SettingsReader& reader, std::vector<WideString>& names)
     const uint32_t bytes = EntryB(reader, kExcludedPlugins);
     const uint32_t units = bytes / 2;
     if (units == 0) return;
-    ScratchBlock block(bytes);
-    if (!block.Data() || !ReadBlock(reader, kExcludedPlugins, block.Data(), bytes)) return;
-    const uint8_t* raw = block.Data();
+    os::HeapMemory block;
+    if (!block.Allocate(bytes) || !ReadBlock(reader, kExcludedPlugins, block.Get(), bytes)) return;
+    const uint8_t* raw = block.Get();
     uint32_t start = 0;
     for (uint32_t i = 0; i <= units; ++i) {
         if (i < units && (raw[2 * i] | raw[2 * i + 1]) != 0) continue;

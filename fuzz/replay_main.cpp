@@ -1,5 +1,7 @@
 // Runs a fuzz target's entry point over every file of the folders named on
-// the command line (missing folders are skipped), as an ordinary test.
+// the command line, as an ordinary test. A folder that does not exist, or
+// folders with no input at all, fail the run: a replay that checks nothing
+// must not pass.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -13,7 +15,10 @@ int main(int argc, char** argv) {
     size_t count = 0;
     for (int i = 1; i < argc; ++i) {
         std::error_code error;
-        if (!std::filesystem::is_directory(argv[i], error)) continue;
+        if (!std::filesystem::is_directory(argv[i], error)) {
+            std::fprintf(stderr, "no such folder: %s\n", argv[i]);
+            return 1;
+        }
         for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[i], error)) {
             if (!entry.is_regular_file()) continue;
             std::ifstream in(entry.path(), std::ios::binary);
@@ -21,7 +26,15 @@ int main(int argc, char** argv) {
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++count;
         }
+        if (error) {
+            std::fprintf(stderr, "cannot list %s: %s\n", argv[i], error.message().c_str());
+            return 1;
+        }
     }
     std::printf("replayed %zu inputs\n", count);
+    if (count == 0) {
+        std::fprintf(stderr, "nothing to replay\n");
+        return 1;
+    }
     return 0;
 }

@@ -9,6 +9,7 @@
 
 #include "core/decoded_image.h"
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "scale/scaling.h"
 
 namespace qdx {
@@ -23,61 +24,38 @@ uint8_t* NearestResample(const uint8_t* source, uint32_t sourceWidth, uint32_t s
 
 inline uint32_t Stride24(uint32_t width) { return RowStride(width, 24); }
 
-// A block from the private heap (zero-filled), released when the owner goes.
+// A typed block from the private heap (zero-filled), released when the owner goes.
 template <typename T>
 class PrivateArray {
 public:
-    PrivateArray() = default;
-    PrivateArray(const PrivateArray&) = delete;
-    PrivateArray& operator=(const PrivateArray&) = delete;
-    ~PrivateArray() { os::PrivateFree(data_); }
-
     // False when the count overflows or memory is short.
     bool Allocate(size_t count) {
-        os::PrivateFree(data_);
-        data_ = nullptr;
-        if (count == 0 || count > SIZE_MAX / sizeof(T)) return false;
-        data_ = static_cast<T*>(os::PrivateAlloc(count * sizeof(T)));
-        return data_ != nullptr;
+        memory_.Reset();
+        return count != 0 && count <= SIZE_MAX / sizeof(T) && memory_.Allocate(count * sizeof(T));
     }
-    T* get() const { return data_; }
-    T& operator[](size_t i) const { return data_[i]; }
+    T* get() const { return reinterpret_cast<T*>(memory_.Get()); }
+    T& operator[](size_t i) const { return get()[i]; }
 
 private:
-    T* data_ = nullptr;
+    os::HeapMemory memory_;
 };
 
 // A 24-bit pixel buffer from the pixel allocator, released unless handed on.
 class PixelBlock {
 public:
-    PixelBlock() = default;
-    PixelBlock(const PixelBlock&) = delete;
-    PixelBlock& operator=(const PixelBlock&) = delete;
-    ~PixelBlock() { Reset(); }
-
     bool Allocate(uint32_t width, uint32_t height) {
-        Reset();
-        data_ = AllocatePixelBuffer(width, height, 24);
-        return data_ != nullptr;
+        uint32_t size = 0;
+        memory_.Reset();
+        return PixelBufferSize(width, height, 24, size) && memory_.Allocate(size);
     }
-    void Reset() {
-        if (data_) os::FreePixels(data_);
-        data_ = nullptr;
-    }
+    void Reset() { memory_.Reset(); }
     // Takes ownership of `pixels`, releasing what was held.
-    void Adopt(uint8_t* pixels) {
-        Reset();
-        data_ = pixels;
-    }
-    uint8_t* get() const { return data_; }
-    uint8_t* Release() {
-        uint8_t* p = data_;
-        data_ = nullptr;
-        return p;
-    }
+    void Adopt(uint8_t* pixels) { memory_.Reset(pixels); }
+    uint8_t* get() const { return memory_.Get(); }
+    [[nodiscard]] uint8_t* Release() { return memory_.Release(); }
 
 private:
-    uint8_t* data_ = nullptr;
+    os::PixelMemory memory_;
 };
 
 }  // namespace qdx

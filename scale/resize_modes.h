@@ -4,19 +4,13 @@
 // limits is left untouched.
 #include <cstdint>
 
+#include "core/preset_codes.h"
+
 namespace qdx {
 
 struct DecodedImage;
 struct ScalingState;
 struct SharpenState;
-
-// `resizeMode` codes of a preset.
-inline constexpr uint32_t ResizeNone = 0;
-inline constexpr uint32_t ResizeToWidth = 1;
-inline constexpr uint32_t ResizeToHeight = 2;
-inline constexpr uint32_t ResizeLongerSide = 3;
-inline constexpr uint32_t ResizeShorterSide = 4;
-inline constexpr uint32_t ResizeToBox = 5;
 
 // What a resize asks for: a preset's resize fields.
 struct ResizeOptions {

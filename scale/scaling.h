@@ -5,17 +5,12 @@
 
 #include "core/bitmap_types.h"
 #include "core/os/os.h"
+#include "core/preset_codes.h"
 #include "scale/bicubic_lanes.h"
 
 namespace qdx {
 
 class WorkerPool;
-
-// Filter codes (the preset's `resampleFilter`).
-inline constexpr uint32_t FilterAreaAverage = 0;
-inline constexpr uint32_t FilterBicubic = 1;
-inline constexpr uint32_t FilterNearest = 2;
-inline constexpr uint32_t FilterHalftone = 3;
 
 struct ScalingState {
     // Memory device context of the halftone filter; made once per batch by

@@ -49,4 +49,13 @@ for f in $(cd "$work/native" && find . -type f -newer ../.started); do
   if cmp -s "$work/native/$f" "$work/windows/$f"; then same=$((same + 1)); else differ=$((differ + 1)); echo "   differs: $f"; fi
 done
 echo "native and Windows outputs: $same identical, $differ different"
+# The outputs are pinned: any change in their bytes shows here.
+recorded=tests/data/main-job/outputs.sha256
+if (cd "$work/native" && sha256sum --quiet -c "$root/$recorded"); then
+  echo "native outputs match $recorded ($(wc -l <"$recorded") files)"
+else
+  echo "native outputs differ from $recorded"
+  differ=$((differ + 1))
+fi
 echo "Outputs are in $root/$work/native and $root/$work/windows."
+[ "$differ" -eq 0 ]

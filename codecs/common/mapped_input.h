@@ -18,7 +18,7 @@ struct MappedInput {
     const uint8_t* cursor = nullptr;
     const uint8_t* dataEnd = nullptr;
     DecodedImage* image = nullptr;
-    uint32_t status = kStatusFailed;
+    uint32_t status = kStatusUnspecified;
     bool ownsImage = false;  // the record came from the private heap
 
     MappedInput() = default;

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "codecs/common/input_kind.h"
 #include "codecs/read/alpha_flatten.h"
 #include "codecs/read/bmp_rle.h"
 #include "core/file_helpers.h"
@@ -424,7 +425,7 @@ bool ParseBmp(BmpReaderState& state, const uint8_t* data, uint64_t size, Decoded
 }  // namespace
 
 bool DecodeBmpBytes(BmpReaderState& state, const uint8_t* data, uint32_t size, DecodedImage& image) {
-    state.input.status = kStatusFailed;
+    state.input.status = kStatusUnspecified;
     std::memset(image.palette, 0, sizeof image.palette);
     image.pixels = nullptr;
     image.fileSize = size;
@@ -432,13 +433,13 @@ bool DecodeBmpBytes(BmpReaderState& state, const uint8_t* data, uint32_t size, D
         ReleasePixels(image);
         return false;
     }
-    image.sourceKind = 1;
+    image.sourceKind = kInputBmp;
     return true;
 }
 
 bool ReadBmpImage(BmpReaderState& state, const WideString& path, DecodedImage* image) {
     MappedInput& input = state.input;
-    input.status = kStatusFailed;
+    input.status = kStatusUnspecified;
     // A record this state allocated for an earlier read goes before the
     // next one replaces it.
     CloseMappedInput(input);
@@ -455,7 +456,7 @@ bool ReadBmpImage(BmpReaderState& state, const WideString& path, DecodedImage* i
         CloseMappedInput(input);
         return false;
     }
-    record.sourceKind = 1;
+    record.sourceKind = kInputBmp;
     FinishMappedRead(input);
     return true;
 }

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "codecs/common/input_kind.h"
 #include "core/file_helpers.h"
+#include "core/os/owned_memory.h"
 #include "core/wide_string.h"
 
 namespace qdx {
@@ -10,25 +12,6 @@ namespace qdx {
 namespace {
 
 constexpr uint32_t kTableBytes = 768;  // 256 entries of red, green, blue
-
-// Owns a block from the virtual-memory allocator for the length of one read.
-struct PixelBlock {
-    uint8_t* data = nullptr;
-    PixelBlock() = default;
-    PixelBlock(const PixelBlock&) = delete;
-    PixelBlock& operator=(const PixelBlock&) = delete;
-    ~PixelBlock() { Release(); }
-    bool Allocate(uint64_t size) {
-        Release();
-        if (size > SIZE_MAX) return false;
-        data = static_cast<uint8_t*>(os::AllocatePixels(size_t(size)));
-        return data != nullptr;
-    }
-    void Release() {
-        if (data) os::FreePixels(data);
-        data = nullptr;
-    }
-};
 
 void ReleaseTables(GifReaderState& state) {
     if (state.globalTable) os::PrivateFree(state.globalTable);
@@ -123,7 +106,7 @@ bool BuildRecord(GifReaderState& state, DecodedImage& image, const uint8_t* indi
     state.resultTransparent = state.transparent;
     state.resultTransparentIndex = state.transparentIndex;
     state.resultInterlaced = state.interlaced;
-    image.sourceKind = 5;
+    image.sourceKind = kInputGif;
     image.sourceBitDepth = uint32_t(state.sourceDepth);
     return true;
 }
@@ -134,7 +117,7 @@ bool DecodeImageData(GifReaderState& state, DecodedImage& image) {
     state.activeTable = state.hasLocalTable ? state.localTable : state.globalTable;
 
     const uint64_t pixelCount = uint64_t(uint32_t(state.width)) * uint32_t(state.height);
-    PixelBlock indices;
+    os::PixelMemory indices;
     if (!indices.Allocate(pixelCount + 4)) return Fail(state, kStatusOutOfMemory);
 
     const uint8_t* cursor = state.input.cursor;
@@ -158,22 +141,22 @@ bool DecodeImageData(GifReaderState& state, DecodedImage& image) {
         total += size;
     }
     if (total == 0) return Fail(state, kStatusMalformed);
-    PixelBlock joined;
+    os::PixelMemory joined;
     if (!joined.Allocate(total + 8)) return Fail(state, kStatusOutOfMemory);  // zero slack after the data
     uint64_t kept = 0;
     for (;;) {
         const uint32_t size = *cursor++;
         if (size == 0) break;
-        std::memcpy(joined.data + kept, cursor, size);
+        std::memcpy(joined.Get() + kept, cursor, size);
         kept += size;
         cursor += size;
     }
     state.input.cursor = cursor;
 
-    if (!DecodeGifLzw(state, joined.data, uint32_t(kept), minimumCodeSize, indices.data, uint32_t(pixelCount)))
+    if (!DecodeGifLzw(state, joined.Get(), uint32_t(kept), minimumCodeSize, indices.Get(), uint32_t(pixelCount)))
         return Fail(state, kStatusOutOfMemory);
-    joined.Release();
-    return BuildRecord(state, image, indices.data);
+    joined.Reset();
+    return BuildRecord(state, image, indices.Get());
 }
 
 bool ReadImageDescriptor(GifReaderState& state, DecodedImage& image) {
@@ -277,7 +260,7 @@ bool DecodeStream(GifReaderState& state, DecodedImage& image) {
 }
 
 void ResetForRead(GifReaderState& state) {
-    state.input.status = kStatusFailed;
+    state.input.status = kStatusUnspecified;
     state.transparent = state.interlaced = 0;
     state.bitBuffer = state.bitCount = 0;
     state.currentCode = state.clearCode = state.endCode = state.codeSize = state.minimumCodeSize = 0;
@@ -435,7 +418,7 @@ bool DecodeGifStream(GifReaderState& state, DecodedImage& image) {
 }
 
 bool ReadGifImage(GifReaderState& state, const WideString& path, DecodedImage* image) {
-    state.input.status = kStatusFailed;
+    state.input.status = kStatusUnspecified;
     if (!PrepareImageRecord(state.input, image)) return false;
     const uint32_t fileSize = OpenAndMapInput(state.input, path);
     if (fileSize == 0) {

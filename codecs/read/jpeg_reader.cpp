@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codecs/common/input_kind.h"
+#include "codecs/common/jpeg_error_glue.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
 
-// jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
-#include <jpeglib.h>
 
 namespace qdx {
 
@@ -21,11 +21,9 @@ namespace {
 // the jump skips has a destructor and no local variable is left stale.
 struct DecodeJob {
     jpeg_decompress_struct cinfo;
-    jpeg_error_mgr errors;  // the library sees only this part
-    std::jmp_buf recovery;
+    JpegErrorGlue error;  // the library sees only its error manager
     jpeg_source_mgr source;
     jpeg_progress_mgr progress;
-    char message[JMSG_LENGTH_MAX];
 
     // Inputs.
     const uint8_t* data;
@@ -47,22 +45,13 @@ struct DecodeJob {
 
 DecodeJob* JobOf(j_common_ptr cinfo) { return static_cast<DecodeJob*>(cinfo->client_data); }
 
-// A library error: keep its text and return to the recovery point.
-void ErrorExit(j_common_ptr cinfo) {
-    DecodeJob* job = JobOf(cinfo);
-    job->message[0] = '\0';
-    (*cinfo->err->format_message)(cinfo, job->message);
-    job->message[JMSG_LENGTH_MAX - 1] = '\0';
-    std::longjmp(job->recovery, 1);
-}
-
 // Refuses files with more scans than any encoder writes.
 void CountScans(j_common_ptr cinfo) {
     if (!cinfo->is_decompressor) return;
     if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= kMaxJpegScans) return;
     DecodeJob* job = JobOf(cinfo);
-    std::snprintf(job->message, sizeof job->message, "Too many scans (more than %d)", kMaxJpegScans);
-    std::longjmp(job->recovery, 1);
+    std::snprintf(job->error.message, sizeof job->error.message, "Too many scans (more than %d)", kMaxJpegScans);
+    std::longjmp(job->error.recovery, 1);
 }
 
 // Source manager over the mapped file: the whole file is the one buffer.
@@ -138,10 +127,9 @@ void SetResolution(const jpeg_decompress_struct& cinfo, BITMAPINFOHEADER& header
 // recovery point set here from deep inside, so it holds no object with a
 // destructor and keeps everything it changes inside *job.
 void RunDecompression(DecodeJob* job) {
-    job->cinfo.err = jpeg_std_error(&job->errors);
-    job->errors.error_exit = ErrorExit;
+    job->cinfo.err = UseJpegErrorGlue(job->error);
     job->cinfo.client_data = job;
-    if (setjmp(job->recovery)) {
+    if (setjmp(job->error.recovery)) {
         job->libraryError = true;
         jpeg_destroy(reinterpret_cast<j_common_ptr>(&job->cinfo));
         return;
@@ -237,20 +225,9 @@ void RunDecompression(DecodeJob* job) {
     job->progressive = cinfo->progressive_mode ? 1 : 0;
     SetResolution(*cinfo, image.header);
     image.sourceBitDepth = bitCount;
-    image.sourceKind = 3;
+    image.sourceKind = kInputJpeg;
     job->status = 0;
     jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
-}
-
-// The library's text is in the system's narrow code page; its messages are
-// plain ASCII, so each byte becomes one code unit.
-void KeepMessage(WideString& text, const char* message) {
-    text.Clear();
-    char16_t units[JMSG_LENGTH_MAX];
-    uint32_t count = 0;
-    for (; count < JMSG_LENGTH_MAX && message[count] != '\0'; ++count)
-        units[count] = static_cast<char16_t>(static_cast<unsigned char>(message[count]));
-    text.Append(units, count);
 }
 
 }  // namespace
@@ -261,7 +238,7 @@ JpegReaderState::~JpegReaderState() {
 
 bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage* image) {
     MappedInput& input = state.input;
-    input.status = kStatusFailed;
+    input.status = kStatusUnspecified;
     state.greyscale = 0;
     state.progressive = 0;
     state.message.Clear();
@@ -280,14 +257,14 @@ bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage*
     job.productTable = &state.productTable;
     job.maxPixelBufferBytes = state.maxPixelBufferBytes;
     job.maxLibraryMemory = state.maxLibraryMemory;
-    job.status = kStatusFailed;
+    job.status = kStatusUnspecified;
     RunDecompression(&job);
 
     state.imageWidth = job.imageWidth;
     state.imageHeight = job.imageHeight;
     state.greyscale = job.greyscale;
     state.progressive = job.progressive;
-    if (job.libraryError) KeepMessage(state.message, job.message);
+    if (job.libraryError) KeepMessage(state.message, job.error.message);
     if (job.status != 0) {
         if (job.pixels) os::FreePixels(job.pixels);
         input.image->pixels = nullptr;
@@ -296,7 +273,7 @@ bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage*
         return false;
     }
     input.image->pixels = job.pixels;
-    input.status = kStatusFailed;  // what a successful read leaves, as every reader
+    input.status = kStatusUnspecified;  // what a successful read leaves, as every reader
     FinishMappedRead(input);
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "codecs/common/input_kind.h"
+#include "codecs/common/png_colour_types.h"
 #include "codecs/common/png_crc.h"
 #include "codecs/read/blend_table.h"
 #include "codecs/read/png_rows.h"
@@ -113,7 +115,7 @@ bool PngParser::ReadHeader() {
     compression_ = data[10];
     filter_ = data[11];
     interlaceMethod_ = data[12];
-    if (state_.colourType == 3 && !state_.paletteAlpha) {
+    if (state_.colourType == kPngPalette && !state_.paletteAlpha) {
         state_.paletteAlpha = static_cast<uint8_t*>(os::PrivateAlloc(256));
         if (!state_.paletteAlpha) return Fail(kStatusOutOfMemory);
     }
@@ -132,17 +134,17 @@ bool PngParser::SelectLayout() {
         case 1:
         case 2:
         case 4:
-            if (type != 0 && type != 3) return Fail(kPngColourTypeForDepth);
+            if (type != kPngGrey && type != kPngPalette) return Fail(kPngColourTypeForDepth);
             channels = 1;
             break;
         case 8:
         case 16:
             switch (type) {
-                case 0: channels = 1; break;
-                case 2: channels = 3; break;
-                case 3: channels = depth == 8 ? 1 : 0; break;
-                case 4: channels = 2; break;
-                case 6: channels = 4; break;
+                case kPngGrey: channels = 1; break;
+                case kPngTrueColour: channels = 3; break;
+                case kPngPalette: channels = depth == 8 ? 1 : 0; break;
+                case kPngGreyAlpha: channels = 2; break;
+                case kPngTrueColourAlpha: channels = 4; break;
                 default: channels = 0; break;
             }
             if (!channels) return Fail(kPngColourTypeForDepth);
@@ -194,10 +196,10 @@ bool PngParser::WalkChunks() {
         }
         if (TagIs(tag, "IHDR")) return Fail(kPngChunkOrder);
         if (TagIs(tag, "PLTE")) {
-            if (state_.colourType == 3 && !TakePalette(chunk)) return false;
+            if (state_.colourType == kPngPalette && !TakePalette(chunk)) return false;
         } else if (TagIs(tag, "IEND")) {
             if (!ChecksumMatches(chunk)) return Fail(kPngChecksumMismatch);
-            if (!state_.idatSeen || (state_.colourType == 3 && !state_.plteSeen)) return Fail(kPngMissingData);
+            if (!state_.idatSeen || (state_.colourType == kPngPalette && !state_.plteSeen)) return Fail(kPngMissingData);
             state_.iendSeen = 1;
             return true;
         } else if (TagIs(tag, "bKGD")) {
@@ -338,11 +340,11 @@ bool PngParser::Flatten() {
     const uint32_t width = uint32_t(state_.width), height = uint32_t(state_.height);
     const size_t stride = size_t(state_.outputStride);
 
-    if (state_.colourType == 0) {
+    if (state_.colourType == kPngGrey) {
         SetPaletteColour(image_.palette[state_.transparentColour[1]], background[0], background[1], background[2]);
         return true;
     }
-    if (state_.colourType == 2) {
+    if (state_.colourType == kPngTrueColour) {
         const uint8_t* key = state_.transparentColour;
         for (uint32_t y = 0; y < height; ++y) {
             uint8_t* pixel = image_.pixels + y * stride;
@@ -367,7 +369,7 @@ bool PngParser::Flatten() {
         table = temporary;
     }
     const auto& product = table->product;
-    if (state_.colourType == 3) {
+    if (state_.colourType == kPngPalette) {
         for (int i = 0; i < 256; ++i) {
             const uint8_t alpha = state_.paletteAlpha[i];
             const uint8_t rest = uint8_t(255 - alpha);
@@ -376,7 +378,7 @@ bool PngParser::Flatten() {
             entry.rgbGreen = uint8_t(product[alpha][entry.rgbGreen] + product[rest][background[1]]);
             entry.rgbBlue = uint8_t(product[alpha][entry.rgbBlue] + product[rest][background[2]]);
         }
-    } else if (state_.colourType == 4) {
+    } else if (state_.colourType == kPngGreyAlpha) {
         // The grey sample is its own palette index; only the background's red
         // takes part.
         for (uint32_t y = 0; y < height; ++y) {
@@ -385,7 +387,7 @@ bool PngParser::Flatten() {
             for (uint32_t x = 0; x < width; ++x)
                 pixel[x] = uint8_t(product[pixel[x]][alpha[x]] + product[background[0]][255 - alpha[x]]);
         }
-    } else if (state_.colourType == 6) {
+    } else if (state_.colourType == kPngTrueColourAlpha) {
         for (uint32_t y = 0; y < height; ++y) {
             uint8_t* pixel = image_.pixels + y * stride;
             const uint8_t* alpha = alphaPlane_ + size_t(y) * width;
@@ -407,8 +409,8 @@ void PngParser::FillRecord() {
     image_.header.biXPelsPerMeter = state_.horizontalResolution;
     image_.header.biYPelsPerMeter = state_.verticalResolution;
     image_.pixels = pixels;
-    image_.sourceKind = 2;
-    const bool colour = state_.colourType == 2 || state_.colourType == 6;
+    image_.sourceKind = kInputPng;
+    const bool colour = state_.colourType == kPngTrueColour || state_.colourType == kPngTrueColourAlpha;
     image_.sourceBitDepth = uint32_t(state_.bitDepth) * (colour ? 3 : 1);
 }
 
@@ -425,7 +427,7 @@ PngReaderState::~PngReaderState() {
 
 bool ReadPngImage(PngReaderState& state, const WideString& path, DecodedImage* image) {
     MappedInput& input = state.input;
-    input.status = kStatusFailed;
+    input.status = kStatusUnspecified;
     state.plteSeen = state.idatSeen = state.iendSeen = state.gamaSeen = state.bkgdSeen = state.trnsSeen = 0;
     state.greyRamp = state.interlace = 0;
     state.horizontalResolution = state.verticalResolution = 0;

@@ -8,6 +8,7 @@
 #include "codecs/common/adam7.h"
 #include "codecs/common/compression_alloc.h"
 #include "codecs/common/paeth_predictor.h"
+#include "codecs/common/png_colour_types.h"
 #include "codecs/read/png_reader.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
@@ -117,9 +118,9 @@ void SetPixelConverters(PngRowConverter (&converters)[5]) {
 
 int ChannelCount(int colourType) {
     switch (colourType) {
-        case 2: return 3;
-        case 4: return 2;
-        case 6: return 4;
+        case kPngTrueColour: return 3;
+        case kPngGreyAlpha: return 2;
+        case kPngTrueColourAlpha: return 4;
         default: return 1;
     }
 }
@@ -254,7 +255,7 @@ bool InflateImageData(PngReaderState& state, const uint8_t* data, uint32_t lengt
     state.currentRow = state.priorRow = nullptr;
     state.alphaRow = nullptr;
     inflateEnd(&stream);
-    return state.input.status == kStatusFailed;
+    return state.input.status == kStatusUnspecified;
 }
 
 }  // namespace qdx

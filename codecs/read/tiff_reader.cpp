@@ -2,26 +2,13 @@
 
 #include <cstring>
 
+#include "codecs/common/input_kind.h"
+#include "codecs/common/tiff_tags.h"
 #include "core/file_helpers.h"
 #include "core/wide_string.h"
 
 namespace qdx {
 namespace {
-
-constexpr uint16_t kTagImageWidth = 256;
-constexpr uint16_t kTagImageLength = 257;
-constexpr uint16_t kTagBitsPerSample = 258;
-constexpr uint16_t kTagCompression = 259;
-constexpr uint16_t kTagPhotometric = 262;
-constexpr uint16_t kTagStripOffsets = 273;
-constexpr uint16_t kTagStripByteCounts = 279;
-constexpr uint16_t kTagXResolution = 282;
-constexpr uint16_t kTagYResolution = 283;
-constexpr uint16_t kTagResolutionUnit = 296;
-constexpr uint16_t kTagColorMap = 320;
-
-constexpr uint16_t kTypeShort = 3;
-constexpr uint16_t kTypeLong = 4;
 
 // Strip arrays are capped so that 4 bytes per entry plus slack stay countable.
 constexpr uint32_t kMaxStripArrayCount = uint32_t(1) << 30;
@@ -86,8 +73,8 @@ uint32_t ReadStripArray(TiffReaderState& state, const TiffEntry& entry, uint32_t
     else if (entry.type == kTypeLong)
         valueSize = 4;
     else
-        return kStatusFailed;
-    if (entry.tag == kTagStripOffsets && entry.count == 0) return kStatusFailed;
+        return kStatusUnspecified;
+    if (entry.tag == kTagStripOffsets && entry.count == 0) return kStatusUnspecified;
 
     // Up to four bytes of values stand in the entry itself; longer arrays lie
     // at the offset, and all of them must be inside the file. This is checked
@@ -96,7 +83,7 @@ uint32_t ReadStripArray(TiffReaderState& state, const TiffEntry& entry, uint32_t
     const uint8_t* source = entry.value;
     if (byteLength > 4) {
         const uint32_t offset = EntryOffset(state, entry);
-        if (!LiesWithinFile(state.input, offset, byteLength)) return kStatusFailed;
+        if (!LiesWithinFile(state.input, offset, byteLength)) return kStatusUnspecified;
         source = state.input.dataStart + offset;
     }
 
@@ -404,7 +391,7 @@ uint32_t Decode(TiffReaderState& state, DecodedImage& image) {
         if (const uint32_t failure = BuildPalette(state, image.palette)) return failure;
     UnpackRows(state, image.pixels);
     ReadResolution(state, image);
-    image.sourceKind = 4;
+    image.sourceKind = kInputTiff;
     image.sourceBitDepth = sourceBitDepth;
     return 0;
 }
@@ -425,7 +412,7 @@ void ReleaseTiffBuffers(TiffReaderState& state) {
 
 bool ReadTiffImage(TiffReaderState& state, const WideString& path, DecodedImage* image) {
     MappedInput& input = state.input;
-    input.status = kStatusFailed;
+    input.status = kStatusUnspecified;
     state.xResolutionOffset = state.yResolutionOffset = state.colourMapOffset = 0;
     state.width = state.height = 0;
     state.stripCount = 0;

@@ -4,6 +4,7 @@
 
 #include "core/file_helpers.h"
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "core/wide_string.h"
 
 namespace qdx {
@@ -46,7 +47,7 @@ bool WriteContents(BmpWriterState& state, os::File& file, uint32_t entries, cons
 }  // namespace
 
 bool WriteBmpFile(BmpWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels) {
-    state.writeStatus = kStatusFailed;
+    state.writeStatus = kStatusUnspecified;
     os::File file;
     if (!os::CreateForWrite(path.Text(), file)) {
         state.writeStatus = kStatusCannotCreate;
@@ -65,20 +66,18 @@ bool WriteBmpFile(BmpWriterState& state, const WideString& path, const RGBQUAD* 
         }
         written = WriteContents(state, file, entries, palette, pixels);
     } else {
-        auto* converted = static_cast<uint8_t*>(os::AllocatePixels(size_t(size) + 4));
-        if (!converted) {
+        os::PixelMemory converted;
+        if (!converted.Allocate(uint64_t(size) + 4)) {
             state.writeStatus = kStatusOutOfMemory;
             return false;
         }
         RGBQUAD convertedPalette[256];
         std::memset(convertedPalette, 0, sizeof convertedPalette);
-        if (!Convert(converter, palette, pixels, convertedPalette, converted)) {
-            os::FreePixels(converted);
+        if (!Convert(converter, palette, pixels, convertedPalette, converted.Get())) {
             state.writeStatus = kStatusConversionFailed;
             return false;
         }
-        written = WriteContents(state, file, entries, convertedPalette, converted);
-        os::FreePixels(converted);
+        written = WriteContents(state, file, entries, convertedPalette, converted.Get());
     }
     if (!written) {
         state.writeStatus = kStatusCannotCreate;

@@ -13,7 +13,7 @@ namespace qdx {
 class WideString;
 
 struct BmpWriterState {
-    uint32_t writeStatus = kStatusFailed;
+    uint32_t writeStatus = kStatusUnspecified;
     PixelConverter converter;  // width, height and the depths drive the writer
     uint8_t fileHeader[14] = {};
     uint8_t infoHeader[40] = {};

@@ -4,6 +4,7 @@
 
 #include "core/file_helpers.h"
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "core/wide_string.h"
 
 namespace qdx {
@@ -14,33 +15,6 @@ constexpr int32_t kClearCode = 256;
 constexpr int32_t kEndCode = 257;
 constexpr int32_t kFirstFreeCode = 258;
 constexpr int32_t kMaxCode = 4095;
-
-// Owns a block from the virtual-memory allocator.
-struct PixelBlock {
-    uint8_t* data = nullptr;
-    PixelBlock() = default;
-    PixelBlock(const PixelBlock&) = delete;
-    PixelBlock& operator=(const PixelBlock&) = delete;
-    ~PixelBlock() {
-        if (data) os::FreePixels(data);
-    }
-    bool Allocate(uint64_t size) {
-        if (size > SIZE_MAX) return false;
-        data = static_cast<uint8_t*>(os::AllocatePixels(size_t(size)));
-        return data != nullptr;
-    }
-};
-
-// Owns a block from the private heap.
-struct HeapBlock {
-    uint8_t* data = nullptr;
-    explicit HeapBlock(size_t size) : data(static_cast<uint8_t*>(os::PrivateAlloc(size))) {}
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-    ~HeapBlock() {
-        if (data) os::PrivateFree(data);
-    }
-};
 
 inline uint32_t HashSlot(uint32_t key) { return (key * 2654435761u) >> (32 - 13); }
 
@@ -53,23 +27,23 @@ bool Fail(GifWriterState& state, uint32_t status) {
 // zero-length terminator block, through a staging buffer.
 bool WriteSubBlocks(os::File& file, const uint8_t* data, uint64_t size) {
     constexpr uint32_t kBlocksPerWrite = 256;
-    HeapBlock staging(kBlocksPerWrite * 256);
-    if (!staging.data) return false;
+    os::HeapMemory staging;
+    if (!staging.Allocate(kBlocksPerWrite * 256)) return false;
     uint32_t used = 0;
     while (size > 0) {
         const uint32_t length = size < 255 ? uint32_t(size) : 255;
-        staging.data[used++] = uint8_t(length);
-        std::memcpy(staging.data + used, data, length);
+        staging.Get()[used++] = uint8_t(length);
+        std::memcpy(staging.Get() + used, data, length);
         used += length;
         data += length;
         size -= length;
         if (used > (kBlocksPerWrite - 1) * 256) {
-            if (!os::WriteAll(file, staging.data, used)) return false;
+            if (!os::WriteAll(file, staging.Get(), used)) return false;
             used = 0;
         }
     }
-    staging.data[used++] = 0;
-    return os::WriteAll(file, staging.data, used);
+    staging.Get()[used++] = 0;
+    return os::WriteAll(file, staging.Get(), used);
 }
 
 }  // namespace
@@ -155,7 +129,7 @@ uint8_t* EncodeLzw(GifWriterState& state, const uint8_t* indices, uint32_t count
 }
 
 bool WriteGifFile(GifWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels) {
-    state.writeStatus = kStatusFailed;
+    state.writeStatus = kStatusUnspecified;
     PixelConverter& converter = state.converter;
     const int32_t width = converter.width;
     const int32_t height = converter.height;
@@ -167,11 +141,11 @@ bool WriteGifFile(GifWriterState& state, const WideString& path, const RGBQUAD* 
     // below 2^31; 0 means the layout did not fit in 32 bits at all.
     if (converter.imageSize == 0 || int32_t(converter.imageSize) < 0) return Fail(state, kStatusCannotCreate);
 
-    PixelBlock indexBuffer;
+    os::PixelMemory indexBuffer;
     if (!indexBuffer.Allocate(2 * uint64_t(converter.imageSize) + 4)) return Fail(state, kStatusOutOfMemory);
     RGBQUAD reduced[256];
     std::memset(reduced, 0, sizeof reduced);
-    if (!ReduceForGif(converter, palette, pixels, reduced, indexBuffer.data))
+    if (!ReduceForGif(converter, palette, pixels, reduced, indexBuffer.Get()))
         return Fail(state, kStatusConversionFailed);
 
     int32_t transparentIndex = -1;
@@ -210,24 +184,24 @@ bool WriteGifFile(GifWriterState& state, const WideString& path, const RGBQUAD* 
                                     uint8_t(height >> 8), 0};
     std::memcpy(p, descriptor, 10);
     p += 10;
-    if (!os::WriteAll(file, header, uint32_t(p - header))) return Fail(state, kStatusFailed);
+    if (!os::WriteAll(file, header, uint32_t(p - header))) return Fail(state, kStatusUnspecified);
 
     // The reduction leaves rows bottom-up; the file wants them top-down.
     const uint64_t pixelCount = uint64_t(width) * uint64_t(height);
-    PixelBlock topDown;
+    os::PixelMemory topDown;
     if (!topDown.Allocate(pixelCount + 4)) return Fail(state, kStatusOutOfMemory);
     for (int32_t row = 0; row < height; ++row)
-        std::memcpy(topDown.data + uint64_t(row) * width, indexBuffer.data + uint64_t(height - 1 - row) * width,
+        std::memcpy(topDown.Get() + uint64_t(row) * width, indexBuffer.Get() + uint64_t(height - 1 - row) * width,
                     size_t(width));
 
-    uint8_t* end = EncodeLzw(state, topDown.data, uint32_t(pixelCount), indexBuffer.data);
+    uint8_t* end = EncodeLzw(state, topDown.Get(), uint32_t(pixelCount), indexBuffer.Get());
     if (!end) return Fail(state, kStatusOutOfMemory);
 
     const uint8_t minimumCodeSize = 8;
     const uint8_t trailer = 0x3B;
     if (!os::WriteAll(file, &minimumCodeSize, 1) ||
-        !WriteSubBlocks(file, indexBuffer.data, uint64_t(end - indexBuffer.data)) || !os::WriteAll(file, &trailer, 1))
-        return Fail(state, kStatusFailed);
+        !WriteSubBlocks(file, indexBuffer.Get(), uint64_t(end - indexBuffer.Get())) || !os::WriteAll(file, &trailer, 1))
+        return Fail(state, kStatusUnspecified);
     return true;
 }
 

@@ -20,7 +20,7 @@ struct GifStringTable {
 };
 
 struct GifWriterState {
-    uint32_t writeStatus = kStatusFailed;
+    uint32_t writeStatus = kStatusUnspecified;
     uint8_t transparency = 0;                     // a transparent colour is to be written
     uint8_t transparentColour[3] = {};           // red, green, blue
     PixelConverter converter;

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codecs/common/jpeg_error_glue.h"
 #include "core/decoded_image.h"
 #include "core/file_helpers.h"
+#include "core/os/owned_memory.h"
 
-// jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
-#include <jpeglib.h>
 
 namespace qdx {
 
@@ -23,27 +23,16 @@ constexpr uint32_t kFileBufferSize = 1048576;  // the file destination writes 1 
 // destructor and no local variable is left stale.
 struct CompressJob {
     jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;  // the library sees only this part
-    std::jmp_buf recovery;
+    JpegErrorGlue error;  // the library sees only its error manager
     jpeg_destination_mgr destination;
     JOCTET* fileBuffer;  // the file destination's block
-    char message[JMSG_LENGTH_MAX];
 
     JpegWriterState* state;
     const uint8_t* pixels;
     bool libraryError;
 };
 
-CompressJob* JobOf(j_common_ptr cinfo) { return static_cast<CompressJob*>(cinfo->client_data); }
 CompressJob* JobOf(j_compress_ptr cinfo) { return static_cast<CompressJob*>(cinfo->client_data); }
-
-void ErrorExit(j_common_ptr cinfo) {
-    CompressJob* job = JobOf(cinfo);
-    job->message[0] = '\0';
-    (*cinfo->err->format_message)(cinfo, job->message);
-    job->message[JMSG_LENGTH_MAX - 1] = '\0';
-    std::longjmp(job->recovery, 1);
-}
 
 // File destination: 1 MiB blocks from the per-image pool.
 void InitFileDestination(j_compress_ptr cinfo) {
@@ -108,11 +97,9 @@ UINT16 DotsPerInch(int32_t pixelsPerMetre) {
 // the return point set here, so it holds no object with a destructor and
 // keeps everything it changes inside *job.
 bool RunCompression(CompressJob* job) {
-    job->cinfo.err = jpeg_std_error(&job->errors);
-    job->errors.trace_level = 0;
-    job->errors.error_exit = ErrorExit;
+    job->cinfo.err = UseJpegErrorGlue(job->error);
     job->cinfo.client_data = job;
-    if (setjmp(job->recovery)) {
+    if (setjmp(job->error.recovery)) {
         job->libraryError = true;
         jpeg_destroy(reinterpret_cast<j_common_ptr>(&job->cinfo));
         return false;
@@ -168,21 +155,11 @@ bool RunCompression(CompressJob* job) {
     return true;
 }
 
-// The library's text is in the system's narrow code page; its messages are
-// plain ASCII, so each byte becomes one code unit.
-void KeepMessage(WideString& text, const char* message) {
-    text.Clear();
-    char16_t units[JMSG_LENGTH_MAX];
-    uint32_t count = 0;
-    for (; count < JMSG_LENGTH_MAX && message[count] != '\0'; ++count)
-        units[count] = static_cast<char16_t>(static_cast<unsigned char>(message[count]));
-    text.Append(units, count);
-}
-
 // The 24-bit pixels to compress: the image's own, or its 8-bit pixels
-// expanded through the palette into `owned` (released by the caller).
-const uint8_t* PreparePixels(JpegWriterState& state, const RGBQUAD* palette, const uint8_t* pixels, uint8_t*& owned) {
-    owned = nullptr;
+// expanded through the palette into `owned`.
+const uint8_t* PreparePixels(JpegWriterState& state, const RGBQUAD* palette, const uint8_t* pixels,
+                             os::PixelMemory& owned) {
+    owned.Reset();
     PixelConverter& converter = state.converter;
     if (converter.sourceDepth == 24) return pixels;
     uint32_t size = 0;
@@ -190,18 +167,16 @@ const uint8_t* PreparePixels(JpegWriterState& state, const RGBQUAD* palette, con
         state.writeStatus = kStatusOutOfMemory;
         return nullptr;
     }
-    owned = static_cast<uint8_t*>(os::AllocatePixels(size));
-    if (!owned) {
+    if (!owned.Allocate(size)) {
         state.writeStatus = kStatusOutOfMemory;
         return nullptr;
     }
-    if (!Convert(converter, palette, pixels, state.scratchPalette, owned)) {
+    if (!Convert(converter, palette, pixels, state.scratchPalette, owned.Get())) {
         state.writeStatus = kStatusConversionFailed;
-        os::FreePixels(owned);
-        owned = nullptr;
+        owned.Reset();
         return nullptr;
     }
-    return owned;
+    return owned.Get();
 }
 
 void ReleaseMemoryBuffer(JpegWriterState& state) {
@@ -257,15 +232,15 @@ bool CompressJpeg(JpegWriterState& state, const uint8_t* pixels) {
     job.state = &state;
     job.pixels = pixels;
     const bool ok = RunCompression(&job);
-    if (job.libraryError) KeepMessage(state.message, job.message);
+    if (job.libraryError) KeepMessage(state.message, job.error.message);
     return ok;
 }
 
 bool WriteJpegFile(JpegWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels) {
-    state.writeStatus = kStatusFailed;
+    state.writeStatus = kStatusUnspecified;
     state.memoryCapacity = 0;
     state.compressions = 0;
-    uint8_t* owned = nullptr;
+    os::PixelMemory owned;
     const uint8_t* source = PreparePixels(state, palette, pixels, owned);
     if (!source) return false;
     bool ok = false;
@@ -275,7 +250,6 @@ bool WriteJpegFile(JpegWriterState& state, const WideString& path, const RGBQUAD
         ok = CompressJpeg(state, source);
         state.file.Close();
     }
-    if (owned) os::FreePixels(owned);
     return ok;
 }
 
@@ -306,7 +280,7 @@ bool SearchJpegQuality(int32_t& quality, uint32_t limitBytes, JpegAttempt attemp
 
 bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels,
                       uint32_t limitKiB) {
-    state.writeStatus = kStatusFailed;
+    state.writeStatus = kStatusUnspecified;
     state.compressions = 0;
     const uint64_t stride = (uint64_t(state.converter.width) * 3 + 3) & ~uint64_t(3);
     const uint64_t bufferSize = stride * uint64_t(state.converter.height);
@@ -325,7 +299,7 @@ bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQ
     state.memorySize = n;
     const uint32_t limit = limitKiB * 1024u;  // in 32 bits, as the setting has always been read
 
-    uint8_t* owned = nullptr;
+    os::PixelMemory owned;
     const uint8_t* source = PreparePixels(state, palette, pixels, owned);
     bool ok = source != nullptr;
     if (ok) {
@@ -333,7 +307,6 @@ bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQ
         int32_t quality = state.quality;
         ok = SearchJpegQuality(quality, limit, AttemptAtQuality, &attempt);
     }
-    if (owned) os::FreePixels(owned);
     if (ok) {
         // The buffer holds the last attempt, which may still be over the limit.
         if (!os::CreateForWrite(path.Text(), state.file)) {

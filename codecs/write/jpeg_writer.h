@@ -20,7 +20,7 @@ struct JpegWriterState {
     JpegWriterState& operator=(const JpegWriterState&) = delete;
     ~JpegWriterState();
 
-    uint32_t writeStatus = kStatusFailed;
+    uint32_t writeStatus = kStatusUnspecified;
     os::File file;              // the open output file (direct mode)
     uint8_t* memory = nullptr;  // the compression buffer (size-limited mode)
     uint32_t memorySize = 0;    // bytes allocated at `memory` (it grows when an attempt needs more)

@@ -5,11 +5,13 @@
 #include <cstring>
 
 #include "codecs/common/compression_alloc.h"
+#include "codecs/common/png_colour_types.h"
 #include "codecs/common/png_crc.h"
 #include "codecs/write/png_row_filter.h"
 #include "core/decoded_image.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "core/wide_string.h"
 
 namespace qdx {
@@ -19,36 +21,14 @@ namespace {
 constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 constexpr uint32_t kWidestImage = 89478485;  // 48 * width + 1 stays within 32 bits
 
-// Length, type, data, checksum. Write results are not checked: a short file
-// is found out by whoever reads it.
-void WriteChunk(os::File& file, const char (&tag)[5], const uint8_t* data, uint32_t length) {
+// Length, type, data, checksum. False when any part was not written whole
+// (a full disk): the file must then not pass for a good one.
+bool WriteChunk(os::File& file, const char (&tag)[5], const uint8_t* data, uint32_t length) {
     const auto* type = reinterpret_cast<const uint8_t*>(tag);
-    WriteBigEndian32(file, length);
-    os::WriteAll(file, type, 4);
-    if (length) os::WriteAll(file, data, length);
-    WriteBigEndian32(file, chunkCrc(type, data, length));
+    return WriteBigEndian32(file, length) == 4 && os::WriteAll(file, type, 4) &&
+           (length == 0 || os::WriteAll(file, data, length)) &&
+           WriteBigEndian32(file, chunkCrc(type, data, length)) == 4;
 }
-
-// Owns a block of the private heap.
-struct HeapBlock {
-    explicit HeapBlock(size_t size) : data(static_cast<uint8_t*>(os::PrivateAlloc(size))) {}
-    ~HeapBlock() {
-        if (data) os::PrivateFree(data);
-    }
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-    uint8_t* data;
-};
-
-struct PixelBlock {
-    explicit PixelBlock(size_t size) : data(static_cast<uint8_t*>(os::AllocatePixels(size))) {}
-    ~PixelBlock() {
-        if (data) os::FreePixels(data);
-    }
-    PixelBlock(const PixelBlock&) = delete;
-    PixelBlock& operator=(const PixelBlock&) = delete;
-    uint8_t* data;
-};
 
 bool Fail(PngWriterState& state, uint32_t code) {
     state.writeStatus = code;
@@ -84,16 +64,16 @@ bool FilterPaletteImage(PngWriterState& state, os::File& file, const RGBQUAD* pa
                         uint8_t* filtered, uint32_t rowLength) {
     PixelConverter& converter = state.converter;
     RGBQUAD palette[256] = {};
-    PixelBlock converted{size_t(converter.imageSize) + 4};
-    if (!converted.data) return Fail(state, kStatusOutOfMemory);
-    if (!Convert(converter, paletteIn, pixelsIn, palette, converted.data)) return Fail(state, kStatusConversionFailed);
+    os::PixelMemory converted;
+    if (!converted.Allocate(size_t(converter.imageSize) + 4)) return Fail(state, kStatusOutOfMemory);
+    if (!Convert(converter, paletteIn, pixelsIn, palette, converted.Get())) return Fail(state, kStatusConversionFailed);
 
     uint8_t mapping[256];
     state.paletteSize = CompactPalette(palette, mapping);
     const uint32_t width = uint32_t(converter.width), height = uint32_t(converter.height);
     const size_t stride = size_t(converter.stride);
     for (uint32_t y = 0; y < height; ++y) {
-        uint8_t* row = converted.data + y * stride;
+        uint8_t* row = converted.Get() + y * stride;
         for (uint32_t x = 0; x < width; ++x) row[x] = mapping[row[x]];
     }
 
@@ -103,7 +83,7 @@ bool FilterPaletteImage(PngWriterState& state, os::File& file, const RGBQUAD* pa
         plte[3 * i + 1] = palette[i].rgbGreen;
         plte[3 * i + 2] = palette[i].rgbBlue;
     }
-    WriteChunk(file, "PLTE", plte, uint32_t(state.paletteSize) * 3);
+    if (!WriteChunk(file, "PLTE", plte, uint32_t(state.paletteSize) * 3)) return Fail(state, kStatusCannotCreate);
 
     if (state.transparency && state.transparentColour) {
         const uint8_t* key = state.transparentColour;
@@ -112,9 +92,9 @@ bool FilterPaletteImage(PngWriterState& state, os::File& file, const RGBQUAD* pa
             uint8_t alpha[256];
             std::memset(alpha, 255, size_t(k));
             alpha[k] = 0;
-            WriteChunk(file, "tRNS", alpha, uint32_t(k) + 1);
             const uint8_t index = uint8_t(k);
-            WriteChunk(file, "bKGD", &index, 1);
+            if (!WriteChunk(file, "tRNS", alpha, uint32_t(k) + 1) || !WriteChunk(file, "bKGD", &index, 1))
+                return Fail(state, kStatusCannotCreate);
             break;
         }
     }
@@ -123,7 +103,7 @@ bool FilterPaletteImage(PngWriterState& state, os::File& file, const RGBQUAD* pa
     for (uint32_t y = 0; y < height; ++y) {
         uint8_t* out = filtered + size_t(y) * rowLength;
         out[0] = 0;
-        std::memcpy(out + 1, converted.data + size_t(height - 1 - y) * stride, width);
+        std::memcpy(out + 1, converted.Get() + size_t(height - 1 - y) * stride, width);
     }
     return true;
 }
@@ -135,8 +115,8 @@ bool FilterTrueColourImage(PngWriterState& state, os::File& file, const RGBQUAD*
     if (state.transparency && state.transparentColour) {
         const uint8_t* key = state.transparentColour;
         const uint8_t colour[6] = {0, key[0], 0, key[1], 0, key[2]};
-        WriteChunk(file, "tRNS", colour, 6);
-        WriteChunk(file, "bKGD", colour, 6);
+        if (!WriteChunk(file, "tRNS", colour, 6) || !WriteChunk(file, "bKGD", colour, 6))
+            return Fail(state, kStatusCannotCreate);
     }
     const PixelConverter& converter = state.converter;
     const uint32_t width = uint32_t(converter.width), height = uint32_t(converter.height);
@@ -177,7 +157,7 @@ bool CompressImageData(PngWriterState& state, os::File& file, const uint8_t* fil
     z_stream stream{};
     stream.zalloc = &CompressionAlloc;
     stream.zfree = &CompressionFree;
-    const int strategy = state.colourType == 2 ? Z_FILTERED : Z_DEFAULT_STRATEGY;
+    const int strategy = state.colourType == kPngTrueColour ? Z_FILTERED : Z_DEFAULT_STRATEGY;
     if (deflateInit2(&stream, state.compressionLevel, Z_DEFLATED, 15, 9, strategy) != Z_OK)
         return Fail(state, kPngCompressFailed);
     const uint64_t bound = uint64_t(deflateBound(&stream, total)) + 4;
@@ -186,29 +166,29 @@ bool CompressImageData(PngWriterState& state, os::File& file, const uint8_t* fil
         deflateEnd(&stream);
         return Fail(state, kStatusOutOfMemory);
     }
-    HeapBlock output{size_t(bound)};
-    if (!output.data) {
+    os::HeapMemory output;
+    if (!output.Allocate(size_t(bound))) {
         deflateEnd(&stream);
         return Fail(state, kStatusOutOfMemory);
     }
     stream.next_in = const_cast<Bytef*>(filtered);
     stream.avail_in = total;
-    stream.next_out = output.data;
+    stream.next_out = output.Get();
     stream.avail_out = uint32_t(bound);
     const int result = deflate(&stream, Z_FINISH);
     if (result != Z_STREAM_END) {
         deflateEnd(&stream);
         return Fail(state, kPngCompressFailed);
     }
-    WriteChunk(file, "IDAT", output.data, uint32_t(stream.total_out));
     deflateEnd(&stream);
+    if (!WriteChunk(file, "IDAT", output.Get(), uint32_t(stream.total_out))) return Fail(state, kStatusCannotCreate);
     return true;
 }
 
 }  // namespace
 
 bool WritePngFile(PngWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels) {
-    state.writeStatus = kStatusFailed;
+    state.writeStatus = kStatusUnspecified;
     PixelConverter& converter = state.converter;
     const uint32_t width = uint32_t(converter.width), height = uint32_t(converter.height);
     if (width > kWidestImage) return Fail(state, kStatusCannotCreate);
@@ -220,45 +200,45 @@ bool WritePngFile(PngWriterState& state, const WideString& path, const RGBQUAD* 
 
     const bool paletteImage = converter.targetDepth == 8;
     state.bitDepth = 8;
-    state.colourType = paletteImage ? 3 : 2;
+    state.colourType = paletteImage ? kPngPalette : kPngTrueColour;
     state.bytesPerPixel = paletteImage ? 1 : 3;
     state.paletteSize = 0;
     const uint32_t rowLength = width * uint32_t(state.bytesPerPixel) + 1;
     uint32_t total = 0;
     if (!CheckedMul32(rowLength, height, total)) return false;
 
-    os::WriteAll(file, kSignature, 8);
+    if (!os::WriteAll(file, kSignature, 8)) return Fail(state, kStatusCannotCreate);
     uint8_t header[13];
     StoreBigEndian32(header, width);
     StoreBigEndian32(header + 4, height);
     header[8] = uint8_t(state.bitDepth);
     header[9] = uint8_t(state.colourType);
     header[10] = header[11] = header[12] = 0;  // deflate, adaptive filtering, no interlace
-    WriteChunk(file, "IHDR", header, 13);
+    if (!WriteChunk(file, "IHDR", header, 13)) return Fail(state, kStatusCannotCreate);
     if (state.horizontalResolution && state.verticalResolution) {
         uint8_t physical[9];
         StoreBigEndian32(physical, state.horizontalResolution);
         StoreBigEndian32(physical + 4, state.verticalResolution);
         physical[8] = 1;  // metre
-        WriteChunk(file, "pHYs", physical, 9);
+        if (!WriteChunk(file, "pHYs", physical, 9)) return Fail(state, kStatusCannotCreate);
     }
 
     // The filtered image, then the six row buffers; all zero to begin with,
     // so the row above the first is zero.
     const uint64_t bufferBytes = uint64_t(total) + 6 * uint64_t(rowLength) + 4;
     if (bufferBytes > 0xFFFFFFFFu) return Fail(state, kStatusOutOfMemory);
-    HeapBlock buffer{size_t(bufferBytes)};
-    if (!buffer.data) return Fail(state, kStatusOutOfMemory);
-    for (int i = 0; i < 6; ++i) state.rows[i] = buffer.data + total + size_t(i) * rowLength;
+    os::HeapMemory buffer;
+    if (!buffer.Allocate(size_t(bufferBytes))) return Fail(state, kStatusOutOfMemory);
+    for (int i = 0; i < 6; ++i) state.rows[i] = buffer.Get() + total + size_t(i) * rowLength;
 
     const bool filteredOk = paletteImage
-                                ? FilterPaletteImage(state, file, palette, pixels, buffer.data, rowLength)
-                                : FilterTrueColourImage(state, file, palette, pixels, buffer.data, rowLength);
-    const bool ok = filteredOk && CompressImageData(state, file, buffer.data, total);
+                                ? FilterPaletteImage(state, file, palette, pixels, buffer.Get(), rowLength)
+                                : FilterTrueColourImage(state, file, palette, pixels, buffer.Get(), rowLength);
+    const bool ok = filteredOk && CompressImageData(state, file, buffer.Get(), total);
     for (auto*& row : state.rows) row = nullptr;
     if (!ok) return false;
     static constexpr uint8_t kEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
-    os::WriteAll(file, kEnd, 12);
+    if (!os::WriteAll(file, kEnd, 12)) return Fail(state, kStatusCannotCreate);
     return true;
 }
 

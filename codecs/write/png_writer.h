@@ -17,7 +17,7 @@ struct PngWriterState {
     PngWriterState(const PngWriterState&) = delete;
     PngWriterState& operator=(const PngWriterState&) = delete;
 
-    uint32_t writeStatus = kStatusFailed;
+    uint32_t writeStatus = kStatusUnspecified;
     int32_t bitDepth = 0;
     int32_t colourType = 0;
     int32_t paletteSize = 0;    // PLTE entries after compaction

@@ -2,17 +2,15 @@
 
 #include <cstring>
 
+#include "codecs/common/tiff_tags.h"
 #include "core/decoded_image.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "core/wide_string.h"
 
 namespace qdx {
 namespace {
-
-constexpr uint16_t kTypeShort = 3;
-constexpr uint16_t kTypeLong = 4;
-constexpr uint16_t kTypeRational = 5;
 
 constexpr uint32_t kDirectoryOffset = 8;
 constexpr uint32_t kValuesOffset = 158;  // first byte after the directory
@@ -20,15 +18,6 @@ constexpr uint32_t kDirectorySize = 2 + 12 * 12 + 4;
 static_assert(kDirectoryOffset + kDirectorySize == kValuesOffset);
 
 constexpr uint32_t kResolutionDenominator = 10000;
-
-// A pixel buffer from the virtual-memory allocator, returned when it leaves scope.
-struct PixelBlock {
-    uint8_t* data = nullptr;
-    explicit PixelBlock(size_t size) : data(static_cast<uint8_t*>(os::AllocatePixels(size))) {}
-    ~PixelBlock() { os::FreePixels(data); }
-    PixelBlock(const PixelBlock&) = delete;
-    PixelBlock& operator=(const PixelBlock&) = delete;
-};
 
 uint8_t* PutEntry(uint8_t* p, uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
     StoreLittleEndian16(p, tag);
@@ -60,19 +49,19 @@ void BuildHeaderAndDirectory(const TiffWriterState& state, uint8_t* out) {
     uint8_t* p = out + kDirectoryOffset;
     StoreLittleEndian16(p, state.entryCount);
     p += 2;
-    p = PutEntry(p, 256, kTypeLong, 1, width);
-    p = PutEntry(p, 257, kTypeLong, 1, height);
-    p = PutEntry(p, 258, kTypeShort, state.bitsPerSampleCount, state.bitsPerSampleValue);
-    p = PutEntry(p, 259, kTypeShort, 1, 1);
-    p = PutEntry(p, 262, kTypeShort, 1, uint32_t(state.photometric));
-    p = PutEntry(p, 273, kTypeLong, 1, state.stripOffset);
-    if (rgb) p = PutEntry(p, 277, kTypeShort, 1, 3);
-    p = PutEntry(p, 278, kTypeLong, 1, height);
-    p = PutEntry(p, 279, kTypeLong, 1, state.dataSize);
-    p = PutEntry(p, 282, kTypeRational, 1, state.xResolutionOffset);
-    p = PutEntry(p, 283, kTypeRational, 1, state.yResolutionOffset);
-    p = PutEntry(p, 296, kTypeShort, 1, 2);
-    if (!rgb) p = PutEntry(p, 320, kTypeShort, uint32_t(state.colourMapCount), state.colourMapOffset);
+    p = PutEntry(p, kTagImageWidth, kTypeLong, 1, width);
+    p = PutEntry(p, kTagImageLength, kTypeLong, 1, height);
+    p = PutEntry(p, kTagBitsPerSample, kTypeShort, state.bitsPerSampleCount, state.bitsPerSampleValue);
+    p = PutEntry(p, kTagCompression, kTypeShort, 1, 1);
+    p = PutEntry(p, kTagPhotometric, kTypeShort, 1, uint32_t(state.photometric));
+    p = PutEntry(p, kTagStripOffsets, kTypeLong, 1, state.stripOffset);
+    if (rgb) p = PutEntry(p, kTagSamplesPerPixel, kTypeShort, 1, 3);
+    p = PutEntry(p, kTagRowsPerStrip, kTypeLong, 1, height);
+    p = PutEntry(p, kTagStripByteCounts, kTypeLong, 1, state.dataSize);
+    p = PutEntry(p, kTagXResolution, kTypeRational, 1, state.xResolutionOffset);
+    p = PutEntry(p, kTagYResolution, kTypeRational, 1, state.yResolutionOffset);
+    p = PutEntry(p, kTagResolutionUnit, kTypeShort, 1, 2);
+    if (!rgb) p = PutEntry(p, kTagColorMap, kTypeShort, uint32_t(state.colourMapCount), state.colourMapOffset);
     StoreLittleEndian32(p, 0);  // no next directory
 }
 
@@ -138,11 +127,11 @@ uint32_t WriteRgb(TiffWriterState& state, os::File& file, const RGBQUAD* palette
     }
     // A palette image asked for as RGB is expanded first.
     if (converter.imageSize == 0) return kStatusConversionFailed;
-    PixelBlock expanded(size_t(converter.imageSize) + 4);
-    if (!expanded.data) return kStatusOutOfMemory;
+    os::PixelMemory expanded;
+    if (!expanded.Allocate(size_t(converter.imageSize) + 4)) return kStatusOutOfMemory;
     RGBQUAD unusedPalette[256] = {};
-    if (!Convert(converter, palette, pixels, unusedPalette, expanded.data)) return kStatusConversionFailed;
-    PackRgbRows(expanded.data, width, height, data);
+    if (!Convert(converter, palette, pixels, unusedPalette, expanded.Get())) return kStatusConversionFailed;
+    PackRgbRows(expanded.Get(), width, height, data);
     return 0;
 }
 
@@ -158,13 +147,14 @@ uint32_t WritePalette(TiffWriterState& state, os::File& file, const RGBQUAD* pal
 
     RGBQUAD reduced[256] = {};
     const uint8_t* indices = nullptr;
-    PixelBlock converted(size_t(converter.imageSize) + 4);
+    os::PixelMemory converted;
+    converted.Allocate(size_t(converter.imageSize) + 4);
     if (state.dataSize != 0) {
         if (converter.imageSize == 0) return kStatusConversionFailed;
-        if (!converted.data) return kStatusOutOfMemory;
+        if (!converted.Get()) return kStatusOutOfMemory;
         // Copies an 8-bit source; reduces a 24-bit one to at most 256 colours.
-        if (!Convert(converter, palette, pixels, reduced, converted.data)) return kStatusConversionFailed;
-        indices = converted.data;
+        if (!Convert(converter, palette, pixels, reduced, converted.Get())) return kStatusConversionFailed;
+        indices = converted.Get();
     } else if (converter.sourceDepth == 8) {
         std::memcpy(reduced, palette, sizeof reduced);
     }
@@ -196,19 +186,19 @@ uint32_t WriteFile(TiffWriterState& state, os::File& file, const RGBQUAD* palett
     BuildHeaderAndDirectory(state, head);
     if (!os::WriteAll(file, head, sizeof head)) return kStatusCannotCreate;
 
-    PixelBlock data(size_t(state.dataSize) + 4);
-    if (!data.data) return kStatusOutOfMemory;
-    const uint32_t failure = state.photometric == 2 ? WriteRgb(state, file, palette, pixels, data.data)
-                                                    : WritePalette(state, file, palette, pixels, data.data);
+    os::PixelMemory data;
+    if (!data.Allocate(size_t(state.dataSize) + 4)) return kStatusOutOfMemory;
+    const uint32_t failure = state.photometric == 2 ? WriteRgb(state, file, palette, pixels, data.Get())
+                                                    : WritePalette(state, file, palette, pixels, data.Get());
     if (failure) return failure;
-    if (state.dataSize != 0 && !os::WriteAll(file, data.data, state.dataSize)) return kStatusCannotCreate;
+    if (state.dataSize != 0 && !os::WriteAll(file, data.Get(), state.dataSize)) return kStatusCannotCreate;
     return 0;
 }
 
 }  // namespace
 
 bool WriteTiffFile(TiffWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels) {
-    state.writeStatus = kStatusFailed;
+    state.writeStatus = kStatusUnspecified;
     os::File file;
     if (!os::CreateForWrite(path.Text(), file)) {
         state.writeStatus = kStatusCannotCreate;

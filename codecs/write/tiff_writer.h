@@ -17,7 +17,7 @@ namespace qdx {
 class WideString;
 
 struct TiffWriterState {
-    uint32_t writeStatus = kStatusFailed;
+    uint32_t writeStatus = kStatusUnspecified;
     int32_t photometric = 2;  // 2 RGB, 3 palette
     // width, height, sourceDepth (the image's) and targetDepth (the saved one)
     PixelConverter converter;

@@ -151,6 +151,13 @@ bool MapWholeFile(File& file, uint64_t size, MappedView& view) {
 
 constexpr size_t kHugePageBytes = size_t(2) << 20;
 
+#if defined(QDX_PIXELS_FROM_HEAP)
+// Sanitizer and fuzz builds take pixel buffers from the instrumented heap, so
+// that an overrun anywhere past a buffer's end is reported; whole pages would
+// hide one that stays inside the last page.
+void* AllocatePixels(size_t size) { return size == 0 ? nullptr : std::calloc(1, size); }
+void FreePixels(void* pixels) { std::free(pixels); }
+#else
 void* AllocatePixels(size_t size) {
     if (size == 0 || size > SIZE_MAX - kPixelHeader) return nullptr;
     const size_t total = size + kPixelHeader;
@@ -170,6 +177,7 @@ void FreePixels(void* pixels) {
     std::memcpy(&total, base, sizeof total);
     ::munmap(base, total);
 }
+#endif
 
 // realloc does not know the old size, so blocks carry it for zero-filling.
 namespace {

@@ -9,6 +9,7 @@
 
 #include "app/language_library.h"
 #include "app/startup.h"
+#include "program_version.h"
 
 namespace qdx {
 namespace {
@@ -60,7 +61,7 @@ TEST(ExecutableResources, IconManifestAndVersion) {
     ASSERT_GT(size, 0u);
     std::vector<uint8_t> block(size);
     ASSERT_TRUE(::GetFileVersionInfoW(exe.c_str(), 0, size, block.data()));
-    EXPECT_EQ(VersionString(block, L"FileVersion"), L"1.4.0.0");
+    EXPECT_EQ(VersionString(block, L"FileVersion"), L"" QDX_VERSION_TEXT);
     EXPECT_EQ(VersionString(block, L"ProductName"), L"Quillodex");
     EXPECT_EQ(VersionString(block, L"CompanyName"), L"Ormsted");
 }

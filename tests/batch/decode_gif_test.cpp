@@ -86,7 +86,6 @@ TEST_F(DecodeGifTest, TransparentColourIsThePaletteEntryTheReaderFilledIn) {
 }
 
 TEST_F(DecodeGifTest, GifInGifOutKeepsEveryColourAndTheTransparency) {
-    if (!test::GifReductionAvailable()) GTEST_SKIP() << "colour reduction is not built yet";
     // 8 x 6 with a 3-bit local table, interlaced, on a 10 x 8 screen.
     test::GifBuilder gif;
     gif.screenWidth = 10;

@@ -1,5 +1,9 @@
 // Runs the native quillodex binary as a user would from a shell.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +18,8 @@
 #include "core/settings.h"
 #include "core/settings_file.h"
 #include "core/utf_convert.h"
+#include "program_version.h"
+#include "scale/resize_modes.h"
 #include "tests/support/sample_images.h"
 #include "tests/support/settings_bytes.h"
 #include "tests/support/temp_folder.h"
@@ -35,15 +41,17 @@ protected:
 
     std::string SettingsPath() const { return config_ + "/Quillodex/Quillodex.ini"; }
 
-    // Presets 0 and 1 write BMP at the decoded size; only they are selected.
-    void WriteSettings(const std::string& path) {
+    // Presets 0 and 1 write `format` (BMP unless told) at the decoded size;
+    // the first `selected` of them are selected.
+    void WriteSettings(const std::string& path, uint32_t format = kOutputBmp, int selected = 2) {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         Settings settings;
         for (int i = 0; i < 4; ++i) {
-            settings.presets[i].outputFormat = 0;
-            settings.presets[i].resizeMode = 0;
+            settings.presets[i].outputFormat = format;
+            settings.presets[i].resizeMode = ResizeNone;
+            settings.presets[i].limitFileSize = 0;
             settings.presets[i].subfolder.Assign(u"");
-            settings.multiDropSelection[i] = i < 2;
+            settings.multiDropSelection[i] = i < selected;
         }
         settings.presets[0].suffix.Assign(u"_first");
         settings.presets[1].suffix.Assign(u"_second");
@@ -170,7 +178,7 @@ TEST_F(CommandLineTest, HelpVersionAndUsageErrors) {
     for (const char* option : {"Usage: quillodex", "--preset", "--show-settings", "--set", "--output"})
         EXPECT_NE(Output("stdout").find(option), std::string::npos) << option;
     EXPECT_EQ(Run("--version", root_), 0);
-    EXPECT_EQ(Output("stdout"), "quillodex 1.4.0.0\n");
+    EXPECT_EQ(Output("stdout"), "quillodex " QDX_VERSION_TEXT "\n");
     EXPECT_EQ(Run("", root_), cli::kExitUsage);
     EXPECT_EQ(Run("--frobnicate x.bmp", root_), cli::kExitUsage);
     EXPECT_NE(Output("stderr").find("--frobnicate"), std::string::npos);
@@ -276,6 +284,60 @@ TEST_F(CommandLineTest, OutputFolderServesThisRunOnly) {
     EXPECT_EQ(Run("--output " + Quote(root_ + "/missing") + " " + Quote(inputs_ + "/a.bmp"), root_), cli::kExitUsage);
     EXPECT_FALSE(std::filesystem::exists(out + "/a_first+1.bmp"));
 }
+
+// A write that fails part-way (a full disk, a quota) fails the conversion:
+// nothing reaches the output folder, no temporary file is left and the
+// command line exits 1 with its message. quillodex runs in a child that may
+// write files of at most 200 KiB, with SIGXFSZ ignored so that an oversized
+// write fails with EFBIG instead of ending the process.
+class FullDiskTest : public CommandLineTest, public ::testing::WithParamInterface<uint32_t> {
+protected:
+    static constexpr rlim_t kFileSizeLimit = 200 * 1024;
+
+    int RunLimited(const std::string& input) {
+        const std::string temporary = root_ + "/tmp";
+        std::filesystem::create_directories(temporary);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int out = open((root_ + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = open((root_ + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const rlimit limit{kFileSizeLimit, kFileSizeLimit};
+            if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(root_.c_str()) != 0 ||
+                setenv("XDG_CONFIG_HOME", config_.c_str(), 1) != 0 || setenv("TMPDIR", temporary.c_str(), 1) != 0 ||
+                signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(126);
+            execl(QDX_CLI_PATH, "quillodex", input.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+TEST_P(FullDiskTest, AWriteThatFailsConvertsNothing) {
+    WriteSettings(SettingsPath(), GetParam(), 1);
+
+    // 1000 x 800 pixels of noise: no format packs them into 200 KiB.
+    std::string bmp = test::MakeBmp24(1000, 800);
+    uint32_t noise = 12345;
+    for (size_t i = 54; i < bmp.size(); ++i) {
+        noise = noise * 1103515245u + 12345u;
+        bmp[i] = char(noise >> 24);
+    }
+    WideString input;
+    AppendUtf8(input, (inputs_ + "/noise.bmp").c_str());
+    ASSERT_TRUE(test::WriteBytes(input, bmp));
+
+    EXPECT_EQ(RunLimited(inputs_ + "/noise.bmp"), cli::kExitNothing) << Output("stderr");
+    EXPECT_NE(Output("stderr").find(": "), std::string::npos);
+    for (const auto& entry : std::filesystem::directory_iterator(inputs_))
+        EXPECT_EQ(entry.path().filename(), "noise.bmp") << "left in the output folder";
+    EXPECT_TRUE(std::filesystem::is_empty(root_ + "/tmp")) << "a temporary file was left";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, FullDiskTest,
+                         ::testing::Values(kOutputBmp, kOutputPng, kOutputJpeg, kOutputGif, kOutputTiff));
 
 TEST(CommandLineParse, OptionsEndAtDoubleDash) {
     const char* argv[] = {"quillodex", "--", "--help", "-"};

@@ -205,23 +205,3 @@ inline Bytes UniquePairs(size_t count) {
 }
 
 }  // namespace qdx::test
-
-#include "codecs/write/pixel_converter.h"
-
-namespace qdx::test {
-
-// Whether this build's pixel converter can reduce colours for GIF output;
-// the writer tests wait for it (they are skipped, not passed, without it).
-inline bool GifReductionAvailable() {
-    PixelConverter converter;
-    converter.width = converter.height = 1;
-    SetLayout(converter, 24, 8);
-    converter.stride = 4;
-    converter.imageSize = 4;
-    const uint8_t pixel[8] = {1, 2, 3};
-    RGBQUAD paletteIn[256] = {}, paletteOut[256] = {};
-    uint8_t index[8] = {};
-    return ReduceForGif(converter, paletteIn, pixel, paletteOut, index);
-}
-
-}  // namespace qdx::test

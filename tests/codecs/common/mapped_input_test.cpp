@@ -37,16 +37,16 @@ TEST(MappedInput, EmptyMissingAndFolderInputsFailWith50004) {
     const WideString empty = folder.File(u"empty.bin");
     ASSERT_TRUE(test::WriteBytes(empty, std::string()));
     MappedInput input;
-    input.status = kStatusFailed;
+    input.status = kStatusUnspecified;
     EXPECT_EQ(OpenAndMapInput(input, empty), 0u);
     EXPECT_EQ(input.status, kStatusCannotOpen);
     EXPECT_FALSE(input.file.IsOpen());
 
-    input.status = kStatusFailed;
+    input.status = kStatusUnspecified;
     EXPECT_EQ(OpenAndMapInput(input, folder.File(u"missing.bin")), 0u);
     EXPECT_EQ(input.status, kStatusCannotOpen);
 
-    input.status = kStatusFailed;
+    input.status = kStatusUnspecified;
     EXPECT_EQ(OpenAndMapInput(input, folder.Path()), 0u);
     EXPECT_EQ(input.status, kStatusCannotOpen);
 }

@@ -224,7 +224,7 @@ TEST(JpegReader, EndlessScansAreRefused) {
     OwnedImage out;
     const ReadResult result = ReadBytesAsJpeg(endless, state, out.image);
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.status, kStatusFailed);
+    EXPECT_EQ(result.status, kStatusUnspecified);
     EXPECT_NE(result.message.find("scans"), std::string::npos) << result.message;
     EXPECT_EQ(out.image.pixels, nullptr);
 }
@@ -240,7 +240,7 @@ TEST(JpegReader, LibraryErrorsFailWithTheirMessageKept) {
         OwnedImage out;
         const ReadResult result = ReadBytesAsJpeg(bytes.substr(0, 600), state, out.image);
         EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.status, kStatusFailed);
+        EXPECT_EQ(result.status, kStatusUnspecified);
         EXPECT_FALSE(result.message.empty());
         EXPECT_EQ(out.image.pixels, nullptr);
     }
@@ -251,7 +251,7 @@ TEST(JpegReader, LibraryErrorsFailWithTheirMessageKept) {
         OwnedImage out;
         const ReadResult result = ReadBytesAsJpeg(bytes, state, out.image);
         EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.status, kStatusFailed);
+        EXPECT_EQ(result.status, kStatusUnspecified);
         EXPECT_FALSE(result.message.empty());
     }
     {

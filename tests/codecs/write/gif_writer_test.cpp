@@ -48,7 +48,6 @@ struct GifWriteTest : ::testing::Test {
         context.tempPath = &tempPath;
     }
     void SetUp() override {
-        if (!test::GifReductionAvailable()) GTEST_SKIP() << "colour reduction is not built yet";
     }
 
     bool Write(const DecodedImage& image) {
