@@ -213,12 +213,12 @@ uint32_t Decode(TiffLibraryReaderState& state, const uint8_t* data, uint32_t siz
 }  // namespace
 
 bool LibtiffMayRead(uint32_t status) {
-    return status == kStatusUnsupported || status == kStatusMalformed || status == kStatusFailed;
+    return status == kStatusUnsupported || status == kStatusMalformed || status == kStatusUnspecified;
 }
 
 bool DecodeTiffBytesWithLibtiff(TiffLibraryReaderState& state, const uint8_t* data, uint32_t size,
                                 DecodedImage& image) {
-    state.input.status = kStatusFailed;
+    state.input.status = kStatusUnspecified;
     std::memset(image.palette, 0, sizeof image.palette);
     image.pixels = nullptr;
     image.fileSize = size;
@@ -234,7 +234,7 @@ bool DecodeTiffBytesWithLibtiff(TiffLibraryReaderState& state, const uint8_t* da
 
 bool ReadTiffWithLibtiff(TiffLibraryReaderState& state, const WideString& path, DecodedImage* image) {
     MappedInput& input = state.input;
-    input.status = kStatusFailed;
+    input.status = kStatusUnspecified;
     CloseMappedInput(input);
     if (!PrepareImageRecord(input, image)) return false;
     DecodedImage& record = *input.image;

@@ -63,7 +63,7 @@ void StoreFlattened(const WebpReaderState& state, const BlendTable& table, const
 // flipped to bottom-up by the decoder itself.
 uint32_t DecodeOpaque(const uint8_t* data, uint32_t size, uint32_t width, uint32_t height, DecodedImage& image) {
     WebPDecoderConfig config;
-    if (!WebPInitDecoderConfig(&config)) return kStatusFailed;
+    if (!WebPInitDecoderConfig(&config)) return kStatusUnspecified;
     config.options.flip = 1;
     config.output.colorspace = MODE_BGR;
     config.output.is_external_memory = 1;
@@ -80,7 +80,7 @@ uint32_t DecodeStillWithAlpha(WebpReaderState& state, const BlendTable& table, c
     BgraBuffer bgra;
     if (!AllocateBgra(width, height, bgra)) return kStatusOutOfMemory;
     WebPDecoderConfig config;
-    if (!WebPInitDecoderConfig(&config)) return kStatusFailed;
+    if (!WebPInitDecoderConfig(&config)) return kStatusUnspecified;
     config.output.colorspace = MODE_BGRA;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = bgra.bytes.get();
@@ -98,7 +98,7 @@ uint32_t DecodeStillWithAlpha(WebpReaderState& state, const BlendTable& table, c
 uint32_t DecodeFirstFrame(WebpReaderState& state, const BlendTable& table, const uint8_t* data, uint32_t size,
                           uint32_t width, uint32_t height, DecodedImage& image) {
     WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options)) return kStatusFailed;
+    if (!WebPAnimDecoderOptionsInit(&options)) return kStatusUnspecified;
     options.color_mode = MODE_BGRA;
     options.use_threads = 0;
     const WebPData whole{data, size};
@@ -144,7 +144,7 @@ uint32_t Decode(WebpReaderState& state, const uint8_t* data, uint32_t size, Deco
 }  // namespace
 
 bool DecodeWebpBytes(WebpReaderState& state, const uint8_t* data, uint32_t size, DecodedImage& image) {
-    state.input.status = kStatusFailed;
+    state.input.status = kStatusUnspecified;
     std::memset(image.palette, 0, sizeof image.palette);
     image.pixels = nullptr;
     image.fileSize = size;
@@ -160,7 +160,7 @@ bool DecodeWebpBytes(WebpReaderState& state, const uint8_t* data, uint32_t size,
 
 bool ReadWebpImage(WebpReaderState& state, const WideString& path, DecodedImage* image) {
     MappedInput& input = state.input;
-    input.status = kStatusFailed;
+    input.status = kStatusUnspecified;
     CloseMappedInput(input);
     if (!PrepareImageRecord(input, image)) return false;
     DecodedImage& record = *input.image;

@@ -100,7 +100,7 @@ TEST(WebpReader, DamagedFilesFailWithoutPixels) {
         EXPECT_FALSE(DecodeWebpBytes(state, reinterpret_cast<const uint8_t*>(file.data()), uint32_t(file.size()), image))
             << file.size();
         EXPECT_EQ(image.pixels, nullptr);
-        EXPECT_NE(state.input.status, kStatusFailed) << "a precise reason";
+        EXPECT_NE(state.input.status, kStatusUnspecified) << "a precise reason";
     }
 }
 
