@@ -2,9 +2,12 @@
 // The per-format branches of DecodeInput: each prepares its reader's per-read
 // options from the settings, runs the reader on the context's image and picks
 // up what the batch keeps besides the pixels (the transparent colour).
+#include <cstdint>
+
 namespace qdx {
 
 struct ConversionContext;
+struct DecodedImage;
 class WideString;
 
 bool DecodeBmpInput(ConversionContext& context, const WideString& path);
@@ -14,5 +17,8 @@ bool DecodeGifInput(ConversionContext& context, const WideString& path);
 bool DecodeTiffInput(ConversionContext& context, const WideString& path);
 // Hands the file to the plug-in readers of the plug-in folder.
 bool DecodePluginInput(ConversionContext& context, const WideString& path);
+// After a built-in read: turns the picture upright from the orientation its
+// JPEG or TIFF file recorded. A missing or unreadable tag leaves it as stored.
+void TurnUpright(DecodedImage& image, const WideString& path, uint32_t kind);
 
 }  // namespace qdx
