@@ -126,6 +126,8 @@ bool CreateTemporaryFile(const WideString& folder, WideString& path);
 bool ExecutablePath(WideString& path);
 bool CurrentDirectory(WideString& path);
 bool ChangeCurrentDirectory(const char16_t* path);
+// True when standard error is a terminal (a console on Windows).
+bool StandardErrorIsTerminal();
 
 // Halftone stretching through the system's graphics layer. Only Windows has
 // one; elsewhere kHasHalftoneStretch is false and Create always fails.
