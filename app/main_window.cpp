@@ -314,6 +314,45 @@ void MainWindowHost::SetBusyTitle() {
 
 void MainWindowHost::RestoreTitle() { ::SetWindowTextW(window_, W(kProgramTitle)); }
 
+void MainWindowHost::BatchStarts(uint32_t fileCount) {
+    stopped_ = false;
+    done_ = 0;
+    total_ = fileCount;
+}
+
+void MainWindowHost::FileDone(uint32_t, FileOutcome) {
+    ++done_;
+    WideString title;
+    ProgressTitleText(CurrentTextSource(), done_, total_, title);
+    ::SetWindowTextW(window_, W(title.Text()));
+    RepaintWithoutInput();
+}
+
+bool MainWindowHost::StopRequested() {
+    constexpr SHORT kHeld = SHORT(0x8000), kPressedSince = 1;
+    if (!stopped_ && ::GetForegroundWindow() == window_) {
+        const SHORT state = ::GetAsyncKeyState(VK_ESCAPE);
+        stopped_ = (state & kHeld) != 0 || (state & kPressedSince) != 0;
+    }
+    return stopped_;
+}
+
+void MainWindowHost::BatchStopped(uint32_t written) {
+    WideString text;
+    StoppedMessageText(CurrentTextSource(), written, text);
+    ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+    ::MessageBoxW(window_, W(text.Text()), W(kProgramTitle), MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+}
+
+void RepaintWithoutInput() {
+    // Peeking for paint alone still delivers sent messages, so the window
+    // counts as responding; a window that never validates cannot hold us.
+    constexpr int kMostPaints = 64;
+    MSG message;
+    for (int i = 0; i < kMostPaints && ::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+        ::DispatchMessageW(&message);
+}
+
 void ShowStartupError(const wchar_t* text) {
     ::MessageBoxW(nullptr, text, L"Error", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }

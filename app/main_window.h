@@ -79,10 +79,24 @@ public:
     void ShowErrorMessage(uint32_t textId) override;
     void SetBusyTitle() override;
     void RestoreTitle() override;
+    // The title counts the files; between files the window repaints.
+    void BatchStarts(uint32_t fileCount) override;
+    void FileDone(uint32_t pathIndex, FileOutcome outcome) override;
+    // Escape held (or pressed since the last look) while the main window is
+    // active; read from the key state, so no input is taken.
+    bool StopRequested() override;
+    void BatchStopped(uint32_t written) override;
 
 private:
     HWND window_;
+    bool stopped_ = false;
+    uint32_t done_ = 0;
+    uint32_t total_ = 0;
 };
+
+// Lets windows of this thread repaint (frame, title, client) and answers
+// messages sent by other threads, without taking any input from the queue.
+void RepaintWithoutInput();
 
 // A message box with one of the fixed start-up texts (no owner, "Error").
 void ShowStartupError(const wchar_t* text);

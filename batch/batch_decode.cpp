@@ -7,7 +7,8 @@ namespace qdx {
 bool DecodeInput(ConversionContext& context, const WideString& path) {
     context.transparent.hasTransparentColour = 0;
     bool decoded = false;
-    switch (IdentifyInput(path)) {
+    const uint32_t kind = IdentifyInput(path);
+    switch (kind) {
     case kInputBmp:
         decoded = DecodeBmpInput(context, path);
         break;
@@ -29,7 +30,10 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
     default:  // not recognised or unreadable: no built-in reader
         break;
     }
-    if (decoded) return true;
+    if (decoded) {
+        TurnUpright(context.image, path, kind);
+        return true;
+    }
     const Settings* settings = context.settings ? context.settings : &CurrentSettings();
     if (settings->pluginFolder.IsEmpty() || !os::FolderExists(settings->pluginFolder.Text())) return false;
     return DecodePluginInput(context, path);

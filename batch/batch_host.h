@@ -32,12 +32,21 @@ public:
     virtual void SetBusyTitle() = 0;
     // The batch has ended: the title becomes kProgramTitle again.
     virtual void RestoreTitle() = 0;
-    // File `pathIndex` of the batch has been through the current pass. Only
-    // the command line reports per file; the window stays silent.
+    // Right after SetBusyTitle: how many files the batch goes through,
+    // counted over every selected pass.
+    virtual void BatchStarts(uint32_t fileCount) { (void)fileCount; }
+    // File `pathIndex` of the batch has been through the current pass; once
+    // per file and pass, so a host can count its progress here.
     virtual void FileDone(uint32_t pathIndex, FileOutcome outcome) {
         (void)pathIndex;
         (void)outcome;
     }
+    // Asked before each file: true ends the batch there, after the file
+    // before it was finished. Once true, it must stay true for the batch.
+    virtual bool StopRequested() { return false; }
+    // The batch ended early on a stop request, after `written` outputs;
+    // called before RestoreTitle.
+    virtual void BatchStopped(uint32_t written) { (void)written; }
 };
 
 // The texts a host shows for an error message: string `textId` and the
@@ -47,5 +56,11 @@ void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& te
 
 // The busy title (string 20000, at most 127 code units).
 void BusyTitleText(const TextSource* source, WideString& title);
+
+// The message after a stop: string 30006, a space and the count of outputs.
+void StoppedMessageText(const TextSource* source, uint32_t written, WideString& text);
+
+// The busy title followed by the progress, like "<busy> 3 / 120".
+void ProgressTitleText(const TextSource* source, uint32_t done, uint32_t total, WideString& title);
 
 }  // namespace qdx

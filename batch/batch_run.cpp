@@ -68,9 +68,13 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
     context->tempPath = &temporary.Path();
 
     host.SetBusyTitle();
+    uint32_t passes = 0;
+    for (int index = 0; index < 4; ++index) passes += selection[index] ? 1 : 0;
+    host.BatchStarts(count > UINT32_MAX / 4 ? UINT32_MAX : count * passes);
     uint32_t written = 0;
-    for (int index = 0; index < 4; ++index)
+    for (int index = 0; index < 4 && !host.StopRequested(); ++index)
         if (selection[index]) written += ConvertWithPreset(host, *context, count, paths, settings.presets[index], steps);
+    if (host.StopRequested()) host.BatchStopped(written);
     host.RestoreTitle();
     // Every reader and writer state closes with the context; the temporary
     // file goes with `temporary`.
@@ -99,7 +103,7 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
     uint32_t written = 0;
     WideString target;
     PassFiles files(context, haveBase ? count : 0, paths, steps);
-    for (uint32_t i = 0; haveBase && i < count; ++i) {
+    for (uint32_t i = 0; haveBase && i < count && !host.StopRequested(); ++i) {
         const WideString& path = paths[i];
         FileOutcome outcome = FileOutcome::Missing;
         bool copied = false;
@@ -120,7 +124,7 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
         return written;
     }
     if (created && os::RemoveFolder(folder.Text())) os::NotifyShell(os::ShellChange::FolderRemoved, folder.Text());
-    ShowErrorMessage(host, kTextNothingConverted);
+    if (!host.StopRequested()) ShowErrorMessage(host, kTextNothingConverted);  // the stop reports instead
     return 0;
 }
 

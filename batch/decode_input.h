@@ -7,6 +7,7 @@
 namespace qdx {
 
 struct ConversionContext;
+struct DecodedImage;
 class WideString;
 
 // The background colour of the settings, red, green, blue: what alpha is
@@ -22,5 +23,8 @@ bool DecodeTiffInput(ConversionContext& context, const WideString& path);
 bool DecodeWebpInput(ConversionContext& context, const WideString& path);
 // Hands the file to the plug-in readers of the plug-in folder.
 bool DecodePluginInput(ConversionContext& context, const WideString& path);
+// After a built-in read: turns the picture upright from the orientation its
+// JPEG or TIFF file recorded. A missing or unreadable tag leaves it as stored.
+void TurnUpright(DecodedImage& image, const WideString& path, uint32_t kind);
 
 }  // namespace qdx

@@ -37,6 +37,8 @@ constexpr char kUsage[] =
     "                         before --show-settings and before converting\n"
     "  -j, --jobs N           use N threads, 1 to 16 (default: the number of\n"
     "                         processors; 1 converts one file at a time)\n"
+    "  -q, --quiet            print no progress (shown on standard error when it\n"
+    "                         is a terminal)\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "\n"
@@ -122,6 +124,11 @@ constexpr Option kOptions[] = {
          parsed.jobs = uint32_t(jobs);
          return true;
      }},
+    {"--quiet", "-q", false,
+     [](ParsedCommandLine& parsed, const char*) {
+         parsed.quiet = true;
+         return true;
+     }},
     {"--set", nullptr, true,
      [](ParsedCommandLine& parsed, const char* value) {
          parsed.assignments.emplace_back(value);
@@ -141,18 +148,26 @@ const Option* FindOption(const std::string& name) {
 // is kept for the report after the batch.
 class StandardErrorHost final : public BatchHost {
 public:
-    explicit StandardErrorHost(size_t files) : outcomes(files, 0) {}
+    StandardErrorHost(size_t files, bool showProgress) : outcomes(files, 0), showProgress_(showProgress) {}
 
     void ShowErrorMessage(uint32_t textId) override {
         WideString text, caption;
         ErrorMessageTexts(textId, &BuiltInTexts(Language::English), text, caption);
+        EndProgressLine();
         std::fprintf(stderr, "%s: %s\n", ToUtf8(caption.Text()).c_str(), ToUtf8(text.Text()).c_str());
         ++messagesShown;
     }
     void SetBusyTitle() override {}
-    void RestoreTitle() override {}
+    void RestoreTitle() override { EndProgressLine(); }
+    void BatchStarts(uint32_t fileCount) override { total_ = fileCount; }
     void FileDone(uint32_t pathIndex, FileOutcome outcome) override {
         if (pathIndex < outcomes.size()) outcomes[pathIndex] |= uint8_t(1u << unsigned(outcome));
+        ++done_;
+        if (!showProgress_) return;
+        // One line, rewritten in place for each file.
+        std::fprintf(stderr, "\rquillodex: %u / %u", done_, total_);
+        std::fflush(stderr);
+        lineOpen_ = true;
     }
     bool Had(size_t pathIndex, FileOutcome outcome) const {
         return (outcomes[pathIndex] >> unsigned(outcome)) & 1u;
@@ -160,6 +175,16 @@ public:
 
     uint32_t messagesShown = 0;
     std::vector<uint8_t> outcomes;  // one bit per FileOutcome seen, per kept file
+
+private:
+    void EndProgressLine() {
+        if (lineOpen_) std::fputc('\n', stderr);
+        lineOpen_ = false;
+    }
+    bool showProgress_;
+    bool lineOpen_ = false;
+    uint32_t done_ = 0;
+    uint32_t total_ = 0;
 };
 
 // Beside the binary when a settings file is there (a portable installation),
@@ -318,7 +343,7 @@ int RunCommandLine(int argc, const char* const* argv) {
         if (!outputFolder.IsEmpty())
             for (Preset& preset : run.presets) preset.outputFolder = outputFolder;
         const uint8_t* selection = parsed.presetsChosen ? parsed.presets : settings.multiDropSelection;
-        StandardErrorHost host(kept.size());
+        StandardErrorHost host(kept.size(), !parsed.quiet && os::StandardErrorIsTerminal());
         uint32_t written = 0;
         if (!kept.empty()) written = RunConversion(host, uint32_t(kept.size()), kept.data(), selection, run);
 

@@ -129,6 +129,8 @@ uint64_t PhysicalMemoryBytes();
 bool ExecutablePath(WideString& path);
 bool CurrentDirectory(WideString& path);
 bool ChangeCurrentDirectory(const char16_t* path);
+// True when standard error is a terminal (a console on Windows).
+bool StandardErrorIsTerminal();
 
 // Halftone stretching through the system's graphics layer. Only Windows has
 // one; elsewhere kHasHalftoneStretch is false and Create always fails.

@@ -335,6 +335,8 @@ bool CurrentDirectory(WideString& path) {
     return AppendUtf8(path, buffer);
 }
 
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 bool ChangeCurrentDirectory(const char16_t* path) {
     const std::string narrow = Narrow(path);
     return !narrow.empty() && ::chdir(narrow.c_str()) == 0;

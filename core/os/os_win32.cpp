@@ -227,6 +227,11 @@ bool CurrentDirectory(WideString& path) {
     return true;
 }
 
+bool StandardErrorIsTerminal() {
+    const HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);
+    return handle && handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) == FILE_TYPE_CHAR;
+}
+
 bool ChangeCurrentDirectory(const char16_t* path) { return ::SetCurrentDirectoryW(W(path)); }
 
 bool MenuFontFace(WideString& face) {

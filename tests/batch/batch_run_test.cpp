@@ -174,6 +174,35 @@ TEST_F(BatchRunTest, FolderMessagesEndOnlyTheirOwnPass) {
     EXPECT_EQ(FakeCodecs::Get().decoded.size(), 1u);
 }
 
+TEST_F(BatchRunTest, CountsFilesOfEveryPassAndStopsAfterTheCurrentFile) {
+    const WideString in = Folder("in"), outA = Folder("out A"), outB = Folder("out B");
+    const std::vector<WideString> paths = {In(in, "a"), In(in, "b"), In(in, "c")};
+    for (const auto& p : paths) ASSERT_TRUE(test::WriteBytes(p, std::string("IMG")));
+    settings.presets[0].outputFolder = outA;
+    settings.presets[2].outputFolder = outB;
+    settings.presets[2].subfolder.Assign(u"sub");
+    // The stop comes with the last file of the first pass: the second never starts.
+    host.stopAfter = 3;
+    EXPECT_EQ(Run(paths, {0, 2}), 3u);
+    EXPECT_EQ(host.announced, 6u);
+    EXPECT_EQ(host.files, (Names{"0 written", "1 written", "2 written"}));
+    EXPECT_EQ(host.events, (Names{"busy", "stopped 3", "restore"}));
+    EXPECT_EQ(FolderEntries(outA), (Names{"a.bmp", "b.bmp", "c.bmp"}));
+    EXPECT_TRUE(FolderEntries(outB).empty());
+    EXPECT_TRUE(FolderEntries(temporary).empty());
+
+    // A stop inside a pass that has written nothing yet: no message that
+    // nothing was converted, and the pass's fresh subfolder goes again.
+    ASSERT_TRUE(test::WriteBytes(paths[0], std::string("bad")));
+    host = test::RecordingHost();
+    host.stopAfter = 1;
+    EXPECT_EQ(Run(paths, {2}), 0u);
+    EXPECT_EQ(host.files, (Names{"0 unreadable"}));
+    EXPECT_EQ(host.events, (Names{"busy", "stopped 0", "restore"}));
+    EXPECT_TRUE(FolderEntries(outB).empty());
+    EXPECT_TRUE(FolderEntries(temporary).empty());
+}
+
 TEST_F(BatchRunTest, TemporaryFileLivesExactlyAsLongAsTheBatch) {
     const WideString in = Folder("in");
     const std::vector<WideString> paths = {In(in, "a.png"), In(in, "b.png")};

@@ -1,6 +1,7 @@
 #pragma once
 // Pieces shared by the batch tests: a host that records what the batch asks
 // of it, stand-in codec steps, and a temporary folder the batch is pointed at.
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ public:
         static constexpr const char* kNames[] = {"written", "missing", "unreadable", "not written"};
         files.push_back(std::to_string(pathIndex) + " " + kNames[static_cast<int>(outcome)]);
     }
+    void BatchStarts(uint32_t fileCount) override { announced = fileCount; }
+    bool StopRequested() override { return files.size() >= stopAfter; }
+    void BatchStopped(uint32_t written) override { events.push_back("stopped " + std::to_string(written)); }
 
     int Count(const std::string& event) const {
         int n = 0;
@@ -29,6 +33,8 @@ public:
     }
     std::vector<std::string> events;
     std::vector<std::string> files;  // "<path index> <outcome>" per file and pass
+    uint32_t announced = 0;          // the file count of BatchStarts
+    size_t stopAfter = SIZE_MAX;     // files done before a stop is asked for
 };
 
 // Stand-in codecs: a file whose bytes start with "IMG" decodes into a 1x1

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -123,6 +124,28 @@ TEST_F(CommandLineTest, ConvertsEveryFileWithEverySelectedPreset) {
     EXPECT_EQ(Run(Quote(inputs_ + "/one.bmp"), root_), 0);
     EXPECT_TRUE(Exists("one_first+1.bmp"));
     EXPECT_TRUE(Exists("one_second+1.bmp"));
+}
+
+TEST_F(CommandLineTest, ProgressGoesToATerminalOnlyAndQuietSilencesIt) {
+    WriteSettings(SettingsPath());
+    WriteInput("one.bmp", 2, 2);
+    WriteInput("two.bmp", 3, 2);
+    const std::string files = Quote(inputs_ + "/one.bmp") + " " + Quote(inputs_ + "/two.bmp");
+    // script(1) gives the program a terminal; what it wrote there lands in `tty`.
+    auto onTerminal = [&](const std::string& options) {
+        std::ofstream(root_ + "/run.sh") << "XDG_CONFIG_HOME=" << Quote(config_) << " HOME=" << Quote(root_) << " "
+                                         << Quote(QDX_CLI_PATH) << " " << options << files << "\n";
+        const std::string command = "script -qec " + Quote("sh " + root_ + "/run.sh") + " /dev/null >" +
+                                    Quote(root_ + "/tty") + " 2>&1 </dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return Output("tty");
+    };
+    const std::string shown = onTerminal("");
+    EXPECT_NE(shown.find("1 / 4"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("4 / 4"), std::string::npos) << shown;
+    EXPECT_EQ(onTerminal("--quiet ").find("/ 4"), std::string::npos);
+    EXPECT_EQ(Run(files, root_), 0);
+    EXPECT_EQ(Output("stderr"), "");  // not a terminal: nothing
 }
 
 TEST_F(CommandLineTest, RelativeNamesAreFoundInTheCurrentFolder) {
