@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "app/language_library.h"
 #include "core/settings_file.h"
 #include "core/wide_string.h"
 
@@ -13,6 +14,9 @@ namespace qdx::app {
 struct AppState {
     HINSTANCE instance = nullptr;          // the executable
     HINSTANCE languageLibrary = nullptr;   // strings and dialog templates
+    // The texts of that library, which the engine reads through; replaced
+    // with the library when the options change the language.
+    std::unique_ptr<LibraryTextSource> texts;
     int osLevel = 0;                       // 0 = unsupported
     WideString settingsPath;
     SettingsReader settingsReader;         // open from start-up until the window exists

@@ -109,9 +109,9 @@ bool HandleCommandLine(AppState& state, bool argumentsCaptured) {
     return false;
 }
 
-// `texts` receives the language library's text source, which the engine
-// reads through until the program ends.
-bool StartUp(AppState& state, int showCommand, std::unique_ptr<LibraryTextSource>& texts) {
+// The language library's text source goes into the state, and the engine
+// reads through it until the program ends.
+bool StartUp(AppState& state, int showCommand) {
     const bool argumentsCaptured = CaptureArguments(state);
     if (state.osLevel == 0 || !CheckEnvironment(state)) {
         ShowStartupError(kFailedToExecute);
@@ -125,8 +125,8 @@ bool StartUp(AppState& state, int showCommand, std::unique_ptr<LibraryTextSource
         CloseSettings(state.settingsReader);
         return false;
     }
-    texts.reset(new (std::nothrow) LibraryTextSource(state.languageLibrary));
-    SetCurrentTextSource(texts.get());
+    state.texts.reset(new (std::nothrow) LibraryTextSource(state.languageLibrary));
+    SetCurrentTextSource(state.texts.get());
     LoadSettings(state.settingsReader, settings);
     LoadWindowGeometry(state.settingsReader, settings);
     if (!RegisterWindowClasses(state.instance)) {
@@ -159,10 +159,9 @@ bool ReplaceLanguageLibrary(WideString& name) {
     HINSTANCE library = nullptr;
     if (LoadLanguageLibrary(name, library)) state.languageLibrary = library;
     // Without any library every text reads as empty.
-    auto* texts = new (std::nothrow) LibraryTextSource(state.languageLibrary);
-    SetCurrentTextSource(texts);
-    delete g_texts;
-    g_texts = texts;
+    std::unique_ptr<LibraryTextSource> texts(new (std::nothrow) LibraryTextSource(state.languageLibrary));
+    SetCurrentTextSource(texts.get());
+    state.texts = std::move(texts);
     return state.languageLibrary != nullptr;
 }
 
@@ -186,8 +185,7 @@ int ProgramMain(HINSTANCE instance, int showCommand) {
     ::HtmlHelpW(nullptr, nullptr, HH_INITIALIZE, reinterpret_cast<DWORD_PTR>(&state.htmlHelpCookie));
 
     WPARAM exitCode = 0;
-    std::unique_ptr<LibraryTextSource> texts;
-    if (StartUp(state, showCommand, texts)) {
+    if (StartUp(state, showCommand)) {
         MSG message;
         while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
             ::TranslateMessage(&message);
@@ -198,7 +196,7 @@ int ProgramMain(HINSTANCE instance, int showCommand) {
     if (state.languageLibrary) ::FreeLibrary(state.languageLibrary);
     state.languageLibrary = nullptr;
     SetCurrentTextSource(nullptr);
-    texts.reset();
+    state.texts.reset();
     state.arguments.reset();
 
     ::HtmlHelpW(nullptr, nullptr, HH_UNINITIALIZE, state.htmlHelpCookie);
