@@ -318,6 +318,9 @@ void MainWindowHost::BatchStarts(uint32_t fileCount) {
     stopped_ = false;
     done_ = 0;
     total_ = fileCount;
+    // Forget an Escape pressed before the batch (in the version window, a
+    // dialog): only a press during the batch stops it.
+    ::GetAsyncKeyState(VK_ESCAPE);
 }
 
 void MainWindowHost::FileDone(uint32_t, FileOutcome) {
