@@ -46,4 +46,22 @@ void FinishMappedRead(MappedInput& input);
 // reader allocated itself is released.
 void CloseMappedInput(MappedInput& input);
 
+// The entry of a reader that decodes a whole file from memory: attaches
+// `image`, maps `path`, runs `decodeBytes(data, size, record)` over it and
+// finishes the read, or closes everything when any step fails.
+template <class DecodeBytes>
+bool ReadMappedFile(MappedInput& input, const WideString& path, DecodedImage* image, DecodeBytes decodeBytes) {
+    input.status = kStatusUnspecified;
+    CloseMappedInput(input);
+    if (!PrepareImageRecord(input, image)) return false;
+    DecodedImage& record = *input.image;
+    const uint32_t size = OpenAndMapInput(input, path);
+    if (size == 0 || !decodeBytes(input.dataStart, size, record)) {
+        CloseMappedInput(input);
+        return false;
+    }
+    FinishMappedRead(input);
+    return true;
+}
+
 }  // namespace qdx

@@ -159,22 +159,9 @@ bool DecodeWebpBytes(WebpReaderState& state, const uint8_t* data, uint32_t size,
 }
 
 bool ReadWebpImage(WebpReaderState& state, const WideString& path, DecodedImage* image) {
-    MappedInput& input = state.input;
-    input.status = kStatusUnspecified;
-    CloseMappedInput(input);
-    if (!PrepareImageRecord(input, image)) return false;
-    DecodedImage& record = *input.image;
-    const uint32_t size = OpenAndMapInput(input, path);
-    if (size == 0) {
-        CloseMappedInput(input);
-        return false;
-    }
-    if (!DecodeWebpBytes(state, input.dataStart, size, record)) {
-        CloseMappedInput(input);
-        return false;
-    }
-    FinishMappedRead(input);
-    return true;
+    return ReadMappedFile(state.input, path, image, [&](const uint8_t* data, uint32_t size, DecodedImage& record) {
+        return DecodeWebpBytes(state, data, size, record);
+    });
 }
 
 }  // namespace qdx
