@@ -2,6 +2,7 @@
 // The leading fields of every built-in reader's working state: the input
 // file mapped whole, read-only, and parsed in place through a cursor.
 #include <cstdint>
+#include <cstring>
 
 #include "core/decoded_image.h"
 #include "core/os/os.h"
@@ -45,6 +46,27 @@ void FinishMappedRead(MappedInput& input);
 // Unmaps and closes without touching the image (after a failure). A record the
 // reader allocated itself is released.
 void CloseMappedInput(MappedInput& input);
+
+// The body of a reader that decodes bytes in memory: clears the record, runs
+// `decode(data, size, image)`, which returns 0 or the failure's result code,
+// and marks the record with `kind`; on failure keeps the code in `input` and
+// releases whatever pixels the decode had taken.
+template <class Decode>
+bool DecodeBytesIntoImage(MappedInput& input, const uint8_t* data, uint32_t size, DecodedImage& image, uint32_t kind,
+                          Decode decode) {
+    input.status = kStatusUnspecified;
+    std::memset(image.palette, 0, sizeof image.palette);
+    image.pixels = nullptr;
+    image.fileSize = size;
+    const uint32_t failure = decode(data, size, image);
+    if (failure != 0) {
+        input.status = failure;
+        ReleasePixels(image);
+        return false;
+    }
+    image.sourceKind = kind;
+    return true;
+}
 
 // The entry of a reader that decodes a whole file from memory: attaches
 // `image`, maps `path`, runs `decodeBytes(data, size, record)` over it and

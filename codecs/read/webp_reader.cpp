@@ -144,18 +144,10 @@ uint32_t Decode(WebpReaderState& state, const uint8_t* data, uint32_t size, Deco
 }  // namespace
 
 bool DecodeWebpBytes(WebpReaderState& state, const uint8_t* data, uint32_t size, DecodedImage& image) {
-    state.input.status = kStatusUnspecified;
-    std::memset(image.palette, 0, sizeof image.palette);
-    image.pixels = nullptr;
-    image.fileSize = size;
-    const uint32_t failure = Decode(state, data, size, image);
-    if (failure != 0) {
-        state.input.status = failure;
-        ReleasePixels(image);
-        return false;
-    }
-    image.sourceKind = kInputWebp;
-    return true;
+    return DecodeBytesIntoImage(state.input, data, size, image, kInputWebp,
+                                [&](const uint8_t* bytes, uint32_t length, DecodedImage& record) {
+                                    return Decode(state, bytes, length, record);
+                                });
 }
 
 bool ReadWebpImage(WebpReaderState& state, const WideString& path, DecodedImage* image) {

@@ -195,9 +195,13 @@ TEST_F(ProgramTest, ALibraryWithoutSignatureStopsStartUp) {
         if (!found.box) ::Sleep(100);
     }
     ASSERT_NE(found.box, nullptr) << "no message box appeared";
+    // The box exists a moment before its caption and text are set.
     wchar_t caption[64] = {}, text[128] = {};
-    ::GetWindowTextW(found.box, caption, 64);
-    ::GetDlgItemTextW(found.box, 0xFFFF, text, 128);  // the message box's text control
+    for (int tries = 0; tries < 100 && (!caption[0] || !text[0]); ++tries) {
+        if (tries) ::Sleep(50);
+        ::GetWindowTextW(found.box, caption, 64);
+        ::GetDlgItemTextW(found.box, 0xFFFF, text, 128);  // the message box's text control
+    }
     EXPECT_EQ(std::wstring(caption), L"Error");
     EXPECT_EQ(std::wstring(text), L"Language file not found.");
     ::PostMessageW(found.box, WM_COMMAND, IDOK, 0);
