@@ -179,6 +179,9 @@ void FreePixels(void* pixels) {
 }
 #endif
 
+// Freed buffers go straight back: fresh mappings here get huge pages instead.
+void ReleaseKeptPixels() {}
+
 // realloc does not know the old size, so blocks carry it for zero-filling.
 namespace {
 constexpr size_t kSizedHeader = 16;
