@@ -331,6 +331,8 @@ void MainWindowHost::FileDone(uint32_t, FileOutcome) {
     RepaintWithoutInput();
 }
 
+void MainWindowHost::KeepResponsive() { RepaintWithoutInput(); }
+
 bool MainWindowHost::StopRequested() {
     constexpr SHORT kHeld = SHORT(0x8000), kPressedSince = 1;
     if (!stopped_ && ::GetForegroundWindow() == window_) {
