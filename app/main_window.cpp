@@ -331,6 +331,8 @@ void MainWindowHost::FileDone(uint32_t, FileOutcome) {
     RepaintWithoutInput();
 }
 
+void MainWindowHost::KeepResponsive() { RepaintWithoutInput(); }
+
 bool MainWindowHost::StopRequested() {
     constexpr SHORT kHeld = SHORT(0x8000), kPressedSince = 1;
     if (!stopped_ && ::GetForegroundWindow() == window_) {
@@ -341,6 +343,12 @@ bool MainWindowHost::StopRequested() {
 }
 
 void MainWindowHost::BatchStopped(uint32_t written) {
+    // The Escape that stopped the batch still waits in the queue as a key
+    // press, with whatever else was typed meanwhile; the message box would
+    // take it and close before it was seen.
+    MSG key;
+    while (::PeekMessageW(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
     WideString text;
     StoppedMessageText(CurrentTextSource(), written, text);
     ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));

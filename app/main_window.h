@@ -79,9 +79,11 @@ public:
     void ShowErrorMessage(uint32_t textId) override;
     void SetBusyTitle() override;
     void RestoreTitle() override;
-    // The title counts the files; between files the window repaints.
+    // The title counts the files; between files, and between the steps of
+    // one file, the window repaints.
     void BatchStarts(uint32_t fileCount) override;
     void FileDone(uint32_t pathIndex, FileOutcome outcome) override;
+    void KeepResponsive() override;
     // Escape held (or pressed since the last look) while the main window is
     // active; read from the key state, so no input is taken.
     bool StopRequested() override;

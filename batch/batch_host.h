@@ -18,6 +18,10 @@ enum class FileOutcome {
     NotWritten,  // decoded, but scaling, writing or the copy failed
 };
 
+// How long the batch waits for a file converted side by side before it asks
+// the host to keep responsive again.
+inline constexpr uint32_t kWaitSliceMs = 100;
+
 // The title the main window carries whenever no batch runs.
 inline constexpr char16_t kProgramTitle[] = u"Quillodex";
 
@@ -41,6 +45,11 @@ public:
         (void)pathIndex;
         (void)outcome;
     }
+    // Called between the steps of one file (reading, scaling, writing) and
+    // every kWaitSliceMs while the batch waits for files converted side by
+    // side, so a host can let its window repaint within a long file. Must
+    // take no input and stay cheap.
+    virtual void KeepResponsive() {}
     // Asked before each file: true ends the batch there, after the file
     // before it was finished. Once true, it must stay true for the batch.
     virtual bool StopRequested() { return false; }

@@ -103,7 +103,7 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
 
     uint32_t written = 0;
     WideString target;
-    PassFiles files(context, haveBase ? count : 0, paths, steps);
+    PassFiles files(context, haveBase ? count : 0, paths, steps, &host);
     for (uint32_t i = 0; haveBase && i < count && !host.StopRequested(); ++i) {
         const WideString& path = paths[i];
         FileOutcome outcome = FileOutcome::Missing;

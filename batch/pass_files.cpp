@@ -1,5 +1,6 @@
 #include "batch/pass_files.h"
 
+#include <chrono>
 #include <new>
 
 #include "batch/resize_and_write.h"
@@ -38,8 +39,9 @@ uint32_t PassWorkers(uint32_t count, uint32_t threads, uint64_t physicalMemory) 
     return workers < 1 ? 1 : uint32_t(workers);
 }
 
-PassFiles::PassFiles(ConversionContext& context, uint32_t count, const WideString* paths, const CodecSteps& steps)
-    : context_(context), count_(count), paths_(paths), steps_(steps) {
+PassFiles::PassFiles(ConversionContext& context, uint32_t count, const WideString* paths, const CodecSteps& steps,
+                     BatchHost* host)
+    : context_(context), count_(count), paths_(paths), steps_(steps), host_(host) {
     // Plug-in readers are outside code that may not expect to run twice at
     // once, and stand-in steps may share state: those passes stay on one thread.
     const bool pluginsPossible = context.settings && !context.settings->pluginFolder.IsEmpty();
@@ -149,8 +151,9 @@ const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
         if (!os::FileExists(path.Text())) return nullptr;
         outcome = FileOutcome::Unreadable;
         if (!steps_.decode(context_, path)) return nullptr;
+        if (host_) host_->KeepResponsive();
         context_.savedBitDepth = context_.image.header.biBitCount;
-        outcome = ResizeAndWrite(context_) ? FileOutcome::Written : FileOutcome::NotWritten;
+        outcome = ResizeAndWrite(context_, host_) ? FileOutcome::Written : FileOutcome::NotWritten;
         if (outcome == FileOutcome::Written) return context_.tempPath;
         // Whatever a failed write left (on a full disk, most of a file) goes
         // at once; the next write creates the file again.
@@ -158,7 +161,13 @@ const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
         return nullptr;
     }
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return results_[index] != kPending; });
+    const auto slice = std::chrono::milliseconds(kWaitSliceMs);
+    while (!changed_.wait_for(lock, slice, [&] { return results_[index] != kPending; })) {
+        if (!host_) continue;
+        lock.unlock();
+        host_->KeepResponsive();
+        lock.lock();
+    }
     outcome = OutcomeOf(results_[index]);
     return outcome == FileOutcome::Written ? &slots_[index % workers_].temporary : nullptr;
 }

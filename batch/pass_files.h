@@ -19,8 +19,11 @@ namespace qdx {
 
 class PassFiles {
 public:
-    // `context` has its preset and output step set for this pass.
-    PassFiles(ConversionContext& context, uint32_t count, const WideString* paths, const CodecSteps& steps);
+    // `context` has its preset and output step set for this pass. `host`,
+    // when given, is asked to keep responsive between the steps of a file
+    // converted on the batch thread and while Next waits for a worker.
+    PassFiles(ConversionContext& context, uint32_t count, const WideString* paths, const CodecSteps& steps,
+              BatchHost* host = nullptr);
     PassFiles(const PassFiles&) = delete;
     PassFiles& operator=(const PassFiles&) = delete;
     ~PassFiles();
@@ -47,6 +50,7 @@ private:
     uint32_t count_;
     const WideString* paths_;
     const CodecSteps& steps_;
+    BatchHost* host_;
     uint32_t workers_ = 1;
 
     std::unique_ptr<Slot[]> slots_;

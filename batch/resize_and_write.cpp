@@ -1,5 +1,6 @@
 #include "batch/resize_and_write.h"
 
+#include "batch/batch_host.h"
 #include "batch/conversion_context.h"
 #include "scale/resize_modes.h"
 
@@ -16,10 +17,11 @@ ResizeOptions ResizeOptionsOf(const Preset& preset) {
     return options;
 }
 
-bool ResizeAndWrite(ConversionContext& context) {
+bool ResizeAndWrite(ConversionContext& context, BatchHost* host) {
     if (context.preset) {
         const ResizeTools tools{context.scaling.get(), context.sharpen.get()};
         if (!ResizeImage(tools, ResizeOptionsOf(*context.preset), context.image)) return false;
+        if (host) host->KeepResponsive();
     }
     return context.outputStep && context.outputStep(context);
 }

@@ -3,6 +3,7 @@
 // pass's output step into the temporary file.
 namespace qdx {
 
+class BatchHost;
 struct ConversionContext;
 struct Preset;
 struct ResizeOptions;
@@ -13,6 +14,7 @@ ResizeOptions ResizeOptionsOf(const Preset& preset);
 // Applies the preset's resize mode to the context's picture, then calls the
 // context's output step and returns its result. False without writing when
 // the resize fails. Without a preset the picture is written as it is.
-bool ResizeAndWrite(ConversionContext& context);
+// `host`, when given, is asked to keep responsive between the two steps.
+bool ResizeAndWrite(ConversionContext& context, BatchHost* host = nullptr);
 
 }  // namespace qdx

@@ -1,5 +1,7 @@
 #include "tests/app/gui_support.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -11,6 +13,11 @@
 #include "core/decoded_image.h"
 #include "core/os/os.h"
 #include "core/settings.h"
+
+// Draws a window's caption as the system does; exported by user32 but not
+// declared by the MinGW headers.
+extern "C" __declspec(dllimport) BOOL WINAPI DrawCaptionTempW(HWND window, HDC dc, const RECT* area, HFONT font,
+                                                              HICON icon, LPCWSTR text, UINT flags);
 
 namespace qdx::test {
 
@@ -156,19 +163,56 @@ bool CaptureWindow(HWND window, Capture& capture, bool clientOnly) {
     return true;
 }
 
-bool SaveWindowScreenshot(HWND window, const char* name) {
-    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    PumpMessages(100);
-    // Without a window manager nothing draws the frame: the client area is
-    // what there is to see.
-    RECT area{};
-    ::GetClientRect(window, &area);
-    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
-    DecodedImage image;
-    std::vector<uint8_t> topDown;
-    if (!CaptureScreen(area, image, topDown)) return false;
+namespace {
+
+// The window's caption as the system draws it, `width` pixels wide (24-bit,
+// top row first).
+bool DrawCaptionStrip(HWND window, int width, int height, std::vector<uint8_t>& topDown) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP section = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (section && bits) {
+        HGDIOBJ old = ::SelectObject(memory, section);
+        RECT strip{0, 0, width, height};
+        // The system's caption font at normal weight: under Wine bold Tahoma
+        // finds no Japanese glyphs through its font links.
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
+        ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+        metrics.lfCaptionFont.lfWeight = FW_NORMAL;
+        HFONT font = ::CreateFontIndirectW(&metrics.lfCaptionFont);
+        // Wine's caption drawing draws and then returns FALSE: its result
+        // says nothing.
+        ::DrawCaptionTempW(window, memory, &strip, font, nullptr, nullptr, DC_ACTIVE | DC_TEXT | DC_ICON);
+        ok = font != nullptr;
+        if (font) ::DeleteObject(font);
+        ::GdiFlush();
+        ::SelectObject(memory, old);
+        const uint32_t stride = RowStride(uint32_t(width), 24);
+        topDown.resize(size_t(width) * size_t(height) * 3);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(&topDown[size_t(y) * size_t(width) * 3], static_cast<uint8_t*>(bits) + size_t(y) * stride,
+                        size_t(width) * 3);
+    }
+    if (section) ::DeleteObject(section);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+bool WritePng(const std::vector<uint8_t>& topDown, uint32_t width, uint32_t height, const char* name) {
     // Back into the engine's bottom-up rows for its PNG writer.
-    const uint32_t width = uint32_t(image.header.biWidth), height = uint32_t(image.header.biHeight);
+    DecodedImage image;
+    SetImageHeader(image, int32_t(width), int32_t(height), 24);
     const uint32_t stride = RowStride(width, 24);
     std::vector<uint8_t> rows(size_t(stride) * height + 4);
     for (uint32_t y = 0; y < height; ++y)
@@ -181,6 +225,50 @@ bool SaveWindowScreenshot(HWND window, const char* name) {
     PngWriterState writer;
     SetLayoutFor(writer.converter, image.header, 24);
     return WritePngFile(writer, path, image.palette, rows.data());
+}
+
+}  // namespace
+
+bool SaveWindowScreenshot(HWND window, const char* name, ShotOptions options) {
+    if (options.repaint) {
+        ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        PumpMessages(100);
+    }
+    // Without a window manager nothing draws the frame: the client area is
+    // what there is to see.
+    RECT area{};
+    ::GetClientRect(window, &area);
+    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    DecodedImage image;
+    std::vector<uint8_t> pixels;
+    if (!CaptureScreen(area, image, pixels)) return false;
+    const uint32_t width = uint32_t(image.header.biWidth);
+    uint32_t height = uint32_t(image.header.biHeight);
+    if (options.caption) {
+        const int captionHeight = ::GetSystemMetrics(SM_CYCAPTION);
+        std::vector<uint8_t> strip;
+        if (!DrawCaptionStrip(window, int(width), captionHeight, strip)) return false;
+        pixels.insert(pixels.begin(), strip.begin(), strip.end());
+        height += uint32_t(captionHeight);
+    }
+    return WritePng(pixels, width, height, name);
+}
+
+HDROP MakeDrop(const std::vector<WideString>& paths) {
+    // DROPFILES, then wide paths, each NUL-terminated, and one more NUL.
+    size_t units = 1;
+    for (const WideString& path : paths) units += path.Length() + 1;
+    HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + units * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(::GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    auto* out = reinterpret_cast<char16_t*>(header + 1);
+    for (const WideString& path : paths) {
+        for (uint32_t i = 0; i < path.Length(); ++i) *out++ = path[i];
+        *out++ = 0;
+    }
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
 }
 
 std::wstring ClassOf(HWND window) {

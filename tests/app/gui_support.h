@@ -5,6 +5,7 @@
 // folder, pixel reads, and a watcher that dismisses message boxes, which
 // would otherwise wait for a click forever.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <cstdint>
@@ -56,8 +57,20 @@ struct Capture {
 };
 // The client area of `window` (clientOnly) or its whole rectangle.
 bool CaptureWindow(HWND window, Capture& capture, bool clientOnly = true);
+// How a screenshot is taken. `repaint`: the window is repainted and this
+// thread's messages pumped first (never from inside a batch, which takes no
+// input; what it shows is on the screen already). `caption`: without a window
+// manager no frame is drawn, so the window's caption, drawn by the system
+// (DrawCaption) from its current title, is put above the client area.
+struct ShotOptions {
+    bool repaint = true;
+    bool caption = false;
+};
 // Saves the client area of `window` as <build>/screenshots/<name>.png.
-bool SaveWindowScreenshot(HWND window, const char* name);
+bool SaveWindowScreenshot(HWND window, const char* name, ShotOptions options = {});
+
+// A drop handle as the shell makes it for `paths`.
+HDROP MakeDrop(const std::vector<WideString>& paths);
 
 // A visible message box (a dialog with the message text control) of thread
 // `threadId`, or null.

@@ -44,24 +44,6 @@ Box ChildBox(HWND child) {
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-// A drop handle as the shell makes it: DROPFILES, then wide paths, each
-// NUL-terminated, and one more NUL.
-HDROP MakeDrop(const std::vector<WideString>& paths) {
-    size_t units = 1;
-    for (const WideString& path : paths) units += path.Length() + 1;
-    HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + units * sizeof(wchar_t));
-    auto* header = static_cast<DROPFILES*>(::GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = TRUE;
-    auto* out = reinterpret_cast<char16_t*>(header + 1);
-    for (const WideString& path : paths) {
-        for (uint32_t i = 0; i < path.Length(); ++i) *out++ = path[i];
-        *out++ = 0;
-    }
-    ::GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
-
 class MainWindowTest : public ::testing::Test {
 protected:
     // Starts the program's state in `language` and creates the main window
@@ -190,17 +172,17 @@ TEST_F(MainWindowTest, DropsConvertWithTheTargetsPresets) {
     });
     test::MessageBoxDismisser boxes;
     const WideString one = Input(u"one.bmp");
-    ::SendMessageW(Target(1), WM_DROPFILES, WPARAM(MakeDrop({one})), 0);
+    ::SendMessageW(Target(1), WM_DROPFILES, WPARAM(test::MakeDrop({one})), 0);
     EXPECT_EQ(PresetsWritten(u"one"), (std::vector<int>{1}));
 
     const WideString two = Input(u"two.bmp");
     const WideString subfolder = folder_.File(u"a folder");
     ASSERT_TRUE(os::CreateFolder(subfolder.Text()));
-    ::SendMessageW(Combined(), WM_DROPFILES, WPARAM(MakeDrop({subfolder, two})), 0);
+    ::SendMessageW(Combined(), WM_DROPFILES, WPARAM(test::MakeDrop({subfolder, two})), 0);
     EXPECT_EQ(PresetsWritten(u"two"), (std::vector<int>{0, 2}));
 
     // Folders only: nothing runs, nothing is said.
-    ::SendMessageW(Target(0), WM_DROPFILES, WPARAM(MakeDrop({subfolder})), 0);
+    ::SendMessageW(Target(0), WM_DROPFILES, WPARAM(test::MakeDrop({subfolder})), 0);
     EXPECT_FALSE(os::PathExists(folder_.File(u"a folder_p0.bmp").Text()));
     EXPECT_TRUE(boxes.Texts().empty());
 }
@@ -215,7 +197,7 @@ TEST_F(MainWindowTest, DropsWaitForNoModalWindowAndNoDisabledTarget) {
     // A disabled target takes no files from the shell, nor from a message.
     EXPECT_FALSE(::GetWindowLongW(Target(2), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     EXPECT_TRUE(::GetWindowLongW(Target(1), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    ::SendMessageW(Target(2), WM_DROPFILES, WPARAM(MakeDrop({one})), 0);
+    ::SendMessageW(Target(2), WM_DROPFILES, WPARAM(test::MakeDrop({one})), 0);
     EXPECT_TRUE(PresetsWritten(u"one").empty());
 
     // While the version window is open the main window is disabled and a drop
@@ -225,8 +207,8 @@ TEST_F(MainWindowTest, DropsWaitForNoModalWindowAndNoDisabledTarget) {
         ::GetCurrentThreadId(), [](HWND w) { return test::ClassOf(w) == kVersionInfoClass; },
         [&](HWND version) {
             disabledMeanwhile = !::IsWindowEnabled(window_);
-            ::SendMessageW(Target(1), WM_DROPFILES, WPARAM(MakeDrop({one})), 0);
-            ::SendMessageW(Combined(), WM_DROPFILES, WPARAM(MakeDrop({one})), 0);
+            ::SendMessageW(Target(1), WM_DROPFILES, WPARAM(test::MakeDrop({one})), 0);
+            ::SendMessageW(Combined(), WM_DROPFILES, WPARAM(test::MakeDrop({one})), 0);
             ::PostMessageW(version, WM_CLOSE, 0, 0);
         });
     ::SendMessageW(window_, WM_COMMAND, kVersionButtonId, 0);
@@ -271,7 +253,7 @@ TEST_F(MainWindowTest, TitleShowsTheBatchWhileItRuns) {
                 sawBusy = true;
         }
     });
-    ::SendMessageW(Target(1), WM_DROPFILES, WPARAM(MakeDrop(inputs)), 0);
+    ::SendMessageW(Target(1), WM_DROPFILES, WPARAM(test::MakeDrop(inputs)), 0);
     stop = true;
     watcher.join();
     EXPECT_TRUE(sawBusy);
