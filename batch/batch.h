@@ -31,8 +31,9 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
                        const CodecSteps& steps = BuiltInCodecSteps());
 
 // One pass of all paths through `preset`; returns the number of files written.
+// `cut` is set when a stop request left files of the pass unconverted.
 uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t count, const WideString* paths,
-                           const Preset& preset, const CodecSteps& steps = BuiltInCodecSteps());
+                           const Preset& preset, const CodecSteps& steps, bool& cut);
 
 // Reads the first bytes of the file (8, or 12 where there are) and classifies
 // them.

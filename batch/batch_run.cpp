@@ -71,10 +71,19 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
     uint32_t passes = 0;
     for (int index = 0; index < 4; ++index) passes += selection[index] ? 1 : 0;
     host.BatchStarts(count > UINT32_MAX / 4 ? UINT32_MAX : count * passes);
+    // A stop counts only when it leaves work undone: an Escape pressed during
+    // the very last file changes nothing and is not reported.
     uint32_t written = 0;
-    for (int index = 0; index < 4 && !host.StopRequested(); ++index)
-        if (selection[index]) written += ConvertWithPreset(host, *context, count, paths, settings.presets[index], steps);
-    if (host.StopRequested()) host.BatchStopped(written);
+    bool cut = false;
+    for (int index = 0; index < 4 && !cut; ++index) {
+        if (!selection[index]) continue;
+        if (host.StopRequested()) {
+            cut = true;
+            break;
+        }
+        written += ConvertWithPreset(host, *context, count, paths, settings.presets[index], steps, cut);
+    }
+    if (cut) host.BatchStopped(written);
     host.RestoreTitle();
     // Every reader and writer state closes with the context; the temporary
     // file goes with `temporary`.
@@ -84,7 +93,7 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
 }
 
 uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t count, const WideString* paths,
-                           const Preset& preset, const CodecSteps& steps) {
+                           const Preset& preset, const CodecSteps& steps, bool& cut) {
     if (count == 0 || !paths) return 0;
     context.preset = &preset;
     // The halftone filter draws through a memory device context that lives
@@ -104,7 +113,11 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
     uint32_t written = 0;
     WideString target;
     PassFiles files(context, haveBase ? count : 0, paths, steps, &host);
-    for (uint32_t i = 0; haveBase && i < count && !host.StopRequested(); ++i) {
+    for (uint32_t i = 0; haveBase && i < count; ++i) {
+        if (host.StopRequested()) {
+            cut = true;
+            break;
+        }
         const WideString& path = paths[i];
         FileOutcome outcome = FileOutcome::Missing;
         bool copied = false;
@@ -125,7 +138,7 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
         return written;
     }
     if (created && os::RemoveFolder(folder.Text())) os::NotifyShell(os::ShellChange::FolderRemoved, folder.Text());
-    if (!host.StopRequested()) ShowErrorMessage(host, kTextNothingConverted);  // the stop reports instead
+    if (!cut) ShowErrorMessage(host, kTextNothingConverted);  // the stop reports instead
     return 0;
 }
 

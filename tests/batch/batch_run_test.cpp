@@ -201,6 +201,13 @@ TEST_F(BatchRunTest, CountsFilesOfEveryPassAndStopsAfterTheCurrentFile) {
     EXPECT_EQ(host.events, (Names{"busy", "stopped 0", "restore"}));
     EXPECT_TRUE(FolderEntries(outB).empty());
     EXPECT_TRUE(FolderEntries(temporary).empty());
+
+    // A stop that comes with the very last file leaves nothing undone: the
+    // batch ends as usual, without the message about a stop.
+    host = test::RecordingHost();
+    host.stopAfter = 3;
+    EXPECT_EQ(Run(paths, {2}), 2u);
+    EXPECT_EQ(host.events, (Names{"busy", "restore"}));
 }
 
 TEST_F(BatchRunTest, TemporaryFileLivesExactlyAsLongAsTheBatch) {
