@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static BmpReaderState state;
     DecodedImage image;
     if (!DecodeBmpBytes(state, data, uint32_t(size), image)) {
-        if (image.pixels) __builtin_trap();  // a failed read keeps no buffer
+        if (image.pixels.Get()) __builtin_trap();  // a failed read keeps no buffer
         return 0;
     }
     const BITMAPINFOHEADER& header = image.header;
@@ -28,9 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         SetLayout(converter, header.biBitCount, header.biBitCount == 8 ? 24 : 8);
         uint8_t* converted = static_cast<uint8_t*>(os::AllocatePixels(size_t(converter.imageSize) + 4));
         RGBQUAD palette[256] = {};
-        if (converted && !Convert(converter, image.palette, image.pixels, palette, converted)) __builtin_trap();
+        if (converted && !Convert(converter, image.palette, image.pixels.Get(), palette, converted)) __builtin_trap();
         if (converted) os::FreePixels(converted);
     }
-    ReleasePixels(image);
     return 0;
 }

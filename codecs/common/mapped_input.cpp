@@ -29,7 +29,7 @@ uint32_t OpenAndMapInput(MappedInput& input, const WideString& path) {
 bool PrepareImageRecord(MappedInput& input, DecodedImage* image) {
     if (image) {
         std::memset(image->palette, 0, sizeof image->palette);
-        image->pixels = nullptr;
+        image->pixels.Reset();
         input.image = image;
         input.ownsImage = false;
         return true;
@@ -57,7 +57,6 @@ void CloseMappedInput(MappedInput& input) {
     input.file.Close();
     input.dataStart = input.cursor = input.dataEnd = nullptr;
     if (input.ownsImage && input.image) {
-        ReleasePixels(*input.image);
         input.image->~DecodedImage();
         os::PrivateFree(input.image);
         input.image = nullptr;

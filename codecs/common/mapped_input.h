@@ -35,7 +35,7 @@ struct MappedInput {
 // everything, sets status 50004 and returns 0.
 uint32_t OpenAndMapInput(MappedInput& input, const WideString& path);
 
-// Attaches `image` (palette and pixel pointer cleared) or, when null, a
+// Attaches `image` (palette and pixel buffer cleared) or, when null, a
 // zero-filled record from the private heap (50001 and false when that fails).
 bool PrepareImageRecord(MappedInput& input, DecodedImage* image);
 
@@ -56,12 +56,12 @@ bool DecodeBytesIntoImage(MappedInput& input, const uint8_t* data, uint32_t size
                           Decode decode) {
     input.status = kStatusUnspecified;
     std::memset(image.palette, 0, sizeof image.palette);
-    image.pixels = nullptr;
+    image.pixels.Reset();
     image.fileSize = size;
     const uint32_t failure = decode(data, size, image);
     if (failure != 0) {
         input.status = failure;
-        ReleasePixels(image);
+        image.pixels.Reset();
         return false;
     }
     image.sourceKind = kind;

@@ -91,7 +91,7 @@ bool BuildRecord(GifReaderState& state, DecodedImage& image, const uint8_t* indi
     const uint32_t width = uint32_t(state.width), height = uint32_t(state.height);
     const uint8_t background = state.backgroundIndex;
     for (uint32_t y = 0; y < screenHeight; ++y) {
-        uint8_t* row = image.pixels + uint64_t(screenHeight - 1 - y) * stride;
+        uint8_t* row = image.pixels.Get() + uint64_t(screenHeight - 1 - y) * stride;
         if (y < top || y - top >= height) {
             std::memset(row, background, screenWidth);
             continue;
@@ -413,7 +413,7 @@ bool DecodeGifStream(GifReaderState& state, DecodedImage& image) {
     ResetForRead(state);
     const bool ok = DecodeStream(state, image);
     ReleaseTables(state);
-    if (!ok) ReleasePixels(image);
+    if (!ok) image.pixels.Reset();
     return ok;
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "codecs/common/input_kind.h"
 #include "codecs/common/jpeg_error_glue.h"
@@ -40,7 +41,7 @@ struct DecodeJob {
     uint8_t progressive;
     int32_t imageWidth;
     int32_t imageHeight;
-    uint8_t* pixels;  // the pixel buffer once allocated; released by the caller on failure
+    os::PixelMemory pixels;  // the pixel buffer once allocated; goes with the job on failure
 };
 
 DecodeJob* JobOf(j_common_ptr cinfo) { return static_cast<DecodeJob*>(cinfo->client_data); }
@@ -205,7 +206,7 @@ void RunDecompression(DecodeJob* job) {
         JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                      width * 4u, 1);
         while (cinfo->output_scanline < height) {
-            uint8_t* target = job->pixels + size_t(height - 1 - cinfo->output_scanline) * stride;
+            uint8_t* target = job->pixels.Get() + size_t(height - 1 - cinfo->output_scanline) * stride;
             if (jpeg_read_scanlines(cinfo, row, 1) != 1) break;  // cannot happen with this source
             CmykRowToBgr(*job->productTable, row[0], target, width);
         }
@@ -217,7 +218,7 @@ void RunDecompression(DecodeJob* job) {
             JDIMENSION count = 0;
             const JDIMENSION want = cinfo->rec_outbuf_height < 8 ? JDIMENSION(cinfo->rec_outbuf_height) : 8;
             for (; count < want && cinfo->output_scanline + count < height; ++count)
-                rows[count] = job->pixels + size_t(height - 1 - cinfo->output_scanline - count) * stride;
+                rows[count] = job->pixels.Get() + size_t(height - 1 - cinfo->output_scanline - count) * stride;
             if (jpeg_read_scanlines(cinfo, rows, count) == 0) break;  // cannot happen with this source
         }
     }
@@ -266,13 +267,11 @@ bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage*
     state.progressive = job.progressive;
     if (job.libraryError) KeepMessage(state.message, job.error.message);
     if (job.status != 0) {
-        if (job.pixels) os::FreePixels(job.pixels);
-        input.image->pixels = nullptr;
         input.status = job.status;
         CloseMappedInput(input);
         return false;
     }
-    input.image->pixels = job.pixels;
+    input.image->pixels = std::move(job.pixels);
     input.status = kStatusUnspecified;  // what a successful read leaves, as every reader
     FinishMappedRead(input);
     return true;

@@ -47,7 +47,11 @@ uint32_t LocateChunk(const uint8_t* at, const uint8_t* end, Chunk& chunk) {
 }
 
 // A pixel buffer or alpha plane: virtual memory with 4 bytes of slack.
-uint8_t* AllocatePlane(uint64_t bytes) { return static_cast<uint8_t*>(os::AllocatePixels(size_t(bytes + 4))); }
+os::PixelMemory AllocatePlane(uint64_t bytes) {
+    os::PixelMemory plane;
+    plane.Allocate(bytes + 4);
+    return plane;
+}
 
 // Sample scale that makes a grey sample of the depth its own palette index.
 uint32_t GreyScale(int32_t bitDepth) {
@@ -77,7 +81,7 @@ public:
     bool Flatten();
     void FillRecord();
     void ReleaseAlphaPlane();
-    void ReleasePixelBuffer() { ReleasePixels(image_); }
+    void ReleasePixelBuffer() { image_.pixels.Reset(); }
 
 private:
     bool TakePalette(const Chunk& chunk);
@@ -92,7 +96,7 @@ private:
 
     PngReaderState& state_;
     DecodedImage& image_;
-    uint8_t* alphaPlane_ = nullptr;
+    os::PixelMemory alphaPlane_;
     const uint8_t* walk_ = nullptr;
     int32_t compression_ = 0, filter_ = 0, interlaceMethod_ = 0;
 };
@@ -253,7 +257,7 @@ bool PngParser::TakeImageData(const Chunk& first) {
     }
     state_.imageDataLength = uint32_t(total);
     walk_ = at;
-    if (count == 1) return InflateImageData(state_, first.data, first.length, alphaPlane_);
+    if (count == 1) return InflateImageData(state_, first.data, first.length, alphaPlane_.Get());
 
     // A longer run is joined into one buffer first.
     if (total + 4 > 0xFFFFFFFFu) return Fail(kPngImageDataRun);
@@ -266,7 +270,7 @@ bool PngParser::TakeImageData(const Chunk& first) {
         place += length;
         chunkAt += size_t(length) + 12;
     }
-    const bool inflated = InflateImageData(state_, joined, uint32_t(total), alphaPlane_);
+    const bool inflated = InflateImageData(state_, joined, uint32_t(total), alphaPlane_.Get());
     os::PrivateFree(joined);
     return inflated;
 }
@@ -347,7 +351,7 @@ bool PngParser::Flatten() {
     if (state_.colourType == kPngTrueColour) {
         const uint8_t* key = state_.transparentColour;
         for (uint32_t y = 0; y < height; ++y) {
-            uint8_t* pixel = image_.pixels + y * stride;
+            uint8_t* pixel = image_.pixels.Get() + y * stride;
             for (uint32_t x = 0; x < width; ++x, pixel += 3) {
                 if (pixel[2] == key[0] && pixel[1] == key[1] && pixel[0] == key[2]) {
                     pixel[0] = background[2];
@@ -382,15 +386,15 @@ bool PngParser::Flatten() {
         // The grey sample is its own palette index; only the background's red
         // takes part.
         for (uint32_t y = 0; y < height; ++y) {
-            uint8_t* pixel = image_.pixels + y * stride;
-            const uint8_t* alpha = alphaPlane_ + size_t(y) * width;
+            uint8_t* pixel = image_.pixels.Get() + y * stride;
+            const uint8_t* alpha = alphaPlane_.Get() + size_t(y) * width;
             for (uint32_t x = 0; x < width; ++x)
                 pixel[x] = uint8_t(product[pixel[x]][alpha[x]] + product[background[0]][255 - alpha[x]]);
         }
     } else if (state_.colourType == kPngTrueColourAlpha) {
         for (uint32_t y = 0; y < height; ++y) {
-            uint8_t* pixel = image_.pixels + y * stride;
-            const uint8_t* alpha = alphaPlane_ + size_t(y) * width;
+            uint8_t* pixel = image_.pixels.Get() + y * stride;
+            const uint8_t* alpha = alphaPlane_.Get() + size_t(y) * width;
             for (uint32_t x = 0; x < width; ++x, pixel += 3) {
                 const uint8_t a = alpha[x], rest = uint8_t(255 - a);
                 pixel[0] = uint8_t(product[a][pixel[0]] + product[rest][background[2]]);
@@ -404,19 +408,16 @@ bool PngParser::Flatten() {
 }
 
 void PngParser::FillRecord() {
-    uint8_t* pixels = image_.pixels;
     SetImageHeader(image_, state_.width, state_.height, uint16_t(state_.outputBits));
     image_.header.biXPelsPerMeter = state_.horizontalResolution;
     image_.header.biYPelsPerMeter = state_.verticalResolution;
-    image_.pixels = pixels;
     image_.sourceKind = kInputPng;
     const bool colour = state_.colourType == kPngTrueColour || state_.colourType == kPngTrueColourAlpha;
     image_.sourceBitDepth = uint32_t(state_.bitDepth) * (colour ? 3 : 1);
 }
 
 void PngParser::ReleaseAlphaPlane() {
-    if (alphaPlane_) os::FreePixels(alphaPlane_);
-    alphaPlane_ = nullptr;
+    alphaPlane_.Reset();
 }
 
 }  // namespace

@@ -240,7 +240,7 @@ bool InflateImageData(PngReaderState& state, const uint8_t* data, uint32_t lengt
             if (stream.avail_out != plan.rowBytes) {
                 state.alphaRow = alphaPlane ? alphaPlane + alphaOffset : nullptr;
                 const uint8_t filter = state.currentRow[0];
-                state.rowConverters[filter > 4 ? 0 : filter](state, image.pixels + outputOffset);
+                state.rowConverters[filter > 4 ? 0 : filter](state, image.pixels.Get() + outputOffset);
                 std::memcpy(state.priorRow + 1, state.currentRow + 1, plan.rowBytes - 1);
             }
             if (result == Z_STREAM_END) {

@@ -389,7 +389,7 @@ uint32_t Decode(TiffReaderState& state, DecodedImage& image) {
 
     if (state.outputBits == 8)
         if (const uint32_t failure = BuildPalette(state, image.palette)) return failure;
-    UnpackRows(state, image.pixels);
+    UnpackRows(state, image.pixels.Get());
     ReadResolution(state, image);
     image.sourceKind = kInputTiff;
     image.sourceBitDepth = sourceBitDepth;
@@ -429,7 +429,7 @@ bool ReadTiffImage(TiffReaderState& state, const WideString& path, DecodedImage*
     ReleaseTiffBuffers(state);
     if (failure) {
         input.status = failure;
-        ReleasePixels(*input.image);
+        input.image->pixels.Reset();
         CloseMappedInput(input);
         return false;
     }

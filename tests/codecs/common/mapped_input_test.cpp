@@ -15,10 +15,10 @@ TEST(MappedInput, MapsAWholeFile) {
     MappedInput input;
     DecodedImage image;
     image.palette[3].rgbRed = 9;
-    image.pixels = reinterpret_cast<uint8_t*>(&image);  // a stale pointer is cleared
+    image.pixels = AllocatePixelBuffer(2, 2, 8);  // a buffer left from an earlier read goes
     ASSERT_TRUE(PrepareImageRecord(input, &image));
     EXPECT_EQ(image.palette[3].rgbRed, 0);
-    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(image.pixels.Get(), nullptr);
     EXPECT_EQ(OpenAndMapInput(input, path), 12u);
     ASSERT_NE(input.cursor, nullptr);
     EXPECT_EQ(input.cursor, input.dataStart);
