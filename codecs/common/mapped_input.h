@@ -6,6 +6,7 @@
 
 #include "core/decoded_image.h"
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "core/result_codes.h"
 
 namespace qdx {
@@ -18,9 +19,9 @@ struct MappedInput {
     const uint8_t* dataStart = nullptr;
     const uint8_t* cursor = nullptr;
     const uint8_t* dataEnd = nullptr;
-    DecodedImage* image = nullptr;
+    DecodedImage* image = nullptr;  // the caller's record, or ownedImage
     uint32_t status = kStatusUnspecified;
-    bool ownsImage = false;  // the record came from the private heap
+    os::HeapObject<DecodedImage> ownedImage;  // a record of the reader's own
 
     MappedInput() = default;
     MappedInput(const MappedInput&) = delete;

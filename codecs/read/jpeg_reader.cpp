@@ -30,7 +30,7 @@ struct DecodeJob {
     const uint8_t* data;
     size_t size;
     DecodedImage* image;
-    uint8_t** productTable;  // the state's table, built here when first needed
+    os::HeapMemory* productTable;  // the state's table, built here when first needed
     uint32_t maxPixelBufferBytes;
     uint32_t maxLibraryMemory;
 
@@ -92,13 +92,12 @@ bool PixelBufferAllowed(const DecodeJob* job, uint32_t width, uint32_t height, u
     return job->maxPixelBufferBytes == 0 || size <= job->maxPixelBufferBytes;
 }
 
-bool EnsureProductTable(uint8_t** table) {
-    if (*table) return true;
-    auto* products = static_cast<uint8_t*>(os::PrivateAlloc(256 * 256));
-    if (!products) return false;
+bool EnsureProductTable(os::HeapMemory& table) {
+    if (table) return true;
+    if (!table.Allocate(256 * 256)) return false;
+    uint8_t* products = table.Get();
     for (uint32_t i = 0; i < 256; ++i)
         for (uint32_t j = 0; j < 256; ++j) products[i * 256 + j] = static_cast<uint8_t>(i * j / 255);
-    *table = products;
     return true;
 }
 
@@ -198,7 +197,7 @@ void RunDecompression(DecodeJob* job) {
     const uint32_t stride = RowStride(width, bitCount);
 
     if (components == 4) {
-        if (!EnsureProductTable(job->productTable)) {
+        if (!EnsureProductTable(*job->productTable)) {
             job->status = kStatusOutOfMemory;
             jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
             return;
@@ -208,7 +207,7 @@ void RunDecompression(DecodeJob* job) {
         while (cinfo->output_scanline < height) {
             uint8_t* target = job->pixels.Get() + size_t(height - 1 - cinfo->output_scanline) * stride;
             if (jpeg_read_scanlines(cinfo, row, 1) != 1) break;  // cannot happen with this source
-            CmykRowToBgr(*job->productTable, row[0], target, width);
+            CmykRowToBgr(job->productTable->Get(), row[0], target, width);
         }
     } else {
         // One and three components arrive in the buffer's own layout: decode
@@ -232,10 +231,6 @@ void RunDecompression(DecodeJob* job) {
 }
 
 }  // namespace
-
-JpegReaderState::~JpegReaderState() {
-    if (productTable) os::PrivateFree(productTable);
-}
 
 bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage* image) {
     MappedInput& input = state.input;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "core/os/plugin_host.h"
 
 namespace qdx {
@@ -115,29 +116,27 @@ bool ReadInto(PluginBridge& bridge, const WideString& path, DecodedImage& image)
 
 DecodedImage* ReadWithPlugins(PluginBridge& bridge, const WideString& path, DecodedImage* image) {
     if (!bridge.folder || bridge.folder->IsEmpty() || !os::FolderExists(bridge.folder->Text())) return nullptr;
-    DecodedImage* record = image;
-    if (record) {
-        std::memset(record->palette, 0, sizeof record->palette);
-        record->pixels.Reset();
+    os::HeapObject<DecodedImage> own;
+    if (image) {
+        std::memset(image->palette, 0, sizeof image->palette);
+        image->pixels.Reset();
     } else {
-        void* block = os::PrivateAlloc(sizeof(DecodedImage));
-        if (!block) return nullptr;
-        record = new (block) DecodedImage();
+        own = os::MakeHeapObject<DecodedImage>();
+        if (!own) return nullptr;
     }
+    DecodedImage* record = image ? image : own.get();
     bridge.image = record;
     bridge.headerOffset = 0;
-    if (ReadInto(bridge, path, *record)) return record;
-    if (image) record->pixels.Reset();
-    else ReleasePluginImage(record);
+    if (ReadInto(bridge, path, *record)) {
+        (void)own.release();  // the caller returns it with ReleasePluginImage
+        return record;
+    }
+    record->pixels.Reset();
     bridge.image = nullptr;
     return nullptr;
 }
 
-void ReleasePluginImage(DecodedImage* image) {
-    if (!image) return;
-    image->~DecodedImage();
-    os::PrivateFree(image);
-}
+void ReleasePluginImage(DecodedImage* image) { os::HeapObject<DecodedImage> released(image); }
 
 std::vector<WideString> EnumeratePlugins(const PluginBridge& bridge) {
     std::vector<WideString> names;

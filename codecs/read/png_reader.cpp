@@ -5,6 +5,7 @@
 #include "codecs/common/input_kind.h"
 #include "codecs/common/png_colour_types.h"
 #include "codecs/common/png_crc.h"
+#include "codecs/read/alpha_flatten.h"
 #include "codecs/read/blend_table.h"
 #include "codecs/read/png_rows.h"
 #include "core/file_helpers.h"
@@ -120,8 +121,7 @@ bool PngParser::ReadHeader() {
     filter_ = data[11];
     interlaceMethod_ = data[12];
     if (state_.colourType == kPngPalette && !state_.paletteAlpha) {
-        state_.paletteAlpha = static_cast<uint8_t*>(os::PrivateAlloc(256));
-        if (!state_.paletteAlpha) return Fail(kStatusOutOfMemory);
+        if (!state_.paletteAlpha.Allocate(256)) return Fail(kStatusOutOfMemory);
     }
     if (compression_ != 0) return Fail(kPngCompressionMethod);
     if (filter_ != 0) return Fail(kPngFilterMethod);
@@ -261,18 +261,16 @@ bool PngParser::TakeImageData(const Chunk& first) {
 
     // A longer run is joined into one buffer first.
     if (total + 4 > 0xFFFFFFFFu) return Fail(kPngImageDataRun);
-    auto* joined = static_cast<uint8_t*>(os::PrivateAlloc(size_t(total + 4)));
-    if (!joined) return Fail(kStatusOutOfMemory);
-    uint8_t* place = joined;
+    os::HeapMemory joined;
+    if (!joined.Allocate(total + 4)) return Fail(kStatusOutOfMemory);
+    uint8_t* place = joined.Get();
     for (const uint8_t* chunkAt = first.data - 8; chunkAt != at;) {
         const uint32_t length = LoadBigEndian32(chunkAt);
         std::memcpy(place, chunkAt + 8, length);
         place += length;
         chunkAt += size_t(length) + 12;
     }
-    const bool inflated = InflateImageData(state_, joined, uint32_t(total), alphaPlane_.Get());
-    os::PrivateFree(joined);
-    return inflated;
+    return InflateImageData(state_, joined.Get(), uint32_t(total), alphaPlane_.Get());
 }
 
 void PngParser::TakeBackground(const Chunk& chunk) {
@@ -322,8 +320,8 @@ void PngParser::TakeTransparency(const Chunk& chunk) {
             break;
         case 3:
             if (!state_.plteSeen || chunk.length > state_.paletteEntries) return;
-            std::memcpy(state_.paletteAlpha, data, chunk.length);
-            std::memset(state_.paletteAlpha + chunk.length, 255, 256 - chunk.length);
+            std::memcpy(state_.paletteAlpha.Get(), data, chunk.length);
+            std::memset(state_.paletteAlpha.Get() + chunk.length, 255, 256 - chunk.length);
             break;
         default: return;  // alpha images carry their own transparency
     }
@@ -364,18 +362,12 @@ bool PngParser::Flatten() {
     }
 
     // Palette alpha and alpha channels blend through the product table.
-    BlendTable* temporary = nullptr;
-    const BlendTable* table = state_.blendTable;
-    if (!table) {
-        temporary = static_cast<BlendTable*>(os::PrivateAlloc(sizeof(BlendTable)));
-        if (!temporary) return Fail(kStatusOutOfMemory);
-        BuildBlendTable(*temporary);
-        table = temporary;
-    }
-    const auto& product = table->product;
+    BlendTableHolder table(state_.blendTable);
+    if (!table.Ready()) return Fail(kStatusOutOfMemory);
+    const auto& product = table.Table().product;
     if (state_.colourType == kPngPalette) {
         for (int i = 0; i < 256; ++i) {
-            const uint8_t alpha = state_.paletteAlpha[i];
+            const uint8_t alpha = state_.paletteAlpha.Get()[i];
             const uint8_t rest = uint8_t(255 - alpha);
             RGBQUAD& entry = image_.palette[i];
             entry.rgbRed = uint8_t(product[alpha][entry.rgbRed] + product[rest][background[0]]);
@@ -403,7 +395,6 @@ bool PngParser::Flatten() {
             }
         }
     }
-    if (temporary) os::PrivateFree(temporary);
     return true;
 }
 
@@ -421,10 +412,6 @@ void PngParser::ReleaseAlphaPlane() {
 }
 
 }  // namespace
-
-PngReaderState::~PngReaderState() {
-    if (paletteAlpha) os::PrivateFree(paletteAlpha);
-}
 
 bool ReadPngImage(PngReaderState& state, const WideString& path, DecodedImage* image) {
     MappedInput& input = state.input;

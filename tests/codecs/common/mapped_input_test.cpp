@@ -55,12 +55,12 @@ TEST(MappedInput, OwnRecordComesFromThePrivateHeapAndIsReleased) {
     MappedInput input;
     ASSERT_TRUE(PrepareImageRecord(input, nullptr));
     ASSERT_NE(input.image, nullptr);
-    EXPECT_TRUE(input.ownsImage);
+    EXPECT_EQ(input.image, input.ownedImage.get());
     EXPECT_EQ(input.image->header.biWidth, 0);
     input.image->pixels = AllocatePixelBuffer(4, 4, 8);
     CloseMappedInput(input);  // a failed reader lets go of its own record
     EXPECT_EQ(input.image, nullptr);
-    EXPECT_FALSE(input.ownsImage);
+    EXPECT_FALSE(input.ownedImage);
 }
 
 }  // namespace

@@ -127,7 +127,7 @@ TEST(JpegReader, CmykGoesThroughTheProductTable) {
             EXPECT_EQ(bgr[1], kBgr[block][1]) << "block " << block;
             EXPECT_EQ(bgr[2], kBgr[block][2]) << "block " << block;
         }
-    ASSERT_NE(state.productTable, nullptr);
+    ASSERT_TRUE(state.productTable);
 }
 
 TEST(JpegReader, ResolutionComesFromTheJfifDensity) {

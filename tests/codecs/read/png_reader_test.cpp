@@ -224,8 +224,8 @@ TEST_F(PngReaderTest, PaletteTransparencyShorterThanThePaletteLeavesTheRestOpaqu
     EXPECT_EQ(image.palette[1].rgbGreen, 255);
     EXPECT_EQ(image.palette[2].rgbBlue, 255);
     EXPECT_EQ(image.palette[3].rgbRed, 9);
-    EXPECT_EQ(state.paletteAlpha[3], 255);
-    EXPECT_EQ(state.paletteAlpha[200], 255);
+    EXPECT_EQ(state.paletteAlpha.Get()[3], 255);
+    EXPECT_EQ(state.paletteAlpha.Get()[200], 255);
 
     // Longer than the palette: ignored, nothing flattened.
     ASSERT_TRUE(Read(MakePng(4, 1, 2, 3, rows, palette + PngChunk("tRNS", Bytes({0, 0, 0, 0, 0})))));

@@ -30,8 +30,8 @@ protected:
         const bool ok = Read(bytes);
         EXPECT_FALSE(ok);
         EXPECT_EQ(image.pixels.Get(), nullptr);
-        EXPECT_EQ(state.stripOffsets, nullptr);
-        EXPECT_EQ(state.joined, nullptr);
+        EXPECT_FALSE(state.stripOffsets);
+        EXPECT_FALSE(state.joined);
         return ok ? 0 : state.input.status;
     }
     // Pixel (x, y) with y counted from the top of the picture.
@@ -516,7 +516,7 @@ TEST_F(TiffReaderTest, StateAndRecordAreReusableAfterAFailure) {
     EXPECT_EQ(Refused(BuildSimpleTiff(bad)), kStatusUnsupported);
     ASSERT_TRUE(Read(BuildSimpleTiff(good)));
     EXPECT_EQ(*Pixel(1, 0), 8);
-    EXPECT_EQ(state.joined, nullptr);  // working buffers are not kept between files
+    EXPECT_FALSE(state.joined);  // working buffers are not kept between files
 
     // Reading into a record of the reader's own.
     TiffReaderState own;
