@@ -26,10 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         converter.width = header.biWidth;
         converter.height = header.biHeight;
         SetLayout(converter, header.biBitCount, header.biBitCount == 8 ? 24 : 8);
-        uint8_t* converted = static_cast<uint8_t*>(os::AllocatePixels(size_t(converter.imageSize) + 4));
+        os::PixelMemory converted;
         RGBQUAD palette[256] = {};
-        if (converted && !Convert(converter, image.palette, image.pixels.Get(), palette, converted)) __builtin_trap();
-        if (converted) os::FreePixels(converted);
+        if (converted.Allocate(uint64_t(converter.imageSize) + 4) &&
+            !Convert(converter, image.palette, image.pixels.Get(), palette, converted.Get()))
+            __builtin_trap();
     }
     return 0;
 }
