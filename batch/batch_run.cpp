@@ -79,6 +79,7 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
     // Every reader and writer state closes with the context; the temporary
     // file goes with `temporary`.
     context.reset();
+    os::ReleaseKeptPixels();
     return written;
 }
 

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "batch/conversion_context.h"
+#include "batch/output_steps.h"
 #include "batch/resize_and_write.h"
 #include "codecs/read/jpeg_reader.h"
 #include "codecs/write/jpeg_writer.h"

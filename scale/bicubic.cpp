@@ -225,24 +225,25 @@ private:
 };
 
 // The last rows a stage made, by row number.
+template <typename T>
 class RowRing {
 public:
     static constexpr uint32_t kSlots = 8;
 
-    bool Allocate(size_t rowBytes) {
-        rowBytes_ = rowBytes;
+    bool Allocate(size_t rowLength) {
+        rowLength_ = rowLength;
         for (uint32_t i = 0; i < kSlots; ++i) held_[i] = UINT32_MAX;
-        return rows_.Allocate(rowBytes * kSlots);
+        return rowLength <= SIZE_MAX / kSlots && rows_.Allocate(rowLength * kSlots);
     }
     bool Holds(uint32_t y) const { return held_[y % kSlots] == y; }
-    uint8_t* Slot(uint32_t y) {
+    T* Slot(uint32_t y) {
         held_[y % kSlots] = y;
-        return rows_.get() + size_t(y % kSlots) * rowBytes_;
+        return rows_.get() + size_t(y % kSlots) * rowLength_;
     }
 
 private:
-    PrivateArray<uint8_t> rows_;
-    size_t rowBytes_ = 0;
+    PrivateArray<T> rows_;
+    size_t rowLength_ = 0;
     uint32_t held_[kSlots] = {};
 };
 
@@ -313,7 +314,7 @@ private:
     RowSource* input_ = nullptr;
     uint32_t width_ = 0, height_ = 0;
     BlurPass columns_, rows_;
-    RowRing ring_;
+    RowRing<uint8_t> ring_;
     PrivateArray<uint8_t> line_;  // the column-blurred line before its row blur
 };
 
@@ -326,10 +327,8 @@ struct StepTables {
     uint32_t cw = 0, ch = 0, sw = 0, sh = 0;
     bool exact = false;
     BlurPass columnBlur, rowBlur;
-    const double* columnWeights = nullptr;  // 4 per output column
-    const int32_t* columnExact = nullptr;
-    const uint32_t* columnOffsets = nullptr;  // 3 x tap
-    const double* rowWeights = nullptr;       // 4 per output row
+    ColumnTaps columns{};
+    const double* rowWeights = nullptr;  // 4 per output row
     const int32_t* rowExact = nullptr;
     const uint32_t* rowTaps = nullptr;
 };
@@ -357,35 +356,58 @@ bool FillTaps(uint32_t n, uint32_t m, double* weights, int32_t* exact, uint32_t*
     return whole;
 }
 
+// Two weights as the 16-bit pair of a multiply-add, the first in the low half.
+int32_t WeightPair(int32_t first, int32_t second) {
+    return int32_t(uint32_t(uint16_t(first)) | (uint32_t(uint16_t(second)) << 16));
+}
+
+// The exact pairs of every output pixel, and the run of pixels whose four
+// taps are neighbours with 16 bytes from the first inside a line of
+// `lineBytes`.
+void FillColumnRun(ColumnTaps& t, int32_t* pairs, uint32_t lineBytes) {
+    auto inRun = [&](uint32_t i) {
+        const uint32_t* o = t.offsets + size_t(i) * 4;
+        return o[1] == o[0] + 3 && o[2] == o[0] + 6 && o[3] == o[0] + 9 && uint64_t(o[0]) + 16 <= lineBytes;
+    };
+    for (uint32_t i = 0; i < t.pixels; ++i) {
+        const int32_t* b = t.exact + size_t(i) * 4;
+        pairs[size_t(i) * 2] = WeightPair(b[0], b[1]);
+        pairs[size_t(i) * 2 + 1] = WeightPair(b[2], b[3]);
+    }
+    t.exactPairs = pairs;
+    uint32_t first = 0;
+    while (first < t.pixels && !inRun(first)) ++first;
+    uint32_t last = first;
+    while (last < t.pixels && inRun(last)) ++last;
+    t.runFirst = first;
+    t.runLast = last;
+}
+
 // The tables of one step in one block from the pixel allocator.
 class TableBlock {
 public:
-    TableBlock() = default;
-    TableBlock(const TableBlock&) = delete;
-    TableBlock& operator=(const TableBlock&) = delete;
-    ~TableBlock() {
-        if (block_) os::FreePixels(block_);
-    }
-
     bool Build(uint32_t cw, uint32_t ch, uint32_t sw, uint32_t sh, bool allowExact, StepTables& t) {
         const size_t entries = (size_t(sw) + sh) * 4;
-        block_ = os::AllocatePixels(entries * (sizeof(double) + sizeof(int32_t) + sizeof(uint32_t)));
-        if (!block_) return false;
-        double* weights = static_cast<double*>(block_);
+        const size_t pairs = size_t(sw) * 2;
+        if (!block_.Allocate(entries * (sizeof(double) + sizeof(int32_t) + sizeof(uint32_t)) + pairs * sizeof(int32_t)))
+            return false;
+        double* weights = reinterpret_cast<double*>(block_.Get());
         int32_t* exact = reinterpret_cast<int32_t*>(weights + entries);
         uint32_t* taps = reinterpret_cast<uint32_t*>(exact + entries);
+        int32_t* columnPairs = reinterpret_cast<int32_t*>(taps + entries);
         const size_t c = size_t(sw) * 4;
         const bool columnsWhole = FillTaps(cw, sw, weights, exact, taps, 3);
         const bool rowsWhole = FillTaps(ch, sh, weights + c, exact + c, taps + c, 1);
         t.cw = cw, t.ch = ch, t.sw = sw, t.sh = sh;
         t.exact = allowExact && columnsWhole && rowsWhole;
-        t.columnWeights = weights, t.columnExact = exact, t.columnOffsets = taps;
+        t.columns = ColumnTaps{weights, exact, nullptr, taps, sw, 0, 0};
+        FillColumnRun(t.columns, columnPairs, cw * 3);
         t.rowWeights = weights + c, t.rowExact = exact + c, t.rowTaps = taps + c;
         return true;
     }
 
 private:
-    void* block_ = nullptr;
+    os::PixelMemory block_;
 };
 
 // The rows of one bicubic step from (cw, ch) to (sw, sh), made on demand.
@@ -396,17 +418,17 @@ private:
 // wr3 * s3, kept in double; then the four column taps of that line, from left
 // to right: out = ((wc0 * v0 + wc1 * v1) + wc2 * v2) + wc3 * v3, clamped and
 // truncated. That is the double sum of (row weight x column weight) x sample
-// grouped by column tap. An exact step computes the same numbers in integers
-// (see bicubic_lanes.cpp for why they are equal).
+// grouped by column tap. An exact step computes the same numbers in integers,
+// columns first, each source row's column sums made once and kept for the
+// output rows that share it (see bicubic_lanes.cpp for why they are equal).
 class StepRows final : public RowSource {
 public:
     bool Prepare(RowSource* input, const StepTables& tables, Lanes lanes) {
         input_ = input;
         t_ = &tables;
         lanes_ = lanes;
-        const size_t lineSamples = size_t(tables.cw) * 3 + kLineSlack;
-        const bool lines = tables.exact ? exactLine_.Allocate(lineSamples) : doubleLine_.Allocate(lineSamples);
-        return lines && ring_.Allocate(size_t(tables.sw) * 3);
+        if (tables.exact) return columnSums_.Allocate(size_t(tables.sw) * 3 + kLineSlack) && ring_.Allocate(size_t(tables.sw) * 3);
+        return doubleLine_.Allocate(size_t(tables.cw) * 3 + kLineSlack) && ring_.Allocate(size_t(tables.sw) * 3);
     }
 
     const uint8_t* Row(uint32_t j) override {
@@ -418,30 +440,42 @@ public:
 
     // Output row j into `out` (sw x 3 bytes).
     void Produce(uint32_t j, uint8_t* out) {
-        RowTaps taps;
         const uint32_t* rt = t_->rowTaps + size_t(j) * 4;
+        if (t_->exact) {
+            const int32_t* lines[4];
+            int16_t weights[4];
+            for (int k = 0; k < 4; ++k) {
+                lines[k] = ColumnSums(rt[k]);
+                weights[k] = int16_t(t_->rowExact[size_t(j) * 4 + size_t(k)]);
+            }
+            CombineRowsExact(lanes_, lines, weights, out, size_t(t_->sw) * 3);
+            return;
+        }
+        RowTaps taps;
         for (int k = 0; k < 4; ++k) {
             taps.rows[k] = input_->Row(rt[k]);
             taps.weights[k] = t_->rowWeights[size_t(j) * 4 + size_t(k)];
-            taps.exact[k] = int16_t(t_->rowExact[size_t(j) * 4 + size_t(k)]);
         }
-        const ColumnTaps columns{t_->columnWeights, t_->columnExact, t_->columnOffsets, t_->sw};
-        const size_t samples = size_t(t_->cw) * 3;
-        if (t_->exact) {
-            CombineRowsExact(lanes_, taps, exactLine_.get(), samples);
-            CombineColumnsExact(lanes_, columns, exactLine_.get(), out);
-        } else {
-            CombineRowsDouble(lanes_, taps, doubleLine_.get(), samples);
-            CombineColumnsDouble(lanes_, columns, doubleLine_.get(), out);
-        }
+        CombineRowsDouble(lanes_, taps, doubleLine_.get(), size_t(t_->cw) * 3);
+        CombineColumnsDouble(lanes_, t_->columns, doubleLine_.get(), out);
     }
 
 private:
+    // The column sums of input row y. An output row's four taps are at most
+    // four neighbouring rows, asked for in rising order, so the ring keeps
+    // every one still needed.
+    const int32_t* ColumnSums(uint32_t y) {
+        if (columnSums_.Holds(y)) return columnSums_.Slot(y);
+        int32_t* line = columnSums_.Slot(y);
+        CombineColumnsExact(lanes_, t_->columns, input_->Row(y), line);
+        return line;
+    }
+
     RowSource* input_ = nullptr;
     const StepTables* t_ = nullptr;
     Lanes lanes_ = Lanes::Sse2;
-    RowRing ring_;
-    PrivateArray<int32_t> exactLine_;
+    RowRing<uint8_t> ring_;
+    RowRing<int32_t> columnSums_;  // sw x 3 values and the slack per slot
     PrivateArray<double> doubleLine_;
 };
 

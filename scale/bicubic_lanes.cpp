@@ -7,21 +7,26 @@
 // whole multiple of 2^-9 with magnitude at most 1 (checked when the tables
 // are built; true whenever the source positions fall on multiples of 1/8, as
 // for ratios 1.25, 2 and 4, since the kernel is a cubic). Write the row
-// weights as a_k / 2^9 and the column weights as b_k / 2^9 with integers
-// |a_k|, |b_k| <= 2^9, and the samples s (bytes of the pre-blurred picture) as
-// integers 0 .. 255. Then in the double sums:
-//   - each product a_k s / 2^9 has |a_k s| <= 2^9 x 255 < 2^17, and each
+// weights as a_r / 2^9 and the column weights as b_k / 2^9 with integers
+// |a_r|, |b_k| <= 2^9, and the samples s (bytes of the pre-blurred picture) as
+// integers 0 .. 255. Then in the double sums (rows first):
+//   - each product a_r s / 2^9 has |a_r s| <= 2^9 x 255 < 2^17, and each
 //     partial row sum is A / 2^9 with |A| <= 4 x 2^9 x 255 = 522240 < 2^19;
 //   - each product (b_k / 2^9)(A / 2^9) = b_k A / 2^18 has |b_k A| < 2^28, and
 //     each partial column sum is N / 2^18 with |N| <= 4 x 2^9 x 522240 < 2^31.
 // A double holds every integer below 2^53 times a power of two exactly, so
 // no product and no partial sum is ever rounded: the double result is exactly
-// N / 2^18, whatever the grouping. Clamping to 0 .. 255 and truncating then
-// gives 0 for N <= 0, 255 for N >= 255 x 2^18 and floor(N / 2^18) = N >> 18
-// in between, which is what the integer loops compute. The same bounds show
-// that A and N fit 32-bit lanes and every pair a_k s + a_k' s' fits the
-// 16 x 16 -> 32-bit multiply-add. A direction whose length does not change
-// has the weights 0, 1, 0, 0, that is N = 2^9 A, and ends as A >> 9.
+// N / 2^18 with N = sum over r and k of a_r b_k s(r, k), whatever the
+// grouping. The integer loops group it the other way round, columns first:
+// h_r = sum over k of b_k s(r, k), with |h_r| <= 522240 < 2^19 by the same
+// bound, then N = sum over r of a_r h_r, each product below 2^28 and each
+// partial sum below 2^31; integers are exact, so it is the same N. Clamping
+// to 0 .. 255 and truncating then gives 0 for N <= 0, 255 for N >= 255 x 2^18
+// and floor(N / 2^18) = N >> 18 in between, which is what the integer loops
+// compute (an arithmetic shift, then saturation to 0 .. 255). The bounds also
+// show that every pair b_k s + b_k' s' fits the 16 x 16 -> 32-bit multiply-add
+// and every value fits a 32-bit lane. A direction whose length does not
+// change has the weights 0, 1, 0, 0 and passes its samples through.
 //
 // The double loops keep the order of the documented sum in every lane:
 // ((w0 x0 + w1 x1) + w2 x2) + w3 x3, multiplications and additions as
@@ -39,129 +44,120 @@ namespace {
 
 inline uint8_t ClampByte(int32_t v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
-// Clamped to 0 .. 255, then truncated.
-inline uint8_t ClampTruncate(double v) {
-    v = v < 0.0 ? 0.0 : v;
-    v = v > 255.0 ? 255.0 : v;
-    return uint8_t(int32_t(v));
-}
+// --- Exact columns: a byte row to a line of column sums ----------------------
 
-inline int32_t PairWeights(int16_t first, int16_t second) {
-    return int32_t(uint32_t(uint16_t(first)) | (uint32_t(uint16_t(second)) << 16));
-}
-
-// --- Exact rows --------------------------------------------------------------
-
-void CombineRowsExactScalar(const RowTaps& t, int32_t* line, size_t x, size_t count) {
-    for (; x < count; ++x)
-        line[x] = t.exact[0] * t.rows[0][x] + t.exact[1] * t.rows[1][x] + t.exact[2] * t.rows[2][x] +
-                  t.exact[3] * t.rows[3][x];
-}
-
-void CombineRowsExactSse2(const RowTaps& t, int32_t* line, size_t count) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i w01 = _mm_set1_epi32(PairWeights(t.exact[0], t.exact[1]));
-    const __m128i w23 = _mm_set1_epi32(PairWeights(t.exact[2], t.exact[3]));
-    size_t x = 0;
-    for (; x + 16 <= count; x += 16) {
-        const __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.rows[0] + x));
-        const __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.rows[1] + x));
-        const __m128i r2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.rows[2] + x));
-        const __m128i r3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.rows[3] + x));
-        // Byte pairs (s0, s1) and (s2, s3) of each sample, then as words.
-        const __m128i p01[2] = {_mm_unpacklo_epi8(r0, r1), _mm_unpackhi_epi8(r0, r1)};
-        const __m128i p23[2] = {_mm_unpacklo_epi8(r2, r3), _mm_unpackhi_epi8(r2, r3)};
-        for (int h = 0; h < 2; ++h) {
-            const __m128i lo = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(p01[h], zero), w01),
-                                             _mm_madd_epi16(_mm_unpacklo_epi8(p23[h], zero), w23));
-            const __m128i hi = _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi8(p01[h], zero), w01),
-                                             _mm_madd_epi16(_mm_unpackhi_epi8(p23[h], zero), w23));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(line + x + 8 * h), lo);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(line + x + 8 * h + 4), hi);
-        }
-    }
-    CombineRowsExactScalar(t, line, x, count);
-}
-
-__attribute__((target("avx2"))) void CombineRowsExactAvx2(const RowTaps& t, int32_t* line, size_t count) {
-    const __m256i w01 = _mm256_set1_epi32(PairWeights(t.exact[0], t.exact[1]));
-    const __m256i w23 = _mm256_set1_epi32(PairWeights(t.exact[2], t.exact[3]));
-    size_t x = 0;
-    for (; x + 16 <= count; x += 16) {
-        const __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.rows[0] + x));
-        const __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.rows[1] + x));
-        const __m128i r2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.rows[2] + x));
-        const __m128i r3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.rows[3] + x));
-        const __m256i lo = _mm256_add_epi32(_mm256_madd_epi16(_mm256_cvtepu8_epi16(_mm_unpacklo_epi8(r0, r1)), w01),
-                                            _mm256_madd_epi16(_mm256_cvtepu8_epi16(_mm_unpacklo_epi8(r2, r3)), w23));
-        const __m256i hi = _mm256_add_epi32(_mm256_madd_epi16(_mm256_cvtepu8_epi16(_mm_unpackhi_epi8(r0, r1)), w01),
-                                            _mm256_madd_epi16(_mm256_cvtepu8_epi16(_mm_unpackhi_epi8(r2, r3)), w23));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + x), lo);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + x + 8), hi);
-    }
-    CombineRowsExactScalar(t, line, x, count);
-}
-
-// --- Exact columns -----------------------------------------------------------
-
-void CombineColumnsExactScalar(const ColumnTaps& t, const int32_t* line, uint8_t* out) {
-    for (uint32_t i = 0; i < t.pixels; ++i, out += 3) {
+void CombineColumnsExactScalar(const ColumnTaps& t, const uint8_t* row, int32_t* line, uint32_t first,
+                               uint32_t last) {
+    for (uint32_t i = first; i < last; ++i) {
         const uint32_t* o = t.offsets + size_t(i) * 4;
         const int32_t* b = t.exact + size_t(i) * 4;
-        for (uint32_t c = 0; c < 3; ++c) {
-            const int32_t n =
-                b[0] * line[o[0] + c] + b[1] * line[o[1] + c] + b[2] * line[o[2] + c] + b[3] * line[o[3] + c];
-            out[c] = ClampByte(n >> (2 * kExactWeightBits));
-        }
+        for (uint32_t c = 0; c < 3; ++c)
+            line[size_t(i) * 3 + c] = b[0] * row[o[0] + c] + b[1] * row[o[1] + c] + b[2] * row[o[2] + c] +
+                                      b[3] * row[o[3] + c];
     }
 }
 
-// Four lanes per pixel: its three channels and one sample of slack.
-__attribute__((target("sse4.1"))) void CombineColumnsExactSse41(const ColumnTaps& t, const int32_t* line,
-                                                                 uint8_t* out, uint32_t first = 0) {
-    const __m128i zero = _mm_setzero_si128();
-    out += size_t(first) * 3;
-    for (uint32_t i = first; i < t.pixels; ++i, out += 3) {
-        const uint32_t* o = t.offsets + size_t(i) * 4;
-        const int32_t* b = t.exact + size_t(i) * 4;
-        __m128i n = _mm_mullo_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + o[0])), _mm_set1_epi32(b[0]));
-        for (int k = 1; k < 4; ++k)
-            n = _mm_add_epi32(n, _mm_mullo_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + o[k])),
-                                                 _mm_set1_epi32(b[k])));
-        n = _mm_srai_epi32(n, 2 * kExactWeightBits);
-        const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(n, zero), zero));
-        // The fourth byte lands where the next pixel goes; the last pixel
-        // stores three.
-        std::memcpy(out, &bytes, i + 1 < t.pixels ? 4 : 3);
+// Of the 16 bytes from a pixel's first tap (four pixels of three channels),
+// the words (s0, s1) and (s2, s3) of each channel, ready for the multiply-add
+// with the pairs (b0, b1) and (b2, b3); the fourth lane stays zero.
+constexpr int8_t kZ = -128;  // a shuffle index that gives a zero byte
+#define QDX_PICK01 0, kZ, 3, kZ, 1, kZ, 4, kZ, 2, kZ, 5, kZ, kZ, kZ, kZ, kZ
+#define QDX_PICK23 6, kZ, 9, kZ, 7, kZ, 10, kZ, 8, kZ, 11, kZ, kZ, kZ, kZ, kZ
+
+// One pixel at a time. Each store writes a zero fourth value where the next
+// pixel goes (or into the line's slack).
+__attribute__((target("sse4.1"))) void CombineColumnsExactSse41(const ColumnTaps& t, const uint8_t* row,
+                                                                 int32_t* line, uint32_t i) {
+    const __m128i pick01 = _mm_setr_epi8(QDX_PICK01), pick23 = _mm_setr_epi8(QDX_PICK23);
+    for (; i < t.runLast; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + t.offsets[size_t(i) * 4]));
+        const __m128i w01 = _mm_set1_epi32(t.exactPairs[size_t(i) * 2]);
+        const __m128i w23 = _mm_set1_epi32(t.exactPairs[size_t(i) * 2 + 1]);
+        const __m128i h = _mm_add_epi32(_mm_madd_epi16(_mm_shuffle_epi8(bytes, pick01), w01),
+                                        _mm_madd_epi16(_mm_shuffle_epi8(bytes, pick23), w23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(line + size_t(i) * 3), h);
     }
 }
 
 // Two pixels at a time, one in each half of the register.
-__attribute__((target("avx2"))) void CombineColumnsExactAvx2(const ColumnTaps& t, const int32_t* line, uint8_t* out) {
-    const __m256i zero = _mm256_setzero_si256();
-    uint32_t i = 0;
-    // Each store writes a fourth byte where the next pixel goes, so the last
-    // pixel is left to the loop below.
-    for (; i + 2 < t.pixels; i += 2, out += 6) {
+__attribute__((target("avx2"))) void CombineColumnsExactAvx2(const ColumnTaps& t, const uint8_t* row,
+                                                              int32_t* line) {
+    const __m256i pick01 = _mm256_setr_epi8(QDX_PICK01, QDX_PICK01), pick23 = _mm256_setr_epi8(QDX_PICK23, QDX_PICK23);
+    const __m256i spread01 = _mm256_setr_epi32(0, 0, 0, 0, 2, 2, 2, 2);
+    const __m256i spread23 = _mm256_setr_epi32(1, 1, 1, 1, 3, 3, 3, 3);
+    uint32_t i = t.runFirst;
+    for (; i + 2 <= t.runLast; i += 2) {
         const uint32_t* o = t.offsets + size_t(i) * 4;
-        const int32_t* b = t.exact + size_t(i) * 4;
-        __m256i n = zero;
-        for (int k = 0; k < 4; ++k) {
-            const __m256i v = _mm256_inserti128_si256(
-                _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + o[k]))),
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + o[4 + k])), 1);
-            const __m256i w = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi32(b[k])),
-                                                      _mm_set1_epi32(b[4 + k]), 1);
-            n = _mm256_add_epi32(n, _mm256_mullo_epi32(v, w));
-        }
-        n = _mm256_srai_epi32(n, 2 * kExactWeightBits);
-        const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(n, zero), zero);
-        const int32_t first = _mm_cvtsi128_si32(_mm256_castsi256_si128(bytes));
-        const int32_t second = _mm_cvtsi128_si32(_mm256_extracti128_si256(bytes, 1));
-        std::memcpy(out, &first, 4);
-        std::memcpy(out + 3, &second, 4);
+        const __m256i bytes =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + o[0]))),
+                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + o[4])), 1);
+        // The pairs of both pixels, spread over the lanes of their halves.
+        const __m256i pairs = _mm256_castsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.exactPairs + size_t(i) * 2)));
+        const __m256i h = _mm256_add_epi32(
+            _mm256_madd_epi16(_mm256_shuffle_epi8(bytes, pick01), _mm256_permutevar8x32_epi32(pairs, spread01)),
+            _mm256_madd_epi16(_mm256_shuffle_epi8(bytes, pick23), _mm256_permutevar8x32_epi32(pairs, spread23)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(line + size_t(i) * 3), _mm256_castsi256_si128(h));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(line + size_t(i) * 3 + 3), _mm256_extracti128_si256(h, 1));
     }
-    CombineColumnsExactSse41(t, line, out - size_t(i) * 3, i);
+    CombineColumnsExactSse41(t, row, line, i);
+}
+
+#undef QDX_PICK01
+#undef QDX_PICK23
+
+// --- Exact rows: four lines of column sums to output bytes -------------------
+
+void CombineRowsExactScalar(const int32_t* const h[4], const int16_t a[4], uint8_t* out, size_t x, size_t count) {
+    for (; x < count; ++x)
+        out[x] = ClampByte((a[0] * h[0][x] + a[1] * h[1][x] + a[2] * h[2][x] + a[3] * h[3][x]) >>
+                           (2 * kExactWeightBits));
+}
+
+// Four output values from position x of the lines, shifted but not clamped.
+__attribute__((target("sse4.1"))) inline __m128i RowSumsSse41(const int32_t* const h[4], const __m128i w[4], size_t x) {
+    __m128i n = _mm_setzero_si128();
+    for (int r = 0; r < 4; ++r)
+        n = _mm_add_epi32(n, _mm_mullo_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h[r] + x)), w[r]));
+    return _mm_srai_epi32(n, 2 * kExactWeightBits);
+}
+
+__attribute__((target("sse4.1"))) void CombineRowsExactSse41(const int32_t* const h[4], const int16_t a[4],
+                                                              uint8_t* out, size_t count) {
+    __m128i w[4];
+    for (int r = 0; r < 4; ++r) w[r] = _mm_set1_epi32(a[r]);
+    size_t x = 0;
+    for (; x + 16 <= count; x += 16) {
+        const __m128i words0 = _mm_packs_epi32(RowSumsSse41(h, w, x), RowSumsSse41(h, w, x + 4));
+        const __m128i words1 = _mm_packs_epi32(RowSumsSse41(h, w, x + 8), RowSumsSse41(h, w, x + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(words0, words1));
+    }
+    CombineRowsExactScalar(h, a, out, x, count);
+}
+
+// Eight output values from position x of the lines, shifted but not clamped.
+__attribute__((target("avx2"))) inline __m256i RowSumsAvx2(const int32_t* const h[4], const __m256i w[4], size_t x) {
+    __m256i n = _mm256_setzero_si256();
+    for (int r = 0; r < 4; ++r)
+        n = _mm256_add_epi32(n, _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(h[r] + x)), w[r]));
+    return _mm256_srai_epi32(n, 2 * kExactWeightBits);
+}
+
+__attribute__((target("avx2"))) void CombineRowsExactAvx2(const int32_t* const h[4], const int16_t a[4],
+                                                           uint8_t* out, size_t count) {
+    __m256i w[4];
+    for (int r = 0; r < 4; ++r) w[r] = _mm256_set1_epi32(a[r]);
+    // The packs work within 16-byte halves; the permutation puts the four
+    // groups of each half back in order.
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    size_t x = 0;
+    for (; x + 32 <= count; x += 32) {
+        const __m256i words0 = _mm256_packs_epi32(RowSumsAvx2(h, w, x), RowSumsAvx2(h, w, x + 8));
+        const __m256i words1 = _mm256_packs_epi32(RowSumsAvx2(h, w, x + 16), RowSumsAvx2(h, w, x + 24));
+        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words0, words1), order);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), bytes);
+    }
+    CombineRowsExactScalar(h, a, out, x, count);
 }
 
 // --- Pre-blur ----------------------------------------------------------------
@@ -214,6 +210,49 @@ __attribute__((target("avx2"))) size_t PreBlurAvx2(const uint8_t* c, const uint8
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_packus_epi16(words[0], words[1]));
     }
     return x;
+}
+
+// The same in 16-bit lanes, 32 samples at a time, with weights and shift
+// from NarrowBlur: every sum stays below 2^16, so nothing wraps.
+template <bool wide>
+__attribute__((target("avx2"))) size_t PreBlurNarrowAvx2(const uint8_t* c, const uint8_t* a, const uint8_t* b,
+                                                         const uint8_t* d, const uint8_t* e, const uint16_t u[3],
+                                                         uint32_t shift, uint8_t* out, size_t count) {
+    const __m256i zero = _mm256_setzero_si256(), low = _mm256_set1_epi16(255);
+    const __m256i w0 = _mm256_set1_epi16(int16_t(u[0])), w1 = _mm256_set1_epi16(int16_t(u[1]));
+    const __m256i w2 = _mm256_set1_epi16(int16_t(u[2]));
+    const __m128i s = _mm_cvtsi32_si128(int32_t(shift));
+    size_t x = 0;
+    for (; x + 32 <= count; x += 32) {
+        const __m256i cv = Load32(c + x), av = Load32(a + x), bv = Load32(b + x);
+        const __m256i dv = wide ? Load32(d + x) : zero, ev = wide ? Load32(e + x) : zero;
+        __m256i words[2];
+        for (int h = 0; h < 2; ++h) {
+            __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(Widen(cv, h), w0),
+                                           _mm256_mullo_epi16(_mm256_add_epi16(Widen(av, h), Widen(bv, h)), w1));
+            if (wide)
+                sum = _mm256_add_epi16(sum,
+                                       _mm256_mullo_epi16(_mm256_add_epi16(Widen(dv, h), Widen(ev, h)), w2));
+            words[h] = _mm256_and_si256(_mm256_srl_epi16(sum, s), low);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_packus_epi16(words[0], words[1]));
+    }
+    return x;
+}
+
+// Takes a power of two common to the weights out of them and of the shift,
+// which changes no result; true when what is left keeps every sum of the
+// blur (at most 255 times the weights' total) below 2^16.
+bool NarrowBlur(bool wide, const uint32_t u[3], uint32_t shift, uint16_t narrow[3], uint32_t& narrowShift) {
+    const uint32_t used = u[0] | u[1] | (wide ? u[2] : 0);
+    if (used == 0) return false;
+    uint32_t k = 0;
+    while (k < shift && ((used >> k) & 1) == 0) ++k;
+    const uint64_t total = (uint64_t(u[0]) + 2 * uint64_t(u[1]) + (wide ? 2 * uint64_t(u[2]) : 0)) >> k;
+    if (total * 255 > 0xFFFF) return false;
+    for (int i = 0; i < 3; ++i) narrow[i] = uint16_t(i == 2 && !wide ? 0 : u[i] >> k);
+    narrowShift = shift - k;
+    return true;
 }
 
 // --- Double rows -------------------------------------------------------------
@@ -320,31 +359,38 @@ Lanes BestLanes() {
 
 bool LanesAvailable(Lanes lanes) { return uint8_t(lanes) <= uint8_t(BestLanes()); }
 
-void CombineRowsExact(Lanes lanes, const RowTaps& taps, int32_t* line, size_t count) {
+void CombineColumnsExact(Lanes lanes, const ColumnTaps& taps, const uint8_t* row, int32_t* line) {
+    const uint32_t first = lanes == Lanes::Sse2 ? taps.pixels : taps.runFirst;
+    const uint32_t last = lanes == Lanes::Sse2 ? taps.pixels : taps.runLast;
+    CombineColumnsExactScalar(taps, row, line, 0, first);
     if (lanes == Lanes::Avx2)
-        CombineRowsExactAvx2(taps, line, count);
-    else
-        CombineRowsExactSse2(taps, line, count);
+        CombineColumnsExactAvx2(taps, row, line);
+    else if (lanes == Lanes::Sse41)
+        CombineColumnsExactSse41(taps, row, line, first);
+    // After the run: its last store reached into the first pixel here.
+    CombineColumnsExactScalar(taps, row, line, last, taps.pixels);
 }
 
-void CombineColumnsExact(Lanes lanes, const ColumnTaps& taps, const int32_t* line, uint8_t* out) {
-    if (lanes == Lanes::Sse2)
-        CombineColumnsExactScalar(taps, line, out);
+void CombineRowsExact(Lanes lanes, const int32_t* const lines[4], const int16_t weights[4], uint8_t* out,
+                      size_t count) {
+    if (lanes == Lanes::Avx2)
+        CombineRowsExactAvx2(lines, weights, out, count);
     else if (lanes == Lanes::Sse41)
-        CombineColumnsExactSse41(taps, line, out);
+        CombineRowsExactSse41(lines, weights, out, count);
     else
-        CombineColumnsExactAvx2(taps, line, out);
+        CombineRowsExactScalar(lines, weights, out, 0, count);
 }
 
 size_t PreBlurWide(Lanes lanes, bool wide, const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_t* d,
                    const uint8_t* e, const uint32_t u[3], uint32_t shift, uint8_t* out, size_t count) {
     if (lanes != Lanes::Avx2) return 0;
+    uint16_t narrow[3];
+    uint32_t narrowShift = 0;
+    if (NarrowBlur(wide, u, shift, narrow, narrowShift))
+        return wide ? PreBlurNarrowAvx2<true>(c, a, b, d, e, narrow, narrowShift, out, count)
+                    : PreBlurNarrowAvx2<false>(c, a, b, d, e, narrow, narrowShift, out, count);
     return wide ? PreBlurAvx2<true>(c, a, b, d, e, u, shift, out, count)
                 : PreBlurAvx2<false>(c, a, b, d, e, u, shift, out, count);
-}
-
-void FinishRowExact(const int32_t* line, uint8_t* out, size_t count) {
-    for (size_t x = 0; x < count; ++x) out[x] = ClampByte(line[x] >> kExactWeightBits);
 }
 
 void CombineRowsDouble(Lanes lanes, const RowTaps& taps, double* line, size_t count) {
@@ -359,10 +405,6 @@ void CombineColumnsDouble(Lanes lanes, const ColumnTaps& taps, const double* lin
         CombineColumnsDoubleAvx2(taps, line, out);
     else
         CombineColumnsDoubleSse2(taps, line, out);
-}
-
-void FinishRowDouble(const double* line, uint8_t* out, size_t count) {
-    for (size_t x = 0; x < count; ++x) out[x] = ClampTruncate(line[x]);
 }
 
 }  // namespace qdx

@@ -20,36 +20,38 @@ bool LanesAvailable(Lanes lanes);
 inline constexpr uint32_t kExactWeightBits = 9;
 inline constexpr int32_t kExactWeightOne = 1 << kExactWeightBits;
 
-// Four row weights (as doubles, or as multiples of 2^-9) and the four rows
-// they weigh; every row holds `count` byte samples.
+// Four row weights and the four rows they weigh; every row holds `count`
+// byte samples.
 struct RowTaps {
     const uint8_t* rows[4];
     double weights[4];
-    int16_t exact[4];
 };
 
 // Column weights and byte offsets (3 x tap) of every output pixel of a row.
+// Pixels runFirst .. runLast - 1 have four neighbouring taps whose 16 bytes
+// from the first tap lie inside the line, so one load reaches all of them.
 struct ColumnTaps {
-    const double* weights;   // 4 per pixel
-    const int32_t* exact;    // 4 per pixel, multiples of 2^-9
-    const uint32_t* offsets; // 4 per pixel
+    const double* weights;     // 4 per pixel
+    const int32_t* exact;      // 4 per pixel, multiples of 2^-9
+    const int32_t* exactPairs; // 2 per pixel: (b0, b1) and (b2, b3) as 16-bit pairs
+    const uint32_t* offsets;   // 4 per pixel
     uint32_t pixels;
+    uint32_t runFirst, runLast;
 };
 
-// line[x] = a0 s0[x] + a1 s1[x] + a2 s2[x] + a3 s3[x] in integers, for x < count.
-void CombineRowsExact(Lanes lanes, const RowTaps& taps, int32_t* line, size_t count);
-// out = clamp((b0 l0 + b1 l1 + b2 l2 + b3 l3) >> 18, 0, 255) per pixel and channel.
-void CombineColumnsExact(Lanes lanes, const ColumnTaps& taps, const int32_t* line, uint8_t* out);
-// out = clamp(line >> 9, 0, 255): a row whose width does not change.
-void FinishRowExact(const int32_t* line, uint8_t* out, size_t count);
+// An exact step sums in integers, columns first: each source row becomes a
+// line of h = b0 s0 + b1 s1 + b2 s2 + b3 s3 per pixel and channel (pixels x 3
+// values and kLineSlack to spare), then four such lines become output bytes,
+// out = clamp((a0 h0 + a1 h1 + a2 h2 + a3 h3) >> 18, 0, 255).
+void CombineColumnsExact(Lanes lanes, const ColumnTaps& taps, const uint8_t* row, int32_t* line);
+void CombineRowsExact(Lanes lanes, const int32_t* const lines[4], const int16_t weights[4], uint8_t* out,
+                      size_t count);
 
 // line[x] = ((w0 s0[x] + w1 s1[x]) + w2 s2[x]) + w3 s3[x] in doubles.
 void CombineRowsDouble(Lanes lanes, const RowTaps& taps, double* line, size_t count);
 // out = trunc(clamp(((w0 v0 + w1 v1) + w2 v2) + w3 v3, 0, 255)) per pixel
 // and channel.
 void CombineColumnsDouble(Lanes lanes, const ColumnTaps& taps, const double* line, uint8_t* out);
-// out = trunc(clamp(line, 0, 255)): a row whose width does not change.
-void FinishRowDouble(const double* line, uint8_t* out, size_t count);
 
 // The pre-blur of `count` samples: out[x] = low byte of (u0 c[x] +
 // u1 (a[x] + b[x]) + u2 (d[x] + e[x])) >> shift, the u2 term only when `wide`.
@@ -58,8 +60,8 @@ void FinishRowDouble(const double* line, uint8_t* out, size_t count);
 size_t PreBlurWide(Lanes lanes, bool wide, const uint8_t* c, const uint8_t* a, const uint8_t* b, const uint8_t* d,
                    const uint8_t* e, const uint32_t u[3], uint32_t shift, uint8_t* out, size_t count);
 
-// Samples one past the end of a line that the column loops may read (and
-// ignore): lines are allocated with this much to spare.
+// Values past the end of a line that the column loops may read or write
+// (and ignore): lines are allocated with this much to spare.
 inline constexpr size_t kLineSlack = 4;
 
 }  // namespace qdx

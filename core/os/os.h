@@ -88,6 +88,9 @@ bool MapWholeFile(File& file, uint64_t size, MappedView& view);
 // reserved and committed in one call; returned by decommit-and-release.
 void* AllocatePixels(size_t size);
 void FreePixels(void* pixels);
+// Returns the freed buffers a batch kept for reuse (Windows keeps a few large
+// ones between pictures; elsewhere there are none).
+void ReleaseKeptPixels();
 
 // The private heap for codec working buffers and small records. Blocks are
 // zero-filled. The heap is created at start-up; allocating before that

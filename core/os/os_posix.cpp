@@ -31,12 +31,16 @@ bool OpenWith(const char16_t* path, int flags, File& file) {
     const std::string narrow = Narrow(path);
     if (narrow.empty()) return false;
     int fd;
+    // Without blocking, so that a named pipe given for a picture cannot hold
+    // the program waiting for a writer; only plain files are taken.
     do {
-        fd = ::open(narrow.c_str(), flags | O_CLOEXEC, 0644);
+        fd = ::open(narrow.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
     struct stat info;
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    const int status = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || status < 0 ||
+        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return false;
     }
@@ -178,6 +182,9 @@ void FreePixels(void* pixels) {
     ::munmap(base, total);
 }
 #endif
+
+// Freed buffers go straight back: fresh mappings here get huge pages instead.
+void ReleaseKeptPixels() {}
 
 // realloc does not know the old size, so blocks carry it for zero-filling.
 namespace {

@@ -128,18 +128,6 @@ bool MapWholeFile(File& file, uint64_t size, MappedView& view) {
     return true;
 }
 
-void* AllocatePixels(size_t size) {
-    if (size == 0) return nullptr;
-    return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-}
-
-void FreePixels(void* pixels) {
-    if (!pixels) return;
-    MEMORY_BASIC_INFORMATION info;
-    if (::VirtualQuery(pixels, &info, sizeof info)) ::VirtualFree(pixels, info.RegionSize, MEM_DECOMMIT);
-    ::VirtualFree(pixels, 0, MEM_RELEASE);
-}
-
 bool CreatePrivateHeap() {
     if (!g_privateHeap) g_privateHeap = ::HeapCreate(0, 16 * 1024, 0);
     return g_privateHeap != nullptr;

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,10 +156,13 @@ TEST_F(CommandLineTest, RelativeNamesAreFoundInTheCurrentFolder) {
     EXPECT_TRUE(Exists("photo_first.bmp"));
 }
 
-TEST_F(CommandLineTest, FoldersAndMissingFilesConvertNothing) {
+TEST_F(CommandLineTest, FoldersMissingFilesAndPipesConvertNothing) {
     WriteSettings(SettingsPath());
     WriteInput("keep.bmp", 2, 2);
-    EXPECT_EQ(Run(Quote(inputs_) + " " + Quote(inputs_ + "/missing.bmp"), root_), cli::kExitNothing);
+    // A named pipe with no writer must not hold the program waiting.
+    ASSERT_EQ(::mkfifo((inputs_ + "/pipe.bmp").c_str(), 0600), 0);
+    EXPECT_EQ(Run(Quote(inputs_) + " " + Quote(inputs_ + "/missing.bmp") + " " + Quote(inputs_ + "/pipe.bmp"), root_),
+              cli::kExitNothing);
     EXPECT_FALSE(Exists("keep_first.bmp"));
 }
 
