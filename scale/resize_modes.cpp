@@ -142,7 +142,8 @@ os::PixelMemory CropRect(const CropRectangle& rectangle, const uint8_t* pixels, 
     const uint32_t firstStoredRow = uint32_t(height - rectangle.bottom - 1);
     const uint8_t* in = pixels + size_t(firstStoredRow) * sourceStride + size_t(rectangle.left) * bytesPerPixel;
     for (uint32_t y = 0; y < outHeight; ++y)
-        std::memcpy(cropped.Get() + size_t(y) * targetStride, in + size_t(y) * sourceStride, size_t(outWidth) * bytesPerPixel);
+        std::memcpy(cropped.Get() + size_t(y) * targetStride, in + size_t(y) * sourceStride,
+                    size_t(outWidth) * bytesPerPixel);
     croppedWidth = int32_t(outWidth);
     croppedHeight = int32_t(outHeight);
     return cropped;

@@ -151,7 +151,8 @@ bool ReadStoredRows(BmpReaderState& state, const BmpFile& file, DecodedImage& im
     FillHeader(info, uint16_t(bits), image);
     // Never beyond the end of the file; what is missing (the topmost rows of a
     // pixel array that starts late) stays black.
-    std::memcpy(image.pixels.Get(), file.data + file.pixelOffset, size_t(BytesFrom(file, file.pixelOffset, imageBytes)));
+    std::memcpy(image.pixels.Get(), file.data + file.pixelOffset,
+                size_t(BytesFrom(file, file.pixelOffset, imageBytes)));
     return true;
 }
 
@@ -311,8 +312,8 @@ bool ReadRunLengths(BmpReaderState& state, const BmpFile& file, DecodedImage& im
     }
     CopyPalette(file, std::min<uint32_t>(entries, 1u << bits), image);
     FillHeader(info, 8, image);
-    ExpandBmpRle(file.data + file.pixelOffset, file.size - file.pixelOffset, bits, width, height, image.pixels.Get(),
-                 RowStride(width, 8));
+    ExpandBmpRle(file.data + file.pixelOffset, file.size - file.pixelOffset, bits, width, height,
+                 image.pixels.Get(), RowStride(width, 8));
     return true;
 }
 
@@ -363,9 +364,10 @@ bool ReadInfoHeader(BmpReaderState& state, BmpFile& file) {
 void FlipRows(DecodedImage& image) {
     const uint32_t height = uint32_t(image.header.biHeight);
     const uint32_t stride = RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
+    uint8_t* const rows = image.pixels.Get();
     for (uint32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
-        std::swap_ranges(image.pixels.Get() + uint64_t(top) * stride, image.pixels.Get() + uint64_t(top + 1) * stride,
-                         image.pixels.Get() + uint64_t(bottom) * stride);
+        std::swap_ranges(rows + uint64_t(top) * stride, rows + uint64_t(top + 1) * stride,
+                         rows + uint64_t(bottom) * stride);
 }
 
 bool ParseLayout(BmpReaderState& state, const BmpFile& file, DecodedImage& image) {

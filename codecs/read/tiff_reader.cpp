@@ -337,7 +337,8 @@ void UnpackRows(TiffReaderState& state, uint8_t* pixels) {
     for (uint32_t y = 0; y < height && consumed < state.joinedSize; ++y) {
         uint64_t available = state.joinedSize - consumed;
         if (available > rowBytes) available = rowBytes;
-        UnpackRow(state, state.joined.Get() + consumed, available, pixels + uint64_t(height - 1 - y) * state.outputStride);
+        UnpackRow(state, state.joined.Get() + consumed, available,
+                  pixels + uint64_t(height - 1 - y) * state.outputStride);
         consumed += rowBytes;
     }
 }
