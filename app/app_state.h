@@ -23,10 +23,6 @@ struct AppState {
     HWND mainWindow = nullptr;
     HFONT mainFont = nullptr;
     DWORD htmlHelpCookie = 0;
-    // Command-line arguments, made full paths before the current directory
-    // changes to the executable's folder.
-    std::unique_ptr<WideString[]> arguments;
-    uint32_t argumentCount = 0;
 };
 
 AppState& State();

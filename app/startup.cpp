@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include <htmlhelp.h>
 #include <objbase.h>
@@ -43,27 +45,23 @@ int DetectOperatingSystemLevel() {
 // Every argument as a full path against the folder the program was started
 // from, before CheckEnvironment moves the current directory. Drops and Send To
 // pass full paths already; a name typed in a console does not.
-bool CaptureArguments(AppState& state) {
+std::vector<WideString> CaptureArguments() {
+    std::vector<WideString> captured;
     int count = 0;
     LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (!arguments) return true;
-    if (count > 1) {
-        state.arguments.reset(new (std::nothrow) WideString[size_t(count - 1)]);
-        if (state.arguments) {
-            state.argumentCount = uint32_t(count - 1);
-            for (int i = 1; i < count; ++i) {
-                const DWORD need = ::GetFullPathNameW(arguments[i], 0, nullptr, nullptr);
-                WideString& full = state.arguments[i - 1];
-                char16_t* out = need ? full.ReserveForWriting(need) : nullptr;
-                if (out && ::GetFullPathNameW(arguments[i], need, reinterpret_cast<wchar_t*>(out), nullptr))
-                    full.RecomputeLength();
-                else
-                    full.Assign(U(arguments[i]));
-            }
-        }
+    if (!arguments) return captured;
+    for (int i = 1; i < count; ++i) {
+        WideString full;
+        const DWORD need = ::GetFullPathNameW(arguments[i], 0, nullptr, nullptr);
+        char16_t* out = need ? full.ReserveForWriting(need) : nullptr;
+        if (out && ::GetFullPathNameW(arguments[i], need, reinterpret_cast<wchar_t*>(out), nullptr))
+            full.RecomputeLength();
+        else
+            full.Assign(U(arguments[i]));
+        captured.push_back(std::move(full));
     }
     ::LocalFree(arguments);
-    return count <= 1 || state.arguments != nullptr;
+    return captured;
 }
 
 bool CheckEnvironment(AppState& state) {
@@ -90,29 +88,22 @@ bool CheckEnvironment(AppState& state) {
 // Converts every argument that names an existing file (not a folder) with the
 // presets of the combined drop area. Returns true when the window is to be
 // shown (no arguments at all).
-bool HandleCommandLine(AppState& state, bool argumentsCaptured) {
-    MainWindowHost host(state.mainWindow);
-    if (!argumentsCaptured) {
-        host.ShowErrorMessage(30001);
-        return false;
-    }
-    if (state.argumentCount == 0) return true;
-    std::unique_ptr<WideString[]> kept(new (std::nothrow) WideString[state.argumentCount]);
-    if (!kept) {
-        host.ShowErrorMessage(30001);
-        return false;
-    }
+bool HandleCommandLine(AppState& state, std::vector<WideString>& arguments) {
+    if (arguments.empty()) return true;
+    // The files stay at the front, in their order; the rest are dropped.
     uint32_t keptCount = 0;
-    for (uint32_t i = 0; i < state.argumentCount; ++i)
-        if (os::FileExists(state.arguments[i].Text())) kept[keptCount++] = state.arguments[i];
-    if (keptCount > 0) RunConversion(host, keptCount, kept.get(), CurrentSettings().multiDropSelection);
+    for (WideString& argument : arguments)
+        if (os::FileExists(argument.Text())) arguments[keptCount++] = std::move(argument);
+    MainWindowHost host(state.mainWindow);
+    if (keptCount > 0) RunConversion(host, keptCount, arguments.data(), CurrentSettings().multiDropSelection);
     return false;
 }
 
 // The language library's text source goes into the state, and the engine
 // reads through it until the program ends.
 bool StartUp(AppState& state, int showCommand) {
-    const bool argumentsCaptured = CaptureArguments(state);
+    // Full paths before the current directory changes to the executable's folder.
+    std::vector<WideString> arguments = CaptureArguments();
     if (state.osLevel == 0 || !CheckEnvironment(state)) {
         ShowStartupError(kFailedToExecute);
         return false;
@@ -142,7 +133,7 @@ bool StartUp(AppState& state, int showCommand) {
     // replace it.
     CloseSettings(state.settingsReader);
     if (!state.mainWindow) return false;
-    if (HandleCommandLine(state, argumentsCaptured)) {
+    if (HandleCommandLine(state, arguments)) {
         ::ShowWindow(state.mainWindow, showCommand == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     } else {
         ::SendMessageW(state.mainWindow, WM_CLOSE, 0, 0);
@@ -197,7 +188,6 @@ int ProgramMain(HINSTANCE instance, int showCommand) {
     state.languageLibrary = nullptr;
     SetCurrentTextSource(nullptr);
     state.texts.reset();
-    state.arguments.reset();
 
     ::HtmlHelpW(nullptr, nullptr, HH_UNINITIALIZE, state.htmlHelpCookie);
     os::DestroyPrivateHeap();

@@ -24,7 +24,7 @@ namespace qdx {
 
 ConversionContext::ConversionContext() = default;
 
-ConversionContext::~ConversionContext() { ReleasePixels(image); }
+ConversionContext::~ConversionContext() = default;
 
 bool ConversionContext::Initialise(uint32_t threads) {
     jpegReader.reset(new (std::nothrow) JpegReaderState());

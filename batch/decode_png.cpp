@@ -25,7 +25,7 @@ bool DecodePngInput(ConversionContext& context, const WideString& path) {
         // flattening left it.
         if (!reader.trnsSeen || !reader.paletteAlpha) return true;
         for (int index = 0; index < 256; ++index) {
-            if (reader.paletteAlpha[index] != 0) continue;
+            if (reader.paletteAlpha.Get()[index] != 0) continue;
             const RGBQUAD& entry = context.image.palette[index];
             transparent.red = entry.rgbRed;
             transparent.green = entry.rgbGreen;

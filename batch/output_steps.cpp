@@ -21,7 +21,7 @@ bool BmpOutputStep(ConversionContext& context) {
         state.writeStatus = kStatusCannotCreate;
         return false;
     }
-    return WriteBmpFile(state, *context.tempPath, image.palette, image.pixels);
+    return WriteBmpFile(state, *context.tempPath, image.palette, image.pixels.Get());
 }
 
 bool PngOutputStep(ConversionContext& context) {
@@ -38,7 +38,7 @@ bool PngOutputStep(ConversionContext& context) {
         state.transparency = 1;
         state.transparentColour = &context.transparent.red;
     }
-    return WritePngFile(state, *context.tempPath, image.palette, image.pixels);
+    return WritePngFile(state, *context.tempPath, image.palette, image.pixels.Get());
 }
 
 bool JpegOutputStep(ConversionContext& context) {
@@ -46,9 +46,9 @@ bool JpegOutputStep(ConversionContext& context) {
     const Preset& preset = *context.preset;
     PrepareJpegWriter(state, context.image, preset.jpegQuality, preset.jpegSubsampling == kChromaFullResolution);
     if (preset.limitFileSize)
-        return WriteJpegLimited(state, *context.tempPath, context.image.palette, context.image.pixels,
+        return WriteJpegLimited(state, *context.tempPath, context.image.palette, context.image.pixels.Get(),
                                 preset.maxFileSizeKiB);
-    return WriteJpegFile(state, *context.tempPath, context.image.palette, context.image.pixels);
+    return WriteJpegFile(state, *context.tempPath, context.image.palette, context.image.pixels.Get());
 }
 
 // GIF holds palette images only: every picture is reduced to 8 bits.
@@ -59,7 +59,7 @@ bool GifOutputStep(ConversionContext& context) {
         state.writeStatus = kStatusCannotCreate;
         return false;
     }
-    return WriteGifFile(state, *context.tempPath, context.image.palette, context.image.pixels);
+    return WriteGifFile(state, *context.tempPath, context.image.palette, context.image.pixels.Get());
 }
 
 bool TiffOutputStep(ConversionContext& context) {
@@ -68,7 +68,7 @@ bool TiffOutputStep(ConversionContext& context) {
     SetLayoutFor(state.converter, image.header, context.savedBitDepth);
     state.horizontalResolution = image.header.biXPelsPerMeter;
     state.verticalResolution = image.header.biYPelsPerMeter;
-    return WriteTiffFile(state, *context.tempPath, image.palette, image.pixels);
+    return WriteTiffFile(state, *context.tempPath, image.palette, image.pixels.Get());
 }
 
 }  // namespace qdx

@@ -126,7 +126,7 @@ void PassFiles::Work(uint32_t k) {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [&] { return stopping_ || inFlight_ + bytes <= budget_ || f == consumed_; });
                 if (stopping_) {
-                    ReleasePixels(c.image);
+                    c.image.pixels.Reset();
                     return;
                 }
                 inFlight_ += bytes;
@@ -135,7 +135,7 @@ void PassFiles::Work(uint32_t k) {
             outcome = ResizeAndWrite(c) ? FileOutcome::Written : FileOutcome::NotWritten;
             if (outcome == FileOutcome::NotWritten) os::RemoveFile(c.tempPath->Text());
         }
-        ReleasePixels(c.image);
+        c.image.pixels.Reset();
         {
             std::lock_guard<std::mutex> lock(mutex_);
             results_[f] = ResultOf(outcome);
@@ -174,7 +174,7 @@ const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
 
 void PassFiles::Done(uint32_t index) {
     if (workers_ < 2) {
-        ReleasePixels(context_.image);
+        context_.image.pixels.Reset();
         return;
     }
     {

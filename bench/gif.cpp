@@ -169,9 +169,8 @@ int main(int argc, char** argv) {
             bestDecode = std::min(bestDecode, clock.Seconds());
             const uint32_t stride = RowStride(width, 8);
             for (int y = 0; y < height && same; ++y)
-                same = std::memcmp(image.pixels + uint64_t(height - 1 - y) * stride, &indices[size_t(y) * width],
+                same = std::memcmp(image.pixels.Get() + uint64_t(height - 1 - y) * stride, &indices[size_t(y) * width],
                                    size_t(width)) == 0;
-            ReleasePixels(image);
         }
         std::printf("decode 12 MP GIF (%zu bytes): %.1f ms%s\n", file.size(), bestDecode * 1000,
                     same ? "" : "  MISMATCH");

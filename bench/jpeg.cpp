@@ -91,7 +91,7 @@ void MakePhoto(DecodedImage& image, int width, int height) {
     const uint32_t stride = RowStride(uint32_t(width), 24);
     std::mt19937 random(5);
     for (int y = 0; y < height; ++y) {
-        uint8_t* row = image.pixels + size_t(y) * stride;
+        uint8_t* row = image.pixels.Get() + size_t(y) * stride;
         for (int x = 0; x < width; ++x) {
             const double u = double(x) / width, v = double(y) / height;
             const double shade = 110 + 60 * std::sin(u * 5.1 + v * 2.3) + 40 * std::cos(v * 7.7 - u * 1.9);
@@ -114,8 +114,8 @@ void Decimate(const DecodedImage& in, DecodedImage& out, int width, int height) 
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < 3; ++c)
-                out.pixels[size_t(y) * outStride + x * 3 + c] =
-                    in.pixels[size_t(y * stepY) * inStride + size_t(x * stepX) * 3 + c];
+                out.pixels.Get()[size_t(y) * outStride + x * 3 + c] =
+                    in.pixels.Get()[size_t(y * stepY) * inStride + size_t(x * stepX) * 3 + c];
 }
 
 bool WritePpm(const DecodedImage& image, const std::string& path) {
@@ -126,7 +126,7 @@ bool WritePpm(const DecodedImage& image, const std::string& path) {
     const uint32_t stride = RowStride(uint32_t(width), 24);
     std::string row(size_t(width) * 3, '\0');
     for (int y = height - 1; y >= 0; --y) {
-        const uint8_t* in = image.pixels + size_t(y) * stride;
+        const uint8_t* in = image.pixels.Get() + size_t(y) * stride;
         for (int x = 0; x < width; ++x) {
             row[x * 3] = char(in[x * 3 + 2]);
             row[x * 3 + 1] = char(in[x * 3 + 1]);
@@ -173,8 +173,7 @@ int main(int argc, char** argv) {
         DecodedImage photo;
         MakePhoto(photo, 4000, 3000);
         PrepareJpegWriter(writer, photo, preset.jpegQuality, false);  // 4:2:0
-        if (!WriteJpegFile(writer, input, photo.palette, photo.pixels)) return 1;
-        ReleasePixels(photo);
+        if (!WriteJpegFile(writer, input, photo.palette, photo.pixels.Get())) return 1;
     }
     const std::string inputPath = Narrow(input);
 
@@ -184,7 +183,6 @@ int main(int argc, char** argv) {
     ResetPeakRss();
     const double rssBefore = PeakRssMiB();
     const double decode = BestOf(5, [&] {
-        ReleasePixels(decoded);
         if (!ReadJpegImage(reader, input, &decoded)) std::exit(1);
     });
     const double decodedMiB = double(RowStride(uint32_t(decoded.header.biWidth), 24)) * decoded.header.biHeight / 1048576.0;
@@ -194,10 +192,10 @@ int main(int argc, char** argv) {
     // Encode 800 x 600.
     DecodedImage output;
     Decimate(decoded, output, 800, 600);
-    ReleasePixels(decoded);
+    decoded.pixels.Reset();
     const double encode = BestOf(10, [&] {
         PrepareJpegWriter(writer, output, preset.jpegQuality, true);
-        if (!WriteJpegFile(writer, small, output.palette, output.pixels)) std::exit(1);
+        if (!WriteJpegFile(writer, small, output.palette, output.pixels.Get())) std::exit(1);
     });
     uint64_t smallSize = 0;
     {
@@ -209,7 +207,7 @@ int main(int argc, char** argv) {
     int32_t finalQuality = 0;
     const double encodeLimited = BestOf(5, [&] {
         PrepareJpegWriter(writer, output, preset.jpegQuality, true);
-        if (!WriteJpegLimited(writer, limited, output.palette, output.pixels, 100)) std::exit(1);
+        if (!WriteJpegLimited(writer, limited, output.palette, output.pixels.Get(), 100)) std::exit(1);
         compressions = writer.compressions;
         finalQuality = writer.quality;
     });
@@ -254,7 +252,6 @@ int main(int argc, char** argv) {
         if (!ReadJpegImage(*context.jpegReader, input, &context.image)) std::exit(1);
         context.savedBitDepth = context.image.header.biBitCount;
         if (!ResizeAndWrite(context)) std::exit(1);
-        ReleasePixels(context.image);
     };
     job.limitFileSize = 0;
     ResetPeakRss();
@@ -277,7 +274,7 @@ int main(int argc, char** argv) {
     // The floor: the library's own tools on the same files (process start included).
     const std::string ppm = Narrow(folder) + "/small.ppm";
     WritePpm(output, ppm);
-    ReleasePixels(output);
+    output.pixels.Reset();
     std::printf("floor (libjpeg-turbo tools, one process each):\n");
     const double djpeg = TimeCommand("djpeg -outfile /dev/null '" + inputPath + "'", 5);
     const double cjpeg = TimeCommand("cjpeg -quality 90 -sample 1x1 -optimize -outfile /dev/null '" + ppm + "'", 10);

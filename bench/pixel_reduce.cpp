@@ -144,22 +144,21 @@ int main() {
         writer.converter.width = image.header.biWidth;
         writer.converter.height = image.header.biHeight;
         SetLayout(writer.converter, 24, 24);
-        ok &= WriteBmpFile(writer, target, image.palette, image.pixels);
-        ReleasePixels(image);
+        ok &= WriteBmpFile(writer, target, image.palette, image.pixels.Get());
     });
     const double plain = MedianSeconds(7, [&] {
         os::File in;
         os::MappedView view;
         uint64_t size = 0;
         ok &= os::OpenForReadShared(source.Text(), in) && os::FileSize(in, size) && os::MapWholeFile(in, size, view);
-        auto* buffer = static_cast<uint8_t*>(os::AllocatePixels(size_t(size)));
-        std::memcpy(buffer, view.Data(), size_t(size));
+        os::PixelMemory buffer;
+        ok &= buffer.Allocate(size);
+        if (buffer) std::memcpy(buffer.Get(), view.Data(), size_t(size));
         view.Unmap();
         in.Close();
         os::File out;
-        ok &= os::CreateForWrite(copy.Text(), out) && os::WriteAll(out, buffer, uint32_t(size));
+        ok &= os::CreateForWrite(copy.Text(), out) && os::WriteAll(out, buffer.Get(), uint32_t(size));
         out.Close();
-        os::FreePixels(buffer);
     });
     std::printf("BMP read + write, 24 bits:                  %.3f s median of 7\n", bmp);
     std::printf("memcpy + same file input and output:        %.3f s median of 7\n", plain);

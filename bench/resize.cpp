@@ -26,13 +26,13 @@ namespace {
 constexpr uint32_t kWidth = 4000, kHeight = 3000, kTargetWidth = 800, kTargetHeight = 600;
 
 // A photo-like picture: smooth gradients, some edges and a little noise.
-uint8_t* MakePicture(uint32_t width, uint32_t height) {
-    uint8_t* pixels = AllocatePixelBuffer(width, height, 24);
-    if (!pixels) return nullptr;
+os::PixelMemory MakePicture(uint32_t width, uint32_t height) {
+    os::PixelMemory pixels = AllocatePixelBuffer(width, height, 24);
+    if (!pixels) return pixels;
     const uint32_t stride = RowStride(width, 24);
     uint32_t variant = 12345;
     for (uint32_t y = 0; y < height; ++y) {
-        uint8_t* row = pixels + size_t(y) * stride;
+        uint8_t* row = pixels.Get() + size_t(y) * stride;
         for (uint32_t x = 0; x < width; ++x) {
             variant = variant * 1103515245u + 12345u;
             const uint32_t noise = (variant >> 16) & 15;
@@ -86,8 +86,9 @@ const char* const kNames[] = {"area average", "bicubic", "nearest", "halftone"};
 }  // namespace
 
 int main(int argc, char** argv) {
-    uint8_t* source = MakePicture(kWidth, kHeight);
-    if (!source) return 1;
+    const os::PixelMemory sourcePicture = MakePicture(kWidth, kHeight);
+    if (!sourcePicture) return 1;
+    const uint8_t* source = sourcePicture.Get();
     DecodedImage header;
     SetImageHeader(header, int32_t(kWidth), int32_t(kHeight), 24);
     ScalingState state;
@@ -114,15 +115,13 @@ int main(int argc, char** argv) {
     if (argc == 2) {
         const uint32_t filter = uint32_t(std::atoi(argv[1]));
         const long before = PeakResidentKiB();
-        uint8_t* out = Resample(state, source, int32_t(kWidth), int32_t(kHeight), int32_t(kTargetWidth),
-                                int32_t(kTargetHeight), filter, &header.header);
+        const os::PixelMemory out(Resample(state, source, int32_t(kWidth), int32_t(kHeight), int32_t(kTargetWidth),
+                                           int32_t(kTargetHeight), filter, &header.header));
         const long after = PeakResidentKiB();
         std::printf("%-13s peak resident %ld KiB with the source alone, %ld KiB during the resample "
                     "(one 24-bit %ux%u buffer is %u KiB)\n",
                     filter < 4 ? kNames[filter] : "?", before, after, kWidth, kHeight,
                     RowStride(kWidth, 24) * kHeight / 1024);
-        if (out) os::FreePixels(out);
-        os::FreePixels(source);
         return out ? 0 : 1;
     }
 
@@ -131,10 +130,9 @@ int main(int argc, char** argv) {
     for (uint32_t filter = 0; filter < 4; ++filter) {
         bool ok = true;
         const Timing t = Median(7, [&] {
-            uint8_t* out = Resample(state, source, int32_t(kWidth), int32_t(kHeight), int32_t(kTargetWidth),
-                                    int32_t(kTargetHeight), filter, &header.header);
+            const os::PixelMemory out(Resample(state, source, int32_t(kWidth), int32_t(kHeight),
+                                               int32_t(kTargetWidth), int32_t(kTargetHeight), filter, &header.header));
             ok = ok && out;
-            if (out) os::FreePixels(out);
         });
         const bool standIn = filter == FilterHalftone && !os::kHasHalftoneStretch;
         std::printf("  %-13s %8.1f ms wall %8.1f ms processor%s%s\n", kNames[filter], t.wallMs, t.cpuMs, standIn ? "  (area average stands in here)" : "",
@@ -147,36 +145,34 @@ int main(int argc, char** argv) {
     WorkerPool pool(ProcessorCount());
     const uint32_t sizes[2][2] = {{kWidth, kHeight}, {4032, 3024}};
     for (const auto& size : sizes) {
-        uint8_t* photo = size[0] == kWidth ? source : MakePicture(size[0], size[1]);
+        const os::PixelMemory other = size[0] == kWidth ? os::PixelMemory() : MakePicture(size[0], size[1]);
+        const uint8_t* photo = size[0] == kWidth ? source : other.Get();
         for (WorkerPool* threads : {static_cast<WorkerPool*>(nullptr), &pool}) {
             ScalingState bicubic;
             bicubic.pool = threads;
             bool ok = photo != nullptr;
             const Timing t = Median(7, [&] {
-                uint8_t* out = photo ? Resample(bicubic, photo, int32_t(size[0]), int32_t(size[1]),
-                                                int32_t(kTargetWidth), int32_t(kTargetHeight), FilterBicubic, nullptr)
-                                     : nullptr;
+                const os::PixelMemory out(photo ? Resample(bicubic, photo, int32_t(size[0]), int32_t(size[1]),
+                                                           int32_t(kTargetWidth), int32_t(kTargetHeight),
+                                                           FilterBicubic, nullptr)
+                                                : nullptr);
                 ok = ok && out;
-                if (out) os::FreePixels(out);
             });
             std::printf("  bicubic %ux%u, %2u thread%s %8.1f ms wall %8.1f ms processor (target %s)%s\n", size[0],
                         size[1], threads ? threads->Threads() : 1, threads && threads->Threads() > 1 ? "s" : " ",
                         t.wallMs, t.cpuMs, size[0] == kWidth ? "<= 30 ms" : "<= 60 ms", ok ? "" : "  FAILED");
         }
-        if (photo != source && photo) os::FreePixels(photo);
     }
 
     // Sharpening of an 800 x 600 picture (the area-averaged result).
     DecodedImage small;
     SetImageHeader(small, int32_t(kTargetWidth), int32_t(kTargetHeight), 24);
-    small.pixels = Resample(state, source, int32_t(kWidth), int32_t(kHeight), int32_t(kTargetWidth),
-                            int32_t(kTargetHeight), FilterAreaAverage, nullptr);
+    small.pixels.Reset(Resample(state, source, int32_t(kWidth), int32_t(kHeight), int32_t(kTargetWidth),
+                                int32_t(kTargetHeight), FilterAreaAverage, nullptr));
     SharpenState sharpen;
     BuildSharpenTables(sharpen);
     const Timing t = Median(21, [&] { Sharpen(sharpen, small, 4); });
     std::printf("sharpen %ux%u (strength index 4), median of 21: %.2f ms wall %.2f ms processor\n", kTargetWidth,
                 kTargetHeight, t.wallMs, t.cpuMs);
-    ReleasePixels(small);
-    os::FreePixels(source);
     return 0;
 }

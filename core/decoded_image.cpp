@@ -18,10 +18,11 @@ bool PixelBufferSize(uint32_t width, uint32_t height, uint32_t bitCount, uint32_
     return true;
 }
 
-uint8_t* AllocatePixelBuffer(uint32_t width, uint32_t height, uint32_t bitCount) {
+os::PixelMemory AllocatePixelBuffer(uint32_t width, uint32_t height, uint32_t bitCount) {
+    os::PixelMemory buffer;
     uint32_t size = 0;
-    if (!PixelBufferSize(width, height, bitCount, size)) return nullptr;
-    return static_cast<uint8_t*>(os::AllocatePixels(size));
+    if (PixelBufferSize(width, height, bitCount, size)) buffer.Allocate(size);
+    return buffer;
 }
 
 void SetImageHeader(DecodedImage& image, int32_t width, int32_t height, uint16_t bitCount) {
@@ -31,11 +32,6 @@ void SetImageHeader(DecodedImage& image, int32_t width, int32_t height, uint16_t
     image.header.biHeight = height;
     image.header.biPlanes = 1;
     image.header.biBitCount = bitCount;
-}
-
-void ReleasePixels(DecodedImage& image) {
-    if (image.pixels) os::FreePixels(image.pixels);
-    image.pixels = nullptr;
 }
 
 }  // namespace qdx

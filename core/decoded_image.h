@@ -2,10 +2,12 @@
 // The decoded picture every reader fills, scaling rewrites and every writer
 // consumes: a device-independent bitmap held in memory. Rows are stored
 // bottom-up and padded to 4 bytes; 8-bit pixels index `palette`, 24-bit
-// pixels are blue, green, red.
+// pixels are blue, green, red. The record owns its pixel buffer: it can be
+// moved but not copied, and the buffer goes with the record.
 #include <cstdint>
 
 #include "core/bitmap_types.h"
+#include "core/os/owned_memory.h"
 
 namespace qdx {
 
@@ -13,7 +15,7 @@ struct DecodedImage {
     BITMAPINFOHEADER header{};
     RGBQUAD palette[256]{};
     uint32_t sourceKind = 0;  // InputKind of the reader; 0 for a plug-in
-    uint8_t* pixels = nullptr;
+    os::PixelMemory pixels;  // empty until a reader fills it
     uint32_t fileSize = 0;
     uint32_t sourceBitDepth = 0;
     uint64_t lastWriteTime = 0;  // FILETIME value
@@ -35,20 +37,17 @@ uint32_t RowStride(uint32_t width, uint32_t bitCount);
 // it does not fit in 32 bits.
 bool PixelBufferSize(uint32_t width, uint32_t height, uint32_t bitCount, uint32_t& size);
 
-// Allocates a zero-filled pixel buffer of PixelBufferSize bytes; null when the
-// size overflows or memory is short.
-uint8_t* AllocatePixelBuffer(uint32_t width, uint32_t height, uint32_t bitCount);
+// Allocates a zero-filled pixel buffer of PixelBufferSize bytes; empty when
+// the size overflows or memory is short.
+os::PixelMemory AllocatePixelBuffer(uint32_t width, uint32_t height, uint32_t bitCount);
 
 // Sets the header for a fresh picture of the given size and depth (biSize 40,
 // one plane, no compression, resolution and colour counts 0).
 void SetImageHeader(DecodedImage& image, int32_t width, int32_t height, uint16_t bitCount);
 
-// Returns the buffer to the system and clears the pointer.
-void ReleasePixels(DecodedImage& image);
-
 // Start of stored row `y` (0 = the bottom row in memory).
 inline uint8_t* StoredRow(DecodedImage& image, uint32_t y) {
-    return image.pixels + static_cast<uint64_t>(y) *
+    return image.pixels.Get() + static_cast<uint64_t>(y) *
                               RowStride(static_cast<uint32_t>(image.header.biWidth), image.header.biBitCount);
 }
 

@@ -6,8 +6,10 @@
 // a full disk half-way leaves the old settings whole.
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "core/file_helpers.h"
+#include "core/os/owned_memory.h"
 #include "core/settings_file.h"
 
 namespace qdx {
@@ -21,11 +23,6 @@ namespace {
 // A growable byte block on the private heap; a failed growth is remembered.
 class ByteBuffer {
 public:
-    ByteBuffer() = default;
-    ByteBuffer(const ByteBuffer&) = delete;
-    ByteBuffer& operator=(const ByteBuffer&) = delete;
-    ~ByteBuffer() { os::PrivateFree(data_); }
-
     bool Append(const void* bytes, uint32_t size) {
         if (failed_) return false;
         uint32_t need = 0;
@@ -34,16 +31,14 @@ public:
             uint64_t grown = capacity_ ? uint64_t(capacity_) * 2 : 4096;
             while (grown < need) grown *= 2;
             if (grown > 0xFFFFFFFFu) grown = need;
-            void* block = os::PrivateRealloc(data_, size_t(grown));
-            if (!block) return Fail();
-            data_ = static_cast<uint8_t*>(block);
+            if (!os::ResizeHeapMemory(data_, grown)) return Fail();
             capacity_ = uint32_t(grown);
         }
-        if (size) std::memcpy(data_ + size_, bytes, size);
+        if (size) std::memcpy(data_.Get() + size_, bytes, size);
         size_ = need;
         return true;
     }
-    uint8_t* Data() { return data_; }
+    uint8_t* Data() { return data_.Get(); }
     uint32_t Size() const { return size_; }
     bool Failed() const { return failed_; }
     bool Fail() {
@@ -52,7 +47,7 @@ public:
     }
 
 private:
-    uint8_t* data_ = nullptr;
+    os::HeapMemory data_;
     uint32_t size_ = 0;
     uint32_t capacity_ = 0;
     bool failed_ = false;
@@ -62,14 +57,9 @@ private:
 struct OldContents {
     uint32_t table[kEntryCount][2] = {};
     uint32_t count = 0;          // entries read into the table, at most 87
-    uint8_t* data = nullptr;     // the old data area, private heap
+    os::HeapMemory data;         // the old data area
     uint64_t dataStart = 0;      // its file offset
     uint32_t dataSize = 0;
-
-    OldContents() = default;
-    OldContents(const OldContents&) = delete;
-    OldContents& operator=(const OldContents&) = delete;
-    ~OldContents() { os::PrivateFree(data); }
 };
 
 void ReadOldContents(os::File& file, OldContents& old) {
@@ -89,13 +79,10 @@ void ReadOldContents(os::File& file, OldContents& old) {
     const uint64_t start = kTableOffset + uint64_t(fullCount) * 8;
     if (start > size || size - start > 0xFFFFFFFFu) return;
     const uint32_t bytes = uint32_t(size - start);
-    auto* data = static_cast<uint8_t*>(os::PrivateAlloc(bytes ? bytes : 1));
-    if (!data) return;
-    if (!os::SeekTo(file, start) || !os::ReadExact(file, data, bytes)) {
-        os::PrivateFree(data);
-        return;
-    }
-    old.data = data;
+    os::HeapMemory data;
+    if (!data.Allocate(bytes ? bytes : 1)) return;
+    if (!os::SeekTo(file, start) || !os::ReadExact(file, data.Get(), bytes)) return;
+    old.data = std::move(data);
     old.dataStart = start;
     old.dataSize = bytes;
 }
@@ -221,7 +208,7 @@ void CarryOverOldBlocks(const OldContents& old, SettingsImage& image) {
             image.data.Fail();
             return;
         }
-        if (!image.data.Append(old.data + (offset - old.dataStart), uint32_t(length))) return;
+        if (!image.data.Append(old.data.Get() + (offset - old.dataStart), uint32_t(length))) return;
         image.table[i][0] = at;
         image.table[i][1] = uint32_t(length);
     }

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static BmpReaderState state;
     DecodedImage image;
     if (!DecodeBmpBytes(state, data, uint32_t(size), image)) {
-        if (image.pixels) __builtin_trap();  // a failed read keeps no buffer
+        if (image.pixels.Get()) __builtin_trap();  // a failed read keeps no buffer
         return 0;
     }
     const BITMAPINFOHEADER& header = image.header;
@@ -26,11 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         converter.width = header.biWidth;
         converter.height = header.biHeight;
         SetLayout(converter, header.biBitCount, header.biBitCount == 8 ? 24 : 8);
-        uint8_t* converted = static_cast<uint8_t*>(os::AllocatePixels(size_t(converter.imageSize) + 4));
+        os::PixelMemory converted;
         RGBQUAD palette[256] = {};
-        if (converted && !Convert(converter, image.palette, image.pixels, palette, converted)) __builtin_trap();
-        if (converted) os::FreePixels(converted);
+        if (converted.Allocate(uint64_t(converter.imageSize) + 4) &&
+            !Convert(converter, image.palette, image.pixels.Get(), palette, converted.Get()))
+            __builtin_trap();
     }
-    ReleasePixels(image);
     return 0;
 }

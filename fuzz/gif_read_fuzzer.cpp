@@ -21,11 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Touch every stored byte so a short buffer shows up.
         const uint32_t stride = RowStride(uint32_t(image.header.biWidth), 8);
         uint32_t sum = 0;
-        for (uint64_t i = 0; i < uint64_t(stride) * uint32_t(image.header.biHeight); ++i) sum += image.pixels[i];
+        for (uint64_t i = 0; i < uint64_t(stride) * uint32_t(image.header.biHeight); ++i) sum += image.pixels.Get()[i];
         volatile uint32_t sink = sum;
         (void)sink;
         if (image.header.biBitCount != 8) __builtin_trap();
-        ReleasePixels(image);
     }
     state.input.dataStart = state.input.cursor = state.input.dataEnd = nullptr;
     return 0;

@@ -44,13 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Touch the whole buffer: every byte the reader claims must be there.
         const uint32_t stride = qdx::RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
         uint32_t sum = 0;
-        for (uint64_t i = 0; i < uint64_t(stride) * uint32_t(image.header.biHeight); i += 61) sum += image.pixels[i];
+        for (uint64_t i = 0; i < uint64_t(stride) * uint32_t(image.header.biHeight); i += 61) sum += image.pixels.Get()[i];
         if (image.header.biBitCount != 8 && image.header.biBitCount != 24) __builtin_trap();
         if (image.sourceKind != 3) __builtin_trap();
         (void)sum;
-    } else if (image.pixels != nullptr) {
+    } else if (image.pixels.Get() != nullptr) {
         __builtin_trap();
     }
-    qdx::ReleasePixels(image);
     return 0;
 }

@@ -53,8 +53,7 @@ inline void ReadPngInput(const uint8_t* data, size_t size) {
         const uint32_t bytes =
             RowStride(uint32_t(image.header.biWidth), image.header.biBitCount) * uint32_t(image.header.biHeight);
         volatile uint32_t sum = 0;
-        for (uint32_t i = 0; i < bytes; ++i) sum = sum + image.pixels[i];
-        ReleasePixels(image);
+        for (uint32_t i = 0; i < bytes; ++i) sum = sum + image.pixels.Get()[i];
     }
 }
 

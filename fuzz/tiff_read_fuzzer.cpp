@@ -40,10 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint64_t bytes = uint64_t(stride) * uint32_t(image.header.biHeight);
         volatile uint8_t sink = 0;
         if (bytes <= (uint64_t(1) << 20))
-            for (uint64_t i = 0; i < bytes; ++i) sink = sink ^ image.pixels[i];
+            for (uint64_t i = 0; i < bytes; ++i) sink = sink ^ image.pixels.Get()[i];
         if (image.sourceKind != 4 || (image.header.biBitCount != 8 && image.header.biBitCount != 24)) __builtin_trap();
-        qdx::ReleasePixels(image);
-    } else if (image.pixels) {
+    } else if (image.pixels.Get()) {
         __builtin_trap();  // a refused file must not leave a buffer behind
     }
     return 0;

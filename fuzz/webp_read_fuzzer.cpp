@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static WebpReaderState state;
     DecodedImage image;
     if (!DecodeWebpBytes(state, data, uint32_t(size), image)) {
-        if (image.pixels) __builtin_trap();  // a failed read keeps no buffer
+        if (image.pixels.Get()) __builtin_trap();  // a failed read keeps no buffer
         return 0;
     }
     const BITMAPINFOHEADER& header = image.header;
@@ -20,7 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every byte of the picture must have been written or cleared: touch them.
     const uint64_t bytes = uint64_t(RowStride(uint32_t(header.biWidth), 24)) * uint32_t(header.biHeight);
     volatile uint8_t sum = 0;
-    for (uint64_t i = 0; i < bytes; i += 61) sum = sum + image.pixels[i];
-    ReleasePixels(image);
+    for (uint64_t i = 0; i < bytes; i += 61) sum = sum + image.pixels.Get()[i];
     return 0;
 }

@@ -43,22 +43,21 @@ bool OrientImage(DecodedImage& image, uint32_t orientation) {
     const uint32_t newWidth = swapsSides ? height : width, newHeight = swapsSides ? width : height;
     uint32_t size = 0;
     if (!PixelBufferSize(newWidth, newHeight, bitCount, size)) return false;
-    uint8_t* turned = AllocatePixelBuffer(newWidth, newHeight, bitCount);
+    os::PixelMemory turned = AllocatePixelBuffer(newWidth, newHeight, bitCount);
     if (!turned) return false;
 
     const uint32_t bytes = bitCount / 8;
     const uint32_t stride = RowStride(width, bitCount), newStride = RowStride(newWidth, bitCount);
     for (uint32_t v = 0; v < newHeight; ++v) {
-        uint8_t* out = turned + uint64_t(newHeight - 1 - v) * newStride;  // rows are stored bottom-up
+        uint8_t* out = turned.Get() + uint64_t(newHeight - 1 - v) * newStride;  // rows are stored bottom-up
         for (uint32_t u = 0; u < newWidth; ++u) {
             uint32_t x = 0, y = 0;
             StoredPosition(orientation, width, height, u, v, x, y);
-            const uint8_t* in = image.pixels + uint64_t(height - 1 - y) * stride + uint64_t(x) * bytes;
+            const uint8_t* in = image.pixels.Get() + uint64_t(height - 1 - y) * stride + uint64_t(x) * bytes;
             std::memcpy(out + uint64_t(u) * bytes, in, bytes);
         }
     }
-    ReleasePixels(image);
-    image.pixels = turned;
+    image.pixels = std::move(turned);
     image.header.biWidth = int32_t(newWidth);
     image.header.biHeight = int32_t(newHeight);
     if (image.header.biSizeImage != 0) image.header.biSizeImage = size - 4;

@@ -1,6 +1,7 @@
 #include "scale/resize_modes.h"
 
 #include <cstring>
+#include <utility>
 
 #include "core/decoded_image.h"
 #include "scale/scaling.h"
@@ -14,9 +15,8 @@ namespace {
 int32_t RoundHalfUp(double x) { return int32_t(x + 0.5); }
 
 // Replaces the picture's buffer by `pixels`, releasing the old one at once.
-void ReplacePixels(DecodedImage& image, uint8_t* pixels, int32_t width, int32_t height, uint16_t bitCount) {
-    ReleasePixels(image);
-    image.pixels = pixels;
+void ReplacePixels(DecodedImage& image, os::PixelMemory pixels, int32_t width, int32_t height, uint16_t bitCount) {
+    image.pixels = std::move(pixels);
     image.header.biWidth = width;
     image.header.biHeight = height;
     image.header.biBitCount = bitCount;
@@ -79,10 +79,10 @@ bool ScaleTo(const ResizeTools& tools, const ResizeOptions& options, DecodedImag
              int32_t height) {
     if (!tools.scaling) return false;
     if (!PromoteTo24Bit(image)) return false;
-    uint8_t* resampled = Resample(*tools.scaling, image.pixels, image.header.biWidth, image.header.biHeight, width,
-                                  height, options.resampleFilter, &image.header);
+    os::PixelMemory resampled(Resample(*tools.scaling, image.pixels.Get(), image.header.biWidth, image.header.biHeight,
+                                       width, height, options.resampleFilter, &image.header));
     if (!resampled) return false;
-    ReplacePixels(image, resampled, width, height, 24);
+    ReplacePixels(image, std::move(resampled), width, height, 24);
     // A picture that cannot be sharpened is written unsharpened.
     if (options.sharpness != 0 && tools.sharpen) Sharpen(*tools.sharpen, image, 2 * options.sharpness);
     return true;
@@ -93,12 +93,12 @@ bool PromoteTo24Bit(DecodedImage& image) {
     if (image.header.biBitCount != 8 || !image.pixels || image.header.biWidth <= 0 || image.header.biHeight <= 0)
         return false;
     const uint32_t width = uint32_t(image.header.biWidth), height = uint32_t(image.header.biHeight);
-    uint8_t* promoted = AllocatePixelBuffer(width, height, 24);
+    os::PixelMemory promoted = AllocatePixelBuffer(width, height, 24);
     if (!promoted) return false;
     const uint32_t sourceStride = RowStride(width, 8), targetStride = RowStride(width, 24);
     for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t* in = image.pixels + size_t(y) * sourceStride;
-        uint8_t* out = promoted + size_t(y) * targetStride;
+        const uint8_t* in = image.pixels.Get() + size_t(y) * sourceStride;
+        uint8_t* out = promoted.Get() + size_t(y) * targetStride;
         for (uint32_t x = 0; x < width; ++x, out += 3) {
             const RGBQUAD& entry = image.palette[in[x]];
             out[0] = entry.rgbBlue;
@@ -106,7 +106,7 @@ bool PromoteTo24Bit(DecodedImage& image) {
             out[2] = entry.rgbRed;
         }
     }
-    ReplacePixels(image, promoted, int32_t(width), int32_t(height), 24);
+    ReplacePixels(image, std::move(promoted), int32_t(width), int32_t(height), 24);
     return true;
 }
 
@@ -119,29 +119,31 @@ bool CropCentre(DecodedImage& image, int32_t W, int32_t H) {
     box.right = box.left + W - 1;
     box.bottom = box.top + H - 1;
     int32_t croppedWidth = 0, croppedHeight = 0;
-    uint8_t* cropped = CropRect(box, image.pixels, w, h, image.header.biBitCount, croppedWidth, croppedHeight);
+    os::PixelMemory cropped =
+        CropRect(box, image.pixels.Get(), w, h, image.header.biBitCount, croppedWidth, croppedHeight);
     if (!cropped) return false;
-    ReplacePixels(image, cropped, croppedWidth, croppedHeight, image.header.biBitCount);
+    ReplacePixels(image, std::move(cropped), croppedWidth, croppedHeight, image.header.biBitCount);
     return true;
 }
 
-uint8_t* CropRect(const CropRectangle& rectangle, const uint8_t* pixels, int32_t width, int32_t height,
-                  uint32_t bitCount, int32_t& croppedWidth, int32_t& croppedHeight) {
-    if ((bitCount != 8 && bitCount != 24) || !pixels) return nullptr;
+os::PixelMemory CropRect(const CropRectangle& rectangle, const uint8_t* pixels, int32_t width, int32_t height,
+                         uint32_t bitCount, int32_t& croppedWidth, int32_t& croppedHeight) {
+    if ((bitCount != 8 && bitCount != 24) || !pixels) return {};
     if (rectangle.left < 0 || rectangle.top < 0 || rectangle.right < rectangle.left ||
         rectangle.bottom < rectangle.top || rectangle.right >= width || rectangle.bottom >= height)
-        return nullptr;
+        return {};
     const uint32_t outWidth = uint32_t(rectangle.right - rectangle.left + 1);
     const uint32_t outHeight = uint32_t(rectangle.bottom - rectangle.top + 1);
-    uint8_t* cropped = AllocatePixelBuffer(outWidth, outHeight, bitCount);
-    if (!cropped) return nullptr;
+    os::PixelMemory cropped = AllocatePixelBuffer(outWidth, outHeight, bitCount);
+    if (!cropped) return {};
     const uint32_t bytesPerPixel = bitCount / 8;
     const uint32_t sourceStride = RowStride(uint32_t(width), bitCount), targetStride = RowStride(outWidth, bitCount);
     // Rows are stored bottom-up: the rectangle's bottom row is stored first.
     const uint32_t firstStoredRow = uint32_t(height - rectangle.bottom - 1);
     const uint8_t* in = pixels + size_t(firstStoredRow) * sourceStride + size_t(rectangle.left) * bytesPerPixel;
     for (uint32_t y = 0; y < outHeight; ++y)
-        std::memcpy(cropped + size_t(y) * targetStride, in + size_t(y) * sourceStride, size_t(outWidth) * bytesPerPixel);
+        std::memcpy(cropped.Get() + size_t(y) * targetStride, in + size_t(y) * sourceStride,
+                    size_t(outWidth) * bytesPerPixel);
     croppedWidth = int32_t(outWidth);
     croppedHeight = int32_t(outHeight);
     return cropped;

@@ -4,6 +4,7 @@
 // limits is left untouched.
 #include <cstdint>
 
+#include "core/os/owned_memory.h"
 #include "core/preset_codes.h"
 
 namespace qdx {
@@ -61,10 +62,10 @@ struct CropRectangle {
 };
 
 // Copies the rectangle out of an 8- or 24-bit picture into a new buffer from
-// the pixel allocator and returns it with its width and height; null when the
+// the pixel allocator and returns it with its width and height; empty when the
 // bit count is not 8 or 24, the rectangle is empty or not inside the picture,
 // or memory is short.
-uint8_t* CropRect(const CropRectangle& rectangle, const uint8_t* pixels, int32_t width, int32_t height,
-                  uint32_t bitCount, int32_t& croppedWidth, int32_t& croppedHeight);
+os::PixelMemory CropRect(const CropRectangle& rectangle, const uint8_t* pixels, int32_t width, int32_t height,
+                         uint32_t bitCount, int32_t& croppedWidth, int32_t& croppedHeight);
 
 }  // namespace qdx

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 #include "core/decoded_image.h"
 #include "core/os/os.h"
@@ -19,19 +20,15 @@ constexpr size_t kGainEntries = size_t(kMaxSharpenStrength + 1) * 256;
 constexpr size_t kClampEntries = size_t(kClampHighest - kClampLowest + 1);
 constexpr uint32_t kBandsPerThread = 4;
 
-void ReleaseDetail(SharpenState& state) {
-    if (state.detail) os::FreePixels(state.detail);
-    state.detail = nullptr;
-}
-
 // Stored rows first .. end - 1 of the sharpened picture into state.output.
 bool SharpenRows(SharpenState& state, uint32_t strength, uint32_t first, uint32_t end) {
     // Column sums of 5 clamped rows, one stored row at a time (at most 5 x 255).
     const uint32_t width = state.width, height = state.height, stride = RowStride(width, 24);
     const uint32_t rowBytes = width * 3;
-    auto* columnSums = static_cast<uint16_t*>(os::PrivateAlloc(size_t(rowBytes) * sizeof(uint16_t)));
-    if (!columnSums) return false;
-    const uint8_t* V = state.division;
+    os::HeapMemory sums;
+    if (!sums.Allocate(size_t(rowBytes) * sizeof(uint16_t))) return false;
+    auto* columnSums = reinterpret_cast<uint16_t*>(sums.Get());
+    const uint8_t* V = state.division.Get();
     const uint8_t* clamp = state.clamp - kClampLowest;
     const int16_t* gain = state.gain + size_t(strength) * 256 + 128;
     const int32_t last = int32_t(height) - 1;
@@ -46,7 +43,7 @@ bool SharpenRows(SharpenState& state, uint32_t strength, uint32_t first, uint32_
             columnSums[b] = uint16_t(rows[0][b] + rows[1][b] + rows[2][b] + rows[3][b] + rows[4][b]);
 
         // Blur: V of the 25-sample sum, written into the output row.
-        uint8_t* out = state.output + size_t(y) * stride;
+        uint8_t* out = state.output.Get() + size_t(y) * stride;
         const uint16_t* cs = columnSums;
         for (uint32_t b = 6; b + 6 < rowBytes; ++b)
             out[b] = V[cs[b - 6] + cs[b - 3] + cs[b] + cs[b + 3] + cs[b + 6]];
@@ -65,7 +62,7 @@ bool SharpenRows(SharpenState& state, uint32_t strength, uint32_t first, uint32_
 
         // Detail, then the sharpened pixel where the detail is large enough.
         const uint8_t* src = rows[2];
-        int8_t* detail = state.detail + size_t(y) * stride;
+        auto* detail = reinterpret_cast<int8_t*>(state.detail.Get() + size_t(y) * stride);
         for (uint32_t b = 0; b < rowBytes; ++b) {
             int32_t d = int32_t(src[b]) - int32_t(out[b]);
             detail[b] = int8_t(d < -128 ? -128 : d > 127 ? 127 : d);
@@ -84,41 +81,33 @@ bool SharpenRows(SharpenState& state, uint32_t strength, uint32_t first, uint32_
             }
         }
     }
-    os::PrivateFree(columnSums);
     return true;
 }
 
 }  // namespace
 
-SharpenState::~SharpenState() {
-    ReleaseDetail(*this);
-    if (output) os::FreePixels(output);
-    os::PrivateFree(gainAndClamp);
-    os::PrivateFree(division);
-}
-
 bool BuildSharpenTables(SharpenState& state) {
     if (!state.gainAndClamp) {
-        void* block = os::PrivateAlloc(kGainEntries * sizeof(int16_t) + kClampEntries);
-        if (!block) return false;
-        auto* gain = static_cast<int16_t*>(block);
+        os::HeapMemory block;
+        if (!block.Allocate(kGainEntries * sizeof(int16_t) + kClampEntries)) return false;
+        auto* gain = reinterpret_cast<int16_t*>(block.Get());
         for (uint32_t k = 0; k <= kMaxSharpenStrength; ++k)
             for (int32_t d = -128; d <= 127; ++d)
                 gain[k * 256 + uint32_t(d + 128)] = int16_t((int32_t(k) * d) >> 3);  // arithmetic shift: floor
         auto* clamp = reinterpret_cast<uint8_t*>(gain + kGainEntries);
         for (int32_t x = kClampLowest; x <= kClampHighest; ++x)
             clamp[x - kClampLowest] = uint8_t(x <= 0 ? 0 : x >= 255 ? 255 : x);
-        state.gainAndClamp = block;
+        state.gainAndClamp = std::move(block);
         state.gain = gain;
         state.clamp = clamp;
     }
     if (!state.division) {
-        auto* division = static_cast<uint8_t*>(os::PrivateAlloc(kDivisionEntries));
-        if (!division) return false;
+        os::HeapMemory division;
+        if (!division.Allocate(kDivisionEntries)) return false;
         // s / 25 rounded, in 16-bit fixed point; 2621 / 65536 is a shade
         // below 1 / 25, so a few sums just above a half round down.
-        for (uint32_t s = 0; s < kDivisionEntries; ++s) division[s] = uint8_t((2621u * s + 32768u) >> 16);
-        state.division = division;
+        for (uint32_t s = 0; s < kDivisionEntries; ++s) division.Get()[s] = uint8_t((2621u * s + 32768u) >> 16);
+        state.division = std::move(division);
     }
     return true;
 }
@@ -130,14 +119,14 @@ bool Sharpen(SharpenState& state, DecodedImage& picture, uint32_t strength) {
     const uint32_t stride = RowStride(width, 24);
     if (stride == 0 || stride > 0x7FFFFFFFu) return false;
     if (!BuildSharpenTables(state)) return false;
-    ReleaseDetail(state);
-    state.detail = reinterpret_cast<int8_t*>(AllocatePixelBuffer(width, height, 24));
+    state.detail.Reset();  // the last picture's, before the new one is taken
+    state.detail = AllocatePixelBuffer(width, height, 24);
     if (!state.detail) return false;
     state.output = AllocatePixelBuffer(width, height, 24);
     if (!state.output) return false;  // the detail buffer stays until the next call
     state.width = width;
     state.height = height;
-    state.source = picture.pixels;
+    state.source = picture.pixels.Get();
 
     // Bands of rows for the pool; every row is computed alone, so the bands
     // do not change a byte.
@@ -151,15 +140,12 @@ bool Sharpen(SharpenState& state, DecodedImage& picture, uint32_t strength) {
         if (!SharpenRows(state, strength, first, last)) failed = true;
     });
     if (failed) {
-        os::FreePixels(state.output);
-        state.output = nullptr;
+        state.output.Reset();
         return false;
     }
 
-    ReleaseDetail(state);
-    os::FreePixels(picture.pixels);
-    picture.pixels = state.output;
-    state.output = nullptr;
+    state.detail.Reset();
+    picture.pixels = std::move(state.output);
     state.source = nullptr;
     return true;
 }

@@ -3,6 +3,8 @@
 // keeps for a whole batch.
 #include <cstdint>
 
+#include "core/os/owned_memory.h"
+
 namespace qdx {
 
 struct DecodedImage;
@@ -18,22 +20,17 @@ inline constexpr int32_t kClampHighest = 1842;  // 255 + (100 x 127) >> 3
 inline constexpr uint32_t kDivisionEntries = 25 * 255 + 1;
 
 struct SharpenState {
-    SharpenState() = default;
-    SharpenState(const SharpenState&) = delete;
-    SharpenState& operator=(const SharpenState&) = delete;
-    ~SharpenState();
-
     uint32_t width = 0, height = 0;
     const uint8_t* source = nullptr;  // the picture's pixels, not owned
-    uint8_t* output = nullptr;        // handed to the picture on success
-    int8_t* detail = nullptr;         // per channel, source layout; pixel allocator
+    os::PixelMemory output;           // handed to the picture on success
+    os::PixelMemory detail;           // signed bytes per channel, source layout
     // One private-heap block: the gain table G[k][d] (101 x 256 values, d
     // offset by 128) followed by the clamp table (x offset by 1600).
-    void* gainAndClamp = nullptr;
+    os::HeapMemory gainAndClamp;
     const int16_t* gain = nullptr;
     const uint8_t* clamp = nullptr;
-    uint8_t* division = nullptr;  // V[s], s = 0 .. 25 x 255; private heap
-    WorkerPool* pool = nullptr;   // threads that share the rows; none: the caller's
+    os::HeapMemory division;     // V[s], s = 0 .. 25 x 255
+    WorkerPool* pool = nullptr;  // threads that share the rows; none: the caller's
 };
 
 // Builds whichever tables are missing; false when memory is short.
@@ -44,7 +41,7 @@ inline int32_t SharpenGain(const SharpenState& state, uint32_t strength, int32_t
     return state.gain[strength * 256 + uint32_t(detail + 128)];
 }
 inline uint8_t SharpenClamp(const SharpenState& state, int32_t value) { return state.clamp[value - kClampLowest]; }
-inline uint8_t SharpenDivide(const SharpenState& state, uint32_t sum) { return state.division[sum]; }
+inline uint8_t SharpenDivide(const SharpenState& state, uint32_t sum) { return state.division.Get()[sum]; }
 
 // Sharpens a 24-bit picture in place of its pixel buffer with strength index
 // `strength`. True when the picture was sharpened; false when it was left

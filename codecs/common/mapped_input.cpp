@@ -1,7 +1,6 @@
 #include "codecs/common/mapped_input.h"
 
 #include <cstring>
-#include <new>
 
 #include "core/wide_string.h"
 
@@ -29,18 +28,17 @@ uint32_t OpenAndMapInput(MappedInput& input, const WideString& path) {
 bool PrepareImageRecord(MappedInput& input, DecodedImage* image) {
     if (image) {
         std::memset(image->palette, 0, sizeof image->palette);
-        image->pixels = nullptr;
+        image->pixels.Reset();
         input.image = image;
-        input.ownsImage = false;
+        input.ownedImage.reset();
         return true;
     }
-    void* block = os::PrivateAlloc(sizeof(DecodedImage));
-    if (!block) {
+    input.ownedImage = os::MakeHeapObject<DecodedImage>();
+    if (!input.ownedImage) {
         input.status = kStatusOutOfMemory;
         return false;
     }
-    input.image = new (block) DecodedImage();
-    input.ownsImage = true;
+    input.image = input.ownedImage.get();
     return true;
 }
 
@@ -56,12 +54,9 @@ void CloseMappedInput(MappedInput& input) {
     input.view.Unmap();
     input.file.Close();
     input.dataStart = input.cursor = input.dataEnd = nullptr;
-    if (input.ownsImage && input.image) {
-        ReleasePixels(*input.image);
-        input.image->~DecodedImage();
-        os::PrivateFree(input.image);
+    if (input.ownedImage) {
+        input.ownedImage.reset();
         input.image = nullptr;
-        input.ownsImage = false;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/decoded_image.h"
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "core/result_codes.h"
 
 namespace qdx {
@@ -18,9 +19,9 @@ struct MappedInput {
     const uint8_t* dataStart = nullptr;
     const uint8_t* cursor = nullptr;
     const uint8_t* dataEnd = nullptr;
-    DecodedImage* image = nullptr;
+    DecodedImage* image = nullptr;  // the caller's record, or ownedImage
     uint32_t status = kStatusUnspecified;
-    bool ownsImage = false;  // the record came from the private heap
+    os::HeapObject<DecodedImage> ownedImage;  // a record of the reader's own
 
     MappedInput() = default;
     MappedInput(const MappedInput&) = delete;
@@ -35,7 +36,7 @@ struct MappedInput {
 // everything, sets status 50004 and returns 0.
 uint32_t OpenAndMapInput(MappedInput& input, const WideString& path);
 
-// Attaches `image` (palette and pixel pointer cleared) or, when null, a
+// Attaches `image` (palette and pixel buffer cleared) or, when null, a
 // zero-filled record from the private heap (50001 and false when that fails).
 bool PrepareImageRecord(MappedInput& input, DecodedImage* image);
 
@@ -56,12 +57,12 @@ bool DecodeBytesIntoImage(MappedInput& input, const uint8_t* data, uint32_t size
                           Decode decode) {
     input.status = kStatusUnspecified;
     std::memset(image.palette, 0, sizeof image.palette);
-    image.pixels = nullptr;
+    image.pixels.Reset();
     image.fileSize = size;
     const uint32_t failure = decode(data, size, image);
     if (failure != 0) {
         input.status = failure;
-        ReleasePixels(image);
+        image.pixels.Reset();
         return false;
     }
     image.sourceKind = kind;

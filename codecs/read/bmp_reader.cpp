@@ -116,7 +116,7 @@ bool ReadPackedIndices(BmpReaderState& state, const BmpFile& file, DecodedImage&
         // pixels whose byte is missing stay 0, like a short 8- or 24-bit file.
         const uint64_t available = BytesFrom(file, rowOffset, fileStride);
         const uint8_t* in = file.data + rowOffset;
-        uint8_t* out = image.pixels + uint64_t(y) * stride;
+        uint8_t* out = image.pixels.Get() + uint64_t(y) * stride;
         const uint32_t present = uint32_t(std::min<uint64_t>(width, available * pixelsPerByte));
         for (uint32_t x = 0; x < present; ++x) {
             const uint32_t shift = 8 - bits - (x % pixelsPerByte) * bits;
@@ -151,7 +151,8 @@ bool ReadStoredRows(BmpReaderState& state, const BmpFile& file, DecodedImage& im
     FillHeader(info, uint16_t(bits), image);
     // Never beyond the end of the file; what is missing (the topmost rows of a
     // pixel array that starts late) stays black.
-    std::memcpy(image.pixels, file.data + file.pixelOffset, size_t(BytesFrom(file, file.pixelOffset, imageBytes)));
+    std::memcpy(image.pixels.Get(), file.data + file.pixelOffset,
+                size_t(BytesFrom(file, file.pixelOffset, imageBytes)));
     return true;
 }
 
@@ -270,7 +271,7 @@ bool ReadMaskedPixels(BmpReaderState& state, const BmpFile& file, DecodedImage& 
         const uint64_t available = BytesFrom(file, rowOffset, fileStride);
         const uint32_t present = uint32_t(std::min<uint64_t>(width, available / pixelBytes));
         const uint8_t* in = file.data + rowOffset;
-        uint8_t* out = image.pixels + uint64_t(y) * stride;
+        uint8_t* out = image.pixels.Get() + uint64_t(y) * stride;
         for (uint32_t x = 0; x < present; ++x, in += pixelBytes, out += 3) {
             const uint32_t v = pixelAt(in);
             if (packed) {
@@ -311,8 +312,8 @@ bool ReadRunLengths(BmpReaderState& state, const BmpFile& file, DecodedImage& im
     }
     CopyPalette(file, std::min<uint32_t>(entries, 1u << bits), image);
     FillHeader(info, 8, image);
-    ExpandBmpRle(file.data + file.pixelOffset, file.size - file.pixelOffset, bits, width, height, image.pixels,
-                 RowStride(width, 8));
+    ExpandBmpRle(file.data + file.pixelOffset, file.size - file.pixelOffset, bits, width, height,
+                 image.pixels.Get(), RowStride(width, 8));
     return true;
 }
 
@@ -363,9 +364,10 @@ bool ReadInfoHeader(BmpReaderState& state, BmpFile& file) {
 void FlipRows(DecodedImage& image) {
     const uint32_t height = uint32_t(image.header.biHeight);
     const uint32_t stride = RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
+    uint8_t* const rows = image.pixels.Get();
     for (uint32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
-        std::swap_ranges(image.pixels + uint64_t(top) * stride, image.pixels + uint64_t(top + 1) * stride,
-                         image.pixels + uint64_t(bottom) * stride);
+        std::swap_ranges(rows + uint64_t(top) * stride, rows + uint64_t(top + 1) * stride,
+                         rows + uint64_t(bottom) * stride);
 }
 
 bool ParseLayout(BmpReaderState& state, const BmpFile& file, DecodedImage& image) {
@@ -427,10 +429,10 @@ bool ParseBmp(BmpReaderState& state, const uint8_t* data, uint64_t size, Decoded
 bool DecodeBmpBytes(BmpReaderState& state, const uint8_t* data, uint32_t size, DecodedImage& image) {
     state.input.status = kStatusUnspecified;
     std::memset(image.palette, 0, sizeof image.palette);
-    image.pixels = nullptr;
+    image.pixels.Reset();
     image.fileSize = size;
     if (!ParseBmp(state, data, size, image)) {
-        ReleasePixels(image);
+        image.pixels.Reset();
         return false;
     }
     image.sourceKind = kInputBmp;
@@ -452,7 +454,7 @@ bool ReadBmpImage(BmpReaderState& state, const WideString& path, DecodedImage* i
     }
     record.fileSize = size;
     if (!ParseBmp(state, input.dataStart, size, record)) {
-        ReleasePixels(record);
+        record.pixels.Reset();
         CloseMappedInput(input);
         return false;
     }

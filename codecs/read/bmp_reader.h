@@ -23,8 +23,8 @@ struct BmpReaderState {
 };
 
 // Decodes the file at `path` into `image` (or a record of its own when null).
-// On failure `state.input.status` holds the reason and the pixel pointer of
-// the record is null. A 16- or 32-bit file whose masks leave no room for a
+// On failure `state.input.status` holds the reason and the record holds no
+// pixel buffer. A 16- or 32-bit file whose masks leave no room for a
 // channel is read as black with status 50004 and still succeeds.
 bool ReadBmpImage(BmpReaderState& state, const WideString& path, DecodedImage* image);
 

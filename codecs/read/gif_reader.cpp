@@ -14,9 +14,9 @@ namespace {
 constexpr uint32_t kTableBytes = 768;  // 256 entries of red, green, blue
 
 void ReleaseTables(GifReaderState& state) {
-    if (state.globalTable) os::PrivateFree(state.globalTable);
-    if (state.localTable) os::PrivateFree(state.localTable);
-    state.globalTable = state.localTable = state.activeTable = nullptr;
+    state.globalTable.Reset();
+    state.localTable.Reset();
+    state.activeTable = nullptr;
 }
 
 bool Fail(GifReaderState& state, uint32_t status) {
@@ -26,9 +26,9 @@ bool Fail(GifReaderState& state, uint32_t status) {
 
 // Copies a colour table of `entries` entries into a zero-filled 768-byte
 // buffer of our own.
-uint8_t* CopyColourTable(const uint8_t* source, uint32_t entries) {
-    auto* table = static_cast<uint8_t*>(os::PrivateAlloc(kTableBytes));
-    if (table) std::memcpy(table, source, entries * 3);
+os::HeapMemory CopyColourTable(const uint8_t* source, uint32_t entries) {
+    os::HeapMemory table;
+    if (table.Allocate(kTableBytes)) std::memcpy(table.Get(), source, entries * 3);
     return table;
 }
 
@@ -73,7 +73,7 @@ bool BuildRecord(GifReaderState& state, DecodedImage& image, const uint8_t* indi
     if (state.flattenTransparency && state.transparent) {
         uint8_t colour[3];
         if (!state.useOwnBackground && state.globalTable)
-            std::memcpy(colour, state.globalTable + 3 * state.backgroundIndex, 3);
+            std::memcpy(colour, state.globalTable.Get() + 3 * state.backgroundIndex, 3);
         else
             std::memcpy(colour, state.backgroundColour, 3);
         std::memcpy(table + 3 * (state.transparentIndex & 0xFF), colour, 3);
@@ -91,7 +91,7 @@ bool BuildRecord(GifReaderState& state, DecodedImage& image, const uint8_t* indi
     const uint32_t width = uint32_t(state.width), height = uint32_t(state.height);
     const uint8_t background = state.backgroundIndex;
     for (uint32_t y = 0; y < screenHeight; ++y) {
-        uint8_t* row = image.pixels + uint64_t(screenHeight - 1 - y) * stride;
+        uint8_t* row = image.pixels.Get() + uint64_t(screenHeight - 1 - y) * stride;
         if (y < top || y - top >= height) {
             std::memset(row, background, screenWidth);
             continue;
@@ -114,7 +114,7 @@ bool BuildRecord(GifReaderState& state, DecodedImage& image, const uint8_t* indi
 // Image data: minimum code size, joined sub-blocks, LZW, then the record.
 // The cursor stands on the minimum code size byte.
 bool DecodeImageData(GifReaderState& state, DecodedImage& image) {
-    state.activeTable = state.hasLocalTable ? state.localTable : state.globalTable;
+    state.activeTable = state.hasLocalTable ? state.localTable.Get() : state.globalTable.Get();
 
     const uint64_t pixelCount = uint64_t(uint32_t(state.width)) * uint32_t(state.height);
     os::PixelMemory indices;
@@ -278,14 +278,12 @@ void ResetForRead(GifReaderState& state) {
 
 }  // namespace
 
-GifReaderState::~GifReaderState() { ReleaseTables(*this); }
-
 bool DecodeGifLzw(GifReaderState& state, const uint8_t* data, uint32_t dataSize, int32_t minimumCodeSize,
                   uint8_t* output, uint32_t outputSize) {
     for (int n = 3; n <= 12; ++n) state.codeMasks[n - 3] = (1u << n) - 1;
-    auto* table = static_cast<GifCodeTable*>(os::PrivateAlloc(sizeof(GifCodeTable)));
-    if (!table) return false;
-    GifCodeEntry* entries = table->entries;
+    os::HeapMemory block;
+    if (!block.Allocate(sizeof(GifCodeTable))) return false;
+    GifCodeEntry* entries = reinterpret_cast<GifCodeTable*>(block.Get())->entries;
 
     const int32_t clearCode = 1 << minimumCodeSize;
     const int32_t endCode = clearCode + 1;
@@ -405,7 +403,6 @@ bool DecodeGifLzw(GifReaderState& state, const uint8_t* data, uint32_t dataSize,
     state.endCode = endCode;
     state.codeSize = codeSize;
     state.minimumCodeSize = minimumCodeSize;
-    os::PrivateFree(table);
     return true;
 }
 
@@ -413,7 +410,7 @@ bool DecodeGifStream(GifReaderState& state, DecodedImage& image) {
     ResetForRead(state);
     const bool ok = DecodeStream(state, image);
     ReleaseTables(state);
-    if (!ok) ReleasePixels(image);
+    if (!ok) image.pixels.Reset();
     return ok;
 }
 

@@ -49,8 +49,8 @@ struct GifReaderState {
     uint8_t hasLocalTable = 0;
     uint8_t backgroundIndex = 0;
     uint8_t* activeTable = nullptr;  // local when present, else global
-    uint8_t* globalTable = nullptr;  // 768 bytes each, red, green, blue
-    uint8_t* localTable = nullptr;
+    os::HeapMemory globalTable;  // 768 bytes each, red, green, blue
+    os::HeapMemory localTable;
     int32_t transparentIndex = 0;
 
     // Per-read options, set by the caller before every read.
@@ -63,10 +63,6 @@ struct GifReaderState {
     int32_t resultTransparentIndex = 0;
     uint8_t resultInterlaced = 0;
 
-    GifReaderState() = default;
-    GifReaderState(const GifReaderState&) = delete;
-    GifReaderState& operator=(const GifReaderState&) = delete;
-    ~GifReaderState();
 };
 
 // Decodes the file at `path` into `image` (or a record of its own when null).

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "codecs/common/input_kind.h"
 #include "codecs/common/jpeg_error_glue.h"
@@ -29,7 +30,7 @@ struct DecodeJob {
     const uint8_t* data;
     size_t size;
     DecodedImage* image;
-    uint8_t** productTable;  // the state's table, built here when first needed
+    os::HeapMemory* productTable;  // the state's table, built here when first needed
     uint32_t maxPixelBufferBytes;
     uint32_t maxLibraryMemory;
 
@@ -40,7 +41,7 @@ struct DecodeJob {
     uint8_t progressive;
     int32_t imageWidth;
     int32_t imageHeight;
-    uint8_t* pixels;  // the pixel buffer once allocated; released by the caller on failure
+    os::PixelMemory pixels;  // the pixel buffer once allocated; goes with the job on failure
 };
 
 DecodeJob* JobOf(j_common_ptr cinfo) { return static_cast<DecodeJob*>(cinfo->client_data); }
@@ -91,13 +92,12 @@ bool PixelBufferAllowed(const DecodeJob* job, uint32_t width, uint32_t height, u
     return job->maxPixelBufferBytes == 0 || size <= job->maxPixelBufferBytes;
 }
 
-bool EnsureProductTable(uint8_t** table) {
-    if (*table) return true;
-    auto* products = static_cast<uint8_t*>(os::PrivateAlloc(256 * 256));
-    if (!products) return false;
+bool EnsureProductTable(os::HeapMemory& table) {
+    if (table) return true;
+    if (!table.Allocate(256 * 256)) return false;
+    uint8_t* products = table.Get();
     for (uint32_t i = 0; i < 256; ++i)
         for (uint32_t j = 0; j < 256; ++j) products[i * 256 + j] = static_cast<uint8_t>(i * j / 255);
-    *table = products;
     return true;
 }
 
@@ -197,7 +197,7 @@ void RunDecompression(DecodeJob* job) {
     const uint32_t stride = RowStride(width, bitCount);
 
     if (components == 4) {
-        if (!EnsureProductTable(job->productTable)) {
+        if (!EnsureProductTable(*job->productTable)) {
             job->status = kStatusOutOfMemory;
             jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
             return;
@@ -205,9 +205,9 @@ void RunDecompression(DecodeJob* job) {
         JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                      width * 4u, 1);
         while (cinfo->output_scanline < height) {
-            uint8_t* target = job->pixels + size_t(height - 1 - cinfo->output_scanline) * stride;
+            uint8_t* target = job->pixels.Get() + size_t(height - 1 - cinfo->output_scanline) * stride;
             if (jpeg_read_scanlines(cinfo, row, 1) != 1) break;  // cannot happen with this source
-            CmykRowToBgr(*job->productTable, row[0], target, width);
+            CmykRowToBgr(job->productTable->Get(), row[0], target, width);
         }
     } else {
         // One and three components arrive in the buffer's own layout: decode
@@ -217,7 +217,7 @@ void RunDecompression(DecodeJob* job) {
             JDIMENSION count = 0;
             const JDIMENSION want = cinfo->rec_outbuf_height < 8 ? JDIMENSION(cinfo->rec_outbuf_height) : 8;
             for (; count < want && cinfo->output_scanline + count < height; ++count)
-                rows[count] = job->pixels + size_t(height - 1 - cinfo->output_scanline - count) * stride;
+                rows[count] = job->pixels.Get() + size_t(height - 1 - cinfo->output_scanline - count) * stride;
             if (jpeg_read_scanlines(cinfo, rows, count) == 0) break;  // cannot happen with this source
         }
     }
@@ -231,10 +231,6 @@ void RunDecompression(DecodeJob* job) {
 }
 
 }  // namespace
-
-JpegReaderState::~JpegReaderState() {
-    if (productTable) os::PrivateFree(productTable);
-}
 
 bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage* image) {
     MappedInput& input = state.input;
@@ -266,13 +262,11 @@ bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage*
     state.progressive = job.progressive;
     if (job.libraryError) KeepMessage(state.message, job.error.message);
     if (job.status != 0) {
-        if (job.pixels) os::FreePixels(job.pixels);
-        input.image->pixels = nullptr;
         input.status = job.status;
         CloseMappedInput(input);
         return false;
     }
-    input.image->pixels = job.pixels;
+    input.image->pixels = std::move(job.pixels);
     input.status = kStatusUnspecified;  // what a successful read leaves, as every reader
     FinishMappedRead(input);
     return true;

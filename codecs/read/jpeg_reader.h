@@ -10,11 +10,6 @@
 namespace qdx {
 
 struct JpegReaderState {
-    JpegReaderState() = default;
-    JpegReaderState(const JpegReaderState&) = delete;
-    JpegReaderState& operator=(const JpegReaderState&) = delete;
-    ~JpegReaderState();
-
     MappedInput input;
     uint8_t greyscale = 0;    // the file decoded to one component
     uint8_t progressive = 0;  // the file is progressive
@@ -24,7 +19,7 @@ struct JpegReaderState {
 
     // 256 x 256 products i * j / 255 for CMYK files, built on first use and
     // kept for the rest of the batch.
-    uint8_t* productTable = nullptr;
+    os::HeapMemory productTable;
 
     // Optional caps for hostile input (0 = none beyond the 32-bit rule of the
     // image record): the largest pixel buffer accepted, and the most memory

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "core/os/plugin_host.h"
 
 namespace qdx {
@@ -115,30 +116,27 @@ bool ReadInto(PluginBridge& bridge, const WideString& path, DecodedImage& image)
 
 DecodedImage* ReadWithPlugins(PluginBridge& bridge, const WideString& path, DecodedImage* image) {
     if (!bridge.folder || bridge.folder->IsEmpty() || !os::FolderExists(bridge.folder->Text())) return nullptr;
-    DecodedImage* record = image;
-    if (record) {
-        std::memset(record->palette, 0, sizeof record->palette);
-        record->pixels = nullptr;
+    os::HeapObject<DecodedImage> own;
+    if (image) {
+        std::memset(image->palette, 0, sizeof image->palette);
+        image->pixels.Reset();
     } else {
-        void* block = os::PrivateAlloc(sizeof(DecodedImage));
-        if (!block) return nullptr;
-        record = new (block) DecodedImage();
+        own = os::MakeHeapObject<DecodedImage>();
+        if (!own) return nullptr;
     }
+    DecodedImage* record = image ? image : own.get();
     bridge.image = record;
     bridge.headerOffset = 0;
-    if (ReadInto(bridge, path, *record)) return record;
-    ReleasePixels(*record);
-    if (!image) ReleasePluginImage(record);
+    if (ReadInto(bridge, path, *record)) {
+        (void)own.release();  // the caller returns it with ReleasePluginImage
+        return record;
+    }
+    record->pixels.Reset();
     bridge.image = nullptr;
     return nullptr;
 }
 
-void ReleasePluginImage(DecodedImage* image) {
-    if (!image) return;
-    ReleasePixels(*image);
-    image->~DecodedImage();
-    os::PrivateFree(image);
-}
+void ReleasePluginImage(DecodedImage* image) { os::HeapObject<DecodedImage> released(image); }
 
 std::vector<WideString> EnumeratePlugins(const PluginBridge& bridge) {
     std::vector<WideString> names;
@@ -252,23 +250,20 @@ bool ConvertDeliveredPixels(const uint8_t* block, size_t size, uint16_t delivere
     const auto height = static_cast<uint32_t>(image.header.biHeight);
     const uint16_t outputBits = deliveredBits == 24 ? 24 : 8;
     const uint32_t outputStride = RowStride(width, outputBits);
-    uint8_t* pixels = AllocatePixelBuffer(width, height, outputBits);
+    os::PixelMemory pixels = AllocatePixelBuffer(width, height, outputBits);
     if (!pixels) return false;
     if (deliveredBits == 8 || deliveredBits == 24) {
         // A short block leaves the remaining rows black.
         const uint64_t wanted = uint64_t(outputStride) * height;
-        std::memcpy(pixels, block, size_t(std::min<uint64_t>(wanted, size)));
+        std::memcpy(pixels.Get(), block, size_t(std::min<uint64_t>(wanted, size)));
     } else {
         const uint32_t perByte = 8 / deliveredBits;
         const uint64_t sourceStride = ((uint64_t(width) + perByte - 1) / perByte + 3) / 4 * 4;
-        if (sourceStride * height > size) {
-            os::FreePixels(pixels);
-            return false;
-        }
+        if (sourceStride * height > size) return false;
         const uint8_t mask = static_cast<uint8_t>((1u << deliveredBits) - 1);
         for (uint32_t y = 0; y < height; ++y) {
             const uint8_t* in = block + sourceStride * y;
-            uint8_t* out = pixels + uint64_t(outputStride) * y;
+            uint8_t* out = pixels.Get() + uint64_t(outputStride) * y;
             for (uint32_t x = 0; x < width; ++x) {
                 // Most significant bits first.
                 const uint32_t shift = 8 - deliveredBits * (x % perByte + 1);
@@ -276,7 +271,7 @@ bool ConvertDeliveredPixels(const uint8_t* block, size_t size, uint16_t delivere
             }
         }
     }
-    image.pixels = pixels;
+    image.pixels = std::move(pixels);
     return true;
 }
 

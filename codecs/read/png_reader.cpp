@@ -5,6 +5,7 @@
 #include "codecs/common/input_kind.h"
 #include "codecs/common/png_colour_types.h"
 #include "codecs/common/png_crc.h"
+#include "codecs/read/alpha_flatten.h"
 #include "codecs/read/blend_table.h"
 #include "codecs/read/png_rows.h"
 #include "core/file_helpers.h"
@@ -47,7 +48,11 @@ uint32_t LocateChunk(const uint8_t* at, const uint8_t* end, Chunk& chunk) {
 }
 
 // A pixel buffer or alpha plane: virtual memory with 4 bytes of slack.
-uint8_t* AllocatePlane(uint64_t bytes) { return static_cast<uint8_t*>(os::AllocatePixels(size_t(bytes + 4))); }
+os::PixelMemory AllocatePlane(uint64_t bytes) {
+    os::PixelMemory plane;
+    plane.Allocate(bytes + 4);
+    return plane;
+}
 
 // Sample scale that makes a grey sample of the depth its own palette index.
 uint32_t GreyScale(int32_t bitDepth) {
@@ -77,7 +82,7 @@ public:
     bool Flatten();
     void FillRecord();
     void ReleaseAlphaPlane();
-    void ReleasePixelBuffer() { ReleasePixels(image_); }
+    void ReleasePixelBuffer() { image_.pixels.Reset(); }
 
 private:
     bool TakePalette(const Chunk& chunk);
@@ -92,7 +97,7 @@ private:
 
     PngReaderState& state_;
     DecodedImage& image_;
-    uint8_t* alphaPlane_ = nullptr;
+    os::PixelMemory alphaPlane_;
     const uint8_t* walk_ = nullptr;
     int32_t compression_ = 0, filter_ = 0, interlaceMethod_ = 0;
 };
@@ -116,8 +121,7 @@ bool PngParser::ReadHeader() {
     filter_ = data[11];
     interlaceMethod_ = data[12];
     if (state_.colourType == kPngPalette && !state_.paletteAlpha) {
-        state_.paletteAlpha = static_cast<uint8_t*>(os::PrivateAlloc(256));
-        if (!state_.paletteAlpha) return Fail(kStatusOutOfMemory);
+        if (!state_.paletteAlpha.Allocate(256)) return Fail(kStatusOutOfMemory);
     }
     if (compression_ != 0) return Fail(kPngCompressionMethod);
     if (filter_ != 0) return Fail(kPngFilterMethod);
@@ -253,22 +257,20 @@ bool PngParser::TakeImageData(const Chunk& first) {
     }
     state_.imageDataLength = uint32_t(total);
     walk_ = at;
-    if (count == 1) return InflateImageData(state_, first.data, first.length, alphaPlane_);
+    if (count == 1) return InflateImageData(state_, first.data, first.length, alphaPlane_.Get());
 
     // A longer run is joined into one buffer first.
     if (total + 4 > 0xFFFFFFFFu) return Fail(kPngImageDataRun);
-    auto* joined = static_cast<uint8_t*>(os::PrivateAlloc(size_t(total + 4)));
-    if (!joined) return Fail(kStatusOutOfMemory);
-    uint8_t* place = joined;
+    os::HeapMemory joined;
+    if (!joined.Allocate(total + 4)) return Fail(kStatusOutOfMemory);
+    uint8_t* place = joined.Get();
     for (const uint8_t* chunkAt = first.data - 8; chunkAt != at;) {
         const uint32_t length = LoadBigEndian32(chunkAt);
         std::memcpy(place, chunkAt + 8, length);
         place += length;
         chunkAt += size_t(length) + 12;
     }
-    const bool inflated = InflateImageData(state_, joined, uint32_t(total), alphaPlane_);
-    os::PrivateFree(joined);
-    return inflated;
+    return InflateImageData(state_, joined.Get(), uint32_t(total), alphaPlane_.Get());
 }
 
 void PngParser::TakeBackground(const Chunk& chunk) {
@@ -318,8 +320,8 @@ void PngParser::TakeTransparency(const Chunk& chunk) {
             break;
         case 3:
             if (!state_.plteSeen || chunk.length > state_.paletteEntries) return;
-            std::memcpy(state_.paletteAlpha, data, chunk.length);
-            std::memset(state_.paletteAlpha + chunk.length, 255, 256 - chunk.length);
+            std::memcpy(state_.paletteAlpha.Get(), data, chunk.length);
+            std::memset(state_.paletteAlpha.Get() + chunk.length, 255, 256 - chunk.length);
             break;
         default: return;  // alpha images carry their own transparency
     }
@@ -347,7 +349,7 @@ bool PngParser::Flatten() {
     if (state_.colourType == kPngTrueColour) {
         const uint8_t* key = state_.transparentColour;
         for (uint32_t y = 0; y < height; ++y) {
-            uint8_t* pixel = image_.pixels + y * stride;
+            uint8_t* pixel = image_.pixels.Get() + y * stride;
             for (uint32_t x = 0; x < width; ++x, pixel += 3) {
                 if (pixel[2] == key[0] && pixel[1] == key[1] && pixel[0] == key[2]) {
                     pixel[0] = background[2];
@@ -360,18 +362,12 @@ bool PngParser::Flatten() {
     }
 
     // Palette alpha and alpha channels blend through the product table.
-    BlendTable* temporary = nullptr;
-    const BlendTable* table = state_.blendTable;
-    if (!table) {
-        temporary = static_cast<BlendTable*>(os::PrivateAlloc(sizeof(BlendTable)));
-        if (!temporary) return Fail(kStatusOutOfMemory);
-        BuildBlendTable(*temporary);
-        table = temporary;
-    }
-    const auto& product = table->product;
+    BlendTableHolder table(state_.blendTable);
+    if (!table.Ready()) return Fail(kStatusOutOfMemory);
+    const auto& product = table.Table().product;
     if (state_.colourType == kPngPalette) {
         for (int i = 0; i < 256; ++i) {
-            const uint8_t alpha = state_.paletteAlpha[i];
+            const uint8_t alpha = state_.paletteAlpha.Get()[i];
             const uint8_t rest = uint8_t(255 - alpha);
             RGBQUAD& entry = image_.palette[i];
             entry.rgbRed = uint8_t(product[alpha][entry.rgbRed] + product[rest][background[0]]);
@@ -382,15 +378,15 @@ bool PngParser::Flatten() {
         // The grey sample is its own palette index; only the background's red
         // takes part.
         for (uint32_t y = 0; y < height; ++y) {
-            uint8_t* pixel = image_.pixels + y * stride;
-            const uint8_t* alpha = alphaPlane_ + size_t(y) * width;
+            uint8_t* pixel = image_.pixels.Get() + y * stride;
+            const uint8_t* alpha = alphaPlane_.Get() + size_t(y) * width;
             for (uint32_t x = 0; x < width; ++x)
                 pixel[x] = uint8_t(product[pixel[x]][alpha[x]] + product[background[0]][255 - alpha[x]]);
         }
     } else if (state_.colourType == kPngTrueColourAlpha) {
         for (uint32_t y = 0; y < height; ++y) {
-            uint8_t* pixel = image_.pixels + y * stride;
-            const uint8_t* alpha = alphaPlane_ + size_t(y) * width;
+            uint8_t* pixel = image_.pixels.Get() + y * stride;
+            const uint8_t* alpha = alphaPlane_.Get() + size_t(y) * width;
             for (uint32_t x = 0; x < width; ++x, pixel += 3) {
                 const uint8_t a = alpha[x], rest = uint8_t(255 - a);
                 pixel[0] = uint8_t(product[a][pixel[0]] + product[rest][background[2]]);
@@ -399,31 +395,23 @@ bool PngParser::Flatten() {
             }
         }
     }
-    if (temporary) os::PrivateFree(temporary);
     return true;
 }
 
 void PngParser::FillRecord() {
-    uint8_t* pixels = image_.pixels;
     SetImageHeader(image_, state_.width, state_.height, uint16_t(state_.outputBits));
     image_.header.biXPelsPerMeter = state_.horizontalResolution;
     image_.header.biYPelsPerMeter = state_.verticalResolution;
-    image_.pixels = pixels;
     image_.sourceKind = kInputPng;
     const bool colour = state_.colourType == kPngTrueColour || state_.colourType == kPngTrueColourAlpha;
     image_.sourceBitDepth = uint32_t(state_.bitDepth) * (colour ? 3 : 1);
 }
 
 void PngParser::ReleaseAlphaPlane() {
-    if (alphaPlane_) os::FreePixels(alphaPlane_);
-    alphaPlane_ = nullptr;
+    alphaPlane_.Reset();
 }
 
 }  // namespace
-
-PngReaderState::~PngReaderState() {
-    if (paletteAlpha) os::PrivateFree(paletteAlpha);
-}
 
 bool ReadPngImage(PngReaderState& state, const WideString& path, DecodedImage* image) {
     MappedInput& input = state.input;

@@ -23,11 +23,6 @@ using PngRowConverter = void (*)(PngReaderState& state, uint8_t* output);
 using PngByteUnpacker = uint8_t* (*)(uint8_t packed, uint8_t* output, int32_t pixelStep, int32_t count);
 
 struct PngReaderState {
-    PngReaderState() = default;
-    PngReaderState(const PngReaderState&) = delete;
-    PngReaderState& operator=(const PngReaderState&) = delete;
-    ~PngReaderState();
-
     MappedInput input;
     int32_t bitDepth = 0;
     int32_t colourType = 0;
@@ -47,7 +42,7 @@ struct PngReaderState {
     uint32_t imageDataLength = 0;
     uint8_t fileBackground[3] = {};     // red, green, blue from bKGD
     uint8_t transparentColour[3] = {};  // red, green, blue from tRNS; grey level in green
-    uint8_t* paletteAlpha = nullptr;    // 256 entries, kept for the life of the state
+    os::HeapMemory paletteAlpha;        // 256 entries, kept for the life of the state
     int32_t horizontalResolution = 0;   // pixels per metre
     int32_t verticalResolution = 0;
     int32_t outputStride = 0;

@@ -197,12 +197,13 @@ bool InflateImageData(PngReaderState& state, const uint8_t* data, uint32_t lengt
         state.input.status = kPngInflateFailed;
         return false;
     }
-    auto* rows = static_cast<uint8_t*>(os::PrivateAlloc(size_t(fullRowLength) * 2));
-    if (!rows) {
+    os::HeapMemory rowPair;
+    if (!rowPair.Allocate(uint64_t(fullRowLength) * 2)) {
         inflateEnd(&stream);
         state.input.status = kStatusOutOfMemory;
         return false;
     }
+    uint8_t* rows = rowPair.Get();
     state.currentRow = rows;
     state.priorRow = rows + fullRowLength;
     stream.next_in = const_cast<Bytef*>(data);
@@ -240,7 +241,7 @@ bool InflateImageData(PngReaderState& state, const uint8_t* data, uint32_t lengt
             if (stream.avail_out != plan.rowBytes) {
                 state.alphaRow = alphaPlane ? alphaPlane + alphaOffset : nullptr;
                 const uint8_t filter = state.currentRow[0];
-                state.rowConverters[filter > 4 ? 0 : filter](state, image.pixels + outputOffset);
+                state.rowConverters[filter > 4 ? 0 : filter](state, image.pixels.Get() + outputOffset);
                 std::memcpy(state.priorRow + 1, state.currentRow + 1, plan.rowBytes - 1);
             }
             if (result == Z_STREAM_END) {
@@ -251,7 +252,6 @@ bool InflateImageData(PngReaderState& state, const uint8_t* data, uint32_t lengt
             alphaOffset -= ptrdiff_t(plan.rowStep) * ptrdiff_t(width);
         }
     }
-    os::PrivateFree(rows);
     state.currentRow = state.priorRow = nullptr;
     state.alphaRow = nullptr;
     inflateEnd(&stream);

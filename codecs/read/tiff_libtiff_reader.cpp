@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "codecs/read/alpha_flatten.h"
 #include "core/file_helpers.h"
@@ -120,14 +121,14 @@ bool StorePaletteIndices(TIFF* tiff, const uint32_t* raster, uint32_t width, uin
     RGBQUAD palette[256] = {};
     for (uint32_t k = 0; k < entries; ++k) palette[k] = RGBQUAD{eight(blue[k]), eight(green[k]), eight(red[k]), 0};
 
-    uint8_t* pixels = AllocatePixelBuffer(width, height, 8);
+    os::PixelMemory pixels = AllocatePixelBuffer(width, height, 8);
     if (!pixels) return false;
     const uint32_t stride = RowStride(width, 8);
     uint32_t lastColour = 0xFFFFFFFFu;
     uint8_t lastIndex = 0;
     for (uint32_t y = 0; y < height; ++y) {
         const uint32_t* in = raster + uint64_t(y) * width;
-        uint8_t* out = pixels + uint64_t(y) * stride;
+        uint8_t* out = pixels.Get() + uint64_t(y) * stride;
         for (uint32_t x = 0; x < width; ++x) {
             const uint32_t colour = in[x] & 0x00FFFFFFu;
             if (colour != lastColour) {
@@ -135,18 +136,14 @@ bool StorePaletteIndices(TIFF* tiff, const uint32_t* raster, uint32_t width, uin
                 while (k < entries && (palette[k].rgbRed != TIFFGetR(colour) || palette[k].rgbGreen != TIFFGetG(colour) ||
                                        palette[k].rgbBlue != TIFFGetB(colour)))
                     ++k;
-                if (k == entries) {
-                    os::FreePixels(pixels);
-                    return false;
-                }
+                if (k == entries) return false;
                 lastColour = colour;
                 lastIndex = uint8_t(k);
             }
             out[x] = lastIndex;
         }
     }
-    ReleasePixels(image);
-    image.pixels = pixels;
+    image.pixels = std::move(pixels);
     SetImageHeader(image, int32_t(width), int32_t(height), 8);
     std::memcpy(image.palette, palette, sizeof palette);
     return true;
@@ -203,7 +200,7 @@ uint32_t Decode(TiffLibraryReaderState& state, const uint8_t* data, uint32_t siz
             }
             // libtiff hands colour already multiplied by its alpha.
             FlattenBgraRow(table.Table(), bgra.get(), width, state.backgroundColour, true,
-                           image.pixels + uint64_t(y) * stride);
+                           image.pixels.Get() + uint64_t(y) * stride);
         }
     }
     ReadResolution(tiff.get(), image);

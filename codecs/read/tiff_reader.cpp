@@ -64,7 +64,8 @@ uint32_t EntryOffset(const TiffReaderState& state, const TiffEntry& entry) {
 
 // Reads a StripOffsets or StripByteCounts array into a buffer of its own.
 // Returns 0 on success, else the status to fail with.
-uint32_t ReadStripArray(TiffReaderState& state, const TiffEntry& entry, uint32_t*& values, uint32_t& count) {
+uint32_t ReadStripArray(TiffReaderState& state, const TiffEntry& entry, os::PixelArray<uint32_t>& values,
+                        uint32_t& count) {
     if (values) return kStatusMalformed;  // the tag was already seen
     if (entry.count >= kMaxStripArrayCount) return kStatusUnsupported;
     uint32_t valueSize = 0;
@@ -87,8 +88,7 @@ uint32_t ReadStripArray(TiffReaderState& state, const TiffEntry& entry, uint32_t
         source = state.input.dataStart + offset;
     }
 
-    values = static_cast<uint32_t*>(os::AllocatePixels(size_t(entry.count) * 4 + 4));
-    if (!values) return kStatusOutOfMemory;
+    if (!values.Allocate(entry.count, 4)) return kStatusOutOfMemory;
     count = entry.count;
     for (uint32_t i = 0; i < count; ++i) values[i] = valueSize == 2 ? state.read16(source) : state.read32(source);
     return 0;
@@ -232,20 +232,21 @@ uint32_t SelectLayout(TiffReaderState& state, uint32_t& sourceBitDepth) {
 }
 
 uint32_t JoinStrips(TiffReaderState& state) {
+    const uint32_t* offsets = state.stripOffsets.Get();
+    const uint32_t* byteCounts = state.stripByteCounts.Get();
     uint64_t total = 0;
-    for (uint32_t i = 0; i < state.stripCount; ++i) total += state.stripByteCounts[i];
+    for (uint32_t i = 0; i < state.stripCount; ++i) total += byteCounts[i];
     if (total > 0xFFFFFFFFu) return kStatusUnsupported;
     // Every strip is checked before the buffer is taken, so strips pointing
     // outside a small file never cost a large allocation.
     for (uint32_t i = 0; i < state.stripCount; ++i)
-        if (!LiesWithinFile(state.input, state.stripOffsets[i], state.stripByteCounts[i])) return kStatusCannotOpen;
-    state.joined = static_cast<uint8_t*>(os::AllocatePixels(size_t(total) + 4));
-    if (!state.joined) return kStatusOutOfMemory;
+        if (!LiesWithinFile(state.input, offsets[i], byteCounts[i])) return kStatusCannotOpen;
+    if (!state.joined.Allocate(total + 4)) return kStatusOutOfMemory;
     state.joinedSize = uint32_t(total);
-    uint8_t* out = state.joined;
+    uint8_t* out = state.joined.Get();
     for (uint32_t i = 0; i < state.stripCount; ++i) {
-        std::memcpy(out, state.input.dataStart + state.stripOffsets[i], state.stripByteCounts[i]);
-        out += state.stripByteCounts[i];
+        std::memcpy(out, state.input.dataStart + offsets[i], byteCounts[i]);
+        out += byteCounts[i];
     }
     return 0;
 }
@@ -336,7 +337,8 @@ void UnpackRows(TiffReaderState& state, uint8_t* pixels) {
     for (uint32_t y = 0; y < height && consumed < state.joinedSize; ++y) {
         uint64_t available = state.joinedSize - consumed;
         if (available > rowBytes) available = rowBytes;
-        UnpackRow(state, state.joined + consumed, available, pixels + uint64_t(height - 1 - y) * state.outputStride);
+        UnpackRow(state, state.joined.Get() + consumed, available,
+                  pixels + uint64_t(height - 1 - y) * state.outputStride);
         consumed += rowBytes;
     }
 }
@@ -389,7 +391,7 @@ uint32_t Decode(TiffReaderState& state, DecodedImage& image) {
 
     if (state.outputBits == 8)
         if (const uint32_t failure = BuildPalette(state, image.palette)) return failure;
-    UnpackRows(state, image.pixels);
+    UnpackRows(state, image.pixels.Get());
     ReadResolution(state, image);
     image.sourceKind = kInputTiff;
     image.sourceBitDepth = sourceBitDepth;
@@ -398,15 +400,11 @@ uint32_t Decode(TiffReaderState& state, DecodedImage& image) {
 
 }  // namespace
 
-TiffReaderState::~TiffReaderState() { ReleaseTiffBuffers(*this); }
-
 void ReleaseTiffBuffers(TiffReaderState& state) {
-    os::FreePixels(state.stripOffsets);
-    os::FreePixels(state.stripByteCounts);
-    os::FreePixels(state.joined);
-    state.stripOffsets = state.stripByteCounts = nullptr;
+    state.stripOffsets.Reset();
+    state.stripByteCounts.Reset();
+    state.joined.Reset();
     state.stripOffsetCount = state.stripByteCountCount = 0;
-    state.joined = nullptr;
     state.joinedSize = 0;
 }
 
@@ -429,7 +427,7 @@ bool ReadTiffImage(TiffReaderState& state, const WideString& path, DecodedImage*
     ReleaseTiffBuffers(state);
     if (failure) {
         input.status = failure;
-        ReleasePixels(*input.image);
+        input.image->pixels.Reset();
         CloseMappedInput(input);
         return false;
     }

@@ -15,11 +15,6 @@ using TiffRead16 = uint16_t (*)(const uint8_t*& cursor);
 using TiffRead32 = uint32_t (*)(const uint8_t*& cursor);
 
 struct TiffReaderState {
-    TiffReaderState() = default;
-    TiffReaderState(const TiffReaderState&) = delete;
-    TiffReaderState& operator=(const TiffReaderState&) = delete;
-    ~TiffReaderState();
-
     MappedInput input;
 
     int32_t photometric = 4;  // 4 until the tag is seen: a file without it is refused
@@ -41,11 +36,11 @@ struct TiffReaderState {
 
     // Working buffers of one read, from the virtual-memory allocator; released
     // before ReadTiffImage returns, whatever the outcome.
-    uint32_t* stripOffsets = nullptr;
+    os::PixelArray<uint32_t> stripOffsets;
     uint32_t stripOffsetCount = 0;
-    uint32_t* stripByteCounts = nullptr;
+    os::PixelArray<uint32_t> stripByteCounts;
     uint32_t stripByteCountCount = 0;
-    uint8_t* joined = nullptr;  // the strips, one after another
+    os::PixelMemory joined;  // the strips, one after another
     uint32_t joinedSize = 0;
 };
 

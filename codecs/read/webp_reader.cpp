@@ -54,7 +54,7 @@ void StoreFlattened(const WebpReaderState& state, const BlendTable& table, const
                     uint32_t height, DecodedImage& image) {
     const uint32_t stride = RowStride(width, 24);
     for (uint32_t y = 0; y < height; ++y) {
-        uint8_t* out = image.pixels + uint64_t(height - 1 - y) * stride;
+        uint8_t* out = image.pixels.Get() + uint64_t(height - 1 - y) * stride;
         FlattenBgraRow(table, bgra + uint64_t(y) * width * kBgraBytes, width, state.backgroundColour, false, out);
     }
 }
@@ -67,7 +67,7 @@ uint32_t DecodeOpaque(const uint8_t* data, uint32_t size, uint32_t width, uint32
     config.options.flip = 1;
     config.output.colorspace = MODE_BGR;
     config.output.is_external_memory = 1;
-    config.output.u.RGBA.rgba = image.pixels;
+    config.output.u.RGBA.rgba = image.pixels.Get();
     config.output.u.RGBA.stride = int(RowStride(width, 24));
     config.output.u.RGBA.size = size_t(RowStride(width, 24)) * height;
     const VP8StatusCode code = WebPDecode(data, size, &config);

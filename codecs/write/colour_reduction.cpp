@@ -27,10 +27,8 @@ inline int32_t Distance(const int32_t* squared, const RGBQUAD& entry, uint32_t c
 
 bool EnsureSquaredDifferenceTable(PixelConverter& converter) {
     if (converter.squaredDifference) return true;
-    auto* table = static_cast<int32_t*>(os::PrivateAlloc(511 * sizeof(int32_t)));
-    if (!table) return false;
-    for (int32_t d = -255; d <= 255; ++d) table[d + 255] = d * d;
-    converter.squaredDifference = table;
+    if (!converter.squaredDifference.Allocate(511)) return false;
+    for (int32_t d = -255; d <= 255; ++d) converter.squaredDifference[size_t(d + 255)] = d * d;
     return true;
 }
 
@@ -39,21 +37,16 @@ uint32_t CountColours(uint32_t pixelCount, const uint8_t* workPixels) {
     return set.Mark(pixelCount, workPixels);
 }
 
-ColourSet::~ColourSet() {
-    if (bits_) os::FreePixels(bits_);
-    if (ranks_) os::FreePixels(ranks_);
-}
-
 uint32_t ColourSet::Mark(uint32_t pixelCount, const uint8_t* workPixels) {
     count_ = 0;
-    if (!bits_) bits_ = static_cast<uint64_t*>(os::AllocatePixels((size_t(1) << 24) / 8 + 4));
-    if (!bits_) return 0;
-    std::memset(bits_, 0, (size_t(1) << 24) / 8);
+    if (!bits_ && !bits_.Allocate((uint64_t(1) << 24) / 64, 4)) return 0;
+    uint64_t* bits = bits_.Get();
+    std::memset(bits, 0, (size_t(1) << 24) / 8);
     uint32_t count = 0;
     for (uint32_t i = 0; i < pixelCount; ++i) {
         const uint32_t key = LoadWorkColour(workPixels + size_t(i) * 4);
         const uint64_t bit = uint64_t(1) << (key & 63);
-        uint64_t& word = bits_[key >> 6];
+        uint64_t& word = bits[key >> 6];
         count += (word & bit) == 0;
         word |= bit;
     }
@@ -64,8 +57,7 @@ uint32_t ColourSet::Mark(uint32_t pixelCount, const uint8_t* workPixels) {
 bool ColourSet::Rank() {
     constexpr size_t kWords = (size_t(1) << 24) / 64;
     if (!bits_) return false;
-    if (!ranks_) ranks_ = static_cast<uint32_t*>(os::AllocatePixels(kWords * sizeof(uint32_t)));
-    if (!ranks_) return false;
+    if (!ranks_ && !ranks_.Allocate(kWords)) return false;
     uint32_t total = 0;
     for (size_t w = 0; w < kWords; ++w) {
         ranks_[w] = total;
@@ -74,9 +66,9 @@ bool ColourSet::Rank() {
     return true;
 }
 
-uint64_t* ColourSet::WeightedColours(uint32_t pixelCount, const uint8_t* workPixels) const {
-    auto* colours = static_cast<uint64_t*>(os::AllocatePixels(size_t(count_) * 8 + 8));
-    if (!colours) return nullptr;
+os::PixelArray<uint64_t> ColourSet::WeightedColours(uint32_t pixelCount, const uint8_t* workPixels) const {
+    os::PixelArray<uint64_t> colours;
+    if (!colours.Allocate(uint64_t(count_) + 1)) return colours;
     uint32_t next = 0;
     for (uint32_t w = 0; w < (uint32_t(1) << 24) / 64; ++w)
         for (uint64_t word = bits_[w]; word != 0; word &= word - 1)
@@ -109,7 +101,7 @@ void BuildExactPalette(const PixelConverter& converter, uint32_t count, RGBQUAD*
         std::fill(std::begin(slots), std::end(slots), 0xFFFFFFFFu);
         const uint64_t pixelCount = uint64_t(uint32_t(converter.width)) * uint32_t(converter.height);
         for (uint64_t p = 0; p < pixelCount && collected < count; ++p) {
-            const uint32_t key = LoadWorkColour(converter.workBuffer + p * 4);
+            const uint32_t key = LoadWorkColour(converter.workBuffer.Get() + p * 4);
             uint32_t slot = (key * 2654435761u) >> 22;
             bool seen = false;
             while (slots[slot] != 0xFFFFFFFFu) {
@@ -222,13 +214,11 @@ void AddToHistograms(Histograms& histogram, const uint64_t* colours, uint32_t fi
 // array is usually a small fraction of the pixel count.
 bool MedianCutWeighted(uint64_t* colours, uint32_t distinct, uint32_t n, RGBQUAD* paletteOut) {
     if (n == 0 || n > 256 || distinct == 0) return false;
-    auto* histograms = static_cast<Histograms*>(os::PrivateAlloc(sizeof(Histograms) * n));
-    auto* boxes = static_cast<CutBox*>(os::PrivateAlloc(sizeof(CutBox) * n));
-    if (!histograms || !boxes) {
-        os::PrivateFree(histograms);
-        os::PrivateFree(boxes);
-        return false;
-    }
+    os::HeapArray<Histograms> histogramBlock;
+    os::HeapArray<CutBox> boxBlock;
+    if (!histogramBlock.Allocate(n) || !boxBlock.Allocate(n)) return false;
+    Histograms* histograms = histogramBlock.Get();
+    CutBox* boxes = boxBlock.Get();
     for (uint32_t i = 0; i < n; ++i) boxes[i] = CutBox{};
     boxes[0].first = 0;
     boxes[0].end = distinct;
@@ -293,8 +283,6 @@ bool MedianCutWeighted(uint64_t* colours, uint32_t distinct, uint32_t n, RGBQUAD
 
     for (uint32_t i = 0; i < n; ++i)
         paletteOut[i] = RGBQUAD{boxes[i].median[0], boxes[i].median[1], boxes[i].median[2], 0};
-    os::PrivateFree(histograms);
-    os::PrivateFree(boxes);
     return true;
 }
 
@@ -304,13 +292,10 @@ bool MedianCutPalette(const PixelConverter& converter, uint32_t n, RGBQUAD* pale
         uint64_t(uint32_t(std::max(converter.width, 0))) * uint32_t(std::max(converter.height, 0));
     if (!MedianCutAccepts(pixelCount)) return false;
     ColourSet set;
-    const uint32_t distinct = set.Mark(uint32_t(pixelCount), converter.workBuffer);
+    const uint32_t distinct = set.Mark(uint32_t(pixelCount), converter.workBuffer.Get());
     if (distinct == 0 || !set.Rank()) return false;
-    uint64_t* colours = set.WeightedColours(uint32_t(pixelCount), converter.workBuffer);
-    if (!colours) return false;
-    const bool done = MedianCutWeighted(colours, distinct, n, paletteOut);
-    os::FreePixels(colours);
-    return done;
+    const os::PixelArray<uint64_t> colours = set.WeightedColours(uint32_t(pixelCount), converter.workBuffer.Get());
+    return colours && MedianCutWeighted(colours.Get(), distinct, n, paletteOut);
 }
 
 uint32_t NearestIndex(const int32_t* squaredDifference, const RGBQUAD* palette, uint32_t n, uint32_t colour) {
@@ -337,11 +322,6 @@ inline uint32_t CubeOf(uint32_t colour) {
 
 }  // namespace
 
-NearestColourSearch::~NearestColourSearch() {
-    if (candidates_) os::FreePixels(candidates_);
-    os::PrivateFree(counts_);
-}
-
 bool NearestColourSearch::Prepare(const int32_t* squaredDifference, const RGBQUAD* palette, uint32_t n) {
     if (!squaredDifference || n > 256) return false;
     squared_ = squaredDifference + 255;
@@ -349,10 +329,9 @@ bool NearestColourSearch::Prepare(const int32_t* squaredDifference, const RGBQUA
     n_ = n;
     lastColour_ = 0xFFFFFFFFu;
     lastIndex_ = 0;
-    if (!candidates_) candidates_ = static_cast<uint8_t*>(os::AllocatePixels(size_t(kCubes) * 256));
-    if (!counts_) counts_ = static_cast<uint16_t*>(os::PrivateAlloc(size_t(kCubes) * sizeof(uint16_t)));
-    if (!candidates_ || !counts_) return false;
-    std::memset(counts_, 0, size_t(kCubes) * sizeof(uint16_t));
+    if (!candidates_ && !candidates_.Allocate(uint64_t(kCubes) * 256)) return false;
+    if (!counts_ && !counts_.Allocate(kCubes)) return false;
+    std::memset(counts_.Get(), 0, size_t(kCubes) * sizeof(uint16_t));
     return true;
 }
 
@@ -381,7 +360,7 @@ void NearestColourSearch::BuildCube(uint32_t cube) {
         nearest[i] = nearSum;
         bound = std::min(bound, farSum);
     }
-    uint8_t* list = candidates_ + size_t(cube) * 256;
+    uint8_t* list = candidates_.Get() + size_t(cube) * 256;
     uint32_t count = 0;
     for (uint32_t i = 0; i < n_; ++i)
         if (nearest[i] <= bound) list[count++] = uint8_t(i);
@@ -392,7 +371,7 @@ uint32_t NearestColourSearch::Find(uint32_t colour) {
     if (colour == lastColour_) return lastIndex_;
     const uint32_t cube = CubeOf(colour);
     if (counts_[cube] == 0) BuildCube(cube);
-    const uint8_t* list = candidates_ + size_t(cube) * 256;
+    const uint8_t* list = candidates_.Get() + size_t(cube) * 256;
     const uint32_t count = counts_[cube] - 1u;
     int32_t best = kFarther;
     uint32_t index = 0;

@@ -48,11 +48,6 @@ inline uint32_t BitCount(uint64_t v) {
 // serves as a perfect hash for per-colour tables.
 class ColourSet {
 public:
-    ColourSet() = default;
-    ColourSet(const ColourSet&) = delete;
-    ColourSet& operator=(const ColourSet&) = delete;
-    ~ColourSet();
-
     // Marks the colours of the pixels; the distinct count, 0 when memory is short.
     uint32_t Mark(uint32_t pixelCount, const uint8_t* workPixels);
     bool Rank();
@@ -63,12 +58,12 @@ public:
     uint32_t Count() const { return count_; }
     // Every colour present in increasing order, each with the number of
     // pixels that have it: colour in the low 32 bits, pixel count in the
-    // high 32. Null when memory is short. Release with os::FreePixels.
-    uint64_t* WeightedColours(uint32_t pixelCount, const uint8_t* workPixels) const;
+    // high 32. Empty when memory is short.
+    os::PixelArray<uint64_t> WeightedColours(uint32_t pixelCount, const uint8_t* workPixels) const;
 
 private:
-    uint64_t* bits_ = nullptr;
-    uint32_t* ranks_ = nullptr;  // colours before each 64-bit word
+    os::PixelArray<uint64_t> bits_;
+    os::PixelArray<uint32_t> ranks_;  // colours before each 64-bit word
     uint32_t count_ = 0;
 };
 
@@ -95,11 +90,6 @@ uint32_t NearestIndex(const int32_t* squaredDifference, const RGBQUAD* palette, 
 // candidate lists are built the first time a cube is met.
 class NearestColourSearch {
 public:
-    NearestColourSearch() = default;
-    NearestColourSearch(const NearestColourSearch&) = delete;
-    NearestColourSearch& operator=(const NearestColourSearch&) = delete;
-    ~NearestColourSearch();
-
     // The table and palette are borrowed and must outlive the search.
     bool Prepare(const int32_t* squaredDifference, const RGBQUAD* palette, uint32_t n);
     uint32_t Find(uint32_t colour);
@@ -110,8 +100,8 @@ private:
     const int32_t* squared_ = nullptr;  // points at d = 0
     const RGBQUAD* palette_ = nullptr;
     uint32_t n_ = 0;
-    uint8_t* candidates_ = nullptr;  // 256 slots per cube
-    uint16_t* counts_ = nullptr;     // candidates + 1; 0 while not built
+    os::PixelMemory candidates_;     // 256 slots per cube
+    os::HeapArray<uint16_t> counts_;  // candidates + 1; 0 while not built
     uint32_t lastColour_ = 0xFFFFFFFFu;
     uint32_t lastIndex_ = 0;
 };

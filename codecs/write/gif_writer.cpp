@@ -48,17 +48,10 @@ bool WriteSubBlocks(os::File& file, const uint8_t* data, uint64_t size) {
 
 }  // namespace
 
-GifWriterState::~GifWriterState() {
-    if (table) os::PrivateFree(table);
-}
-
 uint8_t* EncodeLzw(GifWriterState& state, const uint8_t* indices, uint32_t count, uint8_t* output) {
     if (count == 0) return nullptr;
-    if (!state.table) {
-        state.table = static_cast<GifStringTable*>(os::PrivateAlloc(sizeof(GifStringTable)));
-        if (!state.table) return nullptr;
-    }
-    uint32_t* slots = state.table->slots;
+    if (!state.table && !state.table.Allocate(sizeof(GifStringTable))) return nullptr;
+    uint32_t* slots = reinterpret_cast<GifStringTable*>(state.table.Get())->slots;
     std::memset(slots, 0, sizeof(GifStringTable));
 
     uint8_t* out = output;

@@ -32,12 +32,7 @@ struct GifWriterState {
     int32_t nextCode = 0;
     uint64_t bitAccumulator = 0;
     int32_t bitCount = 0;
-    GifStringTable* table = nullptr;  // private heap, kept for the batch
-
-    GifWriterState() = default;
-    GifWriterState(const GifWriterState&) = delete;
-    GifWriterState& operator=(const GifWriterState&) = delete;
-    ~GifWriterState();
+    os::HeapMemory table;  // one GifStringTable, kept for the batch
 };
 
 // Sets the converter to turn `header`'s picture into 8-bit indices and takes

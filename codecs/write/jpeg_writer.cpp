@@ -72,14 +72,12 @@ boolean GrowMemoryBuffer(j_compress_ptr cinfo) {
     if (grown < 65536) grown = 65536;
     if (grown > 0xFFFFFFFFu - 4) grown = 0xFFFFFFFFu - 4;
     if (grown <= used) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
-    void* block = os::PrivateRealloc(state.memory, size_t(grown) + 4);
-    if (!block) {
+    if (!os::ResizeHeapMemory(state.memory, grown + 4)) {
         state.writeStatus = kStatusOutOfMemory;
         ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
     }
-    state.memory = static_cast<uint8_t*>(block);
     state.memorySize = static_cast<uint32_t>(grown);
-    cinfo->dest->next_output_byte = state.memory + used;
+    cinfo->dest->next_output_byte = state.memory.Get() + used;
     cinfo->dest->free_in_buffer = state.memorySize - used;
     return TRUE;
 }
@@ -109,7 +107,7 @@ bool RunCompression(CompressJob* job) {
     JpegWriterState& state = *job->state;
 
     if (state.memoryCapacity != 0) {
-        job->destination.next_output_byte = state.memory;
+        job->destination.next_output_byte = state.memory.Get();
         job->destination.free_in_buffer = state.memoryCapacity;
         job->destination.init_destination = InitMemoryDestination;
         job->destination.empty_output_buffer = GrowMemoryBuffer;
@@ -150,7 +148,7 @@ bool RunCompression(CompressJob* job) {
     jpeg_finish_compress(cinfo);
     if (state.memoryCapacity != 0)
         state.memoryCapacity =
-            static_cast<uint32_t>(job->destination.next_output_byte - state.memory);
+            static_cast<uint32_t>(job->destination.next_output_byte - state.memory.Get());
     jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
     return true;
 }
@@ -180,8 +178,7 @@ const uint8_t* PreparePixels(JpegWriterState& state, const RGBQUAD* palette, con
 }
 
 void ReleaseMemoryBuffer(JpegWriterState& state) {
-    if (state.memory) os::PrivateFree(state.memory);
-    state.memory = nullptr;
+    state.memory.Reset();
     state.memorySize = 0;
 }
 
@@ -201,8 +198,6 @@ bool AttemptAtQuality(void* context, int32_t quality, uint32_t& size) {
 }
 
 }  // namespace
-
-JpegWriterState::~JpegWriterState() { ReleaseMemoryBuffer(*this); }
 
 void PrepareJpegWriter(JpegWriterState& state, const DecodedImage& image, uint32_t quality, bool fullChroma) {
     PixelConverter& converter = state.converter;
@@ -291,8 +286,7 @@ bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQ
     ReleaseMemoryBuffer(state);
     // Never less than a few bytes, so the destination always has a buffer to grow.
     const uint32_t n = bufferSize < 4 ? 4 : static_cast<uint32_t>(bufferSize);
-    state.memory = static_cast<uint8_t*>(os::PrivateAlloc(size_t(n) + 4));
-    if (!state.memory) {
+    if (!state.memory.Allocate(uint64_t(n) + 4)) {
         state.writeStatus = kStatusOutOfMemory;
         return false;
     }
@@ -313,7 +307,7 @@ bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQ
             state.writeStatus = kStatusCannotCreate;
             ok = false;
         } else {
-            ok = os::WriteAll(state.file, state.memory, state.memoryCapacity);
+            ok = os::WriteAll(state.file, state.memory.Get(), state.memoryCapacity);
             state.file.Close();
         }
     }

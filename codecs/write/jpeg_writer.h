@@ -7,6 +7,7 @@
 #include "codecs/write/pixel_converter.h"
 #include "core/bitmap_types.h"
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "core/result_codes.h"
 #include "core/wide_string.h"
 
@@ -15,14 +16,9 @@ namespace qdx {
 struct DecodedImage;
 
 struct JpegWriterState {
-    JpegWriterState() = default;
-    JpegWriterState(const JpegWriterState&) = delete;
-    JpegWriterState& operator=(const JpegWriterState&) = delete;
-    ~JpegWriterState();
-
     uint32_t writeStatus = kStatusUnspecified;
     os::File file;              // the open output file (direct mode)
-    uint8_t* memory = nullptr;  // the compression buffer (size-limited mode)
+    os::HeapMemory memory;      // the compression buffer (size-limited mode)
     uint32_t memorySize = 0;    // bytes allocated at `memory` (it grows when an attempt needs more)
     WideString message;         // text of the last library error
     PixelConverter converter;   // layout at the image's depth -> 24 bits

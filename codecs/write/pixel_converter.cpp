@@ -14,12 +14,9 @@ namespace {
 inline uint64_t PaddedRow(uint64_t bytes) { return (bytes + 3) & ~uint64_t(3); }
 
 // The working copy lives only for one reduction.
-struct WorkBufferOwner {
+struct WorkBufferScope {
     PixelConverter& converter;
-    ~WorkBufferOwner() {
-        if (converter.workBuffer) os::FreePixels(converter.workBuffer);
-        converter.workBuffer = nullptr;
-    }
+    ~WorkBufferScope() { converter.workBuffer.Reset(); }
 };
 
 // Fills the 32-bit working copy (blue, green, red, 0 per pixel, rows of
@@ -33,12 +30,11 @@ bool MakeWorkingCopy(PixelConverter& converter, const RGBQUAD* paletteIn, const 
         !CheckedAdd32(workSize, 4, allocation))
         return false;
     converter.workStride = int32_t(workRow);
-    converter.workBuffer = static_cast<uint8_t*>(os::AllocatePixels(allocation));
-    if (!converter.workBuffer) return false;
+    if (!converter.workBuffer.Allocate(allocation)) return false;
     const uint64_t sourceStride = PaddedRow(uint64_t(width) * (converter.sourceDepth / 8));
     for (uint32_t y = 0; y < height; ++y) {
         const uint8_t* source = pixelsIn + y * sourceStride;
-        uint8_t* work = converter.workBuffer + uint64_t(y) * workRow;
+        uint8_t* work = converter.workBuffer.Get() + uint64_t(y) * workRow;
         if (converter.sourceDepth == 24) {
             for (uint32_t x = 0; x < width; ++x, source += 3, work += 4) {
                 work[0] = source[0];
@@ -66,7 +62,7 @@ bool ReduceWorkingCopy(PixelConverter& converter, RGBQUAD* paletteOut, uint8_t* 
     const uint32_t height = uint32_t(converter.height);
     const uint32_t pixelCount = width * height;  // the working copy's size fits in 32 bits
     ColourSet colours;
-    const uint32_t count = colours.Mark(pixelCount, converter.workBuffer);
+    const uint32_t count = colours.Mark(pixelCount, converter.workBuffer.Get());
     if (count == 0) return false;
     RGBQUAD palette[256] = {};
     if (count <= 256) {
@@ -75,7 +71,7 @@ bool ReduceWorkingCopy(PixelConverter& converter, RGBQUAD* paletteOut, uint8_t* 
         lookup.Build(palette);
         uint32_t lastColour = 0xFFFFFFFFu, lastIndex = 0;
         for (uint32_t y = 0; y < height; ++y) {
-            const uint8_t* work = converter.workBuffer + uint64_t(y) * converter.workStride;
+            const uint8_t* work = converter.workBuffer.Get() + uint64_t(y) * converter.workStride;
             uint8_t* out = indicesOut + y * outStride;
             for (uint32_t x = 0; x < width; ++x) {
                 const uint32_t colour = LoadWorkColour(work + 4 * x);
@@ -91,26 +87,26 @@ bool ReduceWorkingCopy(PixelConverter& converter, RGBQUAD* paletteOut, uint8_t* 
         // The median cut and the nearest search work once per distinct
         // colour; the pixels then look their index up by the colour's rank.
         if (!MedianCutAccepts(pixelCount) || !colours.Rank()) return false;
-        uint64_t* weighted = colours.WeightedColours(pixelCount, converter.workBuffer);
+        const os::PixelArray<uint64_t> weighted = colours.WeightedColours(pixelCount, converter.workBuffer.Get());
         if (!weighted) return false;
-        bool done = MedianCutWeighted(weighted, count, 256, palette);
+        bool done = MedianCutWeighted(weighted.Get(), count, 256, palette);
         NearestColourSearch search;
-        auto* indexByRank = done ? static_cast<uint8_t*>(os::AllocatePixels(size_t(count) + 4)) : nullptr;
-        done = indexByRank && search.Prepare(converter.squaredDifference, palette, 256);
+        os::PixelMemory rankIndices;
+        done = done && rankIndices.Allocate(uint64_t(count) + 4) &&
+               search.Prepare(converter.squaredDifference.Get(), palette, 256);
+        uint8_t* indexByRank = rankIndices.Get();
         if (done) {
             for (uint32_t i = 0; i < count; ++i) {
                 const uint32_t colour = uint32_t(weighted[i]);
                 indexByRank[colours.RankOf(colour)] = uint8_t(search.Find(colour));
             }
             for (uint32_t y = 0; y < height; ++y) {
-                const uint8_t* work = converter.workBuffer + uint64_t(y) * converter.workStride;
+                const uint8_t* work = converter.workBuffer.Get() + uint64_t(y) * converter.workStride;
                 uint8_t* out = indicesOut + y * outStride;
                 for (uint32_t x = 0; x < width; ++x) out[x] = indexByRank[colours.RankOf(LoadWorkColour(work + 4 * x))];
                 for (uint64_t x = width; x < outStride; ++x) out[x] = 0;
             }
         }
-        if (indexByRank) os::FreePixels(indexByRank);
-        os::FreePixels(weighted);
         if (!done) return false;
     }
     std::memcpy(paletteOut, palette, sizeof palette);
@@ -118,11 +114,6 @@ bool ReduceWorkingCopy(PixelConverter& converter, RGBQUAD* paletteOut, uint8_t* 
 }
 
 }  // namespace
-
-PixelConverter::~PixelConverter() {
-    if (workBuffer) os::FreePixels(workBuffer);
-    os::PrivateFree(squaredDifference);
-}
 
 void SetLayout(PixelConverter& converter, uint32_t sourceDepth, uint32_t targetDepth) {
     converter.sourceDepth = sourceDepth;
@@ -186,7 +177,7 @@ bool Convert(PixelConverter& converter, const RGBQUAD* paletteIn, const uint8_t*
     }
     if (source == 24 && target == 8) {
         if (!EnsureSquaredDifferenceTable(converter)) return false;
-        WorkBufferOwner owner{converter};
+        WorkBufferScope scope{converter};
         if (!MakeWorkingCopy(converter, paletteIn, pixelsIn)) return false;
         return ReduceWorkingCopy(converter, paletteOut, pixelsOut, outStride);
     }
@@ -202,7 +193,7 @@ bool ReduceForGif(PixelConverter& converter, const RGBQUAD* paletteIn, const uin
     converter.paletteOut = paletteOut;
     converter.pixelsOut = indexBuffer;
     if (!EnsureSquaredDifferenceTable(converter)) return false;
-    WorkBufferOwner owner{converter};
+    WorkBufferScope scope{converter};
     if (!MakeWorkingCopy(converter, paletteIn, pixelsIn)) return false;
     return ReduceWorkingCopy(converter, paletteOut, indexBuffer, uint32_t(converter.width));
 }

@@ -5,15 +5,11 @@
 #include <cstdint>
 
 #include "core/bitmap_types.h"
+#include "core/os/owned_memory.h"
 
 namespace qdx {
 
 struct PixelConverter {
-    PixelConverter() = default;
-    PixelConverter(const PixelConverter&) = delete;
-    PixelConverter& operator=(const PixelConverter&) = delete;
-    ~PixelConverter();
-
     const RGBQUAD* paletteIn = nullptr;
     RGBQUAD* paletteOut = nullptr;
     const uint8_t* pixelsIn = nullptr;
@@ -22,8 +18,8 @@ struct PixelConverter {
     int32_t stride = 0;      // bytes from one row to the next at targetDepth
     int32_t workStride = 0;  // 4 * width
     uint32_t imageSize = 0;  // stride * height; 0 when over 32 bits
-    uint8_t* workBuffer = nullptr;
-    int32_t* squaredDifference = nullptr;  // 511 entries, d = -255..255
+    os::PixelMemory workBuffer;                  // the 32-bit working copy of one reduction
+    os::HeapArray<int32_t> squaredDifference;  // 511 entries, d = -255..255
     int32_t width = 0;
     int32_t height = 0;
     uint32_t sourceDepth = 0;

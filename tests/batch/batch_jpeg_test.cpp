@@ -45,7 +45,6 @@ TEST(BatchJpeg, AJpegPhotoBecomesAJpegFileBesideIt) {
         if (std::string(name) == "photo_b.jpg") {
             EXPECT_LE(image.fileSize, 2048u);
         }
-        ReleasePixels(image);
     }
 }
 

@@ -326,7 +326,7 @@ TEST(DecodeInput, ClearsTheTransparentColourAndFailsWithoutAReader) {
     context.transparent.hasTransparentColour = 1;
     EXPECT_FALSE(DecodeInput(context, path));
     EXPECT_EQ(context.transparent.hasTransparentColour, 0);
-    EXPECT_EQ(context.image.pixels, nullptr);
+    EXPECT_EQ(context.image.pixels.Get(), nullptr);
 
     // A plug-in folder that does not exist is not tried either.
     settings.pluginFolder = folder.File(u"no plug-ins here");

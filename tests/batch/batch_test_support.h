@@ -57,7 +57,7 @@ struct FakeCodecs {
 
     static bool Decode(ConversionContext& context, const WideString& path) {
         FakeCodecs& self = Get();
-        if (context.image.pixels) ++self.pixelsLeftOver;
+        if (context.image.pixels.Get()) ++self.pixelsLeftOver;
         const std::string utf8 = Narrow(path);
         self.decoded.push_back(utf8);
         const std::string bytes = ReadBytes(path);
@@ -66,7 +66,7 @@ struct FakeCodecs {
         SetImageHeader(context.image, 1, 1, depth);
         context.image.pixels = AllocatePixelBuffer(1, 1, depth);
         self.lastSource = utf8.substr(utf8.find_last_of(static_cast<char>(os::kPathSeparator)) + 1);
-        return context.image.pixels != nullptr;
+        return context.image.pixels.Get() != nullptr;
     }
     static bool Write(ConversionContext& context) {
         FakeCodecs& self = Get();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "batch/conversion_context.h"
 #include "batch/decode_input.h"
 #include "batch/output_steps.h"
@@ -49,7 +51,7 @@ TEST_F(DecodeGifTest, TransparentColourIsThePaletteEntryTheReaderFilledIn) {
     EXPECT_EQ(context.transparent.green, 6);
     EXPECT_EQ(context.transparent.blue, 252);
     EXPECT_EQ(context.image.sourceKind, 5u);
-    ReleasePixels(context.image);
+    context.image.pixels.Reset();
 
     // The settings' own background colour, red in the low byte.
     settings.useOwnBackground = 1;
@@ -60,7 +62,7 @@ TEST_F(DecodeGifTest, TransparentColourIsThePaletteEntryTheReaderFilledIn) {
     EXPECT_EQ(context.transparent.green, 0x22);
     EXPECT_EQ(context.transparent.blue, 0x33);
     EXPECT_EQ(context.image.palette[1].rgbRed, 0x11);
-    ReleasePixels(context.image);
+    context.image.pixels.Reset();
 
     // A preset that drops transparency keeps none, though the palette is
     // still flattened.
@@ -69,7 +71,7 @@ TEST_F(DecodeGifTest, TransparentColourIsThePaletteEntryTheReaderFilledIn) {
     ASSERT_TRUE(DecodeGifInput(context, input));
     EXPECT_EQ(context.transparent.hasTransparentColour, 0);
     EXPECT_EQ(context.image.palette[1].rgbBlue, 0x33);
-    ReleasePixels(context.image);
+    context.image.pixels.Reset();
 
     // A file without transparency.
     preset.keepTransparency = 1;
@@ -78,11 +80,11 @@ TEST_F(DecodeGifTest, TransparentColourIsThePaletteEntryTheReaderFilledIn) {
     WriteInput(opaque.Build());
     ASSERT_TRUE(DecodeGifInput(context, input));
     EXPECT_EQ(context.transparent.hasTransparentColour, 0);
-    ReleasePixels(context.image);
+    context.image.pixels.Reset();
 
     WriteInput(Bytes({'G', 'I', 'F', '8', '9', 'a'}));
     EXPECT_FALSE(DecodeGifInput(context, input));
-    EXPECT_EQ(context.image.pixels, nullptr);
+    EXPECT_EQ(context.image.pixels.Get(), nullptr);
 }
 
 TEST_F(DecodeGifTest, GifInGifOutKeepsEveryColourAndTheTransparency) {
@@ -112,7 +114,8 @@ TEST_F(DecodeGifTest, GifInGifOutKeepsEveryColourAndTheTransparency) {
     preset.keepTransparency = 1;
     preset.outputFormat = kOutputGif;
     ASSERT_TRUE(DecodeGifInput(context, input));
-    const DecodedImage before = context.image;
+    RGBQUAD paletteBefore[256];
+    std::memcpy(paletteBefore, context.image.palette, sizeof paletteBefore);
     const Bytes indicesBefore = test::TopDownIndices(context.image);
     const RGBQUAD transparentBefore = context.image.palette[5];
 
@@ -120,7 +123,7 @@ TEST_F(DecodeGifTest, GifInGifOutKeepsEveryColourAndTheTransparency) {
     context.tempPath = &output;
     context.savedBitDepth = 8;
     ASSERT_TRUE(GifOutputStep(context));
-    ReleasePixels(context.image);
+    context.image.pixels.Reset();
 
     GifReaderState reader;
     reader.flattenTransparency = 0;
@@ -130,7 +133,7 @@ TEST_F(DecodeGifTest, GifInGifOutKeepsEveryColourAndTheTransparency) {
     ASSERT_EQ(after.header.biHeight, 8);
     const Bytes indicesAfter = test::TopDownIndices(after);
     for (size_t i = 0; i < indicesBefore.size(); ++i) {
-        const RGBQUAD& a = before.palette[indicesBefore[i]];
+        const RGBQUAD& a = paletteBefore[indicesBefore[i]];
         const RGBQUAD& b = after.palette[indicesAfter[i]];
         ASSERT_TRUE(a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue) << "pixel " << i;
     }
@@ -139,7 +142,6 @@ TEST_F(DecodeGifTest, GifInGifOutKeepsEveryColourAndTheTransparency) {
     EXPECT_EQ(t.rgbRed, transparentBefore.rgbRed);
     EXPECT_EQ(t.rgbGreen, transparentBefore.rgbGreen);
     EXPECT_EQ(t.rgbBlue, transparentBefore.rgbBlue);
-    ReleasePixels(after);
 }
 
 }  // namespace

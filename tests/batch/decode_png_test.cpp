@@ -29,7 +29,7 @@ std::string Bytes(std::initializer_list<int> values) {
 // Colour of pixel (x, y) from the top, whatever the depth.
 RGBQUAD ColourAt(const DecodedImage& image, uint32_t x, uint32_t y) {
     const uint32_t stride = RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
-    const uint8_t* row = image.pixels + size_t(image.header.biHeight - 1 - y) * stride;
+    const uint8_t* row = image.pixels.Get() + size_t(image.header.biHeight - 1 - y) * stride;
     if (image.header.biBitCount == 8) return image.palette[row[x]];
     return RGBQUAD{row[3 * x], row[3 * x + 1], row[3 * x + 2], 0};
 }
@@ -45,9 +45,8 @@ protected:
         context.preset = &preset;
         context.tempPath = &output;
     }
-    void TearDown() override { ReleasePixels(context.image); }
     bool Decode(const std::string& bytes) {
-        ReleasePixels(context.image);
+        context.image.pixels.Reset();
         EXPECT_TRUE(test::WriteBytes(input, bytes));
         return DecodePngInput(context, input);
     }
@@ -132,7 +131,6 @@ void ExpectRoundTrip(ConversionContext& context, const WideString& output, int b
             ASSERT_TRUE(a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue) << x << "," << y;
         }
     EXPECT_EQ(second.header.biXPelsPerMeter, first.header.biXPelsPerMeter);
-    ReleasePixels(second);
 }
 
 TEST_F(DecodePngTest, TrueColourStaysTrueColourWithIdenticalPixels) {

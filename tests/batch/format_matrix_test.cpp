@@ -53,7 +53,7 @@ void MakePicture(DecodedImage& image, uint16_t depth) {
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
             const auto [r, g, b] = BlockColour(x, y);
-            uint8_t* p = image.pixels + uint64_t(kHeight - 1 - y) * stride;
+            uint8_t* p = image.pixels.Get() + uint64_t(kHeight - 1 - y) * stride;
             if (depth == 24) {
                 p[3 * x] = uint8_t(b), p[3 * x + 1] = uint8_t(g), p[3 * x + 2] = uint8_t(r);
             } else {
@@ -66,7 +66,7 @@ void MakePicture(DecodedImage& image, uint16_t depth) {
 
 std::tuple<int, int, int> ColourAt(const DecodedImage& image, int x, int y) {
     const uint32_t stride = RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
-    const uint8_t* row = image.pixels + uint64_t(image.header.biHeight - 1 - y) * stride;
+    const uint8_t* row = image.pixels.Get() + uint64_t(image.header.biHeight - 1 - y) * stride;
     if (image.header.biBitCount == 24) return {row[3 * x + 2], row[3 * x + 1], row[3 * x]};
     const RGBQUAD& c = image.palette[row[x]];
     return {c.rgbRed, c.rgbGreen, c.rgbBlue};
@@ -91,7 +91,7 @@ protected:
         context.savedBitDepth = depth;
         context.tempPath = &path;
         const bool ok = OutputStepFor(format.outputFormat)(context);
-        ReleasePixels(context.image);
+        context.image.pixels.Reset();
         return ok;
     }
 
@@ -148,7 +148,7 @@ TEST_F(FormatMatrixTest, EveryFormatConvertsToEveryFormatWithAndWithoutResize) {
                             EXPECT_LE(std::abs(g - eg), tolerance) << x << "," << y;
                             EXPECT_LE(std::abs(b - eb), tolerance) << x << "," << y;
                         }
-                    ReleasePixels(context.image);
+                    context.image.pixels.Reset();
                     os::RemoveFile(output.Text());
                 }
 }

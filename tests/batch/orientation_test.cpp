@@ -99,7 +99,6 @@ protected:
         preset.jpegSubsampling = 2;
         preset.limitFileSize = 0;
     }
-    ~OrientationTest() override { ReleasePixels(context.image); }
     static const WideString& Made(const WideString& folder) {
         os::CreateFolder(folder.Text());
         return folder;
@@ -115,7 +114,7 @@ protected:
         output.SetFolderPlusName(out.Text(), u"photo");
         output.Append(settings.presets[0].suffix.Text());
         output.Append(OutputExtension(settings.presets[0].outputFormat));
-        ReleasePixels(context.image);
+        context.image.pixels.Reset();
         EXPECT_TRUE(DecodeInput(context, output));
         std::string result = test::ReadBytes(output);
         os::RemoveFile(output.Text());
@@ -129,7 +128,7 @@ protected:
         const uint32_t stride = RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
         for (int y = 0; y < expected.height; ++y)
             for (int x = 0; x < expected.width; ++x) {
-                const uint8_t* row = image.pixels + uint64_t(expected.height - 1 - y) * stride;
+                const uint8_t* row = image.pixels.Get() + uint64_t(expected.height - 1 - y) * stride;
                 Rgb got{};
                 if (image.header.biBitCount == 24) {
                     got = {row[3 * x + 2], row[3 * x + 1], row[3 * x]};
@@ -232,7 +231,7 @@ TEST_F(OrientationTest, TheBoxOfPresetZeroMeasuresTheUprightSides) {
     // The crop keeps the middle rows of 800 x 1067: red above, blue below, on
     // both sides (a sideways picture would be split left and right instead).
     const uint32_t stride = RowStride(800, image.header.biBitCount);
-    auto red = [&](int x, int y) { return image.pixels[uint64_t(599 - y) * stride + 3 * x + 2]; };
+    auto red = [&](int x, int y) { return image.pixels.Get()[uint64_t(599 - y) * stride + 3 * x + 2]; };
     EXPECT_GT(red(5, 5), 150);
     EXPECT_GT(red(795, 5), 150);
     EXPECT_LT(red(5, 595), 100);

@@ -93,7 +93,7 @@ void ExpectSamePicture(const DecodedImage& image, const Rgba& reference, const u
     size_t differing = 0;
     std::string first;
     for (int y = 0; y < reference.height; ++y) {
-        const uint8_t* row = image.pixels + size_t(reference.height - 1 - y) * stride;
+        const uint8_t* row = image.pixels.Get() + size_t(reference.height - 1 - y) * stride;
         for (int x = 0; x < reference.width; ++x) {
             const uint8_t* want = &reference.samples[(size_t(y) * reference.width + x) * 4];
             uint8_t got[3];
@@ -131,7 +131,7 @@ TEST(ReferenceSuites, BmpSuiteGoodFilesDecodeLikePillow) {
         Rgba reference;
         ASSERT_TRUE(ReadPam(suite.reference, reference)) << suite.reference;
         ExpectSamePicture(image, reference, state.backgroundColour, suite.Name());
-        ReleasePixels(image);
+        image.pixels.Reset();
         ++compared;
     }
     EXPECT_GE(compared, 20u);
@@ -152,7 +152,7 @@ TEST(ReferenceSuites, WebpImagesDecodeLikeDwebp) {
         Rgba reference;
         ASSERT_TRUE(ReadPam(suite.reference, reference)) << suite.reference;
         ExpectSamePicture(image, reference, kBackground, suite.Name());
-        ReleasePixels(image);
+        image.pixels.Reset();
         ++compared;
         animated += state.animated;
         withAlpha += state.hadAlpha;
@@ -178,7 +178,7 @@ TEST(ReferenceSuites, EveryTiffThatTiff2rgbaConvertsConvertsAlike) {
         TiffReaderState own;
         DecodedImage ownImage;
         const bool ours = ReadTiffImage(own, Wide(suite.source), &ownImage);
-        ReleasePixels(ownImage);
+        ownImage.pixels.Reset();
         ASSERT_TRUE(DecodeTiffInput(context, Wide(suite.source))) << suite.Name();
         Rgba reference;
         ASSERT_TRUE(ReadPam(suite.reference, reference)) << suite.reference;
@@ -186,7 +186,7 @@ TEST(ReferenceSuites, EveryTiffThatTiff2rgbaConvertsConvertsAlike) {
         const bool ownSixteenBit = ours && context.image.sourceBitDepth == 48;
         ExpectSamePicture(context.image, reference, black, suite.Name(), ownSixteenBit ? 1 : 0);
         byLibtiff += ours ? 0 : 1;
-        ReleasePixels(context.image);
+        context.image.pixels.Reset();
         ++compared;
     }
     EXPECT_GE(compared, 20u);

@@ -28,10 +28,9 @@ protected:
         settings.backgroundColour = 0x030201;  // red 1, green 2, blue 3
         context.settings = &settings;
     }
-    void TearDown() override { ReleasePixels(context.image); }
     // Our own reader first, as the batch does; returns its status too.
     bool Decode(const std::string& bytes, uint32_t& ownStatus) {
-        ReleasePixels(context.image);
+        context.image.pixels.Reset();
         EXPECT_TRUE(test::WriteBytes(path, bytes));
         TiffReaderState own;
         DecodedImage ownImage;
@@ -41,7 +40,7 @@ protected:
     }
     std::vector<uint8_t> StoredRow(uint32_t y, uint32_t bytes) const {
         const uint32_t stride = RowStride(uint32_t(context.image.header.biWidth), context.image.header.biBitCount);
-        const uint8_t* row = context.image.pixels + size_t(y) * stride;
+        const uint8_t* row = context.image.pixels.Get() + size_t(y) * stride;
         return std::vector<uint8_t>(row, row + bytes);
     }
     test::TempFolder folder;
@@ -102,12 +101,12 @@ TEST_F(TiffThroughLibtiff, HugeOrBrokenFilesFailWithoutPixels) {
     uint32_t ownStatus = 0;
     EXPECT_FALSE(Decode(test::BuildSimpleTiff(huge), ownStatus));
     EXPECT_EQ(context.tiffLibraryReader->input.status, kStatusUnsupported);
-    EXPECT_EQ(context.image.pixels, nullptr);
+    EXPECT_EQ(context.image.pixels.Get(), nullptr);
 
     // A directory that points past the end of the file.
     std::string broken = "II*\0\xF0\xFF\0\0" + std::string(8, '\0');
     EXPECT_FALSE(Decode(broken, ownStatus));
-    EXPECT_EQ(context.image.pixels, nullptr);
+    EXPECT_EQ(context.image.pixels.Get(), nullptr);
     EXPECT_FALSE(LibtiffMayRead(kStatusCannotOpen)) << "damaged files stay refused";
 }
 

@@ -44,7 +44,7 @@ std::string LosslessWebp(const std::vector<uint8_t>& bgra, int width, int height
 
 std::vector<uint8_t> Row(const DecodedImage& image, uint32_t storedRow) {
     const uint32_t stride = RowStride(uint32_t(image.header.biWidth), 24);
-    const uint8_t* row = image.pixels + size_t(storedRow) * stride;
+    const uint8_t* row = image.pixels.Get() + size_t(storedRow) * stride;
     return std::vector<uint8_t>(row, row + 3 * image.header.biWidth);
 }
 
@@ -63,7 +63,6 @@ TEST(WebpReader, LosslessPixelsComeOutBottomUp) {
     EXPECT_EQ(image.sourceBitDepth, 24u);
     EXPECT_EQ(Row(image, 0), (std::vector<uint8_t>{10, 11, 12, 13, 14, 15, 16, 17, 18}));
     EXPECT_EQ(Row(image, 1), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    ReleasePixels(image);
 }
 
 TEST(WebpReader, BatchFlattensAlphaOntoTheSettingsBackground) {
@@ -99,7 +98,7 @@ TEST(WebpReader, DamagedFilesFailWithoutPixels) {
         DecodedImage image;
         EXPECT_FALSE(DecodeWebpBytes(state, reinterpret_cast<const uint8_t*>(file.data()), uint32_t(file.size()), image))
             << file.size();
-        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_EQ(image.pixels.Get(), nullptr);
         EXPECT_NE(state.input.status, kStatusUnspecified) << "a precise reason";
     }
 }

@@ -59,15 +59,11 @@ TEST(ImageRecord, StrideAndBufferSizes) {
     EXPECT_FALSE(PixelBufferSize(65536, 65536, 24, size));  // more than 32 bits
     EXPECT_FALSE(PixelBufferSize(1, 0x7FFFFFFF, 24, size));
     EXPECT_FALSE(PixelBufferSize(0, 1, 8, size));
-    EXPECT_EQ(AllocatePixelBuffer(0x40000000, 0x40000000, 24), nullptr);
-    uint8_t* pixels = AllocatePixelBuffer(5, 3, 24);
-    ASSERT_NE(pixels, nullptr);
-    for (uint32_t i = 0; i < 52; ++i) EXPECT_EQ(pixels[i], 0) << i;
-    pixels[51] = 7;  // the slack after the last row is ours to touch
-    DecodedImage image;
-    image.pixels = pixels;
-    ReleasePixels(image);
-    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_FALSE(AllocatePixelBuffer(0x40000000, 0x40000000, 24));
+    const os::PixelMemory pixels = AllocatePixelBuffer(5, 3, 24);
+    ASSERT_TRUE(pixels);
+    for (uint32_t i = 0; i < 52; ++i) EXPECT_EQ(pixels.Get()[i], 0) << i;
+    pixels.Get()[51] = 7;  // the slack after the last row is ours to touch
 }
 
 TEST(FileHelpers, BigEndianWriteAndCompressionAllocator) {

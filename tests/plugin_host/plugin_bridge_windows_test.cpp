@@ -43,7 +43,6 @@ protected:
         bridge.folder = &settings.pluginFolder;
         bridge.excluded = &settings.excludedPlugins;
     }
-    ~PluginFolderTest() override { ReleasePixels(image); }
 
     WideString PluginPath(const char* name) const {
         WideString path;
@@ -65,7 +64,6 @@ protected:
         return path;
     }
     bool Read(const WideString& path) {
-        ReleasePixels(image);
         return ReadWithPlugins(bridge, path, &image) != nullptr;
     }
     uint32_t Convert(const std::vector<WideString>& paths) {
@@ -117,7 +115,7 @@ TEST_F(PluginFolderTest, NetpbmFilesThroughTheBatchMatchAnIndependentDecoder) {
         const std::string rgb((std::istreambuf_iterator<char>(ref)), std::istreambuf_iterator<char>());
         WideString output = out;
         output.AppendPathComponent(FromUtf8(name.substr(0, name.rfind('.')) + ".bmp").Text());
-        ReleasePixels(image);
+        image.pixels.Reset();
         ASSERT_TRUE(ReadBmpImage(reader, output, &image));
         ASSERT_EQ(image.header.biWidth, width);
         ASSERT_EQ(image.header.biHeight, height);
@@ -125,7 +123,7 @@ TEST_F(PluginFolderTest, NetpbmFilesThroughTheBatchMatchAnIndependentDecoder) {
         int mismatches = 0;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                const uint8_t* row = image.pixels + uint64_t(height - 1 - y) * stride;
+                const uint8_t* row = image.pixels.Get() + uint64_t(height - 1 - y) * stride;
                 uint8_t got[3];
                 if (image.header.biBitCount == 24) {
                     got[0] = row[3 * x + 2], got[1] = row[3 * x + 1], got[2] = row[3 * x];
@@ -153,8 +151,8 @@ TEST_F(PluginFolderTest, APrefixedFileIsReadAtOffset128InBothCalls) {
     Install("prefixed.sph", "prefixed.sph");
     ASSERT_TRUE(Read(Input("prefixed.qdo", std::string(128, 'x') + "QDXO")));
     EXPECT_EQ(bridge.headerOffset, 128);
-    EXPECT_EQ(image.pixels[0], 128);  // offset seen by GetPictureInfo
-    EXPECT_EQ(image.pixels[1], 128);  // offset seen by GetPicture
+    EXPECT_EQ(image.pixels.Get()[0], 128);  // offset seen by GetPictureInfo
+    EXPECT_EQ(image.pixels.Get()[1], 128);  // offset seen by GetPicture
     EXPECT_EQ(image.sourceBitDepth, 4u);  // the depth GetPictureInfo reported
 
     WideString patterns, names;
@@ -185,11 +183,11 @@ TEST_F(PluginFolderTest, ThirtyTwoBitAndTopDownDeliveriesFail) {
     const WideString file = Input("any.qdt", "QDXT");
     Install("deep_pixels.spi", "deep_pixels.spi");
     EXPECT_FALSE(Read(file));
-    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(image.pixels.Get(), nullptr);
     ASSERT_TRUE(os::RemoveFile(PluginPath("deep_pixels.spi").Text()));
     Install("top_down.spi", "top_down.spi");
     EXPECT_FALSE(Read(file));
-    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(image.pixels.Get(), nullptr);
 }
 
 TEST_F(PluginFolderTest, PluginsThatFaultFailTheirFileAndTheBatchGoesOn) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/decoded_image.h"
-#include "core/os/os.h"
+#include "core/os/owned_memory.h"
 
 namespace qdx::test {
 
@@ -17,28 +17,16 @@ public:
     Picture(uint8_t* pixels, int32_t width, int32_t height) : pixels_(pixels), width_(width), height_(height) {}
     Picture(int32_t width, int32_t height)
         : pixels_(AllocatePixelBuffer(uint32_t(width), uint32_t(height), 24)), width_(width), height_(height) {}
-    Picture(const Picture&) = delete;
-    Picture& operator=(const Picture&) = delete;
-    Picture(Picture&& other) noexcept { *this = std::move(other); }
-    Picture& operator=(Picture&& other) noexcept {
-        std::swap(pixels_, other.pixels_);
-        width_ = other.width_;
-        height_ = other.height_;
-        return *this;
-    }
-    ~Picture() {
-        if (pixels_) os::FreePixels(pixels_);
-    }
 
-    uint8_t* pixels() const { return pixels_; }
+    uint8_t* pixels() const { return pixels_.Get(); }
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
     uint32_t stride() const { return RowStride(uint32_t(width_), 24); }
     // Channel c (0 blue, 1 green, 2 red) of column x in stored row y.
-    uint8_t& at(int32_t x, int32_t y, int c) const { return pixels_[size_t(y) * stride() + size_t(x) * 3 + c]; }
+    uint8_t& at(int32_t x, int32_t y, int c) const { return pixels_.Get()[size_t(y) * stride() + size_t(x) * 3 + c]; }
     bool SameAs(const uint8_t* other) const {
         for (int32_t y = 0; y < height_; ++y)
-            if (std::memcmp(pixels_ + size_t(y) * stride(), other + size_t(y) * stride(), size_t(width_) * 3) != 0)
+            if (std::memcmp(pixels_.Get() + size_t(y) * stride(), other + size_t(y) * stride(), size_t(width_) * 3) != 0)
                 return false;
         return true;
     }
@@ -62,7 +50,7 @@ public:
     }
 
 private:
-    uint8_t* pixels_ = nullptr;
+    os::PixelMemory pixels_;
     int32_t width_ = 0;
     int32_t height_ = 0;
 };

@@ -29,7 +29,7 @@ bool RecordingStep(ConversionContext& context) {
     g_written.width = context.image.header.biWidth;
     g_written.height = context.image.header.biHeight;
     g_written.bitCount = context.image.header.biBitCount;
-    g_written.pixels = context.image.pixels;
+    g_written.pixels = context.image.pixels.Get();
     return g_writerResult;
 }
 
@@ -53,10 +53,10 @@ protected:
         Load(p);
     }
     void Load(const Picture& p) {
-        ReleasePixels(context.image);
+        context.image.pixels.Reset();
         SetImageHeader(context.image, p.width(), p.height(), 24);
         context.image.pixels = AllocatePixelBuffer(uint32_t(p.width()), uint32_t(p.height()), 24);
-        std::memcpy(context.image.pixels, p.pixels(), size_t(p.stride()) * uint32_t(p.height()));
+        std::memcpy(context.image.pixels.Get(), p.pixels(), size_t(p.stride()) * uint32_t(p.height()));
     }
     void Mode(uint32_t mode, int32_t width, int32_t height = 0, bool keepAspect = false) {
         preset.resizeMode = mode;
@@ -73,7 +73,7 @@ protected:
         return {g_written.width, g_written.height};
     }
     const uint8_t* Pixel(int32_t x, int32_t storedRow) const {
-        return context.image.pixels + size_t(storedRow) * RowStride(uint32_t(context.image.header.biWidth), 24) +
+        return context.image.pixels.Get() + size_t(storedRow) * RowStride(uint32_t(context.image.header.biWidth), 24) +
                size_t(x) * 3;
     }
     int Column(int32_t x, int32_t storedRow) const { return Pixel(x, storedRow)[0] | (Pixel(x, storedRow)[1] << 8); }
@@ -111,7 +111,7 @@ TEST_F(ResizeModes, PictureWithinTheLimitGoesOutUntouched) {
     const Picture base = Picture::Make(400, 300, [](int, int, int) { return 0; });
     Load(base);
     context.image.header.biBitCount = 8;
-    const uint8_t* pixels = context.image.pixels;
+    const uint8_t* pixels = context.image.pixels.Get();
     Mode(ResizeToWidth, 400);
     ASSERT_TRUE(ResizeAndWrite(context));
     EXPECT_EQ(g_written.calls, 1);
@@ -166,7 +166,7 @@ TEST_F(ResizeModes, BoxCropPositions) {
     EXPECT_EQ(Size(g_written.width, g_written.height), Size(800, 600));
     Load(1601, 1000);
     ScalingState state;
-    const Picture scaled(Resample(state, context.image.pixels, 1601, 1000, 961, 600, FilterNearest, nullptr), 961, 600);
+    const Picture scaled(Resample(state, context.image.pixels.Get(), 1601, 1000, 961, 600, FilterNearest, nullptr), 961, 600);
     ASSERT_TRUE(ResizeAndWrite(context));
     for (int y : {0, 300, 599})
         for (int x : {0, 1, 400, 799}) {
@@ -176,46 +176,46 @@ TEST_F(ResizeModes, BoxCropPositions) {
 
     // 801 x 601 goes straight to 800 x 600 and the crop keeps all of it.
     Load(801, 601);
-    const Picture direct(Resample(state, context.image.pixels, 801, 601, 800, 600, FilterNearest, nullptr), 800, 600);
+    const Picture direct(Resample(state, context.image.pixels.Get(), 801, 601, 800, 600, FilterNearest, nullptr), 800, 600);
     ASSERT_TRUE(ResizeAndWrite(context));
     EXPECT_EQ(Size(g_written.width, g_written.height), Size(800, 600));
-    EXPECT_TRUE(direct.SameAs(context.image.pixels));
+    EXPECT_TRUE(direct.SameAs(context.image.pixels.Get()));
 }
 
 TEST_F(ResizeModes, PromotesIndexedPicturesThroughThePalette) {
     // 5 x 2 indexed: source rows advance by 8 bytes, target rows by 16.
-    ReleasePixels(context.image);
+    context.image.pixels.Reset();
     SetImageHeader(context.image, 5, 2, 8);
     context.image.pixels = AllocatePixelBuffer(5, 2, 8);
     for (int i = 0; i < 256; ++i)
         context.image.palette[i] = RGBQUAD{uint8_t(i), uint8_t(255 - i), uint8_t(i / 2), 0xEE};
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 5; ++x) context.image.pixels[y * 8 + x] = uint8_t(y * 100 + x);
+        for (int x = 0; x < 5; ++x) context.image.pixels.Get()[y * 8 + x] = uint8_t(y * 100 + x);
     ASSERT_TRUE(PromoteTo24Bit(context.image));
     EXPECT_EQ(context.image.header.biBitCount, 24);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 5; ++x) {
-            const uint8_t* p = context.image.pixels + y * 16 + x * 3;
+            const uint8_t* p = context.image.pixels.Get() + y * 16 + x * 3;
             const int index = y * 100 + x;
             EXPECT_EQ(p[0], index);
             EXPECT_EQ(p[1], 255 - index);
             EXPECT_EQ(p[2], index / 2);
         }
     // Already 24 bits: nothing changes.
-    const uint8_t* pixels = context.image.pixels;
+    const uint8_t* pixels = context.image.pixels.Get();
     ASSERT_TRUE(PromoteTo24Bit(context.image));
-    EXPECT_EQ(context.image.pixels, pixels);
+    EXPECT_EQ(context.image.pixels.Get(), pixels);
     // Other depths cannot be promoted.
     context.image.header.biBitCount = 4;
     EXPECT_FALSE(PromoteTo24Bit(context.image));
 }
 
 TEST_F(ResizeModes, IndexedPictureIsResampledIn24Bits) {
-    ReleasePixels(context.image);
+    context.image.pixels.Reset();
     SetImageHeader(context.image, 8, 4, 8);
     context.image.pixels = AllocatePixelBuffer(8, 4, 8);
     context.image.palette[1] = RGBQUAD{10, 20, 30, 0};
-    std::memset(context.image.pixels, 1, 8 * 4);
+    std::memset(context.image.pixels.Get(), 1, 8 * 4);
     Mode(ResizeToWidth, 4);
     ASSERT_TRUE(ResizeAndWrite(context));
     EXPECT_EQ(g_written.bitCount, 24);
@@ -228,9 +228,9 @@ TEST_F(ResizeModes, CropRectCountsRowsFromTheTop) {
     const Picture p = Picture::Make(6, 5, [](int x, int y, int c) { return x * 10 + y + c * 100; });
     int32_t w = 0, h = 0;
     // Columns 1..3, rows 0..1 from the top = stored rows 3 and 4.
-    uint8_t* cut = CropRect({1, 0, 3, 1}, p.pixels(), 6, 5, 24, w, h);
-    ASSERT_NE(cut, nullptr);
-    const Picture cropped(cut, w, h);
+    os::PixelMemory cut = CropRect({1, 0, 3, 1}, p.pixels(), 6, 5, 24, w, h);
+    ASSERT_TRUE(cut);
+    const Picture cropped(cut.Release(), w, h);
     EXPECT_EQ(Size(w, h), Size(3, 2));
     EXPECT_EQ(cropped.at(0, 0, 0), 10 + 3);
     EXPECT_EQ(cropped.at(2, 1, 2), 30 + 4 + 200);
@@ -239,18 +239,17 @@ TEST_F(ResizeModes, CropRectCountsRowsFromTheTop) {
     std::vector<uint8_t> indexed(8 * 3 + 4);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 7; ++x) indexed[size_t(y * 8 + x)] = uint8_t(y * 16 + x);
-    uint8_t* small = CropRect({2, 1, 6, 2}, indexed.data(), 7, 3, 8, w, h);
-    ASSERT_NE(small, nullptr);
+    const os::PixelMemory small = CropRect({2, 1, 6, 2}, indexed.data(), 7, 3, 8, w, h);
+    ASSERT_TRUE(small);
     EXPECT_EQ(Size(w, h), Size(5, 2));
-    EXPECT_EQ(small[0], 0 * 16 + 2);  // stored row 3 - 2 - 1 = 0
-    EXPECT_EQ(small[8 + 4], 1 * 16 + 6);
-    os::FreePixels(small);
+    EXPECT_EQ(small.Get()[0], 0 * 16 + 2);  // stored row 3 - 2 - 1 = 0
+    EXPECT_EQ(small.Get()[8 + 4], 1 * 16 + 6);
 
-    EXPECT_EQ(CropRect({0, 0, 1, 1}, p.pixels(), 6, 5, 16, w, h), nullptr);
-    EXPECT_EQ(CropRect({0, 0, 6, 1}, p.pixels(), 6, 5, 24, w, h), nullptr);  // past the right edge
-    EXPECT_EQ(CropRect({0, 3, 1, 5}, p.pixels(), 6, 5, 24, w, h), nullptr);  // past the bottom
-    EXPECT_EQ(CropRect({-1, 0, 1, 1}, p.pixels(), 6, 5, 24, w, h), nullptr);
-    EXPECT_EQ(CropRect({3, 0, 2, 1}, p.pixels(), 6, 5, 24, w, h), nullptr);  // empty
+    EXPECT_FALSE(CropRect({0, 0, 1, 1}, p.pixels(), 6, 5, 16, w, h));
+    EXPECT_FALSE(CropRect({0, 0, 6, 1}, p.pixels(), 6, 5, 24, w, h));  // past the right edge
+    EXPECT_FALSE(CropRect({0, 3, 1, 5}, p.pixels(), 6, 5, 24, w, h));  // past the bottom
+    EXPECT_FALSE(CropRect({-1, 0, 1, 1}, p.pixels(), 6, 5, 24, w, h));
+    EXPECT_FALSE(CropRect({3, 0, 2, 1}, p.pixels(), 6, 5, 24, w, h));  // empty
 }
 
 TEST_F(ResizeModes, FailuresSkipTheWriterAndWriterResultPassesThrough) {
@@ -282,19 +281,19 @@ TEST_F(ResizeModes, SharpensAfterTheResampleOnly) {
     ScalingState state;
     DecodedImage expected;
     SetImageHeader(expected, 20, 20, 24);
-    expected.pixels = Resample(state, base.pixels(), 40, 40, 20, 20, FilterAreaAverage, nullptr);
+    expected.pixels.Reset(Resample(state, base.pixels(), 40, 40, 20, 20, FilterAreaAverage, nullptr));
     SharpenState sharpen;
     ASSERT_TRUE(Sharpen(sharpen, expected, 4));
-    const Picture want(expected.pixels, 20, 20);
-    EXPECT_TRUE(want.SameAs(context.image.pixels));
+    const Picture want(expected.pixels.Release(), 20, 20);
+    EXPECT_TRUE(want.SameAs(context.image.pixels.Get()));
     const Picture plain(Resample(state, base.pixels(), 40, 40, 20, 20, FilterAreaAverage, nullptr), 20, 20);
-    EXPECT_FALSE(plain.SameAs(context.image.pixels));
+    EXPECT_FALSE(plain.SameAs(context.image.pixels.Get()));
 
     // No resample, no sharpening.
     Load(base);
     Mode(ResizeToWidth, 40);
     ASSERT_TRUE(ResizeAndWrite(context));
-    EXPECT_TRUE(base.SameAs(context.image.pixels));
+    EXPECT_TRUE(base.SameAs(context.image.pixels.Get()));
 }
 
 // The everyday job, a 12-megapixel photo through the first default preset,

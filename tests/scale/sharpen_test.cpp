@@ -19,11 +19,10 @@ struct Image {
     explicit Image(const Picture& p) {
         SetImageHeader(image, p.width(), p.height(), 24);
         image.pixels = AllocatePixelBuffer(uint32_t(p.width()), uint32_t(p.height()), 24);
-        std::memcpy(image.pixels, p.pixels(), size_t(p.stride()) * uint32_t(p.height()));
+        std::memcpy(image.pixels.Get(), p.pixels(), size_t(p.stride()) * uint32_t(p.height()));
     }
-    ~Image() { ReleasePixels(image); }
     uint8_t at(int x, int y, int c) const {
-        return image.pixels[size_t(y) * RowStride(uint32_t(image.header.biWidth), 24) + size_t(x) * 3 + c];
+        return image.pixels.Get()[size_t(y) * RowStride(uint32_t(image.header.biWidth), 24) + size_t(x) * 3 + c];
     }
 };
 
@@ -60,9 +59,9 @@ TEST(SharpenTables, DivisionGainAndClamp) {
 TEST(Sharpen, LeavesFlatAndNarrowPicturesAlone) {
     SharpenState state;
     Image flat(Picture::Make(9, 7, [](int, int, int c) { return 40 + c * 70; }));
-    const uint8_t* before = flat.image.pixels;
+    const uint8_t* before = flat.image.pixels.Get();
     EXPECT_TRUE(Sharpen(state, flat.image, 6));
-    EXPECT_NE(flat.image.pixels, before);  // a new buffer, the old one released
+    EXPECT_NE(flat.image.pixels.Get(), before);  // a new buffer, the old one released
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 9; ++x)
             for (int c = 0; c < 3; ++c) ASSERT_EQ(flat.at(x, y, c), 40 + c * 70);
@@ -70,9 +69,9 @@ TEST(Sharpen, LeavesFlatAndNarrowPicturesAlone) {
     auto stripes = [](int x, int y, int) { return (x + y) % 2 ? 255 : 0; };
     for (auto size : {std::pair{4, 100}, std::pair{100, 4}}) {
         Image narrow(Picture::Make(size.first, size.second, stripes));
-        const uint8_t* pixels = narrow.image.pixels;
+        const uint8_t* pixels = narrow.image.pixels.Get();
         EXPECT_FALSE(Sharpen(state, narrow.image, 6));
-        EXPECT_EQ(narrow.image.pixels, pixels);
+        EXPECT_EQ(narrow.image.pixels.Get(), pixels);
     }
     Image smallest(Picture::Make(5, 5, stripes));
     EXPECT_TRUE(Sharpen(state, smallest.image, 6));
@@ -165,13 +164,11 @@ TEST(Sharpen, SharedAmongThreadsGivesTheSameBytes) {
     for (int k = 0; k < 2; ++k) {
         SetImageHeader(pictures[k], 203, 141, 24);
         pictures[k].pixels = AllocatePixelBuffer(203, 141, 24);
-        std::memcpy(pictures[k].pixels, source.pixels(), size_t(source.stride()) * 141);
+        std::memcpy(pictures[k].pixels.Get(), source.pixels(), size_t(source.stride()) * 141);
         ASSERT_TRUE(Sharpen(states[k], pictures[k], 6));
     }
-    EXPECT_EQ(std::memcmp(pictures[0].pixels, pictures[1].pixels, size_t(source.stride()) * 141), 0);
-    EXPECT_FALSE(source.SameAs(pictures[0].pixels));
-    ReleasePixels(pictures[0]);
-    ReleasePixels(pictures[1]);
+    EXPECT_EQ(std::memcmp(pictures[0].pixels.Get(), pictures[1].pixels.Get(), size_t(source.stride()) * 141), 0);
+    EXPECT_FALSE(source.SameAs(pictures[0].pixels.Get()));
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ struct GifBuilder {
 
 // Decodes a GIF held in memory, as the reader does after mapping a file.
 inline bool DecodeBytes(GifReaderState& state, const Bytes& file, DecodedImage& image) {
-    ReleasePixels(image);
+    image.pixels.Reset();
     if (!PrepareImageRecord(state.input, &image)) return false;
     state.input.dataStart = state.input.cursor = file.data();
     state.input.dataEnd = file.data() + file.size();
@@ -168,7 +168,7 @@ inline bool DecodeBytes(GifReaderState& state, const Bytes& file, DecodedImage& 
 // Colour index at column x of screen row y (0 = top).
 inline uint8_t IndexAt(const DecodedImage& image, int x, int y) {
     const uint32_t stride = RowStride(uint32_t(image.header.biWidth), 8);
-    return image.pixels[uint64_t(image.header.biHeight - 1 - y) * stride + uint32_t(x)];
+    return image.pixels.Get()[uint64_t(image.header.biHeight - 1 - y) * stride + uint32_t(x)];
 }
 
 // Top-down rows of indices, width bytes each.

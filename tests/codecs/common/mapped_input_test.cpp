@@ -15,10 +15,10 @@ TEST(MappedInput, MapsAWholeFile) {
     MappedInput input;
     DecodedImage image;
     image.palette[3].rgbRed = 9;
-    image.pixels = reinterpret_cast<uint8_t*>(&image);  // a stale pointer is cleared
+    image.pixels = AllocatePixelBuffer(2, 2, 8);  // a buffer left from an earlier read goes
     ASSERT_TRUE(PrepareImageRecord(input, &image));
     EXPECT_EQ(image.palette[3].rgbRed, 0);
-    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(image.pixels.Get(), nullptr);
     EXPECT_EQ(OpenAndMapInput(input, path), 12u);
     ASSERT_NE(input.cursor, nullptr);
     EXPECT_EQ(input.cursor, input.dataStart);
@@ -55,12 +55,12 @@ TEST(MappedInput, OwnRecordComesFromThePrivateHeapAndIsReleased) {
     MappedInput input;
     ASSERT_TRUE(PrepareImageRecord(input, nullptr));
     ASSERT_NE(input.image, nullptr);
-    EXPECT_TRUE(input.ownsImage);
+    EXPECT_EQ(input.image, input.ownedImage.get());
     EXPECT_EQ(input.image->header.biWidth, 0);
     input.image->pixels = AllocatePixelBuffer(4, 4, 8);
     CloseMappedInput(input);  // a failed reader lets go of its own record
     EXPECT_EQ(input.image, nullptr);
-    EXPECT_FALSE(input.ownsImage);
+    EXPECT_FALSE(input.ownedImage);
 }
 
 }  // namespace

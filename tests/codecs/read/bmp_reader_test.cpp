@@ -79,16 +79,15 @@ struct Reader {
     BmpReaderState state;
     DecodedImage image;
 
-    ~Reader() { ReleasePixels(image); }
     bool Read(const std::string& bytes) {
-        ReleasePixels(image);
+        image.pixels.Reset();
         const WideString path = folder.File(u"input.bmp");
         EXPECT_TRUE(test::WriteBytes(path, bytes));
         return ReadBmpImage(state, path, &image);
     }
     uint32_t Status() const { return state.input.status; }
     const uint8_t* Row(uint32_t y) const {
-        return image.pixels + y * RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
+        return image.pixels.Get() + y * RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
     }
 };
 
@@ -111,13 +110,13 @@ TEST(BmpReader, OnePixelOneBit) {
     EXPECT_EQ(image.fileSize, 54u + 8 + 4);
     EXPECT_NE(image.lastWriteTime, 0u);
     const uint8_t row[4] = {1, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(image.pixels, row, 4), 0);
+    EXPECT_EQ(std::memcmp(image.pixels.Get(), row, 4), 0);
     EXPECT_EQ(std::memcmp(image.palette, fields.table.data(), 8), 0);
     EXPECT_EQ(image.palette[2].rgbBlue, 0);
 
     fields.pixels = {0x7F, 0xFF, 0xFF, 0xFF};
     ASSERT_TRUE(reader.Read(Build(fields)));
-    EXPECT_EQ(reader.image.pixels[0], 0);
+    EXPECT_EQ(reader.image.pixels.Get()[0], 0);
 }
 
 TEST(BmpReader, PackedIndicesAcrossRows) {
@@ -133,7 +132,7 @@ TEST(BmpReader, PackedIndicesAcrossRows) {
     EXPECT_EQ(reader.image.header.biBitCount, 8);
     EXPECT_EQ(reader.image.sourceBitDepth, 4u);
     const uint8_t expected[8] = {1, 2, 3, 0, 10, 11, 12, 0};
-    EXPECT_EQ(std::memcmp(reader.image.pixels, expected, 8), 0);
+    EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), expected, 8), 0);
     EXPECT_EQ(std::memcmp(reader.image.palette, fields.table.data(), 64), 0);
 
     // 1 bit, 10 pixels wide: two bytes of bits in a 4-byte row.
@@ -144,7 +143,7 @@ TEST(BmpReader, PackedIndicesAcrossRows) {
     fields.pixels = {0xA5, 0xC0, 0, 0};
     ASSERT_TRUE(reader.Read(Build(fields)));
     const uint8_t bits[12] = {1, 0, 1, 0, 0, 1, 0, 1, 1, 1, 0, 0};
-    EXPECT_EQ(std::memcmp(reader.image.pixels, bits, 12), 0);
+    EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), bits, 12), 0);
 }
 
 TEST(BmpReader, ColourTableSizes) {
@@ -162,8 +161,8 @@ TEST(BmpReader, ColourTableSizes) {
     ASSERT_TRUE(reader.Read(bytes));
     EXPECT_EQ(std::memcmp(reader.image.palette, fields.table.data(), 64), 0);
     for (int i = 16; i < 256; ++i) EXPECT_EQ(EntryBits(reader.image.palette[i]), 0u);
-    EXPECT_EQ(reader.image.pixels[0], 15);
-    EXPECT_EQ(reader.image.pixels[1], 200);
+    EXPECT_EQ(reader.image.pixels.Get()[0], 15);
+    EXPECT_EQ(reader.image.pixels.Get()[1], 200);
 
     // A count beyond 256 takes 256 entries and no more.
     fields.clrUsed = 0xFFFFFFFFu;
@@ -204,7 +203,7 @@ TEST(BmpReader, MasksAndFieldScaling) {
     EXPECT_EQ(reader.image.header.biBitCount, 24);
     EXPECT_EQ(reader.image.sourceBitDepth, 16u);
     const uint8_t expected565[6] = {255, 255, 255, 8, 8, 8};
-    EXPECT_EQ(std::memcmp(reader.image.pixels, expected565, 6), 0);
+    EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), expected565, 6), 0);
     EXPECT_EQ(reader.Status(), kStatusUnspecified);  // success leaves the entry code
 
     // 5-5-5 without masks: 31 -> 255, 16 -> 131 (blue 31, green 16, red 1).
@@ -214,14 +213,14 @@ TEST(BmpReader, MasksAndFieldScaling) {
     fields.pixels = {uint8_t(v), uint8_t(v >> 8), 0, 0};
     ASSERT_TRUE(reader.Read(Build(fields)));
     const uint8_t expected555[6] = {255, 131, 8, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(reader.image.pixels, expected555, 6), 0);
+    EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), expected555, 6), 0);
 
     // 32 bits without masks: the first three bytes, the fourth dropped.
     fields.bitCount = 32;
     fields.pixels = {1, 2, 3, 4, 5, 6, 7, 8};
     ASSERT_TRUE(reader.Read(Build(fields)));
     const uint8_t expected32[6] = {1, 2, 3, 5, 6, 7};
-    EXPECT_EQ(std::memcmp(reader.image.pixels, expected32, 6), 0);
+    EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), expected32, 6), 0);
 
     // Fields laid out with bit 31 in the red mask, blue above the lowest
     // byte: each field is taken where it lies.
@@ -230,14 +229,14 @@ TEST(BmpReader, MasksAndFieldScaling) {
     fields.pixels = {0, 0x10, 0x20, 0x30, 0, 0, 0, 0};
     ASSERT_TRUE(reader.Read(Build(fields)));
     const uint8_t expectedHigh[3] = {0x10, 0x20, 0x30};
-    EXPECT_EQ(std::memcmp(reader.image.pixels, expectedHigh, 3), 0);
+    EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), expectedHigh, 3), 0);
 
     // A 31-bit field: the product wraps in 32 bits: (2^31 - 1) * 255 mod 2^32
     // = 2^31 - 255, below the range, so 0.
     fields.table = Masks(0, 0, 0x7FFFFFFFu);
     fields.pixels = {0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0};
     ASSERT_TRUE(reader.Read(Build(fields)));
-    EXPECT_EQ(reader.image.pixels[0], 0);
+    EXPECT_EQ(reader.image.pixels.Get()[0], 0);
 }
 
 TEST(BmpReader, MasksWithoutRoom) {
@@ -252,11 +251,11 @@ TEST(BmpReader, MasksWithoutRoom) {
     ASSERT_TRUE(reader.Read(Build(fields)));
     EXPECT_EQ(reader.Status(), kStatusCannotOpen);
     EXPECT_EQ(reader.image.header.biBitCount, 24);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(reader.image.pixels[i], 0);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(reader.image.pixels.Get()[i], 0);
     // Masks of 0: fields of width 1 holding nothing: black.
     fields.table = Masks(0, 0, 0);
     ASSERT_TRUE(reader.Read(Build(fields)));
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(reader.image.pixels[i], 0);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(reader.image.pixels.Get()[i], 0);
     // All masks full: blue takes all 32 bits.
     fields.table = Masks(0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu);
     ASSERT_TRUE(reader.Read(Build(fields)));
@@ -265,8 +264,8 @@ TEST(BmpReader, MasksWithoutRoom) {
     fields.table = Masks(0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu);
     ASSERT_TRUE(reader.Read(Build(fields)));
     EXPECT_EQ(reader.Status(), kStatusUnspecified);
-    EXPECT_EQ(reader.image.pixels[1], 255);  // green: 1 * 255 / 1
-    EXPECT_EQ(reader.image.pixels[2], 0);
+    EXPECT_EQ(reader.image.pixels.Get()[1], 255);  // green: 1 * 255 / 1
+    EXPECT_EQ(reader.image.pixels.Get()[2], 0);
 }
 
 TEST(BmpReader, RefusedLayouts) {
@@ -276,7 +275,7 @@ TEST(BmpReader, RefusedLayouts) {
     fields.height = INT32_MIN;  // no top-down height to turn round
     EXPECT_FALSE(reader.Read(Build(fields)));
     EXPECT_EQ(reader.Status(), kStatusUnsupported);
-    EXPECT_EQ(reader.image.pixels, nullptr);
+    EXPECT_EQ(reader.image.pixels.Get(), nullptr);
     fields.height = 1;
     fields.width = 0;
     EXPECT_FALSE(reader.Read(Build(fields)));
@@ -317,14 +316,14 @@ TEST(BmpReader, ShortFilesAndOffsets) {
     fields.pixels = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
     const std::string whole = Build(fields);
     ASSERT_TRUE(reader.Read(whole));
-    EXPECT_EQ(std::memcmp(reader.image.pixels, fields.pixels.data(), 16), 0);
+    EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), fields.pixels.data(), 16), 0);
     EXPECT_FALSE(reader.Read(whole.substr(0, whole.size() - 1)));
     EXPECT_EQ(reader.Status(), kStatusCannotOpen);
     EXPECT_FALSE(reader.Read(whole.substr(0, 53)));
     EXPECT_EQ(reader.Status(), kStatusCannotOpen);
     EXPECT_FALSE(reader.Read(std::string()));
     EXPECT_EQ(reader.Status(), kStatusCannotOpen);
-    EXPECT_EQ(reader.image.pixels, nullptr);
+    EXPECT_EQ(reader.image.pixels.Get(), nullptr);
 
     // bfOffBits beyond the end is refused; at the very end it is allowed and
     // the pixels, all missing, stay black.
@@ -334,7 +333,7 @@ TEST(BmpReader, ShortFilesAndOffsets) {
     EXPECT_EQ(reader.Status(), kStatusCannotOpen);
     StoreLittleEndian32(reinterpret_cast<uint8_t*>(shifted.data()) + 10, uint32_t(whole.size()));
     ASSERT_TRUE(reader.Read(shifted));
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(reader.image.pixels[i], 0);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(reader.image.pixels.Get()[i], 0);
 
     // A pixel array that starts late runs off the end: the copy stops there
     // and the top row stays black.
@@ -342,8 +341,8 @@ TEST(BmpReader, ShortFilesAndOffsets) {
     std::string late = Build(fields);
     late.resize(54 + 16);
     ASSERT_TRUE(reader.Read(late));
-    EXPECT_EQ(std::memcmp(reader.image.pixels, fields.pixels.data(), 8), 0);
-    for (int i = 8; i < 16; ++i) EXPECT_EQ(reader.image.pixels[i], 0);
+    EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), fields.pixels.data(), 8), 0);
+    for (int i = 8; i < 16; ++i) EXPECT_EQ(reader.image.pixels.Get()[i], 0);
 
     // Resolution: negative values become 0.
     fields.offBits = -1;
@@ -372,7 +371,7 @@ TEST(BmpReader, ShortPackedAndMaskedFiles) {
     bytes.resize(54 + 64 + 8);
     ASSERT_TRUE(reader.Read(bytes));
     const uint8_t expected[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(reader.image.pixels, expected, 16), 0);
+    EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), expected, 16), 0);
 
     // 16 bits with masks: a file too short for its masks or rows is refused.
     BmpFields masked;
@@ -393,7 +392,7 @@ TEST(BmpReader, ShortPackedAndMaskedFiles) {
     bytes.resize(54 + 12 + 8);
     ASSERT_TRUE(reader.Read(bytes));
     const uint8_t expectedRows[16] = {255, 255, 255, 255, 255, 255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(reader.image.pixels, expectedRows, 16), 0);
+    EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), expectedRows, 16), 0);
 }
 
 TEST(BmpReader, OwnRecordAndBytesEntry) {
@@ -408,16 +407,16 @@ TEST(BmpReader, OwnRecordAndBytesEntry) {
     BmpReaderState state;
     ASSERT_TRUE(ReadBmpImage(state, path, nullptr));
     ASSERT_NE(state.input.image, nullptr);
-    EXPECT_EQ(state.input.image->pixels[0], 7);
+    EXPECT_EQ(state.input.image->pixels.Get()[0], 7);
     EXPECT_FALSE(ReadBmpImage(state, folder.File(u"missing.bmp"), nullptr));
     EXPECT_EQ(state.input.status, kStatusCannotOpen);
 
     DecodedImage image;
     ASSERT_TRUE(DecodeBmpBytes(state, reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size()), image));
-    EXPECT_EQ(image.pixels[0], 7);
+    EXPECT_EQ(image.pixels.Get()[0], 7);
     EXPECT_EQ(image.palette[7].rgbGreen, 21);
     EXPECT_EQ(image.fileSize, bytes.size());
-    ReleasePixels(image);
+    image.pixels.Reset();
     EXPECT_FALSE(DecodeBmpBytes(state, reinterpret_cast<const uint8_t*>(bytes.data()), 40, image));
     EXPECT_EQ(state.input.status, kStatusCannotOpen);
 }
@@ -501,12 +500,12 @@ TEST(BmpReaderVariants, TopDownRowsComeOutBottomUp) {
     fields.height = 3;
     fields.pixels = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0};
     ASSERT_TRUE(reader.Read(Build(fields)));
-    const std::vector<uint8_t> bottomUp(reader.image.pixels, reader.image.pixels + 12);
+    const std::vector<uint8_t> bottomUp(reader.image.pixels.Get(), reader.image.pixels.Get() + 12);
     fields.height = -3;
     fields.pixels = {7, 8, 9, 0, 4, 5, 6, 0, 1, 2, 3, 0};
     ASSERT_TRUE(reader.Read(Build(fields))) << reader.Status();
     EXPECT_EQ(reader.image.header.biHeight, 3);
-    EXPECT_EQ(std::vector<uint8_t>(reader.image.pixels, reader.image.pixels + 12), bottomUp);
+    EXPECT_EQ(std::vector<uint8_t>(reader.image.pixels.Get(), reader.image.pixels.Get() + 12), bottomUp);
 }
 
 TEST(BmpReaderVariants, OtherHeadersFindTheirColourTable) {

@@ -17,12 +17,11 @@ using test::IndexAt;
 struct GifReadTest : ::testing::Test {
     GifReaderState state;
     DecodedImage image;
-    ~GifReadTest() override { ReleasePixels(image); }
 
     bool Decode(const Bytes& file) { return test::DecodeBytes(state, file, image); }
     uint32_t FailureOf(const Bytes& file) {
         EXPECT_FALSE(Decode(file));
-        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_EQ(image.pixels.Get(), nullptr);
         return state.input.status;
     }
 };
@@ -60,8 +59,8 @@ TEST_F(GifReadTest, ImageSmallerThanTheScreenIsSurroundedByTheBackgroundIndex) {
                             3, 2, 1, 0, 3};
     EXPECT_EQ(test::TopDownIndices(image), expected);
     // Rows are bottom-up: the bottom screen row comes first in memory.
-    EXPECT_EQ(image.pixels[0], 3);
-    EXPECT_EQ(image.pixels[8 + 1], 0);  // stride 8, image row 0 is screen row 2
+    EXPECT_EQ(image.pixels.Get()[0], 3);
+    EXPECT_EQ(image.pixels.Get()[8 + 1], 0);  // stride 8, image row 0 is screen row 2
     // The palette is the global table as RGBQUAD, the rest black.
     EXPECT_EQ(image.palette[2].rgbRed, 2);
     EXPECT_EQ(image.palette[2].rgbGreen, 4);
@@ -327,7 +326,7 @@ TEST_F(GifReadTest, ReadsFromAFileAndKeepsItsSizeAndTime) {
     EXPECT_NE(image.lastWriteTime, 0u);
     EXPECT_EQ(test::TopDownIndices(image), Bytes({1, 2, 3, 0}));
     EXPECT_FALSE(state.input.file.IsOpen());
-    ReleasePixels(image);
+    image.pixels.Reset();
 
     EXPECT_FALSE(ReadGifImage(state, folder.File(u"missing.gif"), &image));
     EXPECT_EQ(state.input.status, kStatusCannotOpen);

@@ -36,12 +36,11 @@ ReadResult ReadBytesAsJpeg(const std::string& bytes, JpegReaderState& state, Dec
 const uint8_t* PixelAt(const DecodedImage& image, int x, int yFromTop) {
     const uint32_t stride = RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
     const int storedRow = image.header.biHeight - 1 - yFromTop;
-    return image.pixels + size_t(storedRow) * stride + size_t(x) * (image.header.biBitCount / 8);
+    return image.pixels.Get() + size_t(storedRow) * stride + size_t(x) * (image.header.biBitCount / 8);
 }
 
 struct OwnedImage {
     DecodedImage image;
-    ~OwnedImage() { ReleasePixels(image); }
 };
 
 TEST(JpegReader, GreyscaleBecomesEightBitsWithAGreyRamp) {
@@ -78,8 +77,8 @@ TEST(JpegReader, GreyscaleBecomesEightBitsWithAGreyRamp) {
     }
     // Rows are bottom-up with a stride of 16: the first stored row is the light one.
     for (int x = 0; x < 13; ++x) {
-        EXPECT_EQ(image.pixels[x], 0xE0) << x;
-        EXPECT_EQ(image.pixels[15 * 16 + x], 0x20) << x;
+        EXPECT_EQ(image.pixels.Get()[x], 0xE0) << x;
+        EXPECT_EQ(image.pixels.Get()[15 * 16 + x], 0x20) << x;
     }
 }
 
@@ -104,8 +103,8 @@ TEST(JpegReader, ColourArrivesBlueGreenRedBottomUp) {
             for (int c = 0; c < 3; ++c) EXPECT_NEAR(bgr[c], colour(x, y, 2 - c), 2) << x << "," << y << " c" << c;
         }
     // The top row of the picture is the last row in memory.
-    EXPECT_NEAR(out.image.pixels[15 * 32 + 2], 255, 2);  // red of the top-left pixel
-    EXPECT_NEAR(out.image.pixels[0], 255, 2);            // blue of the bottom-left pixel
+    EXPECT_NEAR(out.image.pixels.Get()[15 * 32 + 2], 255, 2);  // red of the top-left pixel
+    EXPECT_NEAR(out.image.pixels.Get()[0], 255, 2);            // blue of the bottom-left pixel
 }
 
 TEST(JpegReader, CmykGoesThroughTheProductTable) {
@@ -128,7 +127,7 @@ TEST(JpegReader, CmykGoesThroughTheProductTable) {
             EXPECT_EQ(bgr[1], kBgr[block][1]) << "block " << block;
             EXPECT_EQ(bgr[2], kBgr[block][2]) << "block " << block;
         }
-    ASSERT_NE(state.productTable, nullptr);
+    ASSERT_TRUE(state.productTable);
 }
 
 TEST(JpegReader, ResolutionComesFromTheJfifDensity) {
@@ -226,7 +225,7 @@ TEST(JpegReader, EndlessScansAreRefused) {
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.status, kStatusUnspecified);
     EXPECT_NE(result.message.find("scans"), std::string::npos) << result.message;
-    EXPECT_EQ(out.image.pixels, nullptr);
+    EXPECT_EQ(out.image.pixels.Get(), nullptr);
 }
 
 TEST(JpegReader, LibraryErrorsFailWithTheirMessageKept) {
@@ -242,7 +241,7 @@ TEST(JpegReader, LibraryErrorsFailWithTheirMessageKept) {
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.status, kStatusUnspecified);
         EXPECT_FALSE(result.message.empty());
-        EXPECT_EQ(out.image.pixels, nullptr);
+        EXPECT_EQ(out.image.pixels.Get(), nullptr);
     }
     {
         // Garbage after the start marker.
@@ -287,7 +286,7 @@ TEST(JpegReader, FramesTooLargeForTheImageRecordAreRefused) {
         EXPECT_EQ(result.status, kStatusUnsupported);
         EXPECT_EQ(state.imageWidth, 65500);
         EXPECT_EQ(state.imageHeight, 65500);
-        EXPECT_EQ(out.image.pixels, nullptr);
+        EXPECT_EQ(out.image.pixels.Get(), nullptr);
     }
     // 65500 x 21000 x 3 bytes fits in 32 bits; a cap set by the caller still refuses it.
     state.maxPixelBufferBytes = 1 << 20;

@@ -36,7 +36,6 @@ struct Delivered {
     uint16_t bits = 0;
     bool headerTaken = false;
     bool converted = false;
-    ~Delivered() { ReleasePixels(image); }
 };
 
 void Deliver(Delivered& out, const std::vector<uint8_t>& info, const std::vector<uint8_t>& pixels) {
@@ -52,15 +51,15 @@ TEST(PluginBridgeDelivery, OneAndFourBitRowsBecomeOneBytePerPixelAndKeepThePalet
     EXPECT_EQ(mono.image.header.biBitCount, 8);
     EXPECT_EQ(mono.image.palette[1].rgbRed, 11);
     const uint8_t bottom[10] = {1, 0, 1, 1, 0, 0, 0, 0, 0, 1};
-    EXPECT_EQ(0, std::memcmp(mono.image.pixels, bottom, 10));
-    EXPECT_EQ(mono.image.pixels[12 + 9], 1);  // second row, stride 12
+    EXPECT_EQ(0, std::memcmp(mono.image.pixels.Get(), bottom, 10));
+    EXPECT_EQ(mono.image.pixels.Get()[12 + 9], 1);  // second row, stride 12
 
     // 3 x 1 at 4 bits: high nibble first.
     Delivered nibbles;
     Deliver(nibbles, InfoBlock(3, 1, 4, 16), {0x5A, 0xF0, 0, 0});
     ASSERT_TRUE(nibbles.converted);
     const uint8_t row[3] = {5, 10, 15};
-    EXPECT_EQ(0, std::memcmp(nibbles.image.pixels, row, 3));
+    EXPECT_EQ(0, std::memcmp(nibbles.image.pixels.Get(), row, 3));
     EXPECT_EQ(nibbles.image.header.biXPelsPerMeter, 0);  // negative resolution stored as 0
 
     // One byte short of two padded 1-bit rows.
@@ -76,14 +75,14 @@ TEST(PluginBridgeDelivery, EightAndTwentyFourBitBlocksAreCopiedAndAShortBlockLea
     rows.push_back(0x77);  // more than the picture: not copied
     Deliver(full, InfoBlock(2, 2, 24), rows);
     ASSERT_TRUE(full.converted);
-    EXPECT_EQ(0, std::memcmp(full.image.pixels, rows.data(), 16));
-    EXPECT_EQ(full.image.pixels[16], 0);
+    EXPECT_EQ(0, std::memcmp(full.image.pixels.Get(), rows.data(), 16));
+    EXPECT_EQ(full.image.pixels.Get()[16], 0);
 
     Delivered shortGrey;
     Deliver(shortGrey, InfoBlock(3, 2, 8, 256), {9, 9, 9, 9, 9});
     ASSERT_TRUE(shortGrey.converted);
-    EXPECT_EQ(shortGrey.image.pixels[4], 9);
-    EXPECT_EQ(shortGrey.image.pixels[5], 0);
+    EXPECT_EQ(shortGrey.image.pixels.Get()[4], 9);
+    EXPECT_EQ(shortGrey.image.pixels.Get()[5], 0);
     EXPECT_EQ(shortGrey.image.palette[255].rgbRed, uint8_t(10 + 255));
 
     Delivered empty;
@@ -103,7 +102,7 @@ TEST(PluginBridgeDelivery, RefusesThirtyTwoBitsCompressionTopDownAndShortHeaders
     Deliver(truncated, cut, pixels);
     for (const Delivered* d : {&deep, &compressed, &topDown, &noWidth, &truncated}) {
         EXPECT_FALSE(d->headerTaken);
-        EXPECT_EQ(d->image.pixels, nullptr);
+        EXPECT_EQ(d->image.pixels.Get(), nullptr);
     }
 }
 

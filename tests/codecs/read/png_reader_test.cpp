@@ -27,27 +27,26 @@ class PngReaderTest : public ::testing::Test {
 protected:
     // Writes the bytes to a file and reads them with the state's options.
     bool Read(const std::string& bytes) {
-        ReleasePixels(image);
+        image.pixels.Reset();
         const WideString path = folder.File(u"in.png");
         EXPECT_TRUE(test::WriteBytes(path, bytes));
         return ReadPngImage(state, path, &image);
     }
     uint32_t Fails(const std::string& bytes) {
         EXPECT_FALSE(Read(bytes));
-        EXPECT_EQ(image.pixels, nullptr);
+        EXPECT_EQ(image.pixels.Get(), nullptr);
         return state.input.status;
     }
     // Pixel (x, y) counted from the top of the picture.
     const uint8_t* At(uint32_t x, uint32_t y) {
         const uint32_t stride = RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
-        return image.pixels + size_t(image.header.biHeight - 1 - y) * stride + x * (image.header.biBitCount / 8);
+        return image.pixels.Get() + size_t(image.header.biHeight - 1 - y) * stride + x * (image.header.biBitCount / 8);
     }
     void SetUp() override {
         state.flattenTransparency = 1;
         state.useOwnBackground = 1;
         std::copy(kBackground, kBackground + 3, state.backgroundColour);
     }
-    void TearDown() override { ReleasePixels(image); }
 
     test::TempFolder folder;
     PngReaderState state;
@@ -68,8 +67,8 @@ TEST_F(PngReaderTest, OneBitGreyOfWidthNineUsesThreeByteRowsAndTwelveByteOutputR
     EXPECT_EQ(image.sourceBitDepth, 1u);
     const uint8_t top[12] = {1, 0, 1, 1, 0, 0, 1, 0, 1, 0, 0, 0};
     const uint8_t bottom[12] = {0, 1, 0, 0, 1, 1, 0, 1, 0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(image.pixels, bottom, 12), 0);  // bottom row first in memory
-    EXPECT_EQ(std::memcmp(image.pixels + 12, top, 12), 0);
+    EXPECT_EQ(std::memcmp(image.pixels.Get(), bottom, 12), 0);  // bottom row first in memory
+    EXPECT_EQ(std::memcmp(image.pixels.Get() + 12, top, 12), 0);
     EXPECT_EQ(image.palette[0].rgbRed, 0);
     EXPECT_EQ(image.palette[1].rgbRed, 255);
     EXPECT_EQ(image.palette[1].rgbBlue, 255);
@@ -225,8 +224,8 @@ TEST_F(PngReaderTest, PaletteTransparencyShorterThanThePaletteLeavesTheRestOpaqu
     EXPECT_EQ(image.palette[1].rgbGreen, 255);
     EXPECT_EQ(image.palette[2].rgbBlue, 255);
     EXPECT_EQ(image.palette[3].rgbRed, 9);
-    EXPECT_EQ(state.paletteAlpha[3], 255);
-    EXPECT_EQ(state.paletteAlpha[200], 255);
+    EXPECT_EQ(state.paletteAlpha.Get()[3], 255);
+    EXPECT_EQ(state.paletteAlpha.Get()[200], 255);
 
     // Longer than the palette: ignored, nothing flattened.
     ASSERT_TRUE(Read(MakePng(4, 1, 2, 3, rows, palette + PngChunk("tRNS", Bytes({0, 0, 0, 0, 0})))));
@@ -408,7 +407,6 @@ TEST_F(PngReaderTest, RefusedFilesLeaveNoPixelsAndTheStateServesTheNextFile) {
     EXPECT_EQ(image.fileSize, MakePng(1, 1, 8, 2, Bytes({0, 1, 2, 3})).size());
     EXPECT_NE(image.lastWriteTime, 0u);
     const WideString missing = folder.File(u"missing.png");
-    ReleasePixels(image);  // a reader clears the record's pointer; the buffer is the caller's to return
     EXPECT_FALSE(ReadPngImage(state, missing, &image));
     EXPECT_EQ(state.input.status, kStatusCannotOpen);
 }

@@ -181,12 +181,12 @@ TEST(PngSuite, EveryImageMatchesThePlainDecoderAndEveryCorruptOneIsRefused) {
         const bool ok = ReadPngImage(state, ToWide(file), &image);
         if (name[0] == 'x') {
             EXPECT_FALSE(ok);
-            EXPECT_EQ(image.pixels, nullptr);
+            EXPECT_EQ(image.pixels.Get(), nullptr);
             const auto known = kRefusals.find(name);
             if (known != kRefusals.end()) {
                 EXPECT_EQ(state.input.status, known->second);
             }
-            ReleasePixels(image);
+            image.pixels.Reset();
             ++refused;
             continue;
         }
@@ -204,7 +204,7 @@ TEST(PngSuite, EveryImageMatchesThePlainDecoderAndEveryCorruptOneIsRefused) {
         const uint32_t stride = RowStride(png.width, image.header.biBitCount);
         int mismatches = 0;
         for (uint32_t y = 0; y < png.height && mismatches < 3; ++y) {
-            const uint8_t* row = image.pixels + size_t(png.height - 1 - y) * stride;
+            const uint8_t* row = image.pixels.Get() + size_t(png.height - 1 - y) * stride;
             for (uint32_t x = 0; x < png.width && mismatches < 3; ++x) {
                 Colour got;
                 if (colour) {
@@ -224,7 +224,6 @@ TEST(PngSuite, EveryImageMatchesThePlainDecoderAndEveryCorruptOneIsRefused) {
                 }
             }
         }
-        ReleasePixels(image);
     }
     EXPECT_EQ(refused, kRefusals.size());
     EXPECT_GT(decoded, 140u);

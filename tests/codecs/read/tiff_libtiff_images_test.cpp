@@ -55,7 +55,7 @@ Rgb FromDecoded(const DecodedImage& image) {
     rgb.height = image.header.biHeight;
     const uint32_t stride = RowStride(uint32_t(rgb.width), image.header.biBitCount);
     for (int y = 0; y < rgb.height; ++y) {
-        const uint8_t* row = image.pixels + uint64_t(rgb.height - 1 - y) * stride;
+        const uint8_t* row = image.pixels.Get() + uint64_t(rgb.height - 1 - y) * stride;
         for (int x = 0; x < rgb.width; ++x) {
             if (image.header.biBitCount == 24) {
                 rgb.pixels.insert(rgb.pixels.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
@@ -166,7 +166,7 @@ TEST(TiffLibtiffImages, AcceptedLayoutsDecodeLikeLibtiffAndTheRestIsRefused) {
         }
         ++accepted;
         const Rgb ours = FromDecoded(image);
-        ReleasePixels(image);
+        image.pixels.Reset();
 
         const auto reference = kNetpbmReference.find(name);
         if (reference != kNetpbmReference.end()) {
@@ -182,7 +182,7 @@ TEST(TiffLibtiffImages, AcceptedLayoutsDecodeLikeLibtiffAndTheRestIsRefused) {
             ASSERT_TRUE(ReadTiffImage(rgbState, WidePath(converted), &rgbImage)) << name;
             EXPECT_EQ(rgbImage.header.biBitCount, 24);
             ExpectSamePixels(ours, FromDecoded(rgbImage), name + " against tiff2rgba", image.sourceBitDepth == 48 ? 1 : 0);
-            ReleasePixels(rgbImage);
+            rgbImage.pixels.Reset();
             ++comparedWithTool;
         }
     }

@@ -18,10 +18,9 @@ using B = TiffFileBuilder;
 
 class TiffReaderTest : public ::testing::Test {
 protected:
-    ~TiffReaderTest() override { ReleasePixels(image); }
 
     bool Read(const std::string& bytes) {
-        ReleasePixels(image);
+        image.pixels.Reset();
         const WideString path = folder.File(u"input.tif");
         EXPECT_TRUE(test::WriteBytes(path, bytes));
         return ReadTiffImage(state, path, &image);
@@ -30,15 +29,15 @@ protected:
     uint32_t Refused(const std::string& bytes) {
         const bool ok = Read(bytes);
         EXPECT_FALSE(ok);
-        EXPECT_EQ(image.pixels, nullptr);
-        EXPECT_EQ(state.stripOffsets, nullptr);
-        EXPECT_EQ(state.joined, nullptr);
+        EXPECT_EQ(image.pixels.Get(), nullptr);
+        EXPECT_FALSE(state.stripOffsets);
+        EXPECT_FALSE(state.joined);
         return ok ? 0 : state.input.status;
     }
     // Pixel (x, y) with y counted from the top of the picture.
     const uint8_t* Pixel(int x, int y) {
         const uint32_t stride = RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
-        return image.pixels + uint64_t(image.header.biHeight - 1 - y) * stride + x * (image.header.biBitCount / 8);
+        return image.pixels.Get() + uint64_t(image.header.biHeight - 1 - y) * stride + x * (image.header.biBitCount / 8);
     }
 
     test::TempFolder folder;
@@ -78,8 +77,8 @@ TEST_F(TiffReaderTest, BilevelWhiteIsZeroMapsBitZeroToWhite) {
         EXPECT_EQ(*Pixel(x, 1), bottom[x]) << x;
     }
     // The first row of the file is the last row in memory.
-    EXPECT_EQ(image.pixels[12 + 0], 1);
-    EXPECT_EQ(image.pixels[0 + 7], 1);
+    EXPECT_EQ(image.pixels.Get()[12 + 0], 1);
+    EXPECT_EQ(image.pixels.Get()[0 + 7], 1);
 }
 
 TEST_F(TiffReaderTest, GreyRampsFollowTheBitDepthAndPhotometricSense) {
@@ -127,7 +126,7 @@ TEST_F(TiffReaderTest, FourBitPaletteReadsFortyEightColourMapValuesInFileOrder) 
         EXPECT_EQ(image.palette[16].rgbRed, 0);
         // Stride 4: top row (last in memory) 1, 2, 15 and the padding nibble 7.
         const uint8_t expected[8] = {0, 14, 5, 10, 1, 2, 15, 7};
-        for (int i = 0; i < 8; ++i) EXPECT_EQ(image.pixels[i], expected[i]) << i;
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(image.pixels.Get()[i], expected[i]) << i;
     }
 }
 
@@ -173,7 +172,7 @@ TEST_F(TiffReaderTest, RgbSamplesBecomeBlueGreenRed) {
     EXPECT_EQ(image.sourceBitDepth, 24u);
     // Stride 8; the top row is stored last.
     const uint8_t expected[16] = {9, 8, 7, 12, 11, 10, 0, 0, 3, 2, 1, 6, 5, 4, 0, 0};
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(image.pixels[i], expected[i]) << i;
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(image.pixels.Get()[i], expected[i]) << i;
 }
 
 TEST_F(TiffReaderTest, SixteenBitRgbTakesTheHighByteOfEachSample) {
@@ -517,7 +516,7 @@ TEST_F(TiffReaderTest, StateAndRecordAreReusableAfterAFailure) {
     EXPECT_EQ(Refused(BuildSimpleTiff(bad)), kStatusUnsupported);
     ASSERT_TRUE(Read(BuildSimpleTiff(good)));
     EXPECT_EQ(*Pixel(1, 0), 8);
-    EXPECT_EQ(state.joined, nullptr);  // working buffers are not kept between files
+    EXPECT_FALSE(state.joined);  // working buffers are not kept between files
 
     // Reading into a record of the reader's own.
     TiffReaderState own;
@@ -525,7 +524,7 @@ TEST_F(TiffReaderTest, StateAndRecordAreReusableAfterAFailure) {
     ASSERT_TRUE(test::WriteBytes(path, BuildSimpleTiff(good)));
     ASSERT_TRUE(ReadTiffImage(own, path, nullptr));
     ASSERT_NE(own.input.image, nullptr);
-    EXPECT_EQ(own.input.image->pixels[0], 9);
+    EXPECT_EQ(own.input.image->pixels.Get()[0], 9);
     CloseMappedInput(own.input);  // releases the record and its pixels
 }
 

@@ -38,7 +38,7 @@ struct Batch {
         context.tempPath = &output;
     }
     void SetImage(int32_t width, int32_t height, uint16_t bits) {
-        ReleasePixels(context.image);
+        context.image.pixels.Reset();
         SetImageHeader(context.image, width, height, bits);
         context.image.pixels = AllocatePixelBuffer(uint32_t(width), uint32_t(height), bits);
         context.savedBitDepth = bits;
@@ -75,7 +75,7 @@ TEST(BmpWriter, EightBitImageKeepsPaletteAndPixels) {
     DecodedImage& image = batch.context.image;
     for (int i = 0; i < 256; ++i) image.palette[i] = RGBQUAD{uint8_t(i), uint8_t(i ^ 0x33), uint8_t(7 * i), uint8_t(i % 3)};
     const uint8_t pixels[8] = {0, 5, 255, 0, 17, 17, 200, 0};
-    std::memcpy(image.pixels, pixels, 8);
+    std::memcpy(image.pixels.Get(), pixels, 8);
     image.header.biXPelsPerMeter = 3780;
     image.header.biYPelsPerMeter = 2835;
     ASSERT_TRUE(BmpOutputStep(batch.context));
@@ -92,15 +92,15 @@ TEST(BmpWriter, TwentyFourBitAndOnePixelWideRows) {
     Batch batch;
     batch.SetImage(1, 3, 24);
     const uint8_t pixels[12] = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0};
-    std::memcpy(batch.context.image.pixels, pixels, 12);
+    std::memcpy(batch.context.image.pixels.Get(), pixels, 12);
     ASSERT_TRUE(BmpOutputStep(batch.context));
     std::string file = batch.Written();
     ExpectHeaders(file, 1, 3, 24, 12);
     EXPECT_EQ(std::memcmp(file.data() + 54, pixels, 12), 0);
 
     batch.SetImage(1, 2, 8);
-    batch.context.image.pixels[0] = 9;
-    batch.context.image.pixels[4] = 4;
+    batch.context.image.pixels.Get()[0] = 9;
+    batch.context.image.pixels.Get()[4] = 4;
     ASSERT_TRUE(BmpOutputStep(batch.context));
     file = batch.Written();  // the longer file before is replaced
     ExpectHeaders(file, 1, 2, 8, 8);
@@ -115,7 +115,7 @@ TEST(BmpWriter, RescaledEightBitImageIsReducedAgain) {
     const uint8_t colours[3][3] = {{0, 0, 200}, {10, 10, 10}, {0, 255, 0}};
     for (uint32_t y = 0; y < 2; ++y)
         for (uint32_t x = 0; x < 5; ++x)
-            std::memcpy(batch.context.image.pixels + y * batch.Stride() + 3 * x, colours[(x + y) % 3], 3);
+            std::memcpy(batch.context.image.pixels.Get() + y * batch.Stride() + 3 * x, colours[(x + y) % 3], 3);
     batch.context.savedBitDepth = 8;
     ASSERT_TRUE(BmpOutputStep(batch.context));
     const std::string file = batch.Written();
@@ -131,7 +131,7 @@ TEST(BmpWriter, RescaledEightBitImageIsReducedAgain) {
     // And an 8-bit image written at 24 bits goes through its palette.
     batch.SetImage(2, 1, 8);
     batch.context.image.palette[3] = RGBQUAD{1, 2, 3, 99};
-    batch.context.image.pixels[0] = 3;
+    batch.context.image.pixels.Get()[0] = 3;
     batch.context.savedBitDepth = 24;
     ASSERT_TRUE(BmpOutputStep(batch.context));
     const std::string expanded = batch.Written();
@@ -223,7 +223,7 @@ TEST(BmpRoundTrip, EightAndTwentyFourBitSourcesComeBackUnchanged) {
         batch.context.savedBitDepth = batch.context.image.header.biBitCount;
         EXPECT_EQ(batch.context.savedBitDepth, source.bits);
         ASSERT_TRUE(BmpOutputStep(batch.context));
-        ReleasePixels(batch.context.image);
+        batch.context.image.pixels.Reset();
         // A canonical file (full table, 40-byte header) comes back byte for byte.
         EXPECT_EQ(batch.Written(), source.bytes) << source.bits;
     }

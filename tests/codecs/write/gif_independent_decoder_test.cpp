@@ -38,7 +38,7 @@ std::string OurRgb(const WideString& path) {
             rgb += char(c.rgbGreen);
             rgb += char(c.rgbBlue);
         }
-    ReleasePixels(image);
+    image.pixels.Reset();
     return rgb;
 }
 
@@ -69,12 +69,12 @@ TEST(GifIndependentDecoders, ReadWhatTheWriterWrites) {
         DecodedImage& image = context.image;
         SetImageHeader(image, c.width, c.height, uint16_t(c.depth));
         image.pixels = AllocatePixelBuffer(uint32_t(c.width), uint32_t(c.height), uint32_t(c.depth));
-        ASSERT_NE(image.pixels, nullptr);
+        ASSERT_NE(image.pixels.Get(), nullptr);
         for (int i = 0; i < 256; ++i)
             image.palette[i] = RGBQUAD{uint8_t(random()), uint8_t(random()), uint8_t(random()), 0};
         const uint32_t stride = RowStride(uint32_t(c.width), uint32_t(c.depth));
         for (int y = 0; y < c.height; ++y) {
-            uint8_t* row = image.pixels + uint64_t(y) * stride;
+            uint8_t* row = image.pixels.Get() + uint64_t(y) * stride;
             for (int x = 0; x < c.width; ++x) {
                 if (c.depth == 8) {
                     row[x] = uint8_t((x / 7 + y / 5) * 31 + (random() & 3));

@@ -26,7 +26,6 @@ struct TestImage {
         SetImageHeader(image, width, height, uint16_t(depth));
         image.pixels = AllocatePixelBuffer(uint32_t(width), uint32_t(height), uint32_t(depth));
     }
-    ~TestImage() { ReleasePixels(image); }
     uint8_t* Pixel(int x, int y) {
         const int depth = image.header.biBitCount;
         return StoredRow(image, uint32_t(image.header.biHeight - 1 - y)) + x * depth / 8;
@@ -50,13 +49,11 @@ struct GifWriteTest : ::testing::Test {
     void SetUp() override {
     }
 
-    bool Write(const DecodedImage& image) {
-        ReleasePixels(context.image);
-        context.image.header = image.header;
-        std::memcpy(context.image.palette, image.palette, sizeof image.palette);
-        context.image.pixels = image.pixels;
+    // The picture is lent to the step and handed back.
+    bool Write(DecodedImage& image) {
+        context.image = std::move(image);
         const bool ok = GifOutputStep(context);
-        context.image.pixels = nullptr;
+        image = std::move(context.image);
         return ok;
     }
     Bytes Written() {
@@ -75,7 +72,7 @@ struct GifWriteTest : ::testing::Test {
                 const RGBQUAD& c = decoded.palette[test::IndexAt(decoded, x, y)];
                 colours.push_back(uint32_t(c.rgbRed) << 16 | uint32_t(c.rgbGreen) << 8 | c.rgbBlue);
             }
-        ReleasePixels(decoded);
+        decoded.pixels.Reset();
         return colours;
     }
 };
@@ -168,7 +165,7 @@ TEST_F(GifWriteTest, LongStreamsAreSplitIntoSubBlocksOf255) {
 
 TEST_F(GifWriteTest, SizesBeyondSixteenBitsAreRefused) {
     TestImage wide(65535, 1, 8);
-    ASSERT_NE(wide.image.pixels, nullptr);
+    ASSERT_NE(wide.image.pixels.Get(), nullptr);
     ASSERT_TRUE(Write(wide.image));
     const Bytes file = Written();
     EXPECT_EQ(file[6], 0xFF);

@@ -26,11 +26,10 @@ struct TestImage {
         SetImageHeader(image, width, height, bitCount);
         image.pixels = AllocatePixelBuffer(uint32_t(width), uint32_t(height), bitCount);
     }
-    ~TestImage() { ReleasePixels(image); }
     uint32_t Stride() const { return RowStride(uint32_t(image.header.biWidth), image.header.biBitCount); }
     // Pixel (x, y) with y counted from the top of the picture.
     uint8_t* At(int x, int yFromTop) {
-        return image.pixels + size_t(image.header.biHeight - 1 - yFromTop) * Stride() +
+        return image.pixels.Get() + size_t(image.header.biHeight - 1 - yFromTop) * Stride() +
                size_t(x) * (image.header.biBitCount / 8);
     }
 };
@@ -64,9 +63,9 @@ struct OutputRun {
         context.tempPath = &path;
     }
     bool Run(TestImage& picture) {
-        context.image = picture.image;  // borrowed: handed back before the context goes
+        context.image = std::move(picture.image);  // lent to the step and handed back
         const bool ok = JpegOutputStep(context);
-        context.image.pixels = nullptr;
+        picture.image = std::move(context.image);
         return ok;
     }
     std::string Bytes() const { return test::ReadBytes(path); }
@@ -207,7 +206,6 @@ TEST(JpegWriter, ResolutionBecomesDotsPerInch) {
 struct Decoded {
     JpegReaderState state;
     DecodedImage image;
-    ~Decoded() { ReleasePixels(image); }
 };
 bool Decode(const WideString& path, Decoded& out) { return ReadJpegImage(out.state, path, &out.image); }
 
@@ -233,7 +231,7 @@ TEST(JpegWriter, AnEightBitImageIsExpandedThroughItsPalette) {
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
             const RGBQUAD& expected = palette[(y / 8) * 2 + x / 8];
-            const uint8_t* p = decoded.image.pixels + size_t(15 - y) * stride + x * 3;
+            const uint8_t* p = decoded.image.pixels.Get() + size_t(15 - y) * stride + x * 3;
             EXPECT_NEAR(p[0], expected.rgbBlue, 3) << x << "," << y;
             EXPECT_NEAR(p[1], expected.rgbGreen, 3) << x << "," << y;
             EXPECT_NEAR(p[2], expected.rgbRed, 3) << x << "," << y;
@@ -327,9 +325,9 @@ TEST(JpegWriter, ATinyImageInSizeLimitedModeIsStillAWholeFile) {
     EXPECT_TRUE(run.Bytes() == direct.Bytes());
     Decoded decoded;
     ASSERT_TRUE(Decode(run.path, decoded)) << test::Narrow(decoded.state.message);
-    EXPECT_NEAR(decoded.image.pixels[0], 30, 3);
-    EXPECT_NEAR(decoded.image.pixels[1], 60, 3);
-    EXPECT_NEAR(decoded.image.pixels[2], 200, 3);
+    EXPECT_NEAR(decoded.image.pixels.Get()[0], 30, 3);
+    EXPECT_NEAR(decoded.image.pixels.Get()[1], 60, 3);
+    EXPECT_NEAR(decoded.image.pixels.Get()[2], 200, 3);
 }
 
 // Synthetic sizes: 100 bytes per quality step, recording each quality tried.
@@ -447,7 +445,7 @@ void ExpectSamePixelsAsDjpeg(const WideString& jpeg, const std::string& label) {
     const uint32_t stride = RowStride(uint32_t(width), uint32_t(channels * 8));
     int mismatches = 0;
     for (int y = 0; y < height; ++y) {
-        const uint8_t* row = ours.image.pixels + size_t(height - 1 - y) * stride;
+        const uint8_t* row = ours.image.pixels.Get() + size_t(height - 1 - y) * stride;
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < channels; ++c) {
                 // PNM is red, green, blue; our rows are blue, green, red.

@@ -422,17 +422,15 @@ int SplitChannel(uint8_t blueMax, uint8_t greenMax, uint8_t redMax) {
     converter.width = 8;
     converter.height = 1;
     SetLayout(converter, 24, 8);
-    std::vector<uint8_t> work(8 * 4 + 4, 0);
+    if (!converter.workBuffer.Allocate(8 * 4 + 4)) return -1;
+    uint8_t* work = converter.workBuffer.Get();
     for (int i = 0; i < 8; ++i) {
         work[4 * i + 0] = (i & 1) ? blueMax : 0;
         work[4 * i + 1] = (i & 2) ? greenMax : 0;
         work[4 * i + 2] = (i & 4) ? redMax : 0;
     }
-    converter.workBuffer = work.data();
     RGBQUAD palette[256] = {};
-    const bool ok = MedianCutPalette(converter, 2, palette);
-    converter.workBuffer = nullptr;
-    if (!ok) return -1;
+    if (!MedianCutPalette(converter, 2, palette)) return -1;
     EXPECT_EQ(ColourKey(palette[1]), ColourKey(blueMax, greenMax, redMax));
     if (palette[0].rgbBlue == 0 && palette[0].rgbGreen == greenMax && palette[0].rgbRed == redMax) return 0;
     if (palette[0].rgbGreen == 0 && palette[0].rgbBlue == blueMax && palette[0].rgbRed == redMax) return 1;
@@ -454,8 +452,7 @@ TEST(MedianCut, SplitChannelOnEqualAndWeightedRanges) {
 
 TEST(MedianCut, RefusesEmptyImagesAndBadCounts) {
     PixelConverter converter;
-    std::vector<uint8_t> work(8, 0);
-    converter.workBuffer = work.data();
+    ASSERT_TRUE(converter.workBuffer.Allocate(8));
     RGBQUAD palette[256] = {};
     converter.width = 0;
     converter.height = 5;
@@ -468,7 +465,6 @@ TEST(MedianCut, RefusesEmptyImagesAndBadCounts) {
     converter.width = 1 << 15;
     converter.height = 1 << 15;  // 2^30 pixels: beyond the index array's limit
     EXPECT_FALSE(MedianCutPalette(converter, 2, palette));
-    converter.workBuffer = nullptr;
 }
 
 // ---- The whole reduction against the plain one ------------------------------
@@ -524,15 +520,15 @@ TEST(PixelConverter, KeepsItsSquaredDifferenceTableAcrossImages) {
     auto pixels = Make24(20, 20, [](uint32_t x, uint32_t y) { return Colour{uint8_t(x * 13), uint8_t(y * 11), 7}; });
     PixelConverter converter;
     ASSERT_FALSE(Convert24To8(converter, pixels, 20, 20).palette.empty());
-    const int32_t* table = converter.squaredDifference;
+    const int32_t* table = converter.squaredDifference.Get();
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table[0], 255 * 255);
     EXPECT_EQ(table[255], 0);
     EXPECT_EQ(table[510], 255 * 255);
     EXPECT_EQ(table[255 - 3], 9);
     ASSERT_FALSE(Convert24To8(converter, pixels, 20, 20).palette.empty());
-    EXPECT_EQ(converter.squaredDifference, table);
-    EXPECT_EQ(converter.workBuffer, nullptr);  // the working copy is released
+    EXPECT_EQ(converter.squaredDifference.Get(), table);
+    EXPECT_FALSE(converter.workBuffer);  // the working copy is released
 }
 
 // ---- The fast nearest search against the plain one --------------------------
@@ -555,11 +551,11 @@ TEST(NearestColourSearch, SameAnswersAsThePlainSearch) {
             }
         }
         NearestColourSearch search;
-        ASSERT_TRUE(search.Prepare(converter.squaredDifference, palette, n));
+        ASSERT_TRUE(search.Prepare(converter.squaredDifference.Get(), palette, n));
         for (int k = 0; k < 10000; ++k) {
             uint32_t colour = random() & 0xFFFFFF;
             if (k % 3 == 0) colour = ColourKey(palette[random() % n]) ^ (random() & 0x030303);
-            ASSERT_EQ(search.Find(colour), NearestIndex(converter.squaredDifference, palette, n, colour))
+            ASSERT_EQ(search.Find(colour), NearestIndex(converter.squaredDifference.Get(), palette, n, colour))
                 << "round " << round << " colour " << colour;
         }
         // Every colour of a few whole cubes, corners included.
@@ -568,7 +564,7 @@ TEST(NearestColourSearch, SameAnswersAsThePlainSearch) {
                 const uint32_t b = ((cube & 31) << 3) | (d & 7), g = (((cube >> 5) & 31) << 3) | ((d >> 3) & 7),
                                r = ((cube >> 10) << 3) | (d >> 6);
                 const uint32_t colour = ColourKey(uint8_t(b), uint8_t(g), uint8_t(r));
-                ASSERT_EQ(search.Find(colour), NearestIndex(converter.squaredDifference, palette, n, colour));
+                ASSERT_EQ(search.Find(colour), NearestIndex(converter.squaredDifference.Get(), palette, n, colour));
             }
         }
     }
@@ -579,10 +575,10 @@ TEST(NearestColourSearch, FirstOfEquallyNearEntriesWins) {
     ASSERT_TRUE(EnsureSquaredDifferenceTable(converter));
     RGBQUAD palette[4] = {{10, 0, 0, 0}, {0, 0, 10, 0}, {0, 0, 10, 0}, {0, 10, 0, 0}};
     NearestColourSearch search;
-    ASSERT_TRUE(search.Prepare(converter.squaredDifference, palette, 4));
+    ASSERT_TRUE(search.Prepare(converter.squaredDifference.Get(), palette, 4));
     // (0,0,0) is 100 from every entry: entry 0.
     EXPECT_EQ(search.Find(0), 0u);
-    EXPECT_EQ(NearestIndex(converter.squaredDifference, palette, 4, 0), 0u);
+    EXPECT_EQ(NearestIndex(converter.squaredDifference.Get(), palette, 4, 0), 0u);
     // Red 10 matches entries 1 and 2 exactly: entry 1.
     EXPECT_EQ(search.Find(ColourKey(0, 0, 10)), 1u);
     EXPECT_EQ(search.Find(ColourKey(0, 10, 0)), 3u);
@@ -603,12 +599,11 @@ TEST(ColourCounting, CountsDistinctColours) {
     EXPECT_EQ(set.RankOf(0x010203), 1u);
     EXPECT_EQ(set.RankOf(0x030201), 2u);
     EXPECT_EQ(set.RankOf(0xFFFFFF), 3u);
-    uint64_t* weighted = set.WeightedColours(6, work.data());
-    ASSERT_NE(weighted, nullptr);
+    const os::PixelArray<uint64_t> weighted = set.WeightedColours(6, work.data());
+    ASSERT_TRUE(weighted);
     const uint64_t expected[] = {0x000000 | (2ull << 32), 0x010203 | (1ull << 32), 0x030201 | (1ull << 32),
                                  0xFFFFFF | (2ull << 32)};
-    EXPECT_TRUE(std::equal(expected, expected + 4, weighted));
-    os::FreePixels(weighted);
+    EXPECT_TRUE(std::equal(expected, expected + 4, weighted.Get()));
 }
 
 }  // namespace

@@ -122,9 +122,9 @@ TEST_F(PngWriterTest, TrueColourReadsBackIdenticallyWithBothDecoders) {
         ASSERT_EQ(image.header.biBitCount, 24);
         const uint32_t stride = RowStride(uint32_t(width), 24);
         for (int32_t y = 0; y < height; ++y)
-            ASSERT_EQ(std::memcmp(image.pixels + size_t(y) * stride, &pixels[size_t(y) * stride], size_t(width) * 3), 0)
+            ASSERT_EQ(std::memcmp(image.pixels.Get() + size_t(y) * stride, &pixels[size_t(y) * stride], size_t(width) * 3), 0)
                 << "row " << y;
-        ReleasePixels(image);
+        image.pixels.Reset();
 
         const test::ReferencePng png = test::DecodeReferencePng(file);
         ASSERT_TRUE(png.ok);

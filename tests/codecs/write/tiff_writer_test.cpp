@@ -23,11 +23,10 @@ struct TestImage {
         SetImageHeader(image, width, height, bits);
         image.pixels = AllocatePixelBuffer(uint32_t(width), uint32_t(height), bits);
     }
-    ~TestImage() { ReleasePixels(image); }
     // Pixel (x, y), y counted from the top of the picture.
     uint8_t* At(int x, int y) {
         const uint32_t stride = RowStride(uint32_t(image.header.biWidth), image.header.biBitCount);
-        return image.pixels + uint64_t(image.header.biHeight - 1 - y) * stride + x * (image.header.biBitCount / 8);
+        return image.pixels.Get() + uint64_t(image.header.biHeight - 1 - y) * stride + x * (image.header.biBitCount / 8);
     }
 };
 
@@ -57,7 +56,7 @@ protected:
         SetLayout(state.converter, picture.image.header.biBitCount, targetDepth);
         state.horizontalResolution = picture.image.header.biXPelsPerMeter;
         state.verticalResolution = picture.image.header.biYPelsPerMeter;
-        EXPECT_EQ(WriteTiffFile(state, path, picture.image.palette, picture.image.pixels), expectSuccess)
+        EXPECT_EQ(WriteTiffFile(state, path, picture.image.palette, picture.image.pixels.Get()), expectSuccess)
             << state.writeStatus;
         return test::ReadBytes(path);
     }
@@ -187,7 +186,7 @@ TEST_F(TiffWriterTest, WhatTheWriterProducesOurReaderReadsBack) {
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 5; ++x) {
                 const uint8_t* p = picture.At(x, y);
-                const uint8_t* q = back.pixels + uint64_t(2 - y) * stride + x * (depth / 8);
+                const uint8_t* q = back.pixels.Get() + uint64_t(2 - y) * stride + x * (depth / 8);
                 const uint8_t blue = depth == 24 ? q[0] : back.palette[*q].rgbBlue;
                 const uint8_t green = depth == 24 ? q[1] : back.palette[*q].rgbGreen;
                 const uint8_t red = depth == 24 ? q[2] : back.palette[*q].rgbRed;
@@ -195,7 +194,6 @@ TEST_F(TiffWriterTest, WhatTheWriterProducesOurReaderReadsBack) {
                 EXPECT_EQ(green, p[1]) << x << "," << y;
                 EXPECT_EQ(red, p[2]) << x << "," << y;
             }
-        ReleasePixels(back);
     }
 }
 
@@ -222,7 +220,7 @@ TEST_F(TiffWriterTest, FailuresSetTheirCodes) {
     state.converter.width = 0x10000;
     state.converter.height = 0x10000;
     SetLayout(state.converter, 24, 24);
-    EXPECT_FALSE(WriteTiffFile(state, path, picture.image.palette, picture.image.pixels));
+    EXPECT_FALSE(WriteTiffFile(state, path, picture.image.palette, picture.image.pixels.Get()));
     EXPECT_EQ(state.writeStatus, kStatusCannotCreate);
     EXPECT_EQ(test::ReadBytes(path).size(), 0u);
 
@@ -299,12 +297,11 @@ TEST_F(TiffWriterTest, LibtiffToolsReadOurFilesAlike) {
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 7; ++x) {
                 const uint8_t* p = picture.At(x, y);
-                const uint8_t* q = back.pixels + uint64_t(4 - y) * RowStride(7, 24) + x * 3;
+                const uint8_t* q = back.pixels.Get() + uint64_t(4 - y) * RowStride(7, 24) + x * 3;
                 EXPECT_EQ(q[0], p[0]) << depth << " " << x << "," << y;
                 EXPECT_EQ(q[1], p[1]) << depth << " " << x << "," << y;
                 EXPECT_EQ(q[2], p[2]) << depth << " " << x << "," << y;
             }
-        ReleasePixels(back);
     }
 }
 
