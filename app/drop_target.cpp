@@ -1,5 +1,6 @@
 #include "app/drop_target.h"
 
+#include <memory>
 #include <new>
 
 #include "app/app_state.h"
@@ -161,7 +162,7 @@ LRESULT OnCombinedChildColour(HDC dc) {
 
 void HandleDrop(HDROP drop, const uint8_t selection[4]) {
     const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    WideString* paths = count ? new (std::nothrow) WideString[count] : nullptr;
+    std::unique_ptr<WideString[]> paths(count ? new (std::nothrow) WideString[count] : nullptr);
     MainWindowHost host(State().mainWindow);
     if (count && !paths) {
         host.ShowErrorMessage(kTextOutOfMemory);
@@ -178,8 +179,7 @@ void HandleDrop(HDROP drop, const uint8_t selection[4]) {
         path.RecomputeLength();
         if (!os::FolderExists(path.Text())) ++kept;  // folders are skipped, not opened
     }
-    if (kept > 0) RunConversion(host, kept, paths, selection);
-    delete[] paths;
+    if (kept > 0) RunConversion(host, kept, paths.get(), selection);
     ::DragFinish(drop);
 }
 

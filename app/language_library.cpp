@@ -107,21 +107,21 @@ bool PatchDialogFontSize(uint8_t* bytes, size_t size, bool largeFont) {
     return true;
 }
 
-DLGTEMPLATE* LoadDialogTemplate(HINSTANCE library, WORD id, bool largeFont) {
+void DialogTemplateFree::operator()(DLGTEMPLATE* block) const { os::PrivateFree(block); }
+
+DialogTemplate LoadDialogTemplate(HINSTANCE library, WORD id, bool largeFont) {
     HRSRC resource = ::FindResourceW(library, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));  // RT_DIALOG
     if (!resource) return nullptr;
     const DWORD size = ::SizeofResource(library, resource);
     HGLOBAL loaded = ::LoadResource(library, resource);
     const void* source = loaded ? ::LockResource(loaded) : nullptr;
     if (!source || size == 0) return nullptr;
-    auto* copy = static_cast<uint8_t*>(os::PrivateAlloc(size));
+    DialogTemplate copy(static_cast<DLGTEMPLATE*>(os::PrivateAlloc(size)));
     if (!copy) return nullptr;
-    std::memcpy(copy, source, size);
-    if (!PatchDialogFontSize(copy, size, largeFont)) {
-        os::PrivateFree(copy);
-        return nullptr;
-    }
-    return reinterpret_cast<DLGTEMPLATE*>(copy);
+    auto* bytes = reinterpret_cast<uint8_t*>(copy.get());
+    std::memcpy(bytes, source, size);
+    if (!PatchDialogFontSize(bytes, size, largeFont)) return nullptr;
+    return copy;
 }
 
 uint32_t LibraryTextSource::LoadText(uint32_t id, char16_t* out, uint32_t capacity) const {

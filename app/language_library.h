@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "core/text_source.h"
 #include "core/wide_string.h"
@@ -27,10 +28,16 @@ bool HasLanguageSignature(HINSTANCE library);
 // returns the position of `currentName`, or -1.
 int ListLanguageLibraries(HWND comboBox, const char16_t* currentName);
 
-// A private-heap copy of dialog template `id` whose font size is set to 11
-// (large dialog font) or 9. Null when the template is missing or is not an
-// extended template with a font. Release with os::PrivateFree.
-DLGTEMPLATE* LoadDialogTemplate(HINSTANCE library, WORD id, bool largeFont);
+// A private-heap copy of a dialog template, returned when its owner goes.
+struct DialogTemplateFree {
+    void operator()(DLGTEMPLATE* block) const;
+};
+using DialogTemplate = std::unique_ptr<DLGTEMPLATE, DialogTemplateFree>;
+
+// A copy of dialog template `id` whose font size is set to 11 (large dialog
+// font) or 9. Empty when the template is missing or is not an extended
+// template with a font.
+DialogTemplate LoadDialogTemplate(HINSTANCE library, WORD id, bool largeFont);
 
 // Sets the point size of an extended dialog template with a font (in place):
 // 11 for the large dialog font, else 9. False for any other template.

@@ -52,11 +52,10 @@ bool CreatePages(OptionsDialog& dialog) {
     ::GetWindowRect(lastButton, &button);
     ::MapWindowPoints(nullptr, dialog.frame, reinterpret_cast<POINT*>(&button), 2);
     for (int i = 0; i < kOptionsPageCount; ++i) {
-        DLGTEMPLATE* page = LoadDialogTemplate(State().languageLibrary, kOptionsPageTemplates[i], large);
+        const DialogTemplate page = LoadDialogTemplate(State().languageLibrary, kOptionsPageTemplates[i], large);
         if (!page) return false;
-        dialog.pages[i] = ::CreateDialogIndirectParamW(State().instance, page, dialog.frame, kPageProcs[i],
+        dialog.pages[i] = ::CreateDialogIndirectParamW(State().instance, page.get(), dialog.frame, kPageProcs[i],
                                                        reinterpret_cast<LPARAM>(&dialog));
-        os::PrivateFree(page);
         if (!dialog.pages[i]) return false;
         ::SetWindowPos(dialog.pages[i], lastButton, 0, button.bottom + kPageGap, 0, 0,
                        SWP_NOSIZE | SWP_NOACTIVATE | SWP_HIDEWINDOW);
@@ -152,7 +151,7 @@ void EnableApply(OptionsDialog& dialog) { ::EnableWindow(::GetDlgItem(dialog.fra
 bool OpenOptionsDialog(HWND owner) {
     // Without a language library there is no template and no text to show.
     if (!State().languageLibrary) return false;
-    DLGTEMPLATE* frame =
+    const DialogTemplate frame =
         LoadDialogTemplate(State().languageLibrary, kOptionsFrameTemplate, CurrentSettings().largeDialogFont != 0);
     if (!frame) return false;
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
@@ -161,8 +160,7 @@ bool OpenOptionsDialog(HWND owner) {
     dialog.bridge.folder = &dialog.pluginFolder;
     dialog.bridge.excluded = &CurrentSettings().excludedPlugins;
     const INT_PTR result =
-        ::DialogBoxIndirectParamW(State().instance, frame, owner, FrameProc, reinterpret_cast<LPARAM>(&dialog));
-    os::PrivateFree(frame);
+        ::DialogBoxIndirectParamW(State().instance, frame.get(), owner, FrameProc, reinterpret_cast<LPARAM>(&dialog));
     return result == IDOK || result == IDCANCEL;
 }
 

@@ -31,11 +31,6 @@ struct PresetDialogRecord {
     int rowLeft = 0;  // where the size row starts, in client pixels
 };
 
-struct TemplateDeleter {
-    void operator()(DLGTEMPLATE* block) const { os::PrivateFree(block); }
-};
-using TemplateCopy = std::unique_ptr<DLGTEMPLATE, TemplateDeleter>;
-
 constexpr int kHeadings[] = {kFormatHeading, kTransparencyHeading, kJpegHeading, kResizeHeading, kOutputHeading};
 constexpr int kModeDependent[] = {kWidthLabel,  kWidthEdit,  kWidthSpin,  kWidthUnit,  kHeightLabel,
                                   kHeightEdit,  kHeightSpin, kHeightUnit, kFilterLabel, kFilterList,
@@ -294,7 +289,7 @@ void OpenPresetDialog(int presetIndex, HWND dropTarget) {
     if (!state.languageLibrary) return;
     Settings& settings = CurrentSettings();
     const bool largeFont = settings.largeDialogFont != 0;
-    TemplateCopy dialogTemplate(LoadDialogTemplate(state.languageLibrary, kPresetDialogTemplate, largeFont));
+    const DialogTemplate dialogTemplate = LoadDialogTemplate(state.languageLibrary, kPresetDialogTemplate, largeFont);
     if (!dialogTemplate) return;
     PresetDialogRecord record;
     record.dropTarget = dropTarget;

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
+#include "core/string_ids.h"
 
 namespace qdx::app {
 
@@ -45,11 +47,19 @@ int DetectOperatingSystemLevel() {
 // Every argument as a full path against the folder the program was started
 // from, before CheckEnvironment moves the current directory. Drops and Send To
 // pass full paths already; a name typed in a console does not.
-std::vector<WideString> CaptureArguments() {
-    std::vector<WideString> captured;
+// Returns false when the list cannot be allocated.
+bool CaptureArguments(std::vector<WideString>& captured) {
     int count = 0;
     LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (!arguments) return captured;
+    if (!arguments) return true;
+    // The one place start-up can run out of memory for the list: everything
+    // after this fits in what is reserved here.
+    try {
+        if (count > 1) captured.reserve(size_t(count - 1));
+    } catch (const std::bad_alloc&) {
+        ::LocalFree(arguments);
+        return false;
+    }
     for (int i = 1; i < count; ++i) {
         WideString full;
         const DWORD need = ::GetFullPathNameW(arguments[i], 0, nullptr, nullptr);
@@ -61,7 +71,7 @@ std::vector<WideString> CaptureArguments() {
         captured.push_back(std::move(full));
     }
     ::LocalFree(arguments);
-    return captured;
+    return true;
 }
 
 bool CheckEnvironment(AppState& state) {
@@ -88,7 +98,11 @@ bool CheckEnvironment(AppState& state) {
 // Converts every argument that names an existing file (not a folder) with the
 // presets of the combined drop area. Returns true when the window is to be
 // shown (no arguments at all).
-bool HandleCommandLine(AppState& state, std::vector<WideString>& arguments) {
+bool HandleCommandLine(AppState& state, std::vector<WideString>& arguments, bool listAllocated) {
+    if (!listAllocated) {
+        MainWindowHost(state.mainWindow).ShowErrorMessage(kTextOutOfMemory);
+        return false;
+    }
     if (arguments.empty()) return true;
     // The files stay at the front, in their order; the rest are dropped.
     uint32_t keptCount = 0;
@@ -103,7 +117,8 @@ bool HandleCommandLine(AppState& state, std::vector<WideString>& arguments) {
 // reads through it until the program ends.
 bool StartUp(AppState& state, int showCommand) {
     // Full paths before the current directory changes to the executable's folder.
-    std::vector<WideString> arguments = CaptureArguments();
+    std::vector<WideString> arguments;
+    const bool listAllocated = CaptureArguments(arguments);
     if (state.osLevel == 0 || !CheckEnvironment(state)) {
         ShowStartupError(kFailedToExecute);
         return false;
@@ -133,7 +148,7 @@ bool StartUp(AppState& state, int showCommand) {
     // replace it.
     CloseSettings(state.settingsReader);
     if (!state.mainWindow) return false;
-    if (HandleCommandLine(state, arguments)) {
+    if (HandleCommandLine(state, arguments, listAllocated)) {
         ::ShowWindow(state.mainWindow, showCommand == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     } else {
         ::SendMessageW(state.mainWindow, WM_CLOSE, 0, 0);

@@ -48,9 +48,6 @@ bool OpenWith(const char16_t* path, int flags, File& file) {
     return true;
 }
 
-// Pixel buffers carry their mapping size in a small header before the pixels.
-constexpr size_t kPixelHeader = 64;
-
 }  // namespace
 
 void File::Close() {
@@ -153,8 +150,6 @@ bool MapWholeFile(File& file, uint64_t size, MappedView& view) {
     return true;
 }
 
-constexpr size_t kHugePageBytes = size_t(2) << 20;
-
 #if defined(QDX_PIXELS_FROM_HEAP)
 // Sanitizer and fuzz builds take pixel buffers from the instrumented heap, so
 // that an overrun anywhere past a buffer's end is reported; whole pages would
@@ -162,6 +157,10 @@ constexpr size_t kHugePageBytes = size_t(2) << 20;
 void* AllocatePixels(size_t size) { return size == 0 ? nullptr : std::calloc(1, size); }
 void FreePixels(void* pixels) { std::free(pixels); }
 #else
+// Pixel buffers carry their mapping size in a small header before the pixels.
+constexpr size_t kPixelHeader = 64;
+constexpr size_t kHugePageBytes = size_t(2) << 20;
+
 void* AllocatePixels(size_t size) {
     if (size == 0 || size > SIZE_MAX - kPixelHeader) return nullptr;
     const size_t total = size + kPixelHeader;

@@ -25,11 +25,9 @@ std::wstring BinFile(const wchar_t* name) {
 INT_PTR CALLBACK QuietProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 HWND CreateFromTemplate(HMODULE library, WORD id, bool large, HWND parent) {
-    DLGTEMPLATE* copy = LoadDialogTemplate(library, id, large);
+    const DialogTemplate copy = LoadDialogTemplate(library, id, large);
     if (!copy) return nullptr;
-    HWND dialog = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), copy, parent, QuietProc, 0);
-    os::PrivateFree(copy);
-    return dialog;
+    return ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), copy.get(), parent, QuietProc, 0);
 }
 
 struct LabelCheck {
