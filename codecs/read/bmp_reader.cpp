@@ -81,6 +81,27 @@ void FillHeader(const BITMAPINFOHEADER& info, uint16_t bitCount, DecodedImage& i
     image.header.biYPelsPerMeter = std::max(info.biYPelsPerMeter, 0);
 }
 
+// A zeroed picture of one index byte per pixel with the file's first
+// `entries` colours (at most as many as the depth indexes); false with the
+// status set when its size does not fit or memory is short.
+bool StartIndexedPicture(BmpReaderState& state, const BmpFile& file, uint32_t entries, DecodedImage& image) {
+    const BITMAPINFOHEADER& info = state.info;
+    const uint32_t width = uint32_t(info.biWidth), height = uint32_t(info.biHeight);
+    uint32_t bufferSize = 0;
+    if (!PixelBufferSize(width, height, 8, bufferSize)) {
+        state.input.status = kStatusUnsupported;
+        return false;
+    }
+    image.pixels = AllocatePixelBuffer(width, height, 8);
+    if (!image.pixels) {
+        state.input.status = kStatusOutOfMemory;
+        return false;
+    }
+    CopyPalette(file, std::min<uint32_t>(entries, 1u << info.biBitCount), image);
+    FillHeader(info, 8, image);
+    return true;
+}
+
 // 1 and 4 bits: one index byte per pixel, leftmost pixel in the high bits.
 // The table, read as T bytes, lends its first 2 or 16 entries; entries the
 // table does not hold stay 0.
@@ -94,18 +115,7 @@ bool ReadPackedIndices(BmpReaderState& state, const BmpFile& file, DecodedImage&
         state.input.status = kStatusCannotOpen;
         return false;
     }
-    uint32_t bufferSize = 0;
-    if (!PixelBufferSize(width, height, 8, bufferSize)) {
-        state.input.status = kStatusUnsupported;
-        return false;
-    }
-    image.pixels = AllocatePixelBuffer(width, height, 8);
-    if (!image.pixels) {
-        state.input.status = kStatusOutOfMemory;
-        return false;
-    }
-    CopyPalette(file, std::min<uint32_t>(entries, 1u << bits), image);
-    FillHeader(info, 8, image);
+    if (!StartIndexedPicture(state, file, entries, image)) return false;
 
     const uint32_t stride = RowStride(width, 8);
     const uint32_t pixelsPerByte = 8 / bits;
@@ -300,18 +310,7 @@ bool ReadRunLengths(BmpReaderState& state, const BmpFile& file, DecodedImage& im
     const uint32_t bits = info.biBitCount;
     const uint32_t width = uint32_t(info.biWidth), height = uint32_t(info.biHeight);
     const uint32_t entries = TableEntries(info, 1u << bits);
-    uint32_t bufferSize = 0;
-    if (!PixelBufferSize(width, height, 8, bufferSize)) {
-        state.input.status = kStatusUnsupported;
-        return false;
-    }
-    image.pixels = AllocatePixelBuffer(width, height, 8);
-    if (!image.pixels) {
-        state.input.status = kStatusOutOfMemory;
-        return false;
-    }
-    CopyPalette(file, std::min<uint32_t>(entries, 1u << bits), image);
-    FillHeader(info, 8, image);
+    if (!StartIndexedPicture(state, file, entries, image)) return false;
     ExpandBmpRle(file.data + file.pixelOffset, file.size - file.pixelOffset, bits, width, height,
                  image.pixels.Get(), RowStride(width, 8));
     return true;
