@@ -299,7 +299,19 @@ void RefreshDropTarget(int presetIndex) {
     ::InvalidateRect(target, nullptr, FALSE);
 }
 
+// Keys typed while the batch kept the window busy wait in the queue; a
+// message box would take an Enter, Space or Escape among them and close
+// before it was seen.
+namespace {
+void DiscardQueuedKeys() {
+    MSG key;
+    while (::PeekMessageW(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+}
+}  // namespace
+
 void MainWindowHost::ShowErrorMessage(uint32_t textId) {
+    DiscardQueuedKeys();
     WideString text, caption;
     ErrorMessageTexts(textId, CurrentTextSource(), text, caption);
     ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
@@ -343,12 +355,8 @@ bool MainWindowHost::StopRequested() {
 }
 
 void MainWindowHost::BatchStopped(uint32_t written) {
-    // The Escape that stopped the batch still waits in the queue as a key
-    // press, with whatever else was typed meanwhile; the message box would
-    // take it and close before it was seen.
-    MSG key;
-    while (::PeekMessageW(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-    }
+    // The Escape that stopped the batch is among them.
+    DiscardQueuedKeys();
     WideString text;
     StoppedMessageText(CurrentTextSource(), written, text);
     ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
