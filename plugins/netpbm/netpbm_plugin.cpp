@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "plugins/netpbm/netpbm_decode.h"
@@ -50,7 +51,6 @@ using ProgressCallback = int(WINAPI*)(int step, int total, LONG_PTR userData);
 // memory the caller holds. Owned.
 class Input {
 public:
-    ~Input() { delete[] owned_; }
     const BYTE* data = nullptr;
     size_t size = 0;
 
@@ -77,16 +77,16 @@ private:
         LARGE_INTEGER to;
         to.QuadPart = offset;
         if (!::SetFilePointerEx(file, to, nullptr, FILE_BEGIN)) return kReadError;
-        owned_ = new (std::nothrow) BYTE[size_t(wanted)];
+        owned_.reset(new (std::nothrow) BYTE[size_t(wanted)]);
         if (!owned_) return kOutOfMemory;
         DWORD done = 0;
-        if (!::ReadFile(file, owned_, DWORD(wanted), &done, nullptr) || done != wanted) return kReadError;
-        data = owned_;
+        if (!::ReadFile(file, owned_.get(), DWORD(wanted), &done, nullptr) || done != wanted) return kReadError;
+        data = owned_.get();
         size = size_t(wanted);
         return kSuccess;
     }
 
-    BYTE* owned_ = nullptr;
+    std::unique_ptr<BYTE[]> owned_;
 };
 
 // A movable local-memory block filled with `size` bytes, or null.
