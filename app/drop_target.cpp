@@ -179,7 +179,7 @@ void HandleDrop(HDROP drop, const uint8_t selection[4]) {
         path.RecomputeLength();
         if (!os::FolderExists(path.Text())) ++kept;  // folders are skipped, not opened
     }
-    if (kept > 0) RunConversion(host, kept, paths.get(), selection);
+    if (kept > 0) RunConversion(host, kept, paths.get(), selection, CurrentSettings());
     ::DragFinish(drop);
 }
 

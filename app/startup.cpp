@@ -109,7 +109,8 @@ bool HandleCommandLine(AppState& state, std::vector<WideString>& arguments, bool
     for (WideString& argument : arguments)
         if (os::FileExists(argument.Text())) arguments[keptCount++] = std::move(argument);
     MainWindowHost host(state.mainWindow);
-    if (keptCount > 0) RunConversion(host, keptCount, arguments.data(), CurrentSettings().multiDropSelection);
+    const Settings& settings = CurrentSettings();
+    if (keptCount > 0) RunConversion(host, keptCount, arguments.data(), settings.multiDropSelection, settings);
     return false;
 }
 
