@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
+#include "app/startup/app_state.h"
 #include "core/os/os.h"
 #include "core/preset_codes.h"
 #include "core/settings.h"

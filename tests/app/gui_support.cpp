@@ -6,9 +6,9 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/main_window.h"
+#include "app/common/controls.h"
+#include "app/main_window/main_window.h"
+#include "app/startup/app_state.h"
 #include "codecs/write/png_writer.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"

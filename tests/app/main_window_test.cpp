@@ -14,11 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/drop_target.h"
-#include "app/main_window.h"
-#include "app/version_window.h"
+#include "app/common/controls.h"
+#include "app/main_window/drop_target.h"
+#include "app/main_window/main_window.h"
+#include "app/main_window/version_window.h"
+#include "app/startup/app_state.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"

@@ -12,13 +12,13 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/main_window.h"
-#include "app/options_controls.h"
-#include "app/options_dialog.h"
-#include "app/shell_utilities.h"
-#include "app/startup.h"
+#include "app/common/controls.h"
+#include "app/main_window/main_window.h"
+#include "app/options/options_controls.h"
+#include "app/options/options_dialog.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/app_state.h"
+#include "app/startup/startup.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "tests/app/gui_support.h"
@@ -136,7 +136,7 @@ protected:
             script(driver);
             if (::IsWindow(frame)) driver.End(IDCANCEL);
         });
-        OnOptionsClicked(State().mainWindow);
+        OpenOptionsDialog(State().mainWindow);
         const bool acted = actor.Acted();
         if (boxTexts) {
             *boxTexts = boxes.Texts();

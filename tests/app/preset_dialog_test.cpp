@@ -11,11 +11,11 @@
 #include <functional>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/main_window.h"
-#include "app/preset_dialog.h"
-#include "app/preset_dialog_rules.h"
+#include "app/common/controls.h"
+#include "app/main_window/main_window.h"
+#include "app/preset_dialog/preset_dialog.h"
+#include "app/preset_dialog/preset_dialog_rules.h"
+#include "app/startup/app_state.h"
 #include "core/settings.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/temp_folder.h"

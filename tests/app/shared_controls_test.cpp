@@ -10,10 +10,10 @@
 #include <set>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/shell_utilities.h"
-#include "app/version_window.h"
+#include "app/common/controls.h"
+#include "app/main_window/version_window.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/app_state.h"
 #include "core/os/os.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/temp_folder.h"

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "app/language_library.h"
+#include "app/startup/language_library.h"
 #include "core/settings_file.h"
 #include "core/wide_string.h"
 

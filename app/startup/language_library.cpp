@@ -1,4 +1,4 @@
-#include "app/language_library.h"
+#include "app/startup/language_library.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "app/startup/startup.h"
 
 #include <memory>
 #include <new>
@@ -11,9 +11,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "app/app_state.h"
-#include "app/language_library.h"
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
+#include "app/startup/app_state.h"
+#include "app/startup/language_library.h"
 #include "batch/batch.h"
 #include "core/os/os.h"
 #include "core/settings.h"

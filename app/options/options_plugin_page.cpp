@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/controls.h"
-#include "app/options_dialog_state.h"
-#include "app/shell_utilities.h"
+#include "app/common/controls.h"
+#include "app/options/options_dialog_state.h"
+#include "app/shell/shell_utilities.h"
 #include "codecs/read/plugin_bridge.h"
 #include "core/os/os.h"
 #include "core/settings.h"

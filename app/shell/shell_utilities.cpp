@@ -1,4 +1,4 @@
-#include "app/shell_utilities.h"
+#include "app/shell/shell_utilities.h"
 
 #include <commctrl.h>
 #include <objbase.h>

@@ -1,12 +1,13 @@
-#include "app/drop_target.h"
+#include "app/main_window/drop_target.h"
 
 #include <memory>
 #include <new>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/drop_summary.h"
-#include "app/main_window.h"
+#include "app/common/controls.h"
+#include "app/main_window/drop_summary.h"
+#include "app/main_window/main_window.h"
+#include "app/preset_dialog/preset_dialog.h"
+#include "app/startup/app_state.h"
 #include "batch/batch.h"
 #include "core/os/os.h"
 #include "core/settings.h"
@@ -196,7 +197,7 @@ void ArrangeCombinedArea(HWND area) {
 LRESULT CALLBACK DropTargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: return OnPaintTarget(window);
-        case WM_LBUTTONDOWN: OnDropTargetClicked(PresetIndexOf(window), window); return 0;
+        case WM_LBUTTONDOWN: OpenPresetDialog(PresetIndexOf(window), window); return 0;
         case WM_DROPFILES: return OnTargetDrop(window, reinterpret_cast<HDROP>(wParam));
         default: return ::DefWindowProcW(window, message, wParam, lParam);
     }

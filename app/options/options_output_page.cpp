@@ -5,9 +5,9 @@
 
 #include <iterator>
 
-#include "app/controls.h"
-#include "app/options_dialog_state.h"
-#include "app/shell_utilities.h"
+#include "app/common/controls.h"
+#include "app/options/options_dialog_state.h"
+#include "app/shell/shell_utilities.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 

@@ -1,8 +1,8 @@
-#include "app/version_window.h"
+#include "app/main_window/version_window.h"
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/shell_utilities.h"
+#include "app/common/controls.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/app_state.h"
 
 namespace qdx::app {
 

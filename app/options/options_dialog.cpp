@@ -1,12 +1,12 @@
-#include "app/options_dialog.h"
+#include "app/options/options_dialog.h"
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/language_library.h"
-#include "app/options_dialog_state.h"
-#include "app/options_host.h"
+#include "app/common/controls.h"
+#include "app/options/options_dialog_state.h"
+#include "app/options/options_host.h"
+#include "app/startup/app_state.h"
+#include "app/startup/language_library.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 

@@ -1,15 +1,15 @@
-#include "app/preset_dialog.h"
+#include "app/preset_dialog/preset_dialog.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/language_library.h"
-#include "app/preset_dialog_rules.h"
-#include "app/shell_utilities.h"
+#include "app/common/controls.h"
+#include "app/preset_dialog/preset_dialog_rules.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/app_state.h"
+#include "app/startup/language_library.h"
 #include "core/os/os.h"
 #include "core/preset_rules.h"
 #include "core/settings.h"

@@ -1,10 +1,11 @@
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/drop_target.h"
+#include "app/common/controls.h"
+#include "app/main_window/drop_target.h"
+#include "app/options/options_dialog.h"
+#include "app/startup/app_state.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
 
@@ -163,7 +164,7 @@ LRESULT OnCommand(HWND window, int id, HWND control) {
         return 0;
     }
     switch (id) {
-        case kOptionsButtonId: OnOptionsClicked(window); break;
+        case kOptionsButtonId: OpenOptionsDialog(window); break;
         case kCloseButtonId: ::SendMessageW(window, WM_CLOSE, 0, 0); break;
         case kHelpButtonId: OpenHelp(); break;
         case kVersionButtonId: ShowProgramVersion(window); break;

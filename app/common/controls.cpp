@@ -1,8 +1,8 @@
-#include "app/controls.h"
+#include "app/common/controls.h"
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
+#include "app/startup/app_state.h"
 #include "core/settings.h"
 #include "core/string_ids.h"
 
