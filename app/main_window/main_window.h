@@ -54,9 +54,6 @@ void ResetMainWindowTexts();
 void ArrangeMainWindow();
 // Switches the drop targets' tooltips on or off by `showTooltips`.
 void ApplyTooltipSetting();
-// After a preset changed: the target takes files again (or not) by
-// `targetDisabled` and redraws its summary.
-void RefreshDropTarget(int presetIndex);
 
 // Opens the compiled help beside the executable, else the web help page.
 // Returns the help window (null for the web page or on failure).

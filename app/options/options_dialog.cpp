@@ -52,7 +52,7 @@ bool CreatePages(OptionsDialog& dialog) {
     ::GetWindowRect(lastButton, &button);
     ::MapWindowPoints(nullptr, dialog.frame, reinterpret_cast<POINT*>(&button), 2);
     for (int i = 0; i < kOptionsPageCount; ++i) {
-        const DialogTemplate page = LoadDialogTemplate(State().languageLibrary, kOptionsPageTemplates[i], large);
+        const DialogTemplate page = LoadDialogTemplate(State().languageLibrary.Get(), kOptionsPageTemplates[i], large);
         if (!page) return false;
         dialog.pages[i] = ::CreateDialogIndirectParamW(State().instance, page.get(), dialog.frame, kPageProcs[i],
                                                        reinterpret_cast<LPARAM>(&dialog));
@@ -152,7 +152,7 @@ bool OpenOptionsDialog(HWND owner) {
     // Without a language library there is no template and no text to show.
     if (!State().languageLibrary) return false;
     const DialogTemplate frame =
-        LoadDialogTemplate(State().languageLibrary, kOptionsFrameTemplate, CurrentSettings().largeDialogFont != 0);
+        LoadDialogTemplate(State().languageLibrary.Get(), kOptionsFrameTemplate, CurrentSettings().largeDialogFont != 0);
     if (!frame) return false;
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&classes);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/common/controls.h"
+#include "app/common/win32_owners.h"
 #include "app/preset_dialog/preset_dialog_rules.h"
 #include "app/shell/shell_utilities.h"
 #include "app/startup/app_state.h"
@@ -20,7 +21,6 @@ namespace {
 
 using namespace preset_ids;
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // What the dialog works on for one modal run; the preset is touched by OK only.
 struct PresetDialogRecord {
@@ -289,7 +289,7 @@ void OpenPresetDialog(int presetIndex, HWND dropTarget) {
     if (!state.languageLibrary) return;
     Settings& settings = CurrentSettings();
     const bool largeFont = settings.largeDialogFont != 0;
-    const DialogTemplate dialogTemplate = LoadDialogTemplate(state.languageLibrary, kPresetDialogTemplate, largeFont);
+    const DialogTemplate dialogTemplate = LoadDialogTemplate(state.languageLibrary.Get(), kPresetDialogTemplate, largeFont);
     if (!dialogTemplate) return;
     PresetDialogRecord record;
     record.dropTarget = dropTarget;
