@@ -1,4 +1,4 @@
-#include "app/drop_summary.h"
+#include "app/main_window/drop_summary.h"
 
 namespace qdx::app {
 

@@ -1,4 +1,4 @@
-#include "app/shell_utilities.h"
+#include "app/shell/shell_utilities.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -6,32 +6,13 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include "app/common/win32_owners.h"
 #include "core/os/os.h"
 
 namespace qdx::app {
 
 namespace {
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
-const char16_t* U(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
-
-// Releases one interface pointer of the component system; move-only.
-template <typename T>
-class ComPointer {
-public:
-    ComPointer() = default;
-    ComPointer(const ComPointer&) = delete;
-    ComPointer& operator=(const ComPointer&) = delete;
-    ~ComPointer() {
-        if (pointer_) pointer_->Release();
-    }
-    T* operator->() const { return pointer_; }
-    T* Get() const { return pointer_; }
-    void** Out() { return reinterpret_cast<void**>(&pointer_); }
-
-private:
-    T* pointer_ = nullptr;
-};
 
 constexpr int kMaxListText = 260;
 
@@ -91,12 +72,10 @@ bool BrowseForFolder(HWND owner, const char16_t* title, WideString& folder) {
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     info.lpfn = BrowseCallback;
     info.lParam = folder.IsEmpty() ? 0 : LPARAM(folder.Text());
-    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+    const CoTaskMemory<ITEMIDLIST_ABSOLUTE> chosen(::SHBrowseForFolderW(&info));
     if (!chosen) return false;
     wchar_t path[MAX_PATH] = {};
-    const bool isPath = ::SHGetPathFromIDListW(chosen, path) && path[0];
-    ::CoTaskMemFree(chosen);
-    if (!isPath) return false;
+    if (!::SHGetPathFromIDListW(chosen.get(), path) || !path[0]) return false;
     return folder.Assign(U(path));
 }
 
@@ -124,11 +103,12 @@ int CALLBACK AddFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD fontT
 }  // namespace
 
 void FillFontList(HWND comboBox, const char16_t* currentFace) {
-    HDC screen = ::GetDC(nullptr);
-    LOGFONTW all{};
-    all.lfCharSet = DEFAULT_CHARSET;  // every family once per character set
-    ::EnumFontFamiliesExW(screen, &all, AddFontFamily, LPARAM(comboBox), 0);
-    ::ReleaseDC(nullptr, screen);
+    {
+        const WindowDC screen(nullptr);
+        LOGFONTW all{};
+        all.lfCharSet = DEFAULT_CHARSET;  // every family once per character set
+        ::EnumFontFamiliesExW(screen.Get(), &all, AddFontFamily, LPARAM(comboBox), 0);
+    }
     // The search message folds case; the face is to match exactly.
     ::SendMessageW(comboBox, CB_SETCURSEL, WPARAM(-1), 0);
     const int count = int(::SendMessageW(comboBox, CB_GETCOUNT, 0, 0));

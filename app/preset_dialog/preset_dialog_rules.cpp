@@ -1,4 +1,4 @@
-#include "app/preset_dialog_rules.h"
+#include "app/preset_dialog/preset_dialog_rules.h"
 
 #include <climits>
 

@@ -1,14 +1,14 @@
-#include "app/version_window.h"
+#include "app/main_window/version_window.h"
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/shell_utilities.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/app_state.h"
 
 namespace qdx::app {
 
 namespace {
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 constexpr int kClientWidth = 274;
 constexpr int kClientHeight = 75;
@@ -17,45 +17,75 @@ constexpr int kTextWidth = 250;
 constexpr int kTextHeight = 20;
 constexpr int kRowTops[3] = {7, 27, 47};
 
-// What the window procedures need while the window is open (one at a time).
+// What the window procedures need while the window is open; handed in at
+// creation and kept in the window's user data (the address control reads
+// its parent's).
 struct VersionWindowData {
     const VersionInfo* info = nullptr;
     HWND owner = nullptr;
     WideString lines[2];
 };
-VersionWindowData* g_open = nullptr;
+
+VersionWindowData* DataOf(HWND window) {
+    return reinterpret_cast<VersionWindowData*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// The creation parameter becomes the window's user data before any other
+// message arrives.
+void AttachData(HWND window, LPARAM create) {
+    const auto* parameters = reinterpret_cast<const CREATESTRUCTW*>(create);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(parameters->lpCreateParams));
+}
+
+// True while this thread shows a version window.
+bool VersionWindowOpen() {
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM out) -> BOOL {
+            wchar_t name[64] = {};
+            ::GetClassNameW(window, name, 64);
+            if (::lstrcmpW(name, kVersionInfoClass) != 0) return TRUE;
+            *reinterpret_cast<HWND*>(out) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found != nullptr;
+}
 
 HWND CreateChild(HWND parent, const wchar_t* className, const char16_t* text, DWORD style, int id, int row) {
     HWND child = ::CreateWindowExW(0, className, W(text), WS_CHILD | WS_VISIBLE | style, kTextLeft, kRowTops[row],
                                    kTextWidth, kTextHeight, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    State().instance, nullptr);
-    if (child) ::SendMessageW(child, WM_SETFONT, WPARAM(State().mainFont), FALSE);
+    if (child) ::SendMessageW(child, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
     return child;
 }
 
-void OpenAddress() {
-    if (g_open) LaunchAddress(g_open->info->address, nullptr);
+void OpenAddress(const VersionWindowData* data) {
+    if (data) LaunchAddress(data->info->address, nullptr);
 }
 
 LRESULT OnVersionCreate(HWND window) {
     HMENU menu = ::GetSystemMenu(window, FALSE);
     for (UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) ::DeleteMenu(menu, command, MF_BYCOMMAND);
     constexpr DWORD kStaticStyle = SS_LEFT | SS_ENDELLIPSIS | SS_CENTERIMAGE;
-    CreateChild(window, L"STATIC", g_open->lines[0].Text(), kStaticStyle, kVersionTextId, 0);
-    CreateChild(window, L"STATIC", g_open->lines[1].Text(), kStaticStyle, kNoticeTextId, 1);
-    CreateChild(window, kVersionUrlClass, g_open->info->address, 0, kAddressId, 2);
+    const VersionWindowData* data = DataOf(window);
+    CreateChild(window, L"STATIC", data->lines[0].Text(), kStaticStyle, kVersionTextId, 0);
+    CreateChild(window, L"STATIC", data->lines[1].Text(), kStaticStyle, kNoticeTextId, 1);
+    CreateChild(window, kVersionUrlClass, data->info->address, 0, kAddressId, 2);
     return 0;
 }
 
 LRESULT OnVersionClose(HWND window) {
-    if (g_open && g_open->owner)
-        ::SetWindowPos(g_open->owner, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    const VersionWindowData* data = DataOf(window);
+    if (data && data->owner) ::SetWindowPos(data->owner, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     ::DestroyWindow(window);
     return 0;
 }
 
 LRESULT CALLBACK VersionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_NCCREATE: AttachData(window, lParam); break;
         case WM_CREATE: return OnVersionCreate(window);
         case WM_PAINT: PaintPlainBackground(window); return 0;
         case WM_KEYDOWN:
@@ -63,7 +93,7 @@ LRESULT CALLBACK VersionWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             break;
         case WM_CLOSE: return OnVersionClose(window);
         case WM_COMMAND:
-            if (LOWORD(wParam) == kAddressId) OpenAddress();
+            if (LOWORD(wParam) == kAddressId) OpenAddress(DataOf(window));
             return 0;
         default: break;
     }
@@ -71,25 +101,24 @@ LRESULT CALLBACK VersionWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 void PaintAddress(HWND control) {
-    PAINTSTRUCT paint;
-    HDC dc = ::BeginPaint(control, &paint);
+    const PaintDC paint(control);
+    HDC dc = paint.Get();
     RECT client{};
     ::GetClientRect(control, &client);
     ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
-    HGDIOBJ old = ::SelectObject(dc, State().mainFont);
+    const SelectedObject font(dc, State().mainFont.Get());
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, kAddressColour);
-    const char16_t* address = g_open ? g_open->info->address : u"";
+    const VersionWindowData* data = DataOf(::GetParent(control));
+    const char16_t* address = data ? data->info->address : u"";
     const int y = (client.bottom - Metrics().textHeight) / 2;
     ::ExtTextOutW(dc, 0, y, ETO_CLIPPED, &client, W(address), TextLength(address), nullptr);
-    ::SelectObject(dc, old);
-    ::EndPaint(control, &paint);
 }
 
 LRESULT CALLBACK AddressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: PaintAddress(window); return 0;
-        case WM_LBUTTONDOWN: OpenAddress(); return 0;
+        case WM_LBUTTONDOWN: OpenAddress(DataOf(::GetParent(window))); return 0;
         default: return ::DefWindowProcW(window, message, wParam, lParam);
     }
 }
@@ -110,7 +139,7 @@ void UnregisterVersionClasses() {
     ::UnregisterClassW(kVersionUrlClass, State().instance);
 }
 
-HWND CreateVersionWindow(HWND owner, const VersionInfo& info) {
+HWND CreateVersionWindow(HWND owner, const VersionInfo& info, VersionWindowData& data) {
     const int width = kClientWidth + 2 * ::GetSystemMetrics(SM_CXDLGFRAME);
     const int height = kClientHeight + 2 * ::GetSystemMetrics(SM_CYDLGFRAME) + ::GetSystemMetrics(SM_CYCAPTION);
     RECT around{};
@@ -119,7 +148,7 @@ HWND CreateVersionWindow(HWND owner, const VersionInfo& info) {
     return ::CreateWindowExW(WS_EX_DLGMODALFRAME, kVersionInfoClass, W(caption.Text()),
                              WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | WS_CLIPCHILDREN,
                              (around.left + around.right - width) / 2, (around.top + around.bottom - height) / 2, width,
-                             height, owner, nullptr, State().instance, nullptr);
+                             height, owner, nullptr, State().instance, &data);
 }
 
 }  // namespace
@@ -139,17 +168,16 @@ WideString NoticeLine(const VersionInfo& info) {
 }
 
 void ShowVersionWindow(HWND owner, const VersionInfo& info) {
-    if (g_open) return;  // already open
+    if (VersionWindowOpen()) return;
     ::EnableWindow(owner, FALSE);
     VersionWindowData data;
     data.info = &info;
     data.owner = owner;
     data.lines[0] = VersionLine(info);
     data.lines[1] = NoticeLine(info);
-    g_open = &data;
     const bool registered = RegisterVersionClass(kVersionInfoClass, VersionWindowProc, IDC_ARROW) &&
                             RegisterVersionClass(kVersionUrlClass, AddressProc, IDC_HAND);
-    HWND window = registered ? CreateVersionWindow(owner, info) : nullptr;
+    HWND window = registered ? CreateVersionWindow(owner, info, data) : nullptr;
     if (window) {
         ::SetFocus(window);
         MSG message;
@@ -166,7 +194,6 @@ void ShowVersionWindow(HWND owner, const VersionInfo& info) {
         }
     }
     UnregisterVersionClasses();
-    g_open = nullptr;
     ::EnableWindow(owner, TRUE);
 }
 

@@ -1,8 +1,8 @@
-#include "app/options_host.h"
+#include "app/options/options_host.h"
 
-#include "app/main_window.h"
-#include "app/shell_utilities.h"
-#include "app/startup.h"
+#include "app/main_window/main_window.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/startup.h"
 #include "core/os/os.h"
 
 namespace qdx::app {

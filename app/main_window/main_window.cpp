@@ -1,10 +1,12 @@
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/drop_target.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/main_window/drop_target.h"
+#include "app/options/options_dialog.h"
+#include "app/startup/app_state.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
 
@@ -15,7 +17,6 @@ namespace {
 constexpr UINT kClassStyle = CS_HREDRAW | CS_VREDRAW;
 constexpr DWORD kMainStyle = WS_OVERLAPPEDWINDOW;
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // The main window's own state beside the process-wide one.
 struct MainWindowParts {
@@ -33,7 +34,7 @@ HWND CreateChild(HWND parent, DWORD extendedStyle, const wchar_t* className, DWO
     const WideString text = LanguageText(uint32_t(id));
     HWND child = ::CreateWindowExW(extendedStyle, className, W(text.Text()), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
                                    parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), State().instance, nullptr);
-    if (child) ::SendMessageW(child, WM_SETFONT, WPARAM(State().mainFont), FALSE);
+    if (child) ::SendMessageW(child, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
     return child;
 }
 
@@ -163,7 +164,7 @@ LRESULT OnCommand(HWND window, int id, HWND control) {
         return 0;
     }
     switch (id) {
-        case kOptionsButtonId: OnOptionsClicked(window); break;
+        case kOptionsButtonId: OpenOptionsDialog(window); break;
         case kCloseButtonId: ::SendMessageW(window, WM_CLOSE, 0, 0); break;
         case kHelpButtonId: OpenHelp(); break;
         case kVersionButtonId: ShowProgramVersion(window); break;
@@ -250,7 +251,7 @@ LayoutMeasures MeasureLayout(HWND window) {
     measures.controlHeight = metrics.controlHeight;
     measures.internalLeading = metrics.internalLeading;
     measures.checkBoxAllowance = metrics.checkBoxAllowance;
-    HFONT font = State().mainFont;
+    HFONT font = State().mainFont.Get();
     measures.keepOnTopTextWidth = TextWidth(window, font, LanguageText(kKeepOnTopId).Text());
     for (int id = kOptionsButtonId; id <= kVersionButtonId; ++id)
         measures.widestButtonTextWidth =
@@ -274,8 +275,8 @@ void ArrangeMainWindow() {
 void ApplyMainFont() {
     HWND window = State().mainWindow;
     if (!window || !RecreateMainFont(window)) return;
-    for (int id : kBottomRowIds) ::SendMessageW(Child(id), WM_SETFONT, WPARAM(State().mainFont), FALSE);
-    for (int i = 0; i < kPresetCount; ++i) ::SendMessageW(CombinedCheck(i), WM_SETFONT, WPARAM(State().mainFont), FALSE);
+    for (int id : kBottomRowIds) ::SendMessageW(Child(id), WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
+    for (int i = 0; i < kPresetCount; ++i) ::SendMessageW(CombinedCheck(i), WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
     ArrangeMainWindow();
 }
 
@@ -290,13 +291,6 @@ void ResetMainWindowTexts() {
 
 void ApplyTooltipSetting() {
     if (g_parts.tooltip) ::SendMessageW(g_parts.tooltip, TTM_ACTIVATE, CurrentSettings().showTooltips ? TRUE : FALSE, 0);
-}
-
-void RefreshDropTarget(int presetIndex) {
-    if (presetIndex < 0 || presetIndex >= kPresetCount) return;
-    HWND target = Child(kFirstDropTargetId + presetIndex);
-    ::DragAcceptFiles(target, CurrentSettings().presets[presetIndex].targetDisabled ? FALSE : TRUE);
-    ::InvalidateRect(target, nullptr, FALSE);
 }
 
 // Keys typed while the batch kept the window busy wait in the queue; a

@@ -1,8 +1,11 @@
-#include "app/controls.h"
+#include "app/common/controls.h"
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
+#include <utility>
+
+#include "app/common/win32_owners.h"
+#include "app/startup/app_state.h"
 #include "core/settings.h"
 #include "core/string_ids.h"
 
@@ -10,7 +13,6 @@ namespace qdx::app {
 
 namespace {
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 constexpr int kFirstDropTarget = 1000;
 constexpr int kDropTargetCount = 4;
@@ -23,37 +25,6 @@ constexpr int kRuleGap = 5;
 constexpr UINT_PTR kListViewRepaintId = 0x5144'0001;
 constexpr UINT_PTR kHintTextId = 0x5144'0002;
 constexpr UINT_PTR kSectionHeadingId = 0x5144'0003;
-
-// Selects a GDI object into a device context for one scope.
-class SelectedObject {
-public:
-    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? ::SelectObject(dc, object) : nullptr) {}
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-    ~SelectedObject() {
-        if (old_) ::SelectObject(dc_, old_);
-    }
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-// A window's device context for one scope.
-class WindowDC {
-public:
-    explicit WindowDC(HWND window) : window_(window), dc_(::GetDC(window)) {}
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    ~WindowDC() {
-        if (dc_) ::ReleaseDC(window_, dc_);
-    }
-    HDC Get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
 
 HFONT FontOf(HWND window) { return reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)); }
 
@@ -99,11 +70,10 @@ HFONT CreateMainFont(const char16_t* face, int height, int weight) {
 
 bool RecreateMainFont(HWND window) {
     const Settings& settings = CurrentSettings();
-    HFONT font = CreateMainFont(settings.fontFace.Text(), settings.fontHeight, settings.fontWeight);
+    FontHandle font(CreateMainFont(settings.fontFace.Text(), settings.fontHeight, settings.fontWeight));
     if (!font) return false;
-    if (State().mainFont) ::DeleteObject(State().mainFont);
-    State().mainFont = font;
-    Metrics() = MeasureInterfaceMetrics(window, font);
+    Metrics() = MeasureInterfaceMetrics(window, font.Get());
+    State().mainFont = std::move(font);
     return true;
 }
 
@@ -163,14 +133,14 @@ void RefreshTooltips(HWND tooltip, HWND owner, UINT message) {
 void SetTextFromString(HWND window, int id) {
     HWND control = ::GetDlgItem(window, id);
     if (!control) return;
-    ::SendMessageW(control, WM_SETFONT, WPARAM(State().mainFont), FALSE);
+    ::SendMessageW(control, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
     ::SetWindowTextW(control, W(LanguageText(uint32_t(id)).Text()));
 }
 
 HWND CreateCheckBox(HWND parent, int id, int x, int y, int width, HDC measuring) {
     const WideString text = LanguageText(uint32_t(id));
     if (measuring) {
-        SelectedObject selected(measuring, State().mainFont);
+        SelectedObject selected(measuring, State().mainFont.Get());
         SIZE size{};
         ::GetTextExtentPoint32W(measuring, W(text.Text()), int(text.Length()), &size);
         width = size.cx + Metrics().checkBoxAllowance;
@@ -179,7 +149,7 @@ HWND CreateCheckBox(HWND parent, int id, int x, int y, int width, HDC measuring)
                                  x, y, width, Metrics().controlHeight, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
-    if (box) ::SendMessageW(box, WM_SETFONT, WPARAM(State().mainFont), FALSE);
+    if (box) ::SendMessageW(box, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
     return box;
 }
 
@@ -199,14 +169,10 @@ bool DrawListItem(const DRAWITEMSTRUCT& item) {
     const bool enabled = !(item.itemState & ODS_DISABLED);
     if (enabled) {
         if (item.itemState & ODS_SELECTED) {
-            HBRUSH fill = ::CreateSolidBrush(kSelectedItemFill);
-            HPEN border = ::CreatePen(PS_SOLID, 1, kSelectedItemBorder);
-            {
-                SelectedObject brush(dc, fill), pen(dc, border);
-                ::Rectangle(dc, box.left, box.top, box.right, box.bottom);
-            }
-            ::DeleteObject(fill);
-            ::DeleteObject(border);
+            const BrushHandle fill(::CreateSolidBrush(kSelectedItemFill));
+            const PenHandle border(::CreatePen(PS_SOLID, 1, kSelectedItemBorder));
+            const SelectedObject brush(dc, fill.Get()), pen(dc, border.Get());
+            ::Rectangle(dc, box.left, box.top, box.right, box.bottom);
         } else {
             ::FillRect(dc, &box, ::GetSysColorBrush(COLOR_WINDOW));
         }
@@ -279,9 +245,8 @@ void DrawHeadingRule(HWND heading) {
     const int start = size.cx + kRuleGap;
     if (start >= client.right) return;
     RECT line{start, y, client.right, y + 1};
-    HBRUSH rule = ::CreateSolidBrush(kHeadingRuleColour);
-    ::FillRect(dc.Get(), &line, rule);
-    ::DeleteObject(rule);
+    const BrushHandle rule(::CreateSolidBrush(kHeadingRuleColour));
+    ::FillRect(dc.Get(), &line, rule.Get());
 }
 
 LRESULT CALLBACK SectionHeadingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
@@ -313,10 +278,8 @@ HBRUSH SectionHeadingColours(HDC dc) {
 }
 
 void PaintPlainBackground(HWND window) {
-    PAINTSTRUCT paint;
-    HDC dc = ::BeginPaint(window, &paint);
-    ::FillRect(dc, &paint.rcPaint, ::GetSysColorBrush(COLOR_BTNFACE));
-    ::EndPaint(window, &paint);
+    const PaintDC paint(window);
+    ::FillRect(paint.Get(), &paint.Dirty(), ::GetSysColorBrush(COLOR_BTNFACE));
 }
 
 }  // namespace qdx::app

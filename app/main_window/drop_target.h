@@ -12,7 +12,7 @@ LRESULT CALLBACK DropTargetProc(HWND window, UINT message, WPARAM wParam, LPARAM
 LRESULT CALLBACK CombinedAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Converts the dropped files (folders skipped) with the presets set in
-// `selection`; always releases the handle.
+// `selection`; the caller's owner releases the handle.
 void HandleDrop(HDROP drop, const uint8_t selection[4]);
 
 // Places the combined area's check boxes for its current width.

@@ -1,23 +1,24 @@
-#include "app/language_library.h"
+#include "app/startup/language_library.h"
 
 #include <commctrl.h>
 
 #include <cstring>
+#include <utility>
 
+#include "app/common/win32_owners.h"
 #include "core/os/os.h"
 
 namespace qdx::app {
 
 namespace {
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 constexpr LANGID kJapanese = 0x0411;
 
-HINSTANCE LoadByName(const char16_t* name) {
+ModuleHandle LoadByName(const char16_t* name) {
     WideString file(name);
     file.Append(u".dll");
-    return ::LoadLibraryExW(W(file.Text()), nullptr, 0);
+    return ModuleHandle(::LoadLibraryExW(W(file.Text()), nullptr, 0));
 }
 
 }  // namespace
@@ -30,9 +31,9 @@ bool HasLanguageSignature(HINSTANCE library) {
     return bytes && std::memcmp(bytes, kLanguageSignature, sizeof kLanguageSignature) == 0;
 }
 
-bool LoadLanguageLibrary(WideString& name, HINSTANCE& library) {
+bool LoadLanguageLibrary(WideString& name, ModuleHandle& library) {
     if (name.IsEmpty()) name.Assign(::GetUserDefaultUILanguage() == kJapanese ? u"Japanese" : u"English");
-    HINSTANCE loaded = LoadByName(name.Text());
+    ModuleHandle loaded = LoadByName(name.Text());
     if (!loaded) {
         name.Assign(u"English");
         loaded = LoadByName(name.Text());
@@ -41,12 +42,8 @@ bool LoadLanguageLibrary(WideString& name, HINSTANCE& library) {
         name.Assign(u"Japanese");
         loaded = LoadByName(name.Text());
     }
-    if (!loaded) return false;
-    if (!HasLanguageSignature(loaded)) {
-        ::FreeLibrary(loaded);
-        return false;
-    }
-    library = loaded;
+    if (!loaded || !HasLanguageSignature(loaded.Get())) return false;
+    library = std::move(loaded);
     return true;
 }
 
@@ -54,8 +51,8 @@ int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
     WideString pattern;
     if (!os::ExecutablePath(pattern) || !pattern.ReplaceFileNameWithDllPattern()) return -1;
     WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(W(pattern.Text()), &found);
-    if (search == INVALID_HANDLE_VALUE) return -1;
+    const FindHandle search(::FindFirstFileW(W(pattern.Text()), &found));
+    if (!search) return -1;
     int current = -1;
     int position = 0;
     do {
@@ -67,18 +64,14 @@ int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
             usable = true;
         } else {
             // Load as data only: nothing of the library runs while we look.
-            HINSTANCE library = ::LoadLibraryExW(found.cFileName, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-            if (library) {
-                usable = HasLanguageSignature(library);
-                ::FreeLibrary(library);
-            }
+            const ModuleHandle library(::LoadLibraryExW(found.cFileName, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+            usable = library && HasLanguageSignature(library.Get());
         }
         if (usable) {
             ::SendMessageW(comboBox, CB_INSERTSTRING, WPARAM(position), LPARAM(name.Text()));
             ++position;
         }
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+    } while (::FindNextFileW(search.Get(), &found));
     return current;
 }
 

@@ -3,10 +3,10 @@
 #include <commctrl.h>
 #include <htmlhelp.h>
 
-#include "app/main_window.h"
-#include "app/project_address.h"
-#include "app/shell_utilities.h"
-#include "app/version_window.h"
+#include "app/main_window/main_window.h"
+#include "app/main_window/project_address.h"
+#include "app/main_window/version_window.h"
+#include "app/shell/shell_utilities.h"
 #include "core/os/os.h"
 
 namespace qdx::app {

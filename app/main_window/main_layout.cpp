@@ -1,4 +1,4 @@
-#include "app/main_layout.h"
+#include "app/main_window/main_layout.h"
 
 namespace qdx::app {
 

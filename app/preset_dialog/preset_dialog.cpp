@@ -1,15 +1,16 @@
-#include "app/preset_dialog.h"
+#include "app/preset_dialog/preset_dialog.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/language_library.h"
-#include "app/preset_dialog_rules.h"
-#include "app/shell_utilities.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/preset_dialog/preset_dialog_rules.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/app_state.h"
+#include "app/startup/language_library.h"
 #include "core/os/os.h"
 #include "core/preset_rules.h"
 #include "core/settings.h"
@@ -20,7 +21,6 @@ namespace {
 
 using namespace preset_ids;
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // What the dialog works on for one modal run; the preset is touched by OK only.
 struct PresetDialogRecord {
@@ -289,7 +289,7 @@ void OpenPresetDialog(int presetIndex, HWND dropTarget) {
     if (!state.languageLibrary) return;
     Settings& settings = CurrentSettings();
     const bool largeFont = settings.largeDialogFont != 0;
-    const DialogTemplate dialogTemplate = LoadDialogTemplate(state.languageLibrary, kPresetDialogTemplate, largeFont);
+    const DialogTemplate dialogTemplate = LoadDialogTemplate(state.languageLibrary.Get(), kPresetDialogTemplate, largeFont);
     if (!dialogTemplate) return;
     PresetDialogRecord record;
     record.dropTarget = dropTarget;

@@ -2,10 +2,10 @@
 // and tooltips.
 #include <iterator>
 
-#include "app/controls.h"
-#include "app/language_library.h"
-#include "app/options_dialog_state.h"
-#include "app/shell_utilities.h"
+#include "app/common/controls.h"
+#include "app/options/options_dialog_state.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/language_library.h"
 #include "core/settings.h"
 
 namespace qdx::app {

@@ -5,7 +5,8 @@
 
 #include <memory>
 
-#include "app/language_library.h"
+#include "app/common/win32_owners.h"
+#include "app/startup/language_library.h"
 #include "core/settings_file.h"
 #include "core/wide_string.h"
 
@@ -13,7 +14,7 @@ namespace qdx::app {
 
 struct AppState {
     HINSTANCE instance = nullptr;          // the executable
-    HINSTANCE languageLibrary = nullptr;   // strings and dialog templates
+    ModuleHandle languageLibrary;          // strings and dialog templates
     // The texts of that library, which the engine reads through; replaced
     // with the library when the options change the language.
     std::unique_ptr<LibraryTextSource> texts;
@@ -21,7 +22,7 @@ struct AppState {
     WideString settingsPath;
     SettingsReader settingsReader;         // open from start-up until the window exists
     HWND mainWindow = nullptr;
-    HFONT mainFont = nullptr;
+    FontHandle mainFont;
     DWORD htmlHelpCookie = 0;
 };
 

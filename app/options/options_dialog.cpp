@@ -1,12 +1,12 @@
-#include "app/options_dialog.h"
+#include "app/options/options_dialog.h"
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/language_library.h"
-#include "app/options_dialog_state.h"
-#include "app/options_host.h"
+#include "app/common/controls.h"
+#include "app/options/options_dialog_state.h"
+#include "app/options/options_host.h"
+#include "app/startup/app_state.h"
+#include "app/startup/language_library.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 
@@ -52,7 +52,7 @@ bool CreatePages(OptionsDialog& dialog) {
     ::GetWindowRect(lastButton, &button);
     ::MapWindowPoints(nullptr, dialog.frame, reinterpret_cast<POINT*>(&button), 2);
     for (int i = 0; i < kOptionsPageCount; ++i) {
-        const DialogTemplate page = LoadDialogTemplate(State().languageLibrary, kOptionsPageTemplates[i], large);
+        const DialogTemplate page = LoadDialogTemplate(State().languageLibrary.Get(), kOptionsPageTemplates[i], large);
         if (!page) return false;
         dialog.pages[i] = ::CreateDialogIndirectParamW(State().instance, page.get(), dialog.frame, kPageProcs[i],
                                                        reinterpret_cast<LPARAM>(&dialog));
@@ -152,7 +152,7 @@ bool OpenOptionsDialog(HWND owner) {
     // Without a language library there is no template and no text to show.
     if (!State().languageLibrary) return false;
     const DialogTemplate frame =
-        LoadDialogTemplate(State().languageLibrary, kOptionsFrameTemplate, CurrentSettings().largeDialogFont != 0);
+        LoadDialogTemplate(State().languageLibrary.Get(), kOptionsFrameTemplate, CurrentSettings().largeDialogFont != 0);
     if (!frame) return false;
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&classes);

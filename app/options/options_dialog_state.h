@@ -2,8 +2,8 @@
 // What the options dialog's frame and its three pages share while it is open.
 #include <windows.h>
 
-#include "app/options_controls.h"
-#include "app/options_store.h"
+#include "app/options/options_controls.h"
+#include "app/options/options_store.h"
 #include "codecs/read/plugin_bridge.h"
 #include "core/wide_string.h"
 

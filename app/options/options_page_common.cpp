@@ -1,6 +1,9 @@
 // What the three pages of the options dialog share.
-#include "app/controls.h"
-#include "app/options_dialog_state.h"
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/common/controls.h"
+#include "app/options/options_dialog_state.h"
 
 namespace qdx::app {
 
@@ -38,6 +41,27 @@ WideString ControlText(HWND page, int id) {
     ::GetWindowTextW(control, reinterpret_cast<wchar_t*>(out), length + 1);
     text.RecomputeLength();
     return text;
+}
+
+bool EnablesApply(int id, int code) {
+    using namespace options_id;
+    switch (id) {
+        case kDesktopShortcut:
+        case kSendToShortcut:
+        case kSmallFont:
+        case kMediumFont:
+        case kLargeFont:
+        case kNormalWeight:
+        case kBoldWeight:
+        case kNormalDialogFont:
+        case kLargeDialogFont: return code == BN_CLICKED;
+        case kOutputFolder:
+        case kPluginFolder: return code == EN_CHANGE;
+        case kLanguageList:
+        case kFontList: return code == CBN_SELCHANGE;
+        case kPluginList: return code == int(LVN_ITEMCHANGED);
+        default: return false;  // the background and tooltip boxes wait for another change
+    }
 }
 
 }  // namespace qdx::app

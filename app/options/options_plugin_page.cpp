@@ -3,9 +3,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/controls.h"
-#include "app/options_dialog_state.h"
-#include "app/shell_utilities.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/options/options_dialog_state.h"
+#include "app/shell/shell_utilities.h"
 #include "codecs/read/plugin_bridge.h"
 #include "core/os/os.h"
 #include "core/settings.h"
@@ -21,7 +22,6 @@ constexpr int kFileColumnWidth = 100;
 constexpr int kTypesColumnWidth = 135;
 constexpr uint32_t kMaxItemText = 260;
 
-wchar_t* W(const char16_t* text) { return const_cast<wchar_t*>(reinterpret_cast<const wchar_t*>(text)); }
 
 WideString ItemText(HWND list, int row, int column) {
     WideString text;
@@ -115,7 +115,7 @@ void SetUpPluginList(HWND list) {
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.cx = widths[i];
-        column.pszText = W(heading.Text());
+        column.pszText = const_cast<wchar_t*>(W(heading.Text()));
         column.iSubItem = i;
         ListView_InsertColumn(list, i, &column);
     }
@@ -127,7 +127,7 @@ void FillPluginList(HWND list, const PluginBridge& bridge, const std::vector<Wid
         LVITEMW item{};
         item.mask = LVIF_TEXT;
         item.iItem = ListView_GetItemCount(list);
-        item.pszText = W(name.Text());
+        item.pszText = const_cast<wchar_t*>(W(name.Text()));
         const int row = ListView_InsertItem(list, &item);
         if (row >= 0) ListView_SetCheckState(list, row, !ContainsName(unchecked, name.Text()));
     }
@@ -135,8 +135,8 @@ void FillPluginList(HWND list, const PluginBridge& bridge, const std::vector<Wid
     for (int row = 0; row < rows; ++row) {
         WideString patterns, types;
         if (!DescribePlugin(bridge, ItemText(list, row, 0), patterns, types)) continue;
-        ListView_SetItemText(list, row, 1, W(patterns.Text()));
-        ListView_SetItemText(list, row, 2, W(types.Text()));
+        ListView_SetItemText(list, row, 1, const_cast<wchar_t*>(W(patterns.Text())));
+        ListView_SetItemText(list, row, 2, const_cast<wchar_t*>(W(types.Text())));
     }
     ListView_SortItemsEx(list, CompareListTextsCallback, reinterpret_cast<LPARAM>(list));
 }

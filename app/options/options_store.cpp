@@ -1,6 +1,6 @@
-#include "app/options_store.h"
+#include "app/options/options_store.h"
 
-#include "app/shell_utilities.h"
+#include "app/shell/shell_utilities.h"
 
 namespace qdx::app {
 

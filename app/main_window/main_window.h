@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/main_layout.h"
+#include "app/main_window/main_layout.h"
 #include "batch/batch_host.h"
 #include "core/wide_string.h"
 
@@ -54,15 +54,6 @@ void ResetMainWindowTexts();
 void ArrangeMainWindow();
 // Switches the drop targets' tooltips on or off by `showTooltips`.
 void ApplyTooltipSetting();
-// After a preset changed: the target takes files again (or not) by
-// `targetDisabled` and redraws its summary.
-void RefreshDropTarget(int presetIndex);
-
-// A left click on drop target `presetIndex` (0 to 3), whose window is
-// `dropTarget`: opens that preset's dialog.
-void OnDropTargetClicked(int presetIndex, HWND dropTarget);
-// The Options button: opens the options dialog.
-void OnOptionsClicked(HWND mainWindow);
 
 // Opens the compiled help beside the executable, else the web help page.
 // Returns the help window (null for the web page or on failure).

@@ -1,12 +1,14 @@
-#include "app/drop_target.h"
+#include "app/main_window/drop_target.h"
 
 #include <memory>
 #include <new>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/drop_summary.h"
-#include "app/main_window.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/main_window/drop_summary.h"
+#include "app/main_window/main_window.h"
+#include "app/preset_dialog/preset_dialog.h"
+#include "app/startup/app_state.h"
 #include "batch/batch.h"
 #include "core/os/os.h"
 #include "core/settings.h"
@@ -16,38 +18,29 @@ namespace qdx::app {
 
 namespace {
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 constexpr int kCornerWidth = 16;
 constexpr int kCornerHeight = 12;
 constexpr int kTextLeft = 8;
 constexpr int kDetailGap = 16;  // between the format name and its options
 
-// Pen, brush and font chosen into a device context for one painting.
+// Pen, brush and font chosen into a device context for one painting; the
+// selections end before the pen and brush are deleted.
 class PaintTools {
 public:
     PaintTools(HDC dc, COLORREF fill, COLORREF outline)
-        : dc_(dc), brush_(::CreateSolidBrush(fill)), pen_(::CreatePen(PS_SOLID, 1, outline)) {
-        oldBrush_ = ::SelectObject(dc, brush_);
-        oldPen_ = ::SelectObject(dc, pen_);
-        oldFont_ = ::SelectObject(dc, State().mainFont);
+        : brush_(::CreateSolidBrush(fill)),
+          pen_(::CreatePen(PS_SOLID, 1, outline)),
+          brushSelected_(dc, brush_.Get()),
+          penSelected_(dc, pen_.Get()),
+          fontSelected_(dc, State().mainFont.Get()) {
         ::SetBkMode(dc, TRANSPARENT);
-    }
-    PaintTools(const PaintTools&) = delete;
-    PaintTools& operator=(const PaintTools&) = delete;
-    ~PaintTools() {
-        ::SelectObject(dc_, oldFont_);
-        ::SelectObject(dc_, oldPen_);
-        ::SelectObject(dc_, oldBrush_);
-        ::DeleteObject(pen_);
-        ::DeleteObject(brush_);
     }
 
 private:
-    HDC dc_;
-    HBRUSH brush_;
-    HPEN pen_;
-    HGDIOBJ oldBrush_, oldPen_, oldFont_;
+    BrushHandle brush_;
+    PenHandle pen_;
+    SelectedObject brushSelected_, penSelected_, fontSelected_;
 };
 
 int Leading() {
@@ -91,45 +84,36 @@ int PresetIndexOf(HWND target) {
 LRESULT OnPaintTarget(HWND window) {
     const int index = PresetIndexOf(window);
     const TargetColours& colours = kTargetColours[index];
-    PAINTSTRUCT paint;
-    HDC dc = ::BeginPaint(window, &paint);
-    {
-        PaintTools tools(dc, colours.fill, colours.outline);
-        DrawFrame(window, dc);
-        ::SetTextColor(dc, colours.title);
-        PutText(dc, kTextLeft, 8 - Leading(), DropTargetTitle(index + 1, CurrentTextSource()));
-        // While the window is sized only the titles are drawn.
-        if (!IsSizing()) DrawSummary(dc, CurrentSettings().presets[index]);
-    }
-    ::EndPaint(window, &paint);
+    const PaintDC paint(window);
+    HDC dc = paint.Get();
+    const PaintTools tools(dc, colours.fill, colours.outline);
+    DrawFrame(window, dc);
+    ::SetTextColor(dc, colours.title);
+    PutText(dc, kTextLeft, 8 - Leading(), DropTargetTitle(index + 1, CurrentTextSource()));
+    // While the window is sized only the titles are drawn.
+    if (!IsSizing()) DrawSummary(dc, CurrentSettings().presets[index]);
     return 0;
 }
 
 // Drops count only while no modal window (preset, options, version) is open.
 bool MainWindowTakesDrops() { return State().mainWindow && ::IsWindowEnabled(State().mainWindow); }
 
-LRESULT OnTargetDrop(HWND window, HDROP drop) {
+LRESULT OnTargetDrop(HWND window, DropHandle drop) {
     const int index = PresetIndexOf(window);
-    if (!MainWindowTakesDrops() || CurrentSettings().presets[index].targetDisabled) {
-        ::DragFinish(drop);
-        return 0;
-    }
+    if (!MainWindowTakesDrops() || CurrentSettings().presets[index].targetDisabled) return 0;
     uint8_t selection[kPresetCount] = {};
     selection[index] = 1;
-    HandleDrop(drop, selection);
+    HandleDrop(drop.Get(), selection);
     return 0;
 }
 
 LRESULT OnPaintCombinedArea(HWND window) {
-    PAINTSTRUCT paint;
-    HDC dc = ::BeginPaint(window, &paint);
-    {
-        PaintTools tools(dc, kCombinedFill, kCombinedOutline);
-        DrawFrame(window, dc);
-        ::SetTextColor(dc, kCombinedTitle);
-        PutText(dc, kTextLeft, 8 - Leading(), CombinedAreaTitle(CurrentTextSource()));
-    }
-    ::EndPaint(window, &paint);
+    const PaintDC paint(window);
+    HDC dc = paint.Get();
+    const PaintTools tools(dc, kCombinedFill, kCombinedOutline);
+    DrawFrame(window, dc);
+    ::SetTextColor(dc, kCombinedTitle);
+    PutText(dc, kTextLeft, 8 - Leading(), CombinedAreaTitle(CurrentTextSource()));
     return 0;
 }
 
@@ -141,15 +125,12 @@ LRESULT OnCreateCombinedArea(HWND window) {
     return 0;
 }
 
-LRESULT OnCombinedDrop(HDROP drop) {
-    if (!MainWindowTakesDrops()) {
-        ::DragFinish(drop);
-        return 0;
-    }
+LRESULT OnCombinedDrop(DropHandle drop) {
+    if (!MainWindowTakesDrops()) return 0;
     // A copy: a check box clicked during the batch waits until it ends anyway.
     uint8_t selection[kPresetCount];
     for (int i = 0; i < kPresetCount; ++i) selection[i] = CurrentSettings().multiDropSelection[i];
-    HandleDrop(drop, selection);
+    HandleDrop(drop.Get(), selection);
     return 0;
 }
 
@@ -166,7 +147,6 @@ void HandleDrop(HDROP drop, const uint8_t selection[4]) {
     MainWindowHost host(State().mainWindow);
     if (count && !paths) {
         host.ShowErrorMessage(kTextOutOfMemory);
-        ::DragFinish(drop);
         return;
     }
     uint32_t kept = 0;
@@ -175,12 +155,11 @@ void HandleDrop(HDROP drop, const uint8_t selection[4]) {
         if (length == 0) break;
         WideString& path = paths[kept];
         char16_t* out = path.ReserveForWriting(length);
-        if (!out || !::DragQueryFileW(drop, i, reinterpret_cast<wchar_t*>(out), length + 1)) continue;
+        if (!out || !::DragQueryFileW(drop, i, W(out), length + 1)) continue;
         path.RecomputeLength();
         if (!os::FolderExists(path.Text())) ++kept;  // folders are skipped, not opened
     }
     if (kept > 0) RunConversion(host, kept, paths.get(), selection, CurrentSettings());
-    ::DragFinish(drop);
 }
 
 void ArrangeCombinedArea(HWND area) {
@@ -196,8 +175,8 @@ void ArrangeCombinedArea(HWND area) {
 LRESULT CALLBACK DropTargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: return OnPaintTarget(window);
-        case WM_LBUTTONDOWN: OnDropTargetClicked(PresetIndexOf(window), window); return 0;
-        case WM_DROPFILES: return OnTargetDrop(window, reinterpret_cast<HDROP>(wParam));
+        case WM_LBUTTONDOWN: OpenPresetDialog(PresetIndexOf(window), window); return 0;
+        case WM_DROPFILES: return OnTargetDrop(window, DropHandle(reinterpret_cast<HDROP>(wParam)));
         default: return ::DefWindowProcW(window, message, wParam, lParam);
     }
 }
@@ -212,7 +191,7 @@ LRESULT CALLBACK CombinedAreaProc(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_COMMAND: return ::SendMessageW(::GetParent(window), WM_COMMAND, wParam, lParam);
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN: return OnCombinedChildColour(reinterpret_cast<HDC>(wParam));
-        case WM_DROPFILES: return OnCombinedDrop(reinterpret_cast<HDROP>(wParam));
+        case WM_DROPFILES: return OnCombinedDrop(DropHandle(reinterpret_cast<HDROP>(wParam)));
         default: return ::DefWindowProcW(window, message, wParam, lParam);
     }
 }

@@ -5,9 +5,10 @@
 
 #include <iterator>
 
-#include "app/controls.h"
-#include "app/options_dialog_state.h"
-#include "app/shell_utilities.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/options/options_dialog_state.h"
+#include "app/shell/shell_utilities.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 
@@ -20,7 +21,6 @@ using namespace options_id;
 constexpr int kHeadings[] = {kOutputHeading, kBackgroundHeading, kShortcutHeading};
 constexpr uint32_t kMaxFolderLength = 260;
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 bool ShortcutIsThere(int folderId) {
     ShortcutPaths paths;

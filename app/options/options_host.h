@@ -3,7 +3,7 @@
 // language library and the main window.
 #include <windows.h>
 
-#include "app/options_store.h"
+#include "app/options/options_store.h"
 
 namespace qdx::app {
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/common/win32_owners.h"
 #include "core/text_source.h"
 #include "core/wide_string.h"
 
@@ -19,7 +20,7 @@ inline constexpr char kLanguageSignature[10] = {'Q', 'u', 'i', 'l', 'l', 'o', 'd
 // language), falling back to "English", then "Japanese". On success `name`
 // holds the name actually loaded. A library that loads but lacks the
 // signature fails without fallback.
-bool LoadLanguageLibrary(WideString& name, HINSTANCE& library);
+bool LoadLanguageLibrary(WideString& name, ModuleHandle& library);
 
 // True when `library` carries the signature resource.
 bool HasLanguageSignature(HINSTANCE library);

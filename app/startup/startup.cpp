@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "app/startup/startup.h"
 
 #include <memory>
 #include <new>
@@ -11,9 +11,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "app/app_state.h"
-#include "app/language_library.h"
-#include "app/main_window.h"
+#include "app/common/win32_owners.h"
+#include "app/main_window/main_window.h"
+#include "app/startup/app_state.h"
+#include "app/startup/language_library.h"
 #include "batch/batch.h"
 #include "core/os/os.h"
 #include "core/settings.h"
@@ -24,7 +25,6 @@ namespace qdx::app {
 
 namespace {
 
-const char16_t* U(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
 
 constexpr wchar_t kFailedToExecute[] = L"Failed to execute file.";
 constexpr wchar_t kLanguageFileNotFound[] = L"Language file not found.";
@@ -50,27 +50,26 @@ int DetectOperatingSystemLevel() {
 // Returns false when the list cannot be allocated.
 bool CaptureArguments(std::vector<WideString>& captured) {
     int count = 0;
-    LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    const LocalMemory<LPWSTR> arguments(::CommandLineToArgvW(::GetCommandLineW(), &count));
     if (!arguments) return true;
     // The one place start-up can run out of memory for the list: everything
     // after this fits in what is reserved here.
     try {
         if (count > 1) captured.reserve(size_t(count - 1));
     } catch (const std::bad_alloc&) {
-        ::LocalFree(arguments);
         return false;
     }
     for (int i = 1; i < count; ++i) {
         WideString full;
-        const DWORD need = ::GetFullPathNameW(arguments[i], 0, nullptr, nullptr);
+        const wchar_t* argument = arguments.get()[i];
+        const DWORD need = ::GetFullPathNameW(argument, 0, nullptr, nullptr);
         char16_t* out = need ? full.ReserveForWriting(need) : nullptr;
-        if (out && ::GetFullPathNameW(arguments[i], need, reinterpret_cast<wchar_t*>(out), nullptr))
+        if (out && ::GetFullPathNameW(argument, need, W(out), nullptr))
             full.RecomputeLength();
         else
-            full.Assign(U(arguments[i]));
+            full.Assign(U(argument));
         captured.push_back(std::move(full));
     }
-    ::LocalFree(arguments);
     return true;
 }
 
@@ -85,11 +84,12 @@ bool CheckEnvironment(AppState& state) {
         state.settingsPath = beside;
         return true;
     }
-    PWSTR roaming = nullptr;
-    if (FAILED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming))) return false;
+    PWSTR found = nullptr;
+    const HRESULT known = ::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &found);
+    const CoTaskMemory<wchar_t> roaming(found);  // returned even when the call failed
+    if (FAILED(known)) return false;
     WideString own;
-    own.SetFolderPlusName(U(roaming), u"Quillodex");
-    ::CoTaskMemFree(roaming);
+    own.SetFolderPlusName(U(roaming.get()), u"Quillodex");
     if (own.IsEmpty()) return false;
     if (!os::FolderExists(own.Text()) && !os::CreateFolder(own.Text())) return false;
     return state.settingsPath.SetFolderPlusName(own.Text(), u"Quillodex.ini") && !state.settingsPath.IsEmpty();
@@ -132,7 +132,7 @@ bool StartUp(AppState& state, int showCommand) {
         CloseSettings(state.settingsReader);
         return false;
     }
-    state.texts.reset(new (std::nothrow) LibraryTextSource(state.languageLibrary));
+    state.texts.reset(new (std::nothrow) LibraryTextSource(state.languageLibrary.Get()));
     SetCurrentTextSource(state.texts.get());
     LoadSettings(state.settingsReader, settings);
     LoadWindowGeometry(state.settingsReader, settings);
@@ -161,15 +161,14 @@ bool StartUp(AppState& state, int showCommand) {
 
 bool ReplaceLanguageLibrary(WideString& name) {
     AppState& state = State();
-    if (state.languageLibrary) ::FreeLibrary(state.languageLibrary);
-    state.languageLibrary = nullptr;
-    HINSTANCE library = nullptr;
-    if (LoadLanguageLibrary(name, library)) state.languageLibrary = library;
+    state.languageLibrary.Reset();
+    ModuleHandle library;
+    if (LoadLanguageLibrary(name, library)) state.languageLibrary = std::move(library);
     // Without any library every text reads as empty.
-    std::unique_ptr<LibraryTextSource> texts(new (std::nothrow) LibraryTextSource(state.languageLibrary));
+    std::unique_ptr<LibraryTextSource> texts(new (std::nothrow) LibraryTextSource(state.languageLibrary.Get()));
     SetCurrentTextSource(texts.get());
     state.texts = std::move(texts);
-    return state.languageLibrary != nullptr;
+    return bool(state.languageLibrary);
 }
 
 AppState& State() {
@@ -200,15 +199,14 @@ int ProgramMain(HINSTANCE instance, int showCommand) {
         }
         exitCode = message.wParam;
     }
-    if (state.languageLibrary) ::FreeLibrary(state.languageLibrary);
-    state.languageLibrary = nullptr;
+    state.languageLibrary.Reset();
     SetCurrentTextSource(nullptr);
     state.texts.reset();
 
     ::HtmlHelpW(nullptr, nullptr, HH_UNINITIALIZE, state.htmlHelpCookie);
     os::DestroyPrivateHeap();
     if (SUCCEEDED(com)) ::CoUninitialize();
-    if (state.mainFont) ::DeleteObject(state.mainFont);
+    state.mainFont.Reset();
     return int(exitCode);
 }
 
