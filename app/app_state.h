@@ -7,7 +7,7 @@
 
 #include "app/language_library.h"
 #include "core/settings_file.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

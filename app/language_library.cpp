@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 
 namespace qdx::app {
 
@@ -52,7 +53,7 @@ bool LoadLanguageLibrary(WideString& name, HINSTANCE& library) {
 
 int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
     WideString pattern;
-    if (!os::ExecutablePath(pattern) || !pattern.ReplaceFileNameWithDllPattern()) return -1;
+    if (!os::ExecutablePath(pattern) || !ReplaceFileNameWithDllPattern(pattern)) return -1;
     WIN32_FIND_DATAW found;
     HANDLE search = ::FindFirstFileW(W(pattern.Text()), &found);
     if (search == INVALID_HANDLE_VALUE) return -1;
@@ -60,7 +61,7 @@ int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
     int position = 0;
     do {
         WideString name(reinterpret_cast<const char16_t*>(found.cFileName));
-        name.EditPath(5);
+        RemoveExtension(name);
         bool usable = false;
         if (EqualsIgnoringAsciiCase(name.Text(), currentName)) {
             current = position;

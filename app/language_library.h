@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "core/text_source.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "batch/batch.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
 #include "core/string_ids.h"
@@ -77,10 +78,10 @@ bool CaptureArguments(std::vector<WideString>& captured) {
 bool CheckEnvironment(AppState& state) {
     WideString folder;
     if (!os::ExecutablePath(folder)) return false;
-    folder.EditPath(3);
+    KeepFolder(folder);
     if (!os::ChangeCurrentDirectory(folder.Text())) return false;
     WideString beside;
-    beside.SetFolderPlusName(folder.Text(), u"Quillodex.ini");
+    SetFolderPlusName(beside, folder.Text(), u"Quillodex.ini");
     if (os::FileExists(beside.Text())) {  // a portable installation
         state.settingsPath = beside;
         return true;
@@ -88,11 +89,11 @@ bool CheckEnvironment(AppState& state) {
     PWSTR roaming = nullptr;
     if (FAILED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming))) return false;
     WideString own;
-    own.SetFolderPlusName(U(roaming), u"Quillodex");
+    SetFolderPlusName(own, U(roaming), u"Quillodex");
     ::CoTaskMemFree(roaming);
     if (own.IsEmpty()) return false;
     if (!os::FolderExists(own.Text()) && !os::CreateFolder(own.Text())) return false;
-    return state.settingsPath.SetFolderPlusName(own.Text(), u"Quillodex.ini") && !state.settingsPath.IsEmpty();
+    return SetFolderPlusName(state.settingsPath, own.Text(), u"Quillodex.ini") && !state.settingsPath.IsEmpty();
 }
 
 // Converts every argument that names an existing file (not a folder) with the

@@ -4,7 +4,7 @@
 
 #include "cli/paths.h"
 #include "core/preset_rules.h"
-#include "core/utf_convert.h"
+#include "core/os/utf_convert.h"
 
 namespace qdx::cli {
 

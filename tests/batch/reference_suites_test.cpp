@@ -21,8 +21,8 @@
 #include "batch/conversion_context.h"
 #include "batch/decode_input.h"
 #include "codecs/common/input_kind.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 #include "tests/support/blank_settings.h"
 
 namespace qdx {

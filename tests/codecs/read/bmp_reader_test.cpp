@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/file_helpers.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {

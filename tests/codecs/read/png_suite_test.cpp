@@ -12,7 +12,7 @@
 #include <map>
 
 #include "codecs/read/png_reader.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/png_files.h"
 
 namespace qdx {

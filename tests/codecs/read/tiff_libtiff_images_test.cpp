@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "codecs/read/tiff_reader.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {

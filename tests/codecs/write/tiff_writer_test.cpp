@@ -10,7 +10,8 @@
 #include "batch/output_steps.h"
 #include "codecs/read/tiff_reader.h"
 #include "core/file_helpers.h"
-#include "core/wide_string.h"
+#include "core/os/path_edit.h"
+#include "core/os/wide_string.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {
@@ -211,7 +212,7 @@ TEST_F(TiffWriterTest, ResolutionsOutsideTheRationalAreWrittenAsUnknown) {
 TEST_F(TiffWriterTest, FailuresSetTheirCodes) {
     TestImage picture(1, 1, 24);
     path = folder.File(u"no-such-folder");
-    path.AppendPathComponent(u"out.tif");
+    AppendPathComponent(path, u"out.tif");
     Write(picture, 24, false);
     EXPECT_EQ(state.writeStatus, kStatusCannotCreate);
 
