@@ -9,7 +9,7 @@
 #include "batch/conversion_context.h"
 #include "codecs/common/input_kind.h"
 #include "core/settings.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

@@ -1,26 +1,27 @@
 #include "batch/batch_host.h"
 
 #include "core/string_ids.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
+#include "core/text_source.h"
 
 namespace qdx {
 
 void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption) {
     text.Clear();
     caption.Clear();
-    text.AppendText(textId, source);
-    caption.AppendText(kTextErrorCaption, source);
+    AppendText(text, textId, source);
+    AppendText(caption, kTextErrorCaption, source);
 }
 
 void BusyTitleText(const TextSource* source, WideString& title) {
     title.Clear();
-    title.AppendText(kTextBusyTitle, source);
+    AppendText(title, kTextBusyTitle, source);
 }
 
 void StoppedMessageText(const TextSource* source, uint32_t written, WideString& text) {
     constexpr uint32_t kLargest = 0x7FFFFFFF;
     text.Clear();
-    text.AppendText(kTextBatchStopped, source);
+    AppendText(text, kTextBatchStopped, source);
     text.Append(u' ');
     text.AppendDecimal(static_cast<int32_t>(written < kLargest ? written : kLargest));
 }

@@ -3,6 +3,7 @@
 #include "batch/batch.h"
 #include "batch/output_steps.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/string_ids.h"
 
 namespace qdx {
@@ -72,7 +73,7 @@ const char16_t* PrepareOutputFolder(BatchHost& host, ConversionContext& context,
 
     if (preset.subfolder.IsEmpty()) return extension;
     const uint32_t parentLength = folder.Length();
-    if (!folder.AppendPathComponent(preset.subfolder.Text()) || folder.Length() == parentLength) {
+    if (!AppendPathComponent(folder, preset.subfolder.Text()) || folder.Length() == parentLength) {
         ShowErrorMessage(host, kTextSubfolderFailed);
         return nullptr;
     }
@@ -109,7 +110,7 @@ bool MakeUniqueName(WideString& target, const char16_t* extension) {
     if (!os::PathExists(target.Text())) return true;
     // "<name>+" with the extension cut at the last "." after the last
     // separator, then the counter and the extension.
-    if (!target.ReplaceExtension(u"+")) return false;
+    if (!ReplaceExtension(target, u"+")) return false;
     const uint32_t stemLength = target.Length();
     if (stemLength == 0) return false;
     for (int32_t n = 1; n > 0; ++n) {

@@ -7,6 +7,7 @@
 #include "batch/pass_files.h"
 #include "batch/resize_and_write.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/string_ids.h"
 #include "scale/resize_modes.h"
 #include "scale/scaling.h"
@@ -108,7 +109,7 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
 
     // Targets are built on the folder with its separator.
     WideString base(folder);
-    const bool haveBase = !base.IsEmpty() && (base.EndsWithSeparator() || base.Append(os::kPathSeparator));
+    const bool haveBase = !base.IsEmpty() && (EndsWithSeparator(base) || base.Append(os::kPathSeparator));
 
     uint32_t written = 0;
     WideString target;

@@ -22,9 +22,10 @@
 #include "codecs/write/jpeg_writer.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 #include "scale/scaling.h"
 
 using namespace qdx;
@@ -78,7 +79,7 @@ WideString PathIn(const WideString& folder, const char* name) {
     WideString wideName;
     AppendUtf8(wideName, name);
     WideString path;
-    path.SetFolderPlusName(folder.Text(), wideName.Text());
+    SetFolderPlusName(path, folder.Text(), wideName.Text());
     return path;
 }
 

@@ -15,8 +15,8 @@
 #include "codecs/write/png_writer.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 
 namespace {
 

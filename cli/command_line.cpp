@@ -9,9 +9,10 @@
 #include "cli/settings_keys.h"
 #include "core/builtin_texts.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "core/utf_convert.h"
+#include "core/os/utf_convert.h"
 #include "core/worker_pool.h"
 #include "program_version.h"
 
@@ -187,9 +188,9 @@ private:
 bool ChooseSettingsPath(WideString& path) {
     WideString beside;
     if (os::ExecutablePath(beside)) {
-        beside.EditPath(3);
+        KeepFolder(beside);
         WideString candidate;
-        candidate.SetFolderPlusName(beside.Text(), u"Quillodex.ini");
+        SetFolderPlusName(candidate, beside.Text(), u"Quillodex.ini");
         if (os::FileExists(candidate.Text())) {
             path = candidate;
             return true;
@@ -204,14 +205,14 @@ bool ChooseSettingsPath(WideString& path) {
         const char* home = std::getenv("HOME");
         if (!home || !*home) return false;
         AppendUtf8(base, home);
-        base.AppendPathComponent(u".config");
+        AppendPathComponent(base, u".config");
         if (!os::FolderExists(base.Text()) && !os::CreateFolder(base.Text())) return false;
     }
     WideString own;
-    own.SetFolderPlusName(base.Text(), u"Quillodex");
+    SetFolderPlusName(own, base.Text(), u"Quillodex");
     if (own.IsEmpty()) return false;
     if (!os::FolderExists(own.Text()) && !os::CreateFolder(own.Text())) return false;
-    path.SetFolderPlusName(own.Text(), u"Quillodex.ini");
+    SetFolderPlusName(path, own.Text(), u"Quillodex.ini");
     return !path.IsEmpty();
 }
 

@@ -7,7 +7,7 @@
 #include "cli/paths.h"
 #include "core/preset_rules.h"
 #include "core/settings_fields.h"
-#include "core/utf_convert.h"
+#include "core/os/utf_convert.h"
 
 namespace qdx::cli {
 

@@ -49,6 +49,7 @@ if(WIN32)
     target_compile_definitions(test_plugin_${behaviour} PRIVATE QDX_TEST_PLUGIN="${behaviour}")
     # Faults on purpose: no warnings about them, and no optimising them away.
     target_compile_options(test_plugin_${behaviour} PRIVATE -O1 -Wno-infinite-recursion -Wno-div-by-zero)
+    target_include_directories(test_plugin_${behaviour} PRIVATE ${CMAKE_SOURCE_DIR})
     target_link_libraries(test_plugin_${behaviour} PRIVATE qdx_warnings)
     set_target_properties(test_plugin_${behaviour} PROPERTIES
       PREFIX "" OUTPUT_NAME ${behaviour} SUFFIX ${extension}

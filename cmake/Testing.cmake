@@ -35,7 +35,8 @@ include(cmake/TestSuites.cmake)
 if(NOT QDX_FUZZ)
   include(cmake/FuzzReplay.cmake)
 endif()
-include(cmake/ExtraTests.cmake OPTIONAL)
+include(cmake/ExtraTests.cmake)
 
 # No source file includes against the layers (see scripts/check-layers.sh).
 add_test(NAME layer_check COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-layers.sh)
+add_test(NAME layer_check_refuses COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/check_layers_refuses.sh)

@@ -1,5 +1,7 @@
 #include "app/main_window/drop_summary.h"
 
+#include "core/text_source.h"
+
 namespace qdx::app {
 
 namespace {
@@ -35,7 +37,7 @@ class Line {
 public:
     explicit Line(const TextSource* texts) : texts_(texts) {}
     Line& Text(uint32_t id) {
-        line_.AppendText(id, texts_);
+        AppendText(line_, id, texts_);
         return *this;
     }
     Line& Plain(const char16_t* text) {

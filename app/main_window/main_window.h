@@ -8,7 +8,7 @@
 
 #include "app/main_window/main_layout.h"
 #include "batch/batch_host.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "core/settings.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

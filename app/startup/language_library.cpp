@@ -7,6 +7,7 @@
 
 #include "app/common/win32_owners.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 
 namespace qdx::app {
 
@@ -49,7 +50,7 @@ bool LoadLanguageLibrary(WideString& name, ModuleHandle& library) {
 
 int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
     WideString pattern;
-    if (!os::ExecutablePath(pattern) || !pattern.ReplaceFileNameWithDllPattern()) return -1;
+    if (!os::ExecutablePath(pattern) || !ReplaceFileNameWithDllPattern(pattern)) return -1;
     WIN32_FIND_DATAW found;
     const FindHandle search(::FindFirstFileW(W(pattern.Text()), &found));
     if (!search) return -1;
@@ -57,7 +58,7 @@ int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
     int position = 0;
     do {
         WideString name(reinterpret_cast<const char16_t*>(found.cFileName));
-        name.EditPath(5);
+        RemoveExtension(name);
         bool usable = false;
         if (EqualsIgnoringAsciiCase(name.Text(), currentName)) {
             current = position;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

@@ -28,7 +28,6 @@ struct MappedInput {
     MappedInput& operator=(const MappedInput&) = delete;
     ~MappedInput();
 
-    uint64_t Remaining() const { return static_cast<uint64_t>(dataEnd - cursor); }
 };
 
 // Closes any file still held, opens `path` shared-read, accepts sizes above 0

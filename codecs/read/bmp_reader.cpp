@@ -8,7 +8,7 @@
 #include "codecs/read/alpha_flatten.h"
 #include "codecs/read/bmp_rle.h"
 #include "core/file_helpers.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "codecs/common/mapped_input.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

@@ -8,6 +8,7 @@
 
 #include "core/os/os.h"
 #include "core/os/owned_memory.h"
+#include "core/os/path_edit.h"
 #include "core/os/plugin_host.h"
 
 namespace qdx {
@@ -36,7 +37,7 @@ bool IsVersion(const char* version, const char* kind) { return std::strncmp(vers
 bool LoadNamedPlugin(const PluginBridge& bridge, const char16_t* fileName, os::PluginLibrary& library) {
     if (!bridge.folder || bridge.folder->IsEmpty()) return false;
     WideString fullPath;
-    fullPath.SetFolderPlusName(bridge.folder->Text(), fileName);
+    SetFolderPlusName(fullPath, bridge.folder->Text(), fileName);
     return !fullPath.IsEmpty() && os::LoadPluginLibrary(fullPath.Text(), library);
 }
 

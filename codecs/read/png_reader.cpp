@@ -10,7 +10,7 @@
 #include "codecs/read/png_rows.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

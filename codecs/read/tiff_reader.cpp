@@ -5,7 +5,7 @@
 #include "codecs/common/input_kind.h"
 #include "codecs/common/tiff_tags.h"
 #include "core/file_helpers.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 namespace {

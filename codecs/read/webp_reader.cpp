@@ -9,7 +9,7 @@
 #include "codecs/read/alpha_flatten.h"
 #include "core/file_helpers.h"
 #include "codecs/common/input_kind.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

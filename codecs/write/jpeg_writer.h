@@ -9,7 +9,7 @@
 #include "core/os/os.h"
 #include "core/os/owned_memory.h"
 #include "core/result_codes.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

@@ -71,7 +71,6 @@ public:
 
     const uint8_t* Data() const { return data_; }
     uint64_t Size() const { return size_; }
-    bool IsMapped() const { return data_ != nullptr; }
     void Unmap();
 
     // Map the whole open file (of the given non-zero size) read-only.

@@ -12,8 +12,9 @@
 #include <string>
 
 #include "core/os/os.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/path_edit.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::os {
 
@@ -305,7 +306,7 @@ bool TemporaryFolder(WideString& folder) {
     if (!value || !*value) value = "/tmp";
     folder.Clear();
     if (!AppendUtf8(folder, value)) return false;
-    while (folder.Length() > 1 && folder.EndsWithSeparator()) folder.Truncate(folder.Length() - 1);
+    while (folder.Length() > 1 && EndsWithSeparator(folder)) folder.Truncate(folder.Length() - 1);
     return folder.Length() > 0 && folder.Length() <= 260;
 }
 
@@ -317,7 +318,7 @@ uint64_t PhysicalMemoryBytes() {
 
 bool CreateTemporaryFile(const WideString& folder, WideString& path) {
     WideString pattern;
-    if (!pattern.SetFolderPlusName(folder.Text(), u"tmpXXXXXX") || pattern.IsEmpty()) return false;
+    if (!SetFolderPlusName(pattern, folder.Text(), u"tmpXXXXXX") || pattern.IsEmpty()) return false;
     std::string narrow = Narrow(pattern.Text());
     const int fd = ::mkstemp(narrow.data());
     if (fd < 0) return false;

@@ -16,6 +16,7 @@
 #include "app/main_window/main_window.h"
 #include "app/startup/app_state.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/preset_codes.h"
 #include "core/settings.h"
 #include "core/string_ids.h"
@@ -72,7 +73,7 @@ std::wstring LibraryString(UINT id) {
 
 int EntriesIn(const WideString& folder) {
     WideString pattern(folder);
-    pattern.AppendPathComponent(u"*");
+    AppendPathComponent(pattern, u"*");
     WIN32_FIND_DATAW found;
     HANDLE search = ::FindFirstFileW(reinterpret_cast<const wchar_t*>(pattern.Text()), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;

@@ -10,6 +10,7 @@
 
 #include "app/common/win32_owners.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
 #include "tests/support/sample_images.h"
@@ -25,7 +26,7 @@ WideString BinFile(const char16_t* name) {
     WideString bin;
     for (const char* p = QDX_BIN_DIR; *p; ++p) bin.Append(char16_t(*p == '/' ? '\\' : *p));
     WideString path;
-    path.SetFolderPlusName(bin.Text(), name);
+    SetFolderPlusName(path, bin.Text(), name);
     return path;
 }
 
@@ -40,10 +41,10 @@ protected:
         ASSERT_TRUE(os::CreateFolder(inputs_.Text()));
         for (const char16_t* name : {u"Quillodex.exe", u"English.dll", u"Japanese.dll", u"NoSignature.dll"}) {
             WideString target;
-            target.SetFolderPlusName(install_.Text(), name);
+            SetFolderPlusName(target, install_.Text(), name);
             ASSERT_TRUE(::CopyFileW(W(BinFile(name).Text()), W(target.Text()), FALSE)) << test::Narrow(BinFile(name));
         }
-        settingsPath_.SetFolderPlusName(install_.Text(), u"Quillodex.ini");
+        SetFolderPlusName(settingsPath_, install_.Text(), u"Quillodex.ini");
     }
 
     // Presets 0 and 1 write BMP without resizing; only they are selected.
@@ -64,14 +65,14 @@ protected:
 
     WideString Input(const char16_t* name) const {
         WideString path;
-        path.SetFolderPlusName(inputs_.Text(), name);
+        SetFolderPlusName(path, inputs_.Text(), name);
         return path;
     }
 
     // Starts the program with `arguments` in `directory`; returns its process.
     HANDLE Start(const std::u16string& arguments, const WideString& directory) {
         WideString exe;
-        exe.SetFolderPlusName(install_.Text(), u"Quillodex.exe");
+        SetFolderPlusName(exe, install_.Text(), u"Quillodex.exe");
         std::u16string commandLine = Quoted(exe);
         commandLine.push_back(u' ');
         commandLine.append(arguments);
@@ -116,7 +117,7 @@ WideString RoamingQuillodexFolder() {
     PWSTR roaming = nullptr;
     WideString folder;
     if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming))) {
-        folder.SetFolderPlusName(U(roaming), u"Quillodex");
+        SetFolderPlusName(folder, U(roaming), u"Quillodex");
         ::CoTaskMemFree(roaming);
     }
     return folder;
@@ -245,7 +246,7 @@ HWND WaitForWindow(HANDLE process, bool (*match)(const std::wstring&)) {
 TEST_F(ProgramTest, WithoutArgumentsTheWindowShowsHelpOpensAndClosingSaves) {
     WritePortableSettings(u"English");
     WideString guide;
-    guide.SetFolderPlusName(install_.Text(), u"Quillodex.chm");
+    SetFolderPlusName(guide, install_.Text(), u"Quillodex.chm");
     ASSERT_TRUE(::CopyFileW(W(BinFile(u"Quillodex.chm").Text()), W(guide.Text()), FALSE)) << "no user guide built";
     HANDLE process = Start(u"", install_);
     ASSERT_NE(process, nullptr);

@@ -13,8 +13,8 @@
 #include "batch/batch_host.h"
 #include "core/builtin_texts.h"
 #include "core/string_ids.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

@@ -10,6 +10,7 @@
 #include "codecs/write/png_writer.h"
 #include "codecs/write/tiff_writer.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/string_ids.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
@@ -103,7 +104,7 @@ TEST(BatchNaming, UniqueNameStopsAt259CodeUnits) {
         test::TempFolder root;
         const WideString folder = FolderForPathLength(root, 257, u"x.png");
         WideString target;
-        target.SetFolderPlusName(folder.Text(), u"x.png");
+        SetFolderPlusName(target, folder.Text(), u"x.png");
         ASSERT_EQ(target.Length(), 257u);
         ASSERT_TRUE(test::WriteBytes(target, std::string("taken")));
         ASSERT_TRUE(MakeUniqueName(target, u".png"));
@@ -114,7 +115,7 @@ TEST(BatchNaming, UniqueNameStopsAt259CodeUnits) {
         test::TempFolder root;
         const WideString folder = FolderForPathLength(root, 258, u"x.png");
         WideString target;
-        target.SetFolderPlusName(folder.Text(), u"x.png");
+        SetFolderPlusName(target, folder.Text(), u"x.png");
         ASSERT_EQ(target.Length(), 258u);
         ASSERT_TRUE(test::WriteBytes(target, std::string("taken")));
         EXPECT_FALSE(MakeUniqueName(target, u".png"));
@@ -124,11 +125,11 @@ TEST(BatchNaming, UniqueNameStopsAt259CodeUnits) {
         test::TempFolder root;
         const WideString folder = FolderForPathLength(root, 257, u"x.png");
         WideString target;
-        target.SetFolderPlusName(folder.Text(), u"x.png");
+        SetFolderPlusName(target, folder.Text(), u"x.png");
         ASSERT_TRUE(test::WriteBytes(target, std::string("taken")));
         for (int n = 1; n <= 9; ++n) {
             WideString taken;
-            taken.SetFolderPlusName(folder.Text(), (u"x+" + std::u16string(1, char16_t(u'0' + n)) + u".png").c_str());
+            SetFolderPlusName(taken, folder.Text(), (u"x+" + std::u16string(1, char16_t(u'0' + n)) + u".png").c_str());
             ASSERT_TRUE(test::WriteBytes(taken, std::string("taken")));
         }
         EXPECT_FALSE(MakeUniqueName(target, u".png"));
@@ -158,7 +159,7 @@ TEST_F(OutputFolderTest, PresetFolderThenGlobalFolderThenFirstPathsFolder) {
     const WideString sourceFolder = root.File(u"source dir.v1");
     for (const auto* f : {&presetFolder, &globalFolder, &sourceFolder}) ASSERT_TRUE(os::CreateFolder(f->Text()));
     WideString first;
-    first.SetFolderPlusName(sourceFolder.Text(), u"photo.bmp");
+    SetFolderPlusName(first, sourceFolder.Text(), u"photo.bmp");
 
     settings.presets[0].outputFolder = presetFolder;
     settings.globalOutputFolder = globalFolder;
@@ -207,7 +208,7 @@ TEST_F(OutputFolderTest, MissingOutputFolderShows30003) {
     EXPECT_EQ(Prepare(root.File(u"a.bmp")), nullptr);
     settings.globalOutputFolder.Clear();
     WideString first;
-    first.SetFolderPlusName(root.File(u"gone").Text(), u"a.bmp");
+    SetFolderPlusName(first, root.File(u"gone").Text(), u"a.bmp");
     EXPECT_EQ(Prepare(first), nullptr);
     EXPECT_EQ(host.Count("error 30003"), 2);
 

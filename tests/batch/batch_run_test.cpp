@@ -5,6 +5,7 @@
 
 #include "batch/batch.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
 #include "tests/support/paths.h"
@@ -36,7 +37,7 @@ protected:
         WideString path;
         WideString wideName;
         AppendUtf8(wideName, name);
-        path.SetFolderPlusName(folder.Text(), wideName.Text());
+        SetFolderPlusName(path, folder.Text(), wideName.Text());
         return path;
     }
     uint32_t Run(const std::vector<WideString>& paths, std::initializer_list<int> presets) {

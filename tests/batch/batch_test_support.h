@@ -8,7 +8,7 @@
 
 #include "batch/batch.h"
 #include "core/os/os.h"
-#include "core/utf_convert.h"
+#include "core/os/utf_convert.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx::test {

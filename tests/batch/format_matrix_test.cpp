@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "batch/batch.h"
-#include "core/utf_convert.h"
+#include "core/os/path_edit.h"
+#include "core/os/utf_convert.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
 
@@ -113,7 +114,7 @@ TEST_F(FormatMatrixTest, EveryFormatConvertsToEveryFormatWithAndWithoutResize) {
                     SCOPED_TRACE(std::string(from.name) + " to " + to.name + " at " + std::to_string(depth) +
                                  (resize ? " bits, halved" : " bits, unscaled"));
                     WideString source;
-                    source.SetFolderPlusName(in.Text(), u"picture.src");
+                    SetFolderPlusName(source, in.Text(), u"picture.src");
                     ASSERT_TRUE(MakeInput(from, depth, source));
 
                     Preset& preset = settings.presets[0];
@@ -130,7 +131,7 @@ TEST_F(FormatMatrixTest, EveryFormatConvertsToEveryFormatWithAndWithoutResize) {
                     const std::string name = "picture" + ToUtf8(OutputExtension(to.outputFormat));
                     ASSERT_EQ(test::FolderEntries(out), std::vector<std::string>{name});
                     WideString output;
-                    output.SetFolderPlusName(out.Text(), u"picture");
+                    SetFolderPlusName(output, out.Text(), u"picture");
                     output.Append(OutputExtension(to.outputFormat));
                     ASSERT_TRUE(DecodeInput(context, output));
                     const DecodedImage& result = context.image;

@@ -21,8 +21,8 @@
 #include "batch/conversion_context.h"
 #include "batch/decode_input.h"
 #include "codecs/common/input_kind.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 #include "tests/support/blank_settings.h"
 
 namespace qdx {
@@ -121,7 +121,7 @@ constexpr uint8_t kBackground[3] = {0x20, 0x90, 0xE0};
 
 TEST(ReferenceSuites, BmpSuiteGoodFilesDecodeLikePillow) {
     const std::vector<SuiteImage> images = ReadList("bmp");
-    if (images.empty()) GTEST_SKIP() << "BMP Suite absent: scripts/fetch-test-suites.sh";
+    ASSERT_FALSE(images.empty()) << "BMP Suite absent: scripts/fetch-test-suites.sh";
     size_t compared = 0;
     for (const SuiteImage& suite : images) {
         ASSERT_NE(suite.reference, "-") << suite.Name() << ": the page names a picture for every good file";
@@ -140,7 +140,7 @@ TEST(ReferenceSuites, BmpSuiteGoodFilesDecodeLikePillow) {
 
 TEST(ReferenceSuites, WebpImagesDecodeLikeDwebp) {
     const std::vector<SuiteImage> images = ReadList("webp");
-    if (images.empty()) GTEST_SKIP() << "WebP images absent: scripts/fetch-test-suites.sh";
+    ASSERT_FALSE(images.empty()) << "WebP images absent: scripts/fetch-test-suites.sh";
     size_t compared = 0, animated = 0, withAlpha = 0;
     for (const SuiteImage& suite : images) {
         ASSERT_NE(suite.reference, "-") << suite.Name();
@@ -165,7 +165,7 @@ TEST(ReferenceSuites, WebpImagesDecodeLikeDwebp) {
 
 TEST(ReferenceSuites, EveryTiffThatTiff2rgbaConvertsConvertsAlike) {
     const std::vector<SuiteImage> images = ReadList("tiff");
-    if (images.empty()) GTEST_SKIP() << "libtiff images absent: scripts/fetch-test-suites.sh";
+    ASSERT_FALSE(images.empty()) << "libtiff images absent: scripts/fetch-test-suites.sh";
     Settings settings = test::BlankSettings();
     settings.backgroundColour = 0;  // black: libtiff's premultiplied colours as they are
     ConversionContext context;

@@ -11,7 +11,7 @@
 #include "codecs/read/tiff_reader.h"
 #include "batch/conversion_context.h"
 #include "batch/decode_input.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/blank_settings.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/tiff_file_builder.h"

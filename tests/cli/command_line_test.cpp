@@ -19,7 +19,7 @@
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "core/utf_convert.h"
+#include "core/os/utf_convert.h"
 #include "program_version.h"
 #include "scale/resize_modes.h"
 #include "tests/support/sample_images.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/tiff_file_builder.h"
 

@@ -12,7 +12,8 @@
 #include "batch/output_steps.h"
 #include "codecs/read/bmp_reader.h"
 #include "core/file_helpers.h"
-#include "core/wide_string.h"
+#include "core/os/path_edit.h"
+#include "core/os/wide_string.h"
 #include "scale/resize_modes.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/temp_folder.h"
@@ -145,7 +146,7 @@ TEST(BmpWriter, Failures) {
     batch.SetImage(2, 2, 24);
     // An output that cannot be created.
     WideString nowhere = batch.folder.File(u"missing");
-    nowhere.AppendPathComponent(u"out.bmp");
+    AppendPathComponent(nowhere, u"out.bmp");
     batch.context.tempPath = &nowhere;
     EXPECT_FALSE(BmpOutputStep(batch.context));
     EXPECT_EQ(batch.context.bmpWriter->writeStatus, kStatusCannotCreate);
