@@ -387,7 +387,7 @@ TEST(PresetDialogWithoutTemplate, DoesNotOpen) {
     test::GuiApp app(u"English");
     ASSERT_TRUE(app.Ready());
     HINSTANCE english = app::State().languageLibrary;
-    app::State().languageLibrary = ::LoadLibraryExW(W(test::BinFile(u"NoSignature.dll").Text()), nullptr, 0);
+    app::State().languageLibrary = ::LoadLibraryExW(W(test::BuildFile(u"NoSignature.dll").Text()), nullptr, 0);
     ASSERT_NE(app::State().languageLibrary, nullptr);
     const Preset before = CurrentSettings().presets[0];
     test::WindowActor actor(
