@@ -27,8 +27,7 @@ const CodecSteps& BuiltInCodecSteps();
 // `selection` is set, in preset order 0 to 3. Shows its messages through
 // `host` and returns the number of files written (over all passes).
 uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
-                       const Settings& settings = CurrentSettings(),
-                       const CodecSteps& steps = BuiltInCodecSteps());
+                       const Settings& settings, const CodecSteps& steps = BuiltInCodecSteps());
 
 // One pass of all paths through `preset`; returns the number of files written.
 // `cut` is set when a stop request left files of the pass unconverted.

@@ -46,11 +46,6 @@ inline constexpr uint32_t kFontFaceMaxLength = 31;  // a face name fills at most
 inline constexpr int32_t kMinClientWidth = 330;
 inline constexpr int32_t kMinClientHeight = 220;
 
-// The three main-window font heights and the two weights the options
-// dialog offers.
-bool FontHeightAllowed(int32_t height);
-bool FontWeightAllowed(int32_t weight);
-
 // A typed quality raised to 1 or lowered to 100.
 uint32_t ClampJpegQuality(int64_t typed);
 // A typed file-size limit, width or height held to 0 to 9999.

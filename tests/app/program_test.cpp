@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/common/win32_owners.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
@@ -18,8 +19,8 @@
 namespace qdx {
 namespace {
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
-const char16_t* U(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
+using app::U;
+using app::W;
 
 WideString FileIn(const char* folder, const char16_t* name) {
     WideString windowsFolder;
