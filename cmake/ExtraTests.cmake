@@ -11,11 +11,14 @@ if(WIN32)
   # the running program, so the tests keep a copy beside themselves.
   add_custom_command(TARGET app_tests POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:English> $<TARGET_FILE:Japanese>
-            $<TARGET_FILE:NoSignature> $<TARGET_FILE_DIR:app_tests>)
-  # A library that loads but lacks the signature.
+            $<TARGET_FILE_DIR:app_tests>)
+  # A library that loads but lacks the signature. It is built beside the
+  # tests, not in bin/, whose libraries all ship in the release.
   add_library(NoSignature SHARED ${CMAKE_SOURCE_DIR}/tests/app/no_signature.rc)
   set_target_properties(NoSignature PROPERTIES PREFIX "" LINKER_LANGUAGE C
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+  # Build folders from before the move still hold a copy in bin/.
+  file(REMOVE ${CMAKE_BINARY_DIR}/bin/NoSignature.dll)
   target_link_options(NoSignature PRIVATE -nostdlib -Wl,--entry=0 -s)
   qdx_add_gtest(app_tests)
   # A settings file written by the native command line reads back unchanged

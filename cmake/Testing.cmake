@@ -36,6 +36,9 @@ if(NOT QDX_FUZZ)
   include(cmake/FuzzReplay.cmake)
 endif()
 include(cmake/ExtraTests.cmake)
+if(WIN32)
+  include(cmake/ReleaseTests.cmake)
+endif()
 
 # No source file includes against the layers (see scripts/check-layers.sh).
 add_test(NAME layer_check COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-layers.sh)

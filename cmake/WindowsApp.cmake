@@ -66,6 +66,8 @@ if(QDX_CHMCMD)
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${QDX_HELP_WORK}
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/help ${QDX_HELP_WORK}
     COMMAND ${CMAKE_COMMAND} -E chdir ${QDX_HELP_WORK} ${QDX_CHMCMD} Quillodex.hhp
+    # chmcmd stamps the time of day into the file; a release needs the same bytes.
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/chm-without-time.py ${QDX_HELP_WORK}/Quillodex.chm
     COMMAND ${CMAKE_COMMAND} -E copy ${QDX_HELP_WORK}/Quillodex.chm ${CMAKE_BINARY_DIR}/bin/Quillodex.chm
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DEPENDS ${QDX_HELP_SOURCES}

@@ -13,6 +13,8 @@ packages=(
   fonts-wine fonts-ipafont-gothic fp-utils-3.2.2
   # independent decoders used by the conformance tests
   libjpeg-turbo-progs libtiff-tools webp python3 python3-pil
+  # the Windows installer of the release (scripts/package.sh)
+  nsis
 )
 missing=()
 for p in "${packages[@]}"; do

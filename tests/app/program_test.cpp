@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/common/win32_owners.h"
@@ -22,13 +23,14 @@ namespace {
 using app::U;
 using app::W;
 
-WideString BinFile(const char16_t* name) {
-    WideString bin;
-    for (const char* p = QDX_BIN_DIR; *p; ++p) bin.Append(char16_t(*p == '/' ? '\\' : *p));
+WideString FileIn(const char* folder, const char16_t* name) {
+    WideString windowsFolder;
+    for (const char* p = folder; *p; ++p) windowsFolder.Append(char16_t(*p == '/' ? '\\' : *p));
     WideString path;
-    SetFolderPlusName(path, bin.Text(), name);
+    SetFolderPlusName(path, windowsFolder.Text(), name);
     return path;
 }
+WideString BinFile(const char16_t* name) { return FileIn(QDX_BIN_DIR, name); }
 
 // A private installation: the program and its language libraries copied
 // into a folder of their own, with an input folder beside it.
@@ -39,10 +41,16 @@ protected:
         inputs_ = folder_.File(u"inputs");
         ASSERT_TRUE(os::CreateFolder(install_.Text()));
         ASSERT_TRUE(os::CreateFolder(inputs_.Text()));
-        for (const char16_t* name : {u"Quillodex.exe", u"English.dll", u"Japanese.dll", u"NoSignature.dll"}) {
+        // The library without a signature is built beside the tests.
+        const std::pair<const char*, const char16_t*> files[] = {{QDX_BIN_DIR, u"Quillodex.exe"},
+                                                                 {QDX_BIN_DIR, u"English.dll"},
+                                                                 {QDX_BIN_DIR, u"Japanese.dll"},
+                                                                 {QDX_BUILD_DIR, u"NoSignature.dll"}};
+        for (const auto& [folder, name] : files) {
             WideString target;
             SetFolderPlusName(target, install_.Text(), name);
-            ASSERT_TRUE(::CopyFileW(W(BinFile(name).Text()), W(target.Text()), FALSE)) << test::Narrow(BinFile(name));
+            const WideString source = FileIn(folder, name);
+            ASSERT_TRUE(::CopyFileW(W(source.Text()), W(target.Text()), FALSE)) << test::Narrow(source);
         }
         SetFolderPlusName(settingsPath_, install_.Text(), u"Quillodex.ini");
     }
