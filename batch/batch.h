@@ -28,13 +28,12 @@ const CodecSteps& BuiltInCodecSteps();
 // `selection` is set, in preset order 0 to 3. Shows its messages through
 // `host` and returns the number of files written (over all passes).
 uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
-                       const Settings& settings = CurrentSettings(),
-                       const CodecSteps& steps = BuiltInCodecSteps());
+                       const Settings& settings, const CodecSteps& steps = BuiltInCodecSteps());
 // The same over dropped items (CollectDroppedFiles): outputs of files found
 // in a dropped folder go into their subfolders below the output folder, and
 // where no output folder is set the first item's folder is the output folder.
 uint32_t RunConversion(BatchHost& host, const DroppedFiles& files, const WideString& firstItem,
-                       const uint8_t selection[4], const Settings& settings = CurrentSettings(),
+                       const uint8_t selection[4], const Settings& settings,
                        const CodecSteps& steps = BuiltInCodecSteps());
 
 // The files of one batch: `outputSubfolders` is null or has one entry per

@@ -34,7 +34,7 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
         TurnUpright(context.image, path, kind);
         return true;
     }
-    const Settings* settings = context.settings ? context.settings : &CurrentSettings();
+    const Settings* settings = context.settings;
     if (settings->pluginFolder.IsEmpty() || !os::FolderExists(settings->pluginFolder.Text())) return false;
     return DecodePluginInput(context, path);
 }

@@ -56,7 +56,7 @@ bool FolderOfPath(const WideString& path, WideString& folder) {
 const char16_t* PrepareOutputFolder(BatchHost& host, ConversionContext& context, WideString& folder,
                                     const WideString& firstPath, bool& created, const CodecSteps& steps) {
     const Preset& preset = *context.preset;
-    const Settings& settings = context.settings ? *context.settings : CurrentSettings();
+    const Settings& settings = *context.settings;
     context.outputStep = steps.outputStepFor(preset.outputFormat);
     const char16_t* extension = OutputExtension(preset.outputFormat);
     created = false;

@@ -62,6 +62,8 @@ struct ConversionContext {
     // Threads that share the rows of each picture (ConversionThreads()).
     std::unique_ptr<WorkerPool> pool;
 
+    // The batch's settings, set by RunConversion before anything is decoded
+    // or written: the decode and output steps read them from here.
     const Settings* settings = nullptr;
     const Preset* preset = nullptr;
     const WideString* tempPath = nullptr;

@@ -6,7 +6,7 @@ namespace qdx {
 
 bool DecodeGifInput(ConversionContext& context, const WideString& path) {
     GifReaderState& reader = *context.gifReader;
-    const Settings& settings = context.settings ? *context.settings : CurrentSettings();
+    const Settings& settings = *context.settings;
     reader.flattenTransparency = 1;
     reader.useOwnBackground = settings.useOwnBackground;
     // The settings keep the colour with red in the low byte.

@@ -5,7 +5,7 @@
 namespace qdx {
 
 bool DecodePluginInput(ConversionContext& context, const WideString& path) {
-    const Settings& settings = context.settings ? *context.settings : CurrentSettings();
+    const Settings& settings = *context.settings;
     PluginBridge& bridge = context.plugins->bridge;
     bridge.folder = &settings.pluginFolder;
     bridge.excluded = &settings.excludedPlugins;

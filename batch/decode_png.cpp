@@ -7,7 +7,7 @@ namespace qdx {
 
 bool DecodePngInput(ConversionContext& context, const WideString& path) {
     PngReaderState& reader = *context.pngReader;
-    const Settings& settings = context.settings ? *context.settings : CurrentSettings();
+    const Settings& settings = *context.settings;
     reader.flattenTransparency = 1;
     reader.useOwnBackground = settings.useOwnBackground ? 1 : 0;
     reader.backgroundColour[0] = uint8_t(settings.backgroundColour);  // red in the low byte

@@ -14,7 +14,7 @@ bool DecodeWebpInput(ConversionContext& context, const WideString& path) {
 }
 
 void SettingsBackground(const ConversionContext& context, uint8_t colour[3]) {
-    const Settings& settings = context.settings ? *context.settings : CurrentSettings();
+    const Settings& settings = *context.settings;
     colour[0] = uint8_t(settings.backgroundColour);  // red in the low byte
     colour[1] = uint8_t(settings.backgroundColour >> 8);
     colour[2] = uint8_t(settings.backgroundColour >> 16);

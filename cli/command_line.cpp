@@ -21,7 +21,7 @@ namespace {
 
 constexpr char kVersion[] = QDX_VERSION_TEXT;
 
-constexpr char kUsage[] =
+constexpr char kUsageStart[] =
     "Usage: quillodex [OPTION]... FILE...\n"
     "       quillodex --show-settings | --set KEY=VALUE...\n"
     "Convert image files (BMP, PNG, JPEG, GIF, TIFF, WebP) with the presets selected\n"
@@ -47,14 +47,9 @@ constexpr char kUsage[] =
     "      --version          show the version and exit\n"
     "\n"
     "Keys are presetN.FIELD (N 1 to 4) for a preset and the setting's name for\n"
-    "the rest; --show-settings lists them all. Values as the dialogs store them:\n"
-    "  outputFormat  bmp, png, jpeg, gif or tiff\n"
-    "  jpegQuality   1 to 100 (held to that range); jpegSubsampling 0 (2x2) or 2\n"
-    "  maxFileSizeKiB, targetWidth, targetHeight  0 to 9999 (held to that range)\n"
-    "  resizeMode 0 to 5, resampleFilter 0 to 3, sharpness 0 to 3\n"
-    "  flags (keepTransparency, limitFileSize, ...)  0/1, off/on, no/yes\n"
-    "  folders  a missing output folder is stored empty; relative to here\n"
-    "  colours  #RRGGBB; multiDropSelection  preset numbers, like --preset\n"
+    "the rest; --show-settings lists them all. Values as the dialogs store them:\n";
+// Here the values each key takes (SettingsHelp), then:
+constexpr char kUsageEnd[] =
     "A mode without the sizes it needs switches resizing off, and a file-size\n"
     "limit of 0 switches the limit off. An unknown key or a bad value changes\n"
     "nothing and exits with status 2.\n"
@@ -298,7 +293,9 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
 int RunCommandLine(int argc, const char* const* argv) {
     const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
     switch (parsed.action) {
-        case Action::Help: std::fputs(kUsage, stdout); return kExitConverted;
+        case Action::Help:
+            std::fputs((kUsageStart + SettingsHelp() + kUsageEnd).c_str(), stdout);
+            return kExitConverted;
         case Action::Version: std::printf("quillodex %s\n", kVersion); return kExitConverted;
         case Action::UsageError: return UsageError(parsed.error);
         case Action::Convert: break;

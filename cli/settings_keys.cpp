@@ -1,9 +1,12 @@
 #include "cli/settings_keys.h"
 
 #include <cstdio>
+#include <type_traits>
+#include <variant>
 
 #include "cli/paths.h"
 #include "core/preset_rules.h"
+#include "core/settings_fields.h"
 #include "core/utf_convert.h"
 
 namespace qdx::cli {
@@ -18,25 +21,7 @@ struct Request {
     std::string note;    // how an accepted value was adjusted
 };
 
-using Show = std::string (*)(const Settings&, int preset);
-using Set = bool (*)(Settings&, int preset, Request&);
-
-struct Key {
-    const char* name;
-    Show show;
-    Set set;
-};
-
 // ---- Values as text ---------------------------------------------------------
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-bool SameWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
 
 std::string Utf8(const WideString& text) { return ToUtf8(text.Text(), text.Length()); }
 
@@ -143,49 +128,36 @@ bool SetFlag(uint8_t& field, Request& request) {
     return false;
 }
 
-// An entry of a list: 0 to count - 1.
-bool SetChoice(uint32_t& field, uint32_t count, Request& request) {
+// An entry of a list: 0 to max.
+bool SetChoice(int64_t& field, int64_t max, Request& request) {
     int64_t value = 0;
     if (!RequireInteger(request, value)) return false;
-    if (value < 0 || value >= int64_t(count)) {
-        request.reason = std::to_string(value) + " is not one of 0 to " + std::to_string(count - 1);
+    if (value < 0 || value > max) {
+        request.reason = std::to_string(value) + " is not one of 0 to " + std::to_string(max);
         return false;
     }
-    field = uint32_t(value);
+    field = value;
     return true;
 }
 
-template <typename Field>
-bool SetClamped(Field& field, int64_t (*clamp)(int64_t), Request& request) {
+bool SetClamped(int64_t& field, int64_t min, int64_t max, Request& request) {
     int64_t typed = 0;
     if (!RequireInteger(request, typed)) return false;
-    const int64_t stored = clamp(typed);
+    const int64_t stored = ClampToField(typed, min, max);
     if (stored != typed) request.note = std::to_string(stored) + " (" + std::to_string(typed) + " is out of range)";
-    field = Field(stored);
+    field = stored;
     return true;
 }
-int64_t QualityRange(int64_t typed) { return ClampJpegQuality(typed); }
-int64_t SizeRange(int64_t typed) { return ClampSizeField(typed); }
-int64_t ClientWidthRange(int64_t typed) {
-    return typed < kMinClientWidth ? kMinClientWidth : typed > INT32_MAX ? INT32_MAX : typed;
-}
-int64_t ClientHeightRange(int64_t typed) {
-    return typed < kMinClientHeight ? kMinClientHeight : typed > INT32_MAX ? INT32_MAX : typed;
-}
 
-bool SetSigned32(int32_t& field, Request& request) {
+bool SetSigned32(int64_t& field, Request& request) {
     int64_t value = 0;
     if (!RequireInteger(request, value)) return false;
     if (value < INT32_MIN || value > INT32_MAX) {
         request.reason = std::to_string(value) + " is out of range";
         return false;
     }
-    field = int32_t(value);
+    field = value;
     return true;
-}
-
-bool SetText(WideString& field, uint32_t maxLength, Request& request) {
-    return ParseText(request.text, maxLength, field, request.reason);
 }
 
 // A folder typed relative to the current folder is kept as a full path.
@@ -217,7 +189,7 @@ constexpr struct {
     const char* name;
     uint32_t code;
 } kFormatNames[] = {{"bmp", 0},  {"png", kOutputPng},  {"jpeg", kOutputJpeg}, {"gif", kOutputGif},
-                    {"tiff", kOutputTiff}, {"jpg", kOutputJpeg}, {"tif", kOutputTiff}};
+                    {"tiff", kOutputTiff}, {"webp", kOutputWebp}, {"jpg", kOutputJpeg}, {"tif", kOutputTiff}};
 
 std::string FormatName(uint32_t code) {
     for (const auto& format : kFormatNames)
@@ -233,17 +205,6 @@ bool SetFormat(uint32_t& field, Request& request) {
         }
     request.reason = "'" + std::string(request.text) + "' is not one of bmp, png, jpeg, gif, tiff";
     return false;
-}
-
-bool SetSubsampling(int32_t& field, Request& request) {
-    int64_t value = 0;
-    if (!RequireInteger(request, value)) return false;
-    if (value != kSubsamplingHalf && value != kSubsamplingFull) {
-        request.reason = "not 0 (chroma at 2x2) or 2 (chroma at full resolution)";
-        return false;
-    }
-    field = int32_t(value);
-    return true;
 }
 
 std::string PresetNumbers(const uint8_t selection[kPresetCount]) {
@@ -296,140 +257,128 @@ bool SetColours(uint32_t (&colours)[16], Request& request) {
 std::string Number(int64_t value) { return std::to_string(value); }
 
 // ---- The keys ---------------------------------------------------------------
-// Lambdas keep each key on a few lines; `i` is the preset index (0 to 3).
+// Every field of core/settings_fields.h is a key; its kind says how its value
+// is shown and typed.
 
-#define PRESET(field) s.presets[i].field
+template <typename Record>
+struct ShowField {
+    const FieldDescriptor<Record>& field;
 
-constexpr Key kPresetKeys[] = {
-    {"outputFormat", [](const Settings& s, int i) { return FormatName(PRESET(outputFormat)); },
-     [](Settings& s, int i, Request& r) { return SetFormat(PRESET(outputFormat), r); }},
-    {"keepTransparency", [](const Settings& s, int i) { return Number(PRESET(keepTransparency)); },
-     [](Settings& s, int i, Request& r) { return SetFlag(PRESET(keepTransparency), r); }},
-    {"jpegQuality", [](const Settings& s, int i) { return Number(PRESET(jpegQuality)); },
-     [](Settings& s, int i, Request& r) { return SetClamped(PRESET(jpegQuality), QualityRange, r); }},
-    {"jpegSubsampling", [](const Settings& s, int i) { return Number(PRESET(jpegSubsampling)); },
-     [](Settings& s, int i, Request& r) { return SetSubsampling(PRESET(jpegSubsampling), r); }},
-    {"limitFileSize", [](const Settings& s, int i) { return Number(PRESET(limitFileSize)); },
-     [](Settings& s, int i, Request& r) { return SetFlag(PRESET(limitFileSize), r); }},
-    {"maxFileSizeKiB", [](const Settings& s, int i) { return Number(PRESET(maxFileSizeKiB)); },
-     [](Settings& s, int i, Request& r) { return SetClamped(PRESET(maxFileSizeKiB), SizeRange, r); }},
-    {"resizeMode", [](const Settings& s, int i) { return Number(PRESET(resizeMode)); },
-     [](Settings& s, int i, Request& r) { return SetChoice(PRESET(resizeMode), kResizeModeCount, r); }},
-    {"resampleFilter", [](const Settings& s, int i) { return Number(PRESET(resampleFilter)); },
-     [](Settings& s, int i, Request& r) { return SetChoice(PRESET(resampleFilter), kResampleFilterCount, r); }},
-    {"targetWidth", [](const Settings& s, int i) { return Number(PRESET(targetWidth)); },
-     [](Settings& s, int i, Request& r) { return SetClamped(PRESET(targetWidth), SizeRange, r); }},
-    {"targetHeight", [](const Settings& s, int i) { return Number(PRESET(targetHeight)); },
-     [](Settings& s, int i, Request& r) { return SetClamped(PRESET(targetHeight), SizeRange, r); }},
-    {"keepAspect", [](const Settings& s, int i) { return Number(PRESET(keepAspect)); },
-     [](Settings& s, int i, Request& r) { return SetFlag(PRESET(keepAspect), r); }},
-    {"sharpness", [](const Settings& s, int i) { return Number(PRESET(sharpness)); },
-     [](Settings& s, int i, Request& r) { return SetChoice(PRESET(sharpness), kSharpnessCount, r); }},
-    {"suffix", [](const Settings& s, int i) { return Utf8(PRESET(suffix)); },
-     [](Settings& s, int i, Request& r) { return SetText(PRESET(suffix), kSuffixMaxLength, r); }},
-    {"subfolder", [](const Settings& s, int i) { return Utf8(PRESET(subfolder)); },
-     [](Settings& s, int i, Request& r) { return SetText(PRESET(subfolder), kSubfolderMaxLength, r); }},
-    {"outputFolder", [](const Settings& s, int i) { return Utf8(PRESET(outputFolder)); },
-     [](Settings& s, int i, Request& r) { return SetFolder(PRESET(outputFolder), r); }},
-    {"targetDisabled", [](const Settings& s, int i) { return Number(PRESET(targetDisabled)); },
-     [](Settings& s, int i, Request& r) { return SetFlag(PRESET(targetDisabled), r); }},
+    template <typename Integer>
+        requires std::is_integral_v<Integer>
+    std::string operator()(Integer value) const {
+        if (field.kind == FieldKind::Format) return FormatName(uint32_t(value));
+        if (field.kind == FieldKind::Colour) return ColourText(uint32_t(value));
+        return Number(value);
+    }
+    std::string operator()(const WideString& text) const { return Utf8(text); }
+    std::string operator()(const std::vector<WideString>& names) const { return PluginNames(names); }
+    std::string operator()(const uint32_t (&colours)[16]) const { return Colours(colours); }
+    std::string operator()(const uint8_t (&selection)[kPresetCount]) const { return PresetNumbers(selection); }
 };
 
-#undef PRESET
+// A number typed for the field, as the field's kind takes it.
+template <typename Record>
+bool SetNumber(const FieldDescriptor<Record>& field, int64_t& value, Request& request) {
+    switch (field.kind) {
+        case FieldKind::Flag: {
+            uint8_t flag = 0;
+            if (!SetFlag(flag, request)) return false;
+            value = flag;
+            return true;
+        }
+        case FieldKind::Choice: return SetChoice(value, field.max, request);
+        case FieldKind::Clamped: return SetClamped(value, field.min, field.max, request);
+        case FieldKind::Allowed:
+            if (!RequireInteger(request, value)) return false;
+            if (FieldAllows(field, value)) return true;
+            request.reason = field.refusal;
+            return false;
+        case FieldKind::Format: {
+            uint32_t code = 0;
+            if (!SetFormat(code, request)) return false;
+            value = code;
+            return true;
+        }
+        case FieldKind::Colour: {
+            uint32_t colour = 0;
+            if (!SetColour(colour, request)) return false;
+            value = colour;
+            return true;
+        }
+        default: return SetSigned32(value, request);
+    }
+}
 
-constexpr Key kGlobalKeys[] = {
-    {"languageName", [](const Settings& s, int) { return Utf8(s.languageName); },
-     [](Settings& s, int, Request& r) { return ParseName(r.text, kFolderPathMaxLength, s.languageName, r.reason); }},
-    {"fontFace", [](const Settings& s, int) { return Utf8(s.fontFace); },
-     [](Settings& s, int, Request& r) {
-         if (r.text.empty()) {
-             r.reason = "must not be empty";
-             return false;
-         }
-         return SetText(s.fontFace, kFontFaceMaxLength, r);
-     }},
-    {"fontHeight", [](const Settings& s, int) { return Number(s.fontHeight); },
-     [](Settings& s, int, Request& r) {
-         int64_t value = 0;
-         if (!RequireInteger(r, value)) return false;
-         if (!FontHeightAllowed(int32_t(value)) || value != int32_t(value)) {
-             r.reason = "not -12, -14 or -16";
-             return false;
-         }
-         s.fontHeight = int32_t(value);
-         return true;
-     }},
-    {"fontWeight", [](const Settings& s, int) { return Number(s.fontWeight); },
-     [](Settings& s, int, Request& r) {
-         int64_t value = 0;
-         if (!RequireInteger(r, value)) return false;
-         if (!FontWeightAllowed(int32_t(value)) || value != int32_t(value)) {
-             r.reason = "not 400 or 700";
-             return false;
-         }
-         s.fontWeight = int32_t(value);
-         return true;
-     }},
-    {"largeDialogFont", [](const Settings& s, int) { return Number(s.largeDialogFont); },
-     [](Settings& s, int, Request& r) { return SetFlag(s.largeDialogFont, r); }},
-    {"windowLeft", [](const Settings& s, int) { return Number(s.windowLeft); },
-     [](Settings& s, int, Request& r) { return SetSigned32(s.windowLeft, r); }},
-    {"windowTop", [](const Settings& s, int) { return Number(s.windowTop); },
-     [](Settings& s, int, Request& r) { return SetSigned32(s.windowTop, r); }},
-    {"clientWidth", [](const Settings& s, int) { return Number(s.clientWidth); },
-     [](Settings& s, int, Request& r) { return SetClamped(s.clientWidth, ClientWidthRange, r); }},
-    {"clientHeight", [](const Settings& s, int) { return Number(s.clientHeight); },
-     [](Settings& s, int, Request& r) { return SetClamped(s.clientHeight, ClientHeightRange, r); }},
-    {"globalOutputFolder", [](const Settings& s, int) { return Utf8(s.globalOutputFolder); },
-     [](Settings& s, int, Request& r) { return SetFolder(s.globalOutputFolder, r); }},
-    {"pluginFolder", [](const Settings& s, int) { return Utf8(s.pluginFolder); },
-     [](Settings& s, int, Request& r) { return SetFolder(s.pluginFolder, r); }},
-    {"excludedPlugins", [](const Settings& s, int) { return PluginNames(s.excludedPlugins); },
-     [](Settings& s, int, Request& r) { return SetPluginNames(s.excludedPlugins, r); }},
-    {"useOwnBackground", [](const Settings& s, int) { return Number(s.useOwnBackground); },
-     [](Settings& s, int, Request& r) { return SetFlag(s.useOwnBackground, r); }},
-    {"backgroundColour", [](const Settings& s, int) { return ColourText(s.backgroundColour); },
-     [](Settings& s, int, Request& r) { return SetColour(s.backgroundColour, r); }},
-    {"alwaysOnTop", [](const Settings& s, int) { return Number(s.alwaysOnTop); },
-     [](Settings& s, int, Request& r) { return SetFlag(s.alwaysOnTop, r); }},
-    {"showTooltips", [](const Settings& s, int) { return Number(s.showTooltips); },
-     [](Settings& s, int, Request& r) { return SetFlag(s.showTooltips, r); }},
-    {"customColours", [](const Settings& s, int) { return Colours(s.customColours); },
-     [](Settings& s, int, Request& r) { return SetColours(s.customColours, r); }},
-    {"optionsPage", [](const Settings& s, int) { return Number(s.optionsPage); },
-     [](Settings& s, int, Request& r) { return SetChoice(s.optionsPage, kOptionsPageCount, r); }},
-    {"multiDropSelection", [](const Settings& s, int) { return PresetNumbers(s.multiDropSelection); },
-     [](Settings& s, int, Request& r) {
-         uint8_t selection[kPresetCount] = {};
-         if (!r.text.empty() && !ParsePresetNumbers(r.text, selection)) {
-             r.reason = "'" + std::string(r.text) + "' is not a list of preset numbers 1 to 4";
-             return false;
-         }
-         for (int i = 0; i < kPresetCount; ++i) s.multiDropSelection[i] = selection[i];
-         return true;
-     }},
+template <typename Record>
+struct SetField {
+    const FieldDescriptor<Record>& field;
+    Request& request;
+
+    template <typename Integer>
+        requires std::is_integral_v<Integer>
+    bool operator()(Integer& stored) const {
+        int64_t value = 0;
+        if (!SetNumber(field, value, request)) return false;
+        stored = Integer(value);
+        return true;
+    }
+    bool operator()(WideString& text) const {
+        const uint32_t maxLength = uint32_t(field.max);
+        switch (field.kind) {
+            case FieldKind::Name: return ParseName(request.text, maxLength, text, request.reason);
+            case FieldKind::Folder: return SetFolder(text, request);
+            default:
+                if (field.min > 0 && request.text.empty()) {
+                    request.reason = "must not be empty";
+                    return false;
+                }
+                return ParseText(request.text, maxLength, text, request.reason);
+        }
+    }
+    bool operator()(std::vector<WideString>& names) const { return SetPluginNames(names, request); }
+    bool operator()(uint32_t (&colours)[16]) const { return SetColours(colours, request); }
+    bool operator()(uint8_t (&selection)[kPresetCount]) const {
+        uint8_t chosen[kPresetCount] = {};
+        if (!request.text.empty() && !ParsePresetNumbers(request.text, chosen)) {
+            request.reason = "'" + std::string(request.text) + "' is not a list of preset numbers 1 to 4";
+            return false;
+        }
+        for (int i = 0; i < kPresetCount; ++i) selection[i] = chosen[i];
+        return true;
+    }
 };
 
-// A key names a global, or "presetN." and a preset field; `preset` is -1
-// for a global.
-const Key* FindKey(std::string_view name, int& preset) {
+template <typename Record>
+std::string Show(const FieldDescriptor<Record>& field, const Record& record) {
+    return std::visit([&](auto member) { return ShowField<Record>{field}(record.*member); }, field.member);
+}
+
+template <typename Record>
+bool Set(const FieldDescriptor<Record>& field, Record& record, Request& request) {
+    return std::visit([&](auto member) { return SetField<Record>{field, request}(record.*member); }, field.member);
+}
+
+// A key names a global, or "presetN." and a preset field.
+struct Key {
+    const PresetField* presetField = nullptr;
+    int preset = -1;
+    const GlobalField* globalField = nullptr;
+};
+
+Key FindKey(std::string_view name) {
     constexpr std::string_view kPrefix = "preset";
-    preset = -1;
+    Key key;
     if (name.size() > kPrefix.size() + 2 && SameWord(name.substr(0, kPrefix.size()), kPrefix) &&
         name[kPrefix.size() + 1] == '.') {
         const char number = name[kPrefix.size()];
-        if (number < '1' || number > '4') return nullptr;
-        const std::string_view field = name.substr(kPrefix.size() + 2);
-        for (const Key& key : kPresetKeys)
-            if (SameWord(field, key.name)) {
-                preset = number - '1';
-                return &key;
-            }
-        return nullptr;
+        if (number < '1' || number > '4') return key;
+        key.presetField = FindPresetField(name.substr(kPrefix.size() + 2));
+        if (key.presetField) key.preset = number - '1';
+        return key;
     }
-    for (const Key& key : kGlobalKeys)
-        if (SameWord(name, key.name)) return &key;
-    return nullptr;
+    key.globalField = FindGlobalField(name);
+    return key;
 }
 
 std::string PresetKeyName(int preset, const char* field) {
@@ -477,20 +426,61 @@ bool ParsePresetNumbers(std::string_view text, uint8_t selection[kPresetCount]) 
     return true;
 }
 
-std::string ShowSettings(const Settings& settings) {
-    std::string text;
-    for (int i = 0; i < kPresetCount; ++i)
-        for (const Key& key : kPresetKeys) text += Line(PresetKeyName(i, key.name), key.show(settings, i));
-    for (const Key& key : kGlobalKeys) text += Line(key.name, key.show(settings, -1));
+std::string SettingsHelp() {
+    const auto line = [](std::string names, const std::string& values) {
+        constexpr size_t kNameColumn = 12;
+        if (names.size() < kNameColumn) names.resize(kNameColumn, ' ');
+        return "  " + names + "  " + values + "\n";
+    };
+    const auto range = [](const PresetField& field) {
+        return std::to_string(field.min) + " to " + std::to_string(field.max);
+    };
+    std::string text, choices, flags, allowed;
+    int flagsNamed = 0;
+    for (const PresetField& field : kPresetFields) {
+        if (field.kind == FieldKind::Format) {
+            std::string names;
+            for (uint32_t i = 0; i < kOutputFormatCount; ++i)
+                names += (i == 0 ? "" : i + 1 < kOutputFormatCount ? ", " : " or ") + FormatName(i);
+            text += line(field.name, names);
+        }
+        if (field.kind == FieldKind::Choice)
+            choices += (choices.empty() ? "" : ", ") + std::string(field.name) + " " + range(field);
+        if (field.kind == FieldKind::Flag && flagsNamed++ < 2)
+            flags += std::string(flags.empty() ? "" : ", ") + field.name;
+        if (field.kind == FieldKind::Allowed)
+            allowed += "; " + std::string(field.name) + " " + std::to_string(field.allowed[0]) + " (2x2) or " +
+                       std::to_string(field.allowed[1]);
+    }
+    // Fields held to the same range share a line; the first line also names
+    // the fields that take a few values only.
+    for (const PresetField& field : kPresetFields) {
+        if (field.kind != FieldKind::Clamped) continue;
+        std::string names;
+        bool firstOfRange = true;
+        for (const PresetField& other : kPresetFields) {
+            if (other.kind != FieldKind::Clamped || other.min != field.min || other.max != field.max) continue;
+            if (names.empty() && &other != &field) firstOfRange = false;
+            names += (names.empty() ? "" : ", ") + std::string(other.name);
+        }
+        if (!firstOfRange) continue;
+        text += line(names, range(field) + " (held to that range)" + allowed);
+        allowed.clear();
+    }
+    text += "  " + choices + "\n";
+    text += "  flags (" + flags + ", ...)  0/1, off/on, no/yes\n";
+    text += "  folders  a missing output folder is stored empty; relative to here\n";
+    text += "  colours  #RRGGBB; multiDropSelection  preset numbers, like --preset\n";
     return text;
 }
 
-bool SettingValue(const Settings& settings, std::string_view name, std::string& value) {
-    int preset = -1;
-    const Key* key = FindKey(name, preset);
-    if (!key) return false;
-    value = key->show(settings, preset);
-    return true;
+std::string ShowSettings(const Settings& settings) {
+    std::string text;
+    for (int i = 0; i < kPresetCount; ++i)
+        for (const PresetField& field : kPresetFields)
+            text += Line(PresetKeyName(i, field.name), Show(field, settings.presets[i]));
+    for (const GlobalField& field : kGlobalFields) text += Line(field.name, Show(field, settings));
+    return text;
 }
 
 bool ApplySettingChanges(Settings& settings, const std::vector<std::string>& assignments,
@@ -506,20 +496,20 @@ bool ApplySettingChanges(Settings& settings, const std::vector<std::string>& ass
             result.error = name + ": expected KEY=VALUE";
             return false;
         }
-        int preset = -1;
-        const Key* key = FindKey(name, preset);
-        if (!key) {
+        const Key key = FindKey(name);
+        if (!key.presetField && !key.globalField) {
             result.error = name + ": no such setting (see --show-settings)";
             return false;
         }
         Request request{std::string_view(assignment).substr(equals + 1), currentFolder, {}, {}};
-        if (!key->set(changed, preset, request)) {
+        if (key.presetField ? !Set(*key.presetField, changed.presets[key.preset], request)
+                            : !Set(*key.globalField, changed, request)) {
             result.error = name + ": " + request.reason;
             return false;
         }
         if (!request.note.empty()) notes.push_back(name + " = " + request.note);
-        if (preset >= 0)
-            presetTouched[preset] = true;
+        if (key.presetField)
+            presetTouched[key.preset] = true;
         else
             globalTouched = true;
     }

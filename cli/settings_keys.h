@@ -20,11 +20,11 @@ namespace qdx::cli {
 // repeat). False, and `selection` untouched, for anything else.
 bool ParsePresetNumbers(std::string_view text, uint8_t selection[kPresetCount]);
 
+// The --help lines on the values the keys take.
+std::string SettingsHelp();
+
 // "key = value" lines for every setting: presets 1 to 4, then the globals.
 std::string ShowSettings(const Settings& settings);
-
-// The value as ShowSettings prints it; false for an unknown key.
-bool SettingValue(const Settings& settings, std::string_view key, std::string& value);
 
 struct SettingChanges {
     std::vector<std::string> notes;  // "KEY = VALUE (why)" for every value adjusted on the way

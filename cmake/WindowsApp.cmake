@@ -1,6 +1,15 @@
 # Quillodex.exe (GUI subsystem, Unicode, static) and the resource-only
 # language libraries English.dll and Japanese.dll, built next to it.
-file(GLOB QDX_APP_SOURCES CONFIGURE_DEPENDS app/*.cpp ui/*.cpp)
+# The program's sources live in one folder per window (app/<window>/).
+set(QDX_APP_FOLDERS startup main_window preset_dialog options shell common)
+set(QDX_APP_SOURCES "")
+foreach(folder IN LISTS QDX_APP_FOLDERS)
+  if(NOT IS_DIRECTORY ${CMAKE_SOURCE_DIR}/app/${folder})
+    message(FATAL_ERROR "app/${folder} is missing: update QDX_APP_FOLDERS in cmake/WindowsApp.cmake")
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/${folder}/*.cpp)
+  list(APPEND QDX_APP_SOURCES ${sources})
+endforeach()
 list(FILTER QDX_APP_SOURCES EXCLUDE REGEX "program_main\\.cpp$")
 add_library(qdx_app STATIC ${QDX_APP_SOURCES})
 target_link_libraries(qdx_app PUBLIC qdx_engine comctl32 comdlg32 shell32 ole32 uuid htmlhelp shlwapi)
@@ -11,7 +20,7 @@ target_compile_options(qdx_app PUBLIC -municode)
 configure_file(app/resources/Quillodex.manifest.in ${CMAKE_BINARY_DIR}/generated/Quillodex.manifest @ONLY)
 set_source_files_properties(app/resources/Quillodex.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/generated/Quillodex.manifest;${CMAKE_BINARY_DIR}/generated/program_version.h")
-add_executable(Quillodex WIN32 app/program_main.cpp app/resources/Quillodex.rc)
+add_executable(Quillodex WIN32 app/startup/program_main.cpp app/resources/Quillodex.rc)
 target_link_libraries(Quillodex PRIVATE qdx_app)
 target_link_options(Quillodex PRIVATE -municode -mwindows)
 set_target_properties(Quillodex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

@@ -1,28 +1,14 @@
 #include "core/preset_rules.h"
 
 #include "core/os/os.h"
+#include "core/settings_fields.h"
 
 namespace qdx {
 
-bool FontHeightAllowed(int32_t height) {
-    for (const int32_t allowed : kFontHeights)
-        if (height == allowed) return true;
-    return false;
-}
+uint32_t ClampJpegQuality(int64_t typed) { return uint32_t(ClampToField(*FieldOf(&Preset::jpegQuality), typed)); }
 
-bool FontWeightAllowed(int32_t weight) { return weight == kFontWeightNormal || weight == kFontWeightBold; }
-
-uint32_t ClampJpegQuality(int64_t typed) {
-    if (typed < int64_t(kJpegQualityMin)) return kJpegQualityMin;
-    if (typed > int64_t(kJpegQualityMax)) return kJpegQualityMax;
-    return uint32_t(typed);
-}
-
-int32_t ClampSizeField(int64_t typed) {
-    if (typed < 0) return 0;
-    if (typed > kSizeFieldMax) return kSizeFieldMax;
-    return int32_t(typed);
-}
+// The file-size limit, the width and the height share one range.
+int32_t ClampSizeField(int64_t typed) { return int32_t(ClampToField(*FieldOf(&Preset::targetWidth), typed)); }
 
 void ApplyFileSizeLimitRule(Preset& preset) {
     if (preset.maxFileSizeKiB == 0) preset.limitFileSize = 0;

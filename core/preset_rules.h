@@ -23,7 +23,7 @@ inline constexpr uint32_t kJpegQualityMax = 100;
 inline constexpr int32_t kSizeFieldMax = 9999;  // file-size limit (KiB), width, height
 
 // Entries of the preset dialog's lists; a list index is the stored value.
-inline constexpr uint32_t kOutputFormatCount = 5;  // BMP, PNG, JPEG, GIF, TIFF
+inline constexpr uint32_t kOutputFormatCount = 6;  // BMP, PNG, JPEG, GIF, TIFF, WebP
 inline constexpr uint32_t kResizeModeCount = 6;
 inline constexpr uint32_t kResampleFilterCount = 4;
 inline constexpr uint32_t kSharpnessCount = 4;
@@ -45,11 +45,6 @@ inline constexpr uint32_t kFontFaceMaxLength = 31;  // a face name fills at most
 // The main window is never restored smaller than this client area.
 inline constexpr int32_t kMinClientWidth = 330;
 inline constexpr int32_t kMinClientHeight = 220;
-
-// The three main-window font heights and the two weights the options
-// dialog offers.
-bool FontHeightAllowed(int32_t height);
-bool FontWeightAllowed(int32_t weight);
 
 // A typed quality raised to 1 or lowered to 100.
 uint32_t ClampJpegQuality(int64_t typed);

@@ -5,7 +5,8 @@
 //
 // A default-constructed Settings holds the values the program starts with
 // when its settings file is missing; the settings file reader falls back to
-// these same values for entries the file does not have.
+// these same values for entries the file does not have. Those defaults, the
+// rules and the file entries of every field are in core/settings_fields.h.
 #include <cstdint>
 #include <vector>
 
@@ -16,6 +17,8 @@ namespace qdx {
 
 inline constexpr int kPresetCount = 4;
 
+// A Preset{} is a blank preset (JPEG at quality 75, nothing else set);
+// DefaultPreset gives the defaults of each position.
 struct Preset {
     uint32_t outputFormat = kOutputJpeg;
     uint8_t keepTransparency = 0;
@@ -35,12 +38,7 @@ struct Preset {
     uint8_t targetDisabled = 0;
 };
 
-// The preset the program starts with at position `index` (0 to 3):
-//   0: JPEG q90, full-resolution chroma, 100 KiB limit on, 800x600 box cropped
-//      (mode 5), bicubic, suffix "_800x600", subfolder "Output";
-//   1: JPEG q75, width limited to 400 (mode 1), area average;
-//   2: PNG, height limited to 300 (mode 2), bicubic;
-//   3: GIF keeping transparency, longer side limited to 200 (mode 3), nearest.
+// The preset the program starts with at position `index` (0 to 3).
 Preset DefaultPreset(int index);
 
 struct Settings {
@@ -49,30 +47,30 @@ struct Settings {
     Preset presets[kPresetCount];
     WideString languageName;  // empty: chosen at start-up from the user's language
     WideString fontFace;      // empty: the system's menu font, filled in when loading
-    int32_t fontHeight = -12;
-    int32_t fontWeight = 400;
+    int32_t fontHeight = 0;
+    int32_t fontWeight = 0;
     uint8_t largeDialogFont = 0;
-    int32_t windowLeft = 200;
-    int32_t windowTop = 100;
-    int32_t clientWidth = 440;
-    int32_t clientHeight = 325;
+    int32_t windowLeft = 0;
+    int32_t windowTop = 0;
+    int32_t clientWidth = 0;
+    int32_t clientHeight = 0;
     WideString globalOutputFolder;
     WideString pluginFolder;
     std::vector<WideString> excludedPlugins;
     uint8_t useOwnBackground = 0;
-    uint32_t backgroundColour = 0xFFFFFF;  // red in the low byte
+    uint32_t backgroundColour = 0;  // red in the low byte
     uint8_t alwaysOnTop = 0;
-    uint8_t showTooltips = 1;
-    uint32_t customColours[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
-                                  0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+    uint8_t showTooltips = 0;
+    uint32_t customColours[16] = {};
     uint32_t optionsPage = 0;
-    uint8_t multiDropSelection[kPresetCount] = {1, 1, 1, 1};
+    uint8_t multiDropSelection[kPresetCount] = {};
 };
 
 // Puts every field back to the values of a default-constructed Settings.
 void ResetToDefaults(Settings& settings);
 
-// Field-by-field equality; texts compare by length and code units.
+// Field-by-field equality over every field of the tables; texts compare by
+// length and code units.
 bool SameText(const WideString& a, const WideString& b);
 bool operator==(const Preset& a, const Preset& b);
 bool operator==(const Settings& a, const Settings& b);

@@ -1,10 +1,13 @@
 // Reading the settings file: defaults for what is missing, clamps for values
 // out of range, and the translation of presets saved by older versions.
 #include <cstring>
+#include <type_traits>
+#include <variant>
 
 #include "core/file_helpers.h"
 #include "core/os/owned_memory.h"
 #include "core/preset_rules.h"
+#include "core/settings_fields.h"
 #include "core/settings_file.h"
 
 namespace qdx {
@@ -46,7 +49,7 @@ uint8_t ReadFlag(const SettingsReader& reader, uint32_t index, uint8_t fallback)
 
 // The default is taken only for an entry the table does not have; an entry
 // that is there but damaged reads as the empty string.
-void ReadString(SettingsReader& reader, uint32_t index, const WideString& fallback, WideString& out) {
+void ReadString(SettingsReader& reader, uint32_t index, const char16_t* fallback, WideString& out) {
     out.Clear();
     if (!InTable(reader, index)) {
         out.Assign(fallback);
@@ -63,33 +66,34 @@ void ReadString(SettingsReader& reader, uint32_t index, const WideString& fallba
     out.Append(reinterpret_cast<const char16_t*>(block.Get()), bytes / 2);
 }
 
-void ReadCustomColours(SettingsReader& reader, uint32_t colours[16]) {
+void ReadCustomColours(SettingsReader& reader, uint32_t index, uint32_t fallback, uint32_t colours[16]) {
     // The colours start out 0. An entry too long for them is skipped and
-    // leaves them so; one that is missing, empty or unreadable gives white.
+    // leaves them so; one that is missing, empty or unreadable gives the
+    // default.
     std::memset(colours, 0, kCustomColoursBytes);
     bool read = false;
-    if (BlockReadable(reader, kCustomColours)) {
-        const uint32_t bytes = EntryB(reader, kCustomColours);
+    if (BlockReadable(reader, index)) {
+        const uint32_t bytes = EntryB(reader, index);
         if (bytes > kCustomColoursBytes) return;
         uint8_t raw[kCustomColoursBytes] = {};
-        if (bytes > 0 && ReadBlock(reader, kCustomColours, raw, bytes)) {
+        if (bytes > 0 && ReadBlock(reader, index, raw, bytes)) {
             for (int i = 0; i < 16; ++i) colours[i] = LoadLittleEndian32(raw + 4 * i);
             read = true;
         }
     }
     if (!read)
-        for (int i = 0; i < 16; ++i) colours[i] = 0xFFFFFF;
+        for (int i = 0; i < 16; ++i) colours[i] = fallback;
 }
 
 // NUL-separated names; the last one may also end at the end of the block.
-void ReadExcludedPlugins(SettingsReader& reader, std::vector<WideString>& names) {
+void ReadExcludedPlugins(SettingsReader& reader, uint32_t index, std::vector<WideString>& names) {
     names.clear();
-    if (!BlockReadable(reader, kExcludedPlugins)) return;
-    const uint32_t bytes = EntryB(reader, kExcludedPlugins);
+    if (!BlockReadable(reader, index)) return;
+    const uint32_t bytes = EntryB(reader, index);
     const uint32_t units = bytes / 2;
     if (units == 0) return;
     os::HeapMemory block;
-    if (!block.Allocate(bytes) || !ReadBlock(reader, kExcludedPlugins, block.Get(), bytes)) return;
+    if (!block.Allocate(bytes) || !ReadBlock(reader, index, block.Get(), bytes)) return;
     const uint8_t* raw = block.Get();
     uint32_t start = 0;
     for (uint32_t i = 0; i <= units; ++i) {
@@ -104,13 +108,71 @@ void ReadExcludedPlugins(SettingsReader& reader, std::vector<WideString>& names)
     }
 }
 
+// One field's value from the file, or its default where the table has no
+// entry; `position` picks the default of a preset field.
+struct FieldRead {
+    SettingsReader& reader;
+    uint32_t entry;
+    const int64_t (&defaults)[kPresetCount];
+    const char16_t* textDefault;
+    int position;
+
+    void operator()(uint8_t& flag) const { flag = ReadFlag(reader, entry, uint8_t(defaults[position])); }
+    void operator()(uint32_t& value) const { value = ReadInteger(reader, entry, uint32_t(defaults[position])); }
+    void operator()(int32_t& value) const { value = ReadSigned(reader, entry, int32_t(defaults[position])); }
+    void operator()(WideString& text) const { ReadString(reader, entry, textDefault, text); }
+    void operator()(std::vector<WideString>& names) const { ReadExcludedPlugins(reader, entry, names); }
+    void operator()(uint32_t (&colours)[16]) const {
+        ReadCustomColours(reader, entry, uint32_t(defaults[0]), colours);
+    }
+    void operator()(uint8_t (&flags)[kPresetCount]) const {
+        for (uint32_t i = 0; i < uint32_t(kPresetCount); ++i)
+            flags[i] = ReadFlag(reader, entry + i, uint8_t(defaults[i]));
+    }
+};
+
+// The field's own rule on a value read.
+template <typename Record>
+int64_t NumberRule(const FieldDescriptor<Record>& field, int64_t value) {
+    switch (field.rule) {
+        case ReadRule::FallbackAboveMax: return value > field.max ? field.fallback : value;
+        case ReadRule::FallbackUnlessAllowed: return FieldAllows(field, value) ? value : field.fallback;
+        case ReadRule::AtLeastMin: return value < field.min ? field.min : value;
+        default: return value;
+    }
+}
+
+template <typename Record>
+struct FieldRule {
+    const FieldDescriptor<Record>& field;
+
+    template <typename Integer>
+        requires std::is_integral_v<Integer>
+    void operator()(Integer& value) const {
+        value = Integer(NumberRule(field, value));
+    }
+    void operator()(WideString& text) const {
+        if (field.rule == ReadRule::MenuFontWhenEmpty && text.IsEmpty()) os::MenuFontFace(text);
+    }
+    template <typename Other>
+    void operator()(Other&) const {}
+};
+
+template <typename Record, size_t Count>
+void ReadFields(SettingsReader& reader, const FieldDescriptor<Record> (&fields)[Count], ReadStage stage,
+                Record& record, int position) {
+    for (const FieldDescriptor<Record>& field : fields) {
+        if (field.stage != stage) continue;
+        const FieldRead read{reader, field.entry + uint32_t(position), field.defaults, field.textDefaults[position],
+                             position};
+        std::visit([&](auto member) { read(record.*member); }, field.member);
+        std::visit([&](auto member) { FieldRule<Record>{field}(record.*member); }, field.member);
+    }
+}
+
+// The rules that weigh one field of a preset against another.
 void ApplyLoadRules(Preset& preset, bool translateOldSizes) {
-    if (preset.outputFormat > 4) preset.outputFormat = kOutputJpeg;
-    if (preset.resizeMode > 5) preset.resizeMode = 0;
-    if (preset.jpegSubsampling != 2) preset.jpegSubsampling = 0;
     ApplyFileSizeLimitRule(preset);
-    if (preset.resampleFilter > 3) preset.resampleFilter = 0;
-    if (preset.sharpness > 3) preset.sharpness = 0;
 
     if (translateOldSizes && preset.resizeMode != 0) {
         // Older files kept a width limit and a height limit side by side.
@@ -164,67 +226,20 @@ void CloseSettings(SettingsReader& reader) {
 }
 
 void LoadLanguageName(SettingsReader& reader, Settings& settings) {
-    const Settings defaults;
-    ReadString(reader, kLanguageName, defaults.languageName, settings.languageName);
+    ReadFields(reader, kGlobalFields, ReadStage::Language, settings, 0);
 }
 
 void LoadSettings(SettingsReader& reader, Settings& settings) {
-    const Settings defaults;
-    Settings& s = settings;
-    const Settings& d = defaults;
-
-    const int32_t fontHeight = ReadSigned(reader, kFontHeight, d.fontHeight);
-    s.fontHeight = FontHeightAllowed(fontHeight) ? fontHeight : kFontHeights[0];
-    const int32_t fontWeight = ReadSigned(reader, kFontWeight, d.fontWeight);
-    s.fontWeight = FontWeightAllowed(fontWeight) ? fontWeight : kFontWeightNormal;
-    ReadString(reader, kFontFace, d.fontFace, s.fontFace);
-    if (s.fontFace.IsEmpty()) os::MenuFontFace(s.fontFace);
-    s.largeDialogFont = ReadFlag(reader, kLargeDialogFont, d.largeDialogFont);
-
-    ReadString(reader, kGlobalOutputFolder, d.globalOutputFolder, s.globalOutputFolder);
-    ReadString(reader, kPluginFolder, d.pluginFolder, s.pluginFolder);
-    ReadExcludedPlugins(reader, s.excludedPlugins);
-    s.useOwnBackground = ReadFlag(reader, kUseOwnBackground, d.useOwnBackground);
-    s.backgroundColour = ReadInteger(reader, kBackgroundColour, d.backgroundColour);
-    s.alwaysOnTop = ReadFlag(reader, kAlwaysOnTop, d.alwaysOnTop);
-    s.showTooltips = ReadFlag(reader, kShowTooltips, d.showTooltips);
-    ReadCustomColours(reader, s.customColours);
-    s.optionsPage = ReadInteger(reader, kOptionsPage, d.optionsPage);
-    if (s.optionsPage > 2) s.optionsPage = 0;
-
+    ReadFields(reader, kGlobalFields, ReadStage::Main, settings, 0);
     const bool translateOldSizes = reader.tableRead && reader.version < kFirstBoxVersion;
-    for (uint32_t i = 0; i < uint32_t(kPresetCount); ++i) {
-        Preset& p = s.presets[i];
-        const Preset& q = d.presets[i];
-        p.outputFormat = ReadInteger(reader, kOutputFormat + i, q.outputFormat);
-        p.keepTransparency = ReadFlag(reader, kKeepTransparency + i, q.keepTransparency);
-        p.jpegQuality = ReadInteger(reader, kJpegQuality + i, q.jpegQuality);
-        p.jpegSubsampling = ReadSigned(reader, kJpegSubsampling + i, q.jpegSubsampling);
-        p.limitFileSize = ReadFlag(reader, kLimitFileSize + i, q.limitFileSize);
-        p.maxFileSizeKiB = ReadInteger(reader, kMaxFileSizeKiB + i, q.maxFileSizeKiB);
-        p.resizeMode = ReadInteger(reader, kResizeMode + i, q.resizeMode);
-        p.resampleFilter = ReadInteger(reader, kResampleFilter + i, q.resampleFilter);
-        p.targetWidth = ReadSigned(reader, kTargetWidth + i, q.targetWidth);
-        p.targetHeight = ReadSigned(reader, kTargetHeight + i, q.targetHeight);
-        p.keepAspect = ReadFlag(reader, kKeepAspect + i, q.keepAspect);
-        p.sharpness = ReadInteger(reader, kSharpness + i, q.sharpness);
-        ReadString(reader, kSuffix + i, q.suffix, p.suffix);
-        ReadString(reader, kSubfolder + i, q.subfolder, p.subfolder);
-        ReadString(reader, kOutputFolder + i, q.outputFolder, p.outputFolder);
-        p.targetDisabled = ReadFlag(reader, kTargetDisabled + i, q.targetDisabled);
-        s.multiDropSelection[i] = ReadFlag(reader, kMultiDropSelection + i, d.multiDropSelection[i]);
-        ApplyLoadRules(p, translateOldSizes);
+    for (int i = 0; i < kPresetCount; ++i) {
+        ReadFields(reader, kPresetFields, ReadStage::Main, settings.presets[i], i);
+        ApplyLoadRules(settings.presets[i], translateOldSizes);
     }
 }
 
 void LoadWindowGeometry(SettingsReader& reader, Settings& settings) {
-    const Settings defaults;
-    settings.windowLeft = ReadSigned(reader, kWindowLeft, defaults.windowLeft);
-    settings.windowTop = ReadSigned(reader, kWindowTop, defaults.windowTop);
-    settings.clientWidth = ReadSigned(reader, kClientWidth, defaults.clientWidth);
-    if (settings.clientWidth < kMinClientWidth) settings.clientWidth = kMinClientWidth;
-    settings.clientHeight = ReadSigned(reader, kClientHeight, defaults.clientHeight);
-    if (settings.clientHeight < kMinClientHeight) settings.clientHeight = kMinClientHeight;
+    ReadFields(reader, kGlobalFields, ReadStage::Geometry, settings, 0);
 }
 
 void LoadSettings(const char16_t* path, Settings& settings) {

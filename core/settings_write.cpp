@@ -6,10 +6,12 @@
 // a full disk half-way leaves the old settings whole.
 #include <bit>
 #include <cstring>
+#include <variant>
 #include <utility>
 
 #include "core/file_helpers.h"
 #include "core/os/owned_memory.h"
+#include "core/settings_fields.h"
 #include "core/settings_file.h"
 
 namespace qdx {
@@ -143,53 +145,57 @@ void JoinExcludedPlugins(const Settings& settings, ByteBuffer& block) {
     }
 }
 
-void WriteEntries(const Settings& s, const WindowGeometry& geometry, SettingsImage& image) {
-    image.Text(kLanguageName, s.languageName);
-    image.Text(kFontFace, s.fontFace);
-    image.Signed(kFontHeight, s.fontHeight);
-    image.Signed(kFontWeight, s.fontWeight);
-    image.Flag(kLargeDialogFont, s.largeDialogFont);
-    image.Signed(kWindowLeft, geometry.left);
-    image.Signed(kWindowTop, geometry.top);
-    image.Signed(kClientWidth, geometry.clientWidth);
-    image.Signed(kClientHeight, geometry.clientHeight);
-    image.Text(kGlobalOutputFolder, s.globalOutputFolder);
-    image.Integer(kOptionsPage, s.optionsPage);
-    image.Text(kPluginFolder, s.pluginFolder);
-
-    ByteBuffer excluded;
-    JoinExcludedPlugins(s, excluded);
-    if (excluded.Failed()) image.data.Fail();
-    image.Block(kExcludedPlugins, excluded.Data(), excluded.Size());
-
-    image.Flag(kUseOwnBackground, s.useOwnBackground);
-    image.Integer(kBackgroundColour, s.backgroundColour);
-    image.Flag(kAlwaysOnTop, s.alwaysOnTop);
-    image.Flag(kShowTooltips, s.showTooltips);
-    uint8_t colours[kCustomColoursBytes];
-    for (int i = 0; i < 16; ++i) StoreLittleEndian32(colours + 4 * i, s.customColours[i]);
-    image.Block(kCustomColours, colours, kCustomColoursBytes);
-
-    for (uint32_t i = 0; i < uint32_t(kPresetCount); ++i) {
-        const Preset& p = s.presets[i];
-        image.Integer(kOutputFormat + i, p.outputFormat);
-        image.Flag(kKeepTransparency + i, p.keepTransparency);
-        image.Integer(kJpegQuality + i, p.jpegQuality);
-        image.Signed(kJpegSubsampling + i, p.jpegSubsampling);
-        image.Flag(kLimitFileSize + i, p.limitFileSize);
-        image.Integer(kMaxFileSizeKiB + i, p.maxFileSizeKiB);
-        image.Integer(kResizeMode + i, p.resizeMode);
-        image.Signed(kTargetWidth + i, p.targetWidth);
-        image.Signed(kTargetHeight + i, p.targetHeight);
-        image.Integer(kResampleFilter + i, p.resampleFilter);
-        image.Flag(kKeepAspect + i, p.keepAspect);
-        image.Integer(kSharpness + i, p.sharpness);
-        image.Text(kSuffix + i, p.suffix);
-        image.Text(kSubfolder + i, p.subfolder);
-        image.Text(kOutputFolder + i, p.outputFolder);
-        image.Flag(kTargetDisabled + i, p.targetDisabled);
-        image.Flag(kMultiDropSelection + i, s.multiDropSelection[i]);
+// A window geometry handed to SaveSettings replaces the one loaded.
+int32_t GeometryValue(const WindowGeometry* geometry, uint32_t entry, int32_t loaded) {
+    if (!geometry) return loaded;
+    switch (entry) {
+        case kWindowLeft: return geometry->left;
+        case kWindowTop: return geometry->top;
+        case kClientWidth: return geometry->clientWidth;
+        case kClientHeight: return geometry->clientHeight;
+        default: return loaded;
     }
+}
+
+// One field into the image; blocks go in the order the fields are written.
+struct FieldWrite {
+    const Settings& settings;
+    const WindowGeometry* geometry;
+    SettingsImage& image;
+    uint32_t entry;
+
+    void operator()(uint8_t flag) const { image.Flag(entry, flag); }
+    void operator()(uint32_t value) const { image.Integer(entry, value); }
+    void operator()(int32_t value) const { image.Signed(entry, GeometryValue(geometry, entry, value)); }
+    void operator()(const WideString& text) const { image.Text(entry, text); }
+    void operator()(const std::vector<WideString>&) const {
+        ByteBuffer excluded;
+        JoinExcludedPlugins(settings, excluded);
+        if (excluded.Failed()) image.data.Fail();
+        image.Block(entry, excluded.Data(), excluded.Size());
+    }
+    void operator()(const uint32_t (&colours)[16]) const {
+        uint8_t bytes[kCustomColoursBytes];
+        for (int i = 0; i < 16; ++i) StoreLittleEndian32(bytes + 4 * i, colours[i]);
+        image.Block(entry, bytes, kCustomColoursBytes);
+    }
+    void operator()(const uint8_t (&flags)[kPresetCount]) const {
+        for (uint32_t i = 0; i < uint32_t(kPresetCount); ++i) image.Flag(entry + i, flags[i]);
+    }
+};
+
+// The globals, then each preset in turn, every one in table order.
+void WriteEntries(const Settings& settings, const WindowGeometry* geometry, SettingsImage& image) {
+    for (const GlobalField& field : kGlobalFields)
+        std::visit([&](auto member) { FieldWrite{settings, geometry, image, field.entry}(settings.*member); },
+                   field.member);
+    for (uint32_t i = 0; i < uint32_t(kPresetCount); ++i)
+        for (const PresetField& field : kPresetFields)
+            std::visit(
+                [&](auto member) {
+                    FieldWrite{settings, geometry, image, field.entry + i}(settings.presets[i].*member);
+                },
+                field.member);
 }
 
 // Blocks of entries this version did not write move to the end of the new
@@ -241,12 +247,7 @@ bool SaveSettings(const char16_t* path, const Settings& settings, const WindowGe
 
     SettingsImage image;
     std::memcpy(image.table, old.table, sizeof image.table);
-    WindowGeometry loaded;
-    loaded.left = settings.windowLeft;
-    loaded.top = settings.windowTop;
-    loaded.clientWidth = settings.clientWidth;
-    loaded.clientHeight = settings.clientHeight;
-    WriteEntries(settings, geometry ? *geometry : loaded, image);
+    WriteEntries(settings, geometry, image);
     CarryOverOldBlocks(old, image);
     if (image.data.Failed()) return false;
 

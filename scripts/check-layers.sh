@@ -38,7 +38,7 @@ function layer(path) {
   if (path ~ /^(codecs|tests|fuzz|bench)\//) return "elsewhere"
   return ""
 }
-FNR == 1 { folder = FILENAME; sub(/\/[^\/]*$/, "", folder) }
+FNR == 1 { folder = FILENAME; sub(/\/[^\/]*$/, "", folder); if (folder ~ /^app\//) folder = "app" }
 /^#[ \t]*include/ {
   bad = 0
   if (match($0, /"[^"]*"/)) {

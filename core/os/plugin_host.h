@@ -79,7 +79,6 @@ public:
     PluginLibrary& operator=(PluginLibrary&& other) noexcept;
     ~PluginLibrary() { Unload(); }
 
-    bool IsLoaded() const { return module_ != nullptr; }
     bool Faulted() const { return faulted_; }
     void Unload();
 

@@ -6,9 +6,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/main_window.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/main_window/main_window.h"
+#include "app/startup/app_state.h"
 #include "codecs/write/png_writer.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
@@ -23,7 +24,7 @@ namespace qdx::test {
 
 namespace {
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+using app::W;
 
 WideString FromAscii(const char* text) {
     WideString result;
@@ -56,9 +57,9 @@ GuiApp::GuiApp(const char16_t* language, const WideString& settingsPath) {
     state.instance = ::GetModuleHandleW(nullptr);
     WideString file(language);
     file.Append(u".dll");
-    state.languageLibrary = ::LoadLibraryExW(W(BinFile(file.Text()).Text()), nullptr, 0);
-    if (!state.languageLibrary || !app::HasLanguageSignature(state.languageLibrary)) return;
-    texts_ = new app::LibraryTextSource(state.languageLibrary);
+    state.languageLibrary.Reset(::LoadLibraryExW(W(BinFile(file.Text()).Text()), nullptr, 0));
+    if (!state.languageLibrary || !app::HasLanguageSignature(state.languageLibrary.Get())) return;
+    texts_ = new app::LibraryTextSource(state.languageLibrary.Get());
     SetCurrentTextSource(texts_);
     Settings& settings = CurrentSettings();
     ResetToDefaults(settings);
@@ -75,10 +76,8 @@ GuiApp::~GuiApp() {
         ::UnregisterClassW(name, state.instance);
     SetCurrentTextSource(nullptr);
     delete texts_;
-    if (state.languageLibrary) ::FreeLibrary(state.languageLibrary);
-    state.languageLibrary = nullptr;
-    if (state.mainFont) ::DeleteObject(state.mainFont);
-    state.mainFont = nullptr;
+    state.languageLibrary.Reset();
+    state.mainFont.Reset();
     state.mainWindow = nullptr;
     ResetToDefaults(CurrentSettings());
 }

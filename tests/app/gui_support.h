@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/language_library.h"
+#include "app/startup/language_library.h"
 #include "core/wide_string.h"
 
 namespace qdx::test {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/drop_summary.h"
-#include "app/main_layout.h"
+#include "app/main_window/drop_summary.h"
+#include "app/main_window/main_layout.h"
 #include "core/builtin_texts.h"
 
 namespace qdx::app {

@@ -14,11 +14,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/drop_target.h"
-#include "app/main_window.h"
-#include "app/version_window.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/main_window/drop_target.h"
+#include "app/main_window/main_window.h"
+#include "app/main_window/version_window.h"
+#include "app/startup/app_state.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
@@ -28,8 +29,6 @@
 
 namespace qdx::app {
 namespace {
-
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 RECT FrameFor(int clientWidth, int clientHeight) {
     RECT frame{0, 0, clientWidth, clientHeight};
@@ -312,7 +311,7 @@ TEST_F(MainWindowTest, FontAndLanguageChangesRebuildTheWindow) {
     CurrentSettings().fontHeight = -16;
     ApplyMainFont();
     HWND options = ::GetDlgItem(window_, kOptionsButtonId);
-    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(options, WM_GETFONT, 0, 0)), State().mainFont);
+    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(options, WM_GETFONT, 0, 0)), State().mainFont.Get());
     RECT client{};
     ::GetClientRect(window_, &client);
     EXPECT_EQ(ChildBox(Combined()), LayOutMainWindow(MeasureLayout(window_), client.right, client.bottom).combinedArea);

@@ -12,13 +12,14 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/main_window.h"
-#include "app/options_controls.h"
-#include "app/options_dialog.h"
-#include "app/shell_utilities.h"
-#include "app/startup.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/main_window/main_window.h"
+#include "app/options/options_controls.h"
+#include "app/options/options_dialog.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/app_state.h"
+#include "app/startup/startup.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "tests/app/gui_support.h"
@@ -29,7 +30,6 @@ namespace {
 
 using namespace options_id;
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // Works the open dialog from the helper thread.
 class DialogDriver {
@@ -136,7 +136,7 @@ protected:
             script(driver);
             if (::IsWindow(frame)) driver.End(IDCANCEL);
         });
-        OnOptionsClicked(State().mainWindow);
+        OpenOptionsDialog(State().mainWindow);
         const bool acted = actor.Acted();
         if (boxTexts) {
             *boxTexts = boxes.Texts();
@@ -163,9 +163,9 @@ TEST_F(OptionsDialogTest, OkWithoutChangesKeepsEverySettingWithoutReloadingOrReb
     settings.fontHeight = -14;
     settings.optionsPage = 2;
     const Settings before = settings;
-    const HINSTANCE library = State().languageLibrary;
+    const HINSTANCE library = State().languageLibrary.Get();
     const TextSource* texts = CurrentTextSource();
-    const HFONT font = State().mainFont;
+    const HFONT font = State().mainFont.Get();
     bool applyAtOpening = true;
     std::wstring language, face;
     ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
@@ -180,9 +180,9 @@ TEST_F(OptionsDialogTest, OkWithoutChangesKeepsEverySettingWithoutReloadingOrReb
     EXPECT_EQ(language, L"English");
     EXPECT_EQ(face, W(before.fontFace.Text()));
     EXPECT_TRUE(CurrentSettings() == before);
-    EXPECT_EQ(State().languageLibrary, library);
+    EXPECT_EQ(State().languageLibrary.Get(), library);
     EXPECT_EQ(CurrentTextSource(), texts);
-    EXPECT_EQ(State().mainFont, font);
+    EXPECT_EQ(State().mainFont.Get(), font);
 }
 
 TEST_F(OptionsDialogTest, CancelAfterApplyKeepsWhatApplyStored) {
@@ -340,7 +340,7 @@ TEST_F(OptionsDialogTest, ScreenshotsOfEveryPageInBothLanguagesAndSizes) {
 TEST_F(OptionsDialogTest, WithoutAUsableLanguageLibraryTextsAreEmptyAndTheDialogDoesNotOpen) {
     WideString unsigned_(u"NoSignature");
     EXPECT_FALSE(ReplaceLanguageLibrary(unsigned_));
-    EXPECT_EQ(State().languageLibrary, nullptr);
+    EXPECT_FALSE(State().languageLibrary);
     EXPECT_TRUE(LanguageText(1200).IsEmpty());
     EXPECT_FALSE(OpenOptionsDialog(State().mainWindow));
     WideString english(u"English");

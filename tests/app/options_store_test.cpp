@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/options_controls.h"
-#include "app/options_store.h"
+#include "app/options/options_controls.h"
+#include "app/options/options_store.h"
 
 namespace qdx::app {
 namespace {

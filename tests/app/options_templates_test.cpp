@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "app/language_library.h"
-#include "app/options_controls.h"
+#include "app/options/options_controls.h"
+#include "app/startup/language_library.h"
 #include "core/os/os.h"
 
 namespace qdx::app {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/preset_dialog_rules.h"
+#include "app/preset_dialog/preset_dialog_rules.h"
 
 namespace qdx::app {
 namespace {

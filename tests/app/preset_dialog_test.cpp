@@ -11,11 +11,12 @@
 #include <functional>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/main_window.h"
-#include "app/preset_dialog.h"
-#include "app/preset_dialog_rules.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/main_window/main_window.h"
+#include "app/preset_dialog/preset_dialog.h"
+#include "app/preset_dialog/preset_dialog_rules.h"
+#include "app/startup/app_state.h"
 #include "core/settings.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/temp_folder.h"
@@ -23,9 +24,9 @@
 namespace qdx {
 namespace {
 
+using app::W;
 using namespace app::preset_ids;
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // Driving the dialog from the helper thread.
 void SetText(HWND dialog, int id, const wchar_t* text) {
@@ -386,9 +387,9 @@ TEST(PresetDialogWithoutTemplate, DoesNotOpen) {
     // The library without a signature has no dialogs either.
     test::GuiApp app(u"English");
     ASSERT_TRUE(app.Ready());
-    HINSTANCE english = app::State().languageLibrary;
-    app::State().languageLibrary = ::LoadLibraryExW(W(test::BinFile(u"NoSignature.dll").Text()), nullptr, 0);
-    ASSERT_NE(app::State().languageLibrary, nullptr);
+    app::ModuleHandle english = std::move(app::State().languageLibrary);
+    app::State().languageLibrary.Reset(::LoadLibraryExW(W(test::BinFile(u"NoSignature.dll").Text()), nullptr, 0));
+    ASSERT_TRUE(app::State().languageLibrary);
     const Preset before = CurrentSettings().presets[0];
     test::WindowActor actor(
         ::GetCurrentThreadId(), [](HWND window) { return test::ClassOf(window) == L"#32770"; },
@@ -396,8 +397,7 @@ TEST(PresetDialogWithoutTemplate, DoesNotOpen) {
     app::OpenPresetDialog(0, nullptr);
     EXPECT_FALSE(actor.Acted());
     EXPECT_TRUE(CurrentSettings().presets[0] == before);
-    ::FreeLibrary(app::State().languageLibrary);
-    app::State().languageLibrary = english;
+    app::State().languageLibrary = std::move(english);
 }
 
 }  // namespace

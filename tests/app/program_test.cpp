@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/common/win32_owners.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
@@ -17,8 +18,8 @@
 namespace qdx {
 namespace {
 
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
-const char16_t* U(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
+using app::U;
+using app::W;
 
 WideString BinFile(const char16_t* name) {
     WideString bin;

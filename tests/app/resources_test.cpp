@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/language_library.h"
-#include "app/startup.h"
+#include "app/startup/language_library.h"
+#include "app/startup/startup.h"
 #include "program_version.h"
 
 namespace qdx {

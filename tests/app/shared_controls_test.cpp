@@ -10,10 +10,11 @@
 #include <set>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/shell_utilities.h"
-#include "app/version_window.h"
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/main_window/version_window.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/app_state.h"
 #include "core/os/os.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/temp_folder.h"
@@ -23,8 +24,6 @@ namespace {
 
 using namespace qdx::app;
 using test::Capture;
-
-const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 uint64_t LastWriteTime(const WideString& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -62,7 +61,7 @@ public:
     HWND Add(const wchar_t* className, const wchar_t* text, DWORD style, int id, int x, int y, int w, int h) {
         HWND child = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, window_,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
-        ::SendMessageW(child, WM_SETFONT, WPARAM(State().mainFont), FALSE);
+        ::SendMessageW(child, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
         return child;
     }
 
@@ -181,7 +180,7 @@ TEST_F(SharedControlsTest, HeadingRuleRunsFromAfterTheTextToTheRightEdge) {
     test::PumpMessages(50);
     Capture capture;
     ASSERT_TRUE(test::CaptureWindow(heading, capture));
-    const int textEnd = TextWidth(heading, State().mainFont, u"Output");
+    const int textEnd = TextWidth(heading, State().mainFont.Get(), u"Output");
     EXPECT_EQ(capture.Count(kHeadingRuleColour, textEnd + 5, 10, 250, 11), 250 - textEnd - 5);
     EXPECT_EQ(capture.Count(kHeadingRuleColour, 0, 0, textEnd + 5, 20), 0);
     EXPECT_EQ(capture.Count(kHeadingRuleColour, 0, 0, 250, 10) + capture.Count(kHeadingRuleColour, 0, 11, 250, 20),

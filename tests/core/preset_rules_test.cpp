@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/preset_rules.h"
+#include "core/settings_fields.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {
@@ -20,10 +21,12 @@ TEST(PresetRules, NumberFieldsAreHeldToTheirRanges) {
 }
 
 TEST(PresetRules, OnlyTheOfferedFontsAreAllowed) {
-    EXPECT_TRUE(FontHeightAllowed(-12) && FontHeightAllowed(-14) && FontHeightAllowed(-16));
-    EXPECT_FALSE(FontHeightAllowed(-13) || FontHeightAllowed(12));
-    EXPECT_TRUE(FontWeightAllowed(400) && FontWeightAllowed(700));
-    EXPECT_FALSE(FontWeightAllowed(600));
+    const GlobalField& height = *FindGlobalField("fontHeight");
+    const GlobalField& weight = *FindGlobalField("fontWeight");
+    EXPECT_TRUE(FieldAllows(height, -12) && FieldAllows(height, -14) && FieldAllows(height, -16));
+    EXPECT_FALSE(FieldAllows(height, -13) || FieldAllows(height, 12) || FieldAllows(height, -12 + (int64_t(1) << 32)));
+    EXPECT_TRUE(FieldAllows(weight, 400) && FieldAllows(weight, 700));
+    EXPECT_FALSE(FieldAllows(weight, 600));
 }
 
 TEST(PresetRules, AModeWithoutItsSizesSwitchesResizingOff) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/settings_file.h"
+#include "tests/support/customised_settings.h"
 #include "tests/support/settings_bytes.h"
 #include "tests/support/temp_folder.h"
 
@@ -20,50 +21,13 @@ std::string BlockOf(const std::string& file, uint32_t index) {
     return file.substr(EntryA(file, index), EntryB(file, index));
 }
 
-// Every field away from its default, and every text present.
+// Every field away from its default, and every text but two present.
 Settings Unusual(const WideString& pluginFolder) {
-    Settings s;
-    s.languageName.Assign(u"Japanese");
-    s.fontFace.Assign(u"MS UI Gothic");
-    s.fontHeight = -16;
-    s.fontWeight = 700;
-    s.largeDialogFont = 1;
-    s.windowLeft = -20;
-    s.windowTop = 3000;
-    s.clientWidth = 900;
-    s.clientHeight = 700;
-    s.globalOutputFolder.Assign(u"C:\\out");
+    Settings s = test::CustomisedSettings();
     s.pluginFolder = pluginFolder;
-    s.excludedPlugins.emplace_back(u"ifjpeg.spi");
     s.excludedPlugins.emplace_back(u"\u5199\u771F.sph");
-    s.useOwnBackground = 1;
-    s.backgroundColour = 0x00ABCDEF;
-    s.alwaysOnTop = 1;
-    s.showTooltips = 0;
-    for (uint32_t i = 0; i < 16; ++i) s.customColours[i] = 0x111111u * i;
-    s.optionsPage = 2;
-    for (int i = 0; i < 4; ++i) {
-        Preset& p = s.presets[i];
-        p.outputFormat = uint32_t(4 - i);
-        p.keepTransparency = uint8_t(i != 3);
-        p.jpegQuality = uint32_t(10 + i);
-        p.jpegSubsampling = i % 2 ? 2 : 0;
-        p.limitFileSize = uint8_t(i != 0);
-        p.maxFileSizeKiB = uint32_t(500 + i);
-        p.resizeMode = uint32_t(i + 1);
-        p.resampleFilter = uint32_t(3 - i);
-        p.targetWidth = 1000 + i;
-        p.targetHeight = 2000 + i;
-        p.keepAspect = uint8_t(i != 0);
-        p.sharpness = uint32_t(i);
-        p.suffix.Assign(u"_s");
-        p.suffix.AppendDecimal(i);
-        if (i == 2) p.suffix.Clear();
-        p.subfolder.Assign(u"sub");
-        p.outputFolder.Assign(i == 1 ? u"" : u"D:\\presets");
-        p.targetDisabled = uint8_t(i == 2);
-        s.multiDropSelection[i] = uint8_t(i % 2);
-    }
+    s.presets[2].suffix.Clear();
+    s.presets[1].outputFolder.Clear();
     return s;
 }
 

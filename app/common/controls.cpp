@@ -1,0 +1,285 @@
+#include "app/common/controls.h"
+
+#include <commctrl.h>
+
+#include <utility>
+
+#include "app/common/win32_owners.h"
+#include "app/startup/app_state.h"
+#include "core/settings.h"
+#include "core/string_ids.h"
+
+namespace qdx::app {
+
+namespace {
+
+
+constexpr int kFirstDropTarget = 1000;
+constexpr int kDropTargetCount = 4;
+constexpr int kMaxFaceLength = 31;
+constexpr int kListItemDialogUnits = 12;
+constexpr int kItemTextIndent = 2;
+constexpr int kRuleGap = 5;
+
+// Identifiers of our subclasses (any distinct numbers).
+constexpr UINT_PTR kListViewRepaintId = 0x5144'0001;
+constexpr UINT_PTR kHintTextId = 0x5144'0002;
+constexpr UINT_PTR kSectionHeadingId = 0x5144'0003;
+
+HFONT FontOf(HWND window) { return reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)); }
+
+int CharacterHeight(HDC dc) {
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    return metrics.tmHeight;
+}
+
+}  // namespace
+
+InterfaceMetrics& Metrics() {
+    static InterfaceMetrics metrics;
+    return metrics;
+}
+
+InterfaceMetrics MeasureInterfaceMetrics(HWND window, HFONT font) {
+    InterfaceMetrics result;
+    WindowDC dc(window);
+    if (!dc.Get()) return result;
+    SelectedObject selected(dc.Get(), font);
+    TEXTMETRICW text{};
+    ::GetTextMetricsW(dc.Get(), &text);
+    SIZE digit{};
+    ::GetTextExtentPoint32W(dc.Get(), L"0", 1, &digit);
+    result.textHeight = text.tmHeight;
+    result.controlHeight = text.tmHeight + 6;
+    result.internalLeading = text.tmInternalLeading;
+    result.digitWidth = digit.cx;
+    result.spinAllowance = ::GetSystemMetrics(SM_CXVSCROLL) + 10;
+    result.checkBoxAllowance = ::GetSystemMetrics(SM_CXMENUCHECK) + 7;
+    return result;
+}
+
+HFONT CreateMainFont(const char16_t* face, int height, int weight) {
+    LOGFONTW font{};
+    font.lfHeight = height;
+    font.lfWeight = weight;
+    font.lfCharSet = DEFAULT_CHARSET;
+    for (int i = 0; i < kMaxFaceLength && face && face[i]; ++i) font.lfFaceName[i] = wchar_t(face[i]);
+    return ::CreateFontIndirectW(&font);
+}
+
+bool RecreateMainFont(HWND window) {
+    const Settings& settings = CurrentSettings();
+    FontHandle font(CreateMainFont(settings.fontFace.Text(), settings.fontHeight, settings.fontWeight));
+    if (!font) return false;
+    Metrics() = MeasureInterfaceMetrics(window, font.Get());
+    State().mainFont = std::move(font);
+    return true;
+}
+
+WideString LanguageText(uint32_t id) {
+    WideString text;
+    text.AppendText(id);
+    return text;
+}
+
+int TextWidth(HWND window, HFONT font, const char16_t* text) {
+    WindowDC dc(window);
+    if (!dc.Get()) return 0;
+    SelectedObject selected(dc.Get(), font);
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc.Get(), W(text), int(TextLength(text)), &size);
+    return size.cx;
+}
+
+HWND CreateTooltipWindow(HWND owner, HINSTANCE instance) {
+    HWND tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, instance, nullptr);
+    if (!tooltip) return nullptr;
+    ::SendMessageW(tooltip, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(kTooltipDelay, 0));
+    ::SendMessageW(tooltip, TTM_SETTIPBKCOLOR, RGB(255, 255, 255), 0);
+    return tooltip;
+}
+
+namespace {
+
+TTTOOLINFOW DropTargetTool(HWND owner, HWND target, WideString& text) {
+    text = LanguageText(kTextDropTargetTip);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = owner;
+    tool.uId = reinterpret_cast<UINT_PTR>(target);
+    tool.lpszText = const_cast<wchar_t*>(W(text.Text()));
+    return tool;
+}
+
+}  // namespace
+
+bool AddDropTargetTool(HWND tooltip, HWND owner, HWND target) {
+    WideString text;
+    TTTOOLINFOW tool = DropTargetTool(owner, target, text);
+    return ::SendMessageW(tooltip, TTM_ADDTOOLW, 0, LPARAM(&tool)) != 0;
+}
+
+void RefreshTooltips(HWND tooltip, HWND owner, UINT message) {
+    for (int i = 0; i < kDropTargetCount; ++i) {
+        WideString text;
+        TTTOOLINFOW tool = DropTargetTool(owner, ::GetDlgItem(owner, kFirstDropTarget + i), text);
+        ::SendMessageW(tooltip, message, 0, LPARAM(&tool));
+    }
+}
+
+void SetTextFromString(HWND window, int id) {
+    HWND control = ::GetDlgItem(window, id);
+    if (!control) return;
+    ::SendMessageW(control, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
+    ::SetWindowTextW(control, W(LanguageText(uint32_t(id)).Text()));
+}
+
+HWND CreateCheckBox(HWND parent, int id, int x, int y, int width, HDC measuring) {
+    const WideString text = LanguageText(uint32_t(id));
+    if (measuring) {
+        SelectedObject selected(measuring, State().mainFont.Get());
+        SIZE size{};
+        ::GetTextExtentPoint32W(measuring, W(text.Text()), int(text.Length()), &size);
+        width = size.cx + Metrics().checkBoxAllowance;
+    }
+    HWND box = ::CreateWindowExW(0, L"BUTTON", W(text.Text()), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
+                                 x, y, width, Metrics().controlHeight, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
+    if (box) ::SendMessageW(box, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
+    return box;
+}
+
+void SetListItemHeight(HWND comboBox) {
+    RECT units{0, 0, 0, kListItemDialogUnits};
+    ::MapDialogRect(::GetParent(comboBox), &units);
+    const int height = units.bottom - 4;
+    ::SendMessageW(comboBox, CB_SETITEMHEIGHT, WPARAM(-1), height);
+    ::SendMessageW(comboBox, CB_SETITEMHEIGHT, 0, height);
+}
+
+bool DrawListItem(const DRAWITEMSTRUCT& item) {
+    if (item.CtlType != ODT_COMBOBOX) return false;
+    if (item.itemID == UINT(-1)) return true;  // an empty list has nothing to draw
+    HDC dc = item.hDC;
+    RECT box = item.rcItem;
+    const bool enabled = !(item.itemState & ODS_DISABLED);
+    if (enabled) {
+        if (item.itemState & ODS_SELECTED) {
+            const BrushHandle fill(::CreateSolidBrush(kSelectedItemFill));
+            const PenHandle border(::CreatePen(PS_SOLID, 1, kSelectedItemBorder));
+            const SelectedObject brush(dc, fill.Get()), pen(dc, border.Get());
+            ::Rectangle(dc, box.left, box.top, box.right, box.bottom);
+        } else {
+            ::FillRect(dc, &box, ::GetSysColorBrush(COLOR_WINDOW));
+        }
+        ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    } else {
+        ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+    }
+    WideString text;
+    if (item.itemData) {
+        text = LanguageText(uint32_t(item.itemData));
+    } else {
+        const LRESULT length = ::SendMessageW(item.hwndItem, CB_GETLBTEXTLEN, item.itemID, 0);
+        char16_t* out = length > 0 ? text.ReserveForWriting(uint32_t(length)) : nullptr;
+        if (out) {
+            ::SendMessageW(item.hwndItem, CB_GETLBTEXT, item.itemID, LPARAM(out));
+            text.RecomputeLength();
+        }
+    }
+    SelectedObject font(dc, FontOf(item.hwndItem));
+    ::SetBkMode(dc, TRANSPARENT);
+    const int y = (box.top + box.bottom - CharacterHeight(dc)) / 2;
+    ::ExtTextOutW(dc, box.left + kItemTextIndent, y, ETO_CLIPPED, &box, W(text.Text()), text.Length(), nullptr);
+    return true;
+}
+
+namespace {
+
+LRESULT CALLBACK ListViewRepaintProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_VSCROLL && LOWORD(wParam) == SB_ENDSCROLL) {
+        ::InvalidateRect(window, nullptr, TRUE);
+        ::UpdateWindow(window);
+    }
+    return result;
+}
+
+void DrawHint(HWND edit, uint32_t textId) {
+    if (::GetWindowTextLengthW(edit) != 0) return;
+    RECT format{};
+    ::SendMessageW(edit, EM_GETRECT, 0, LPARAM(&format));
+    WindowDC dc(edit);
+    if (!dc.Get()) return;
+    SelectedObject font(dc.Get(), FontOf(edit));
+    ::SetBkMode(dc.Get(), TRANSPARENT);
+    ::SetTextColor(dc.Get(), kHintTextColour);
+    const WideString hint = LanguageText(textId);
+    const int y = (format.top + format.bottom - CharacterHeight(dc.Get())) / 2;
+    ::ExtTextOutW(dc.Get(), format.left, y, ETO_CLIPPED, &format, W(hint.Text()), hint.Length(), nullptr);
+}
+
+LRESULT CALLBACK HintTextProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR textId) {
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_PAINT) DrawHint(window, uint32_t(textId));
+    return result;
+}
+
+void DrawHeadingRule(HWND heading) {
+    RECT client{};
+    ::GetClientRect(heading, &client);
+    wchar_t text[kMaxTextLength + 1] = {};
+    const int length = ::GetWindowTextW(heading, text, kMaxTextLength + 1);
+    WindowDC dc(heading);
+    if (!dc.Get()) return;
+    SIZE size{};
+    {
+        SelectedObject font(dc.Get(), FontOf(heading));
+        ::GetTextExtentPoint32W(dc.Get(), text, length, &size);
+    }
+    const int y = (client.bottom - client.top) / 2;
+    const int start = size.cx + kRuleGap;
+    if (start >= client.right) return;
+    RECT line{start, y, client.right, y + 1};
+    const BrushHandle rule(::CreateSolidBrush(kHeadingRuleColour));
+    ::FillRect(dc.Get(), &line, rule.Get());
+}
+
+LRESULT CALLBACK SectionHeadingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_PAINT) DrawHeadingRule(window);
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+bool InstallListViewRepaint(HWND listView) {
+    return ::SetWindowSubclass(listView, ListViewRepaintProc, kListViewRepaintId, 0) != FALSE;
+}
+void RemoveListViewRepaint(HWND listView) { ::RemoveWindowSubclass(listView, ListViewRepaintProc, kListViewRepaintId); }
+
+bool InstallHintText(HWND edit, uint32_t textId) {
+    return ::SetWindowSubclass(edit, HintTextProc, kHintTextId, textId) != FALSE;
+}
+void RemoveHintText(HWND edit) { ::RemoveWindowSubclass(edit, HintTextProc, kHintTextId); }
+
+bool InstallSectionHeading(HWND heading) {
+    return ::SetWindowSubclass(heading, SectionHeadingProc, kSectionHeadingId, 0) != FALSE;
+}
+void RemoveSectionHeading(HWND heading) { ::RemoveWindowSubclass(heading, SectionHeadingProc, kSectionHeadingId); }
+
+HBRUSH SectionHeadingColours(HDC dc) {
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, kHeadingTextColour);
+    return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+}
+
+void PaintPlainBackground(HWND window) {
+    const PaintDC paint(window);
+    ::FillRect(paint.Get(), &paint.Dirty(), ::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+}  // namespace qdx::app

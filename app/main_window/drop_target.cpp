@@ -1,0 +1,199 @@
+#include "app/main_window/drop_target.h"
+
+#include <memory>
+#include <new>
+
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/main_window/drop_summary.h"
+#include "app/main_window/main_window.h"
+#include "app/preset_dialog/preset_dialog.h"
+#include "app/startup/app_state.h"
+#include "batch/batch.h"
+#include "core/os/os.h"
+#include "core/settings.h"
+#include "core/string_ids.h"
+
+namespace qdx::app {
+
+namespace {
+
+
+constexpr int kCornerWidth = 16;
+constexpr int kCornerHeight = 12;
+constexpr int kTextLeft = 8;
+constexpr int kDetailGap = 16;  // between the format name and its options
+
+// Pen, brush and font chosen into a device context for one painting; the
+// selections end before the pen and brush are deleted.
+class PaintTools {
+public:
+    PaintTools(HDC dc, COLORREF fill, COLORREF outline)
+        : brush_(::CreateSolidBrush(fill)),
+          pen_(::CreatePen(PS_SOLID, 1, outline)),
+          brushSelected_(dc, brush_.Get()),
+          penSelected_(dc, pen_.Get()),
+          fontSelected_(dc, State().mainFont.Get()) {
+        ::SetBkMode(dc, TRANSPARENT);
+    }
+
+private:
+    BrushHandle brush_;
+    PenHandle pen_;
+    SelectedObject brushSelected_, penSelected_, fontSelected_;
+};
+
+int Leading() {
+    const int leading = Metrics().internalLeading;
+    return leading < kMaxLeading ? leading : kMaxLeading;
+}
+
+void PutText(HDC dc, int x, int y, const WideString& text) {
+    ::TextOutW(dc, x, y, W(text.Text()), int(text.Length()));
+}
+
+// The rounded outline every drop area has; the corners keep the face colour.
+void DrawFrame(HWND window, HDC dc) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+    ::RoundRect(dc, client.left, client.top, client.right, client.bottom, kCornerWidth, kCornerHeight);
+}
+
+void DrawSummary(HDC dc, const Preset& preset) {
+    const DropSummary summary = SummarizePreset(preset, CurrentSettings().globalOutputFolder, CurrentTextSource());
+    ::SetTextColor(dc, preset.targetDisabled ? kDisabledSummaryColour : kSummaryColour);
+    const int textHeight = Metrics().textHeight;
+    const int step = textHeight + 5 - Leading();
+    int y = textHeight + 5 - 2 * Leading() + 8;
+    PutText(dc, kTextLeft, y, summary.format);
+    SIZE format{};
+    ::GetTextExtentPoint32W(dc, W(summary.format.Text()), int(summary.format.Length()), &format);
+    PutText(dc, kTextLeft + format.cx + kDetailGap, y, summary.formatDetail);
+    for (const WideString* line : {&summary.resize, &summary.suffix, &summary.folder, &summary.subfolder}) {
+        y += step;
+        PutText(dc, kTextLeft, y, *line);
+    }
+}
+
+int PresetIndexOf(HWND target) {
+    const int index = ::GetDlgCtrlID(target) - kFirstDropTargetId;
+    return index >= 0 && index < kPresetCount ? index : 0;
+}
+
+LRESULT OnPaintTarget(HWND window) {
+    const int index = PresetIndexOf(window);
+    const TargetColours& colours = kTargetColours[index];
+    const PaintDC paint(window);
+    HDC dc = paint.Get();
+    const PaintTools tools(dc, colours.fill, colours.outline);
+    DrawFrame(window, dc);
+    ::SetTextColor(dc, colours.title);
+    PutText(dc, kTextLeft, 8 - Leading(), DropTargetTitle(index + 1, CurrentTextSource()));
+    // While the window is sized only the titles are drawn.
+    if (!IsSizing()) DrawSummary(dc, CurrentSettings().presets[index]);
+    return 0;
+}
+
+// Drops count only while no modal window (preset, options, version) is open.
+bool MainWindowTakesDrops() { return State().mainWindow && ::IsWindowEnabled(State().mainWindow); }
+
+LRESULT OnTargetDrop(HWND window, DropHandle drop) {
+    const int index = PresetIndexOf(window);
+    if (!MainWindowTakesDrops() || CurrentSettings().presets[index].targetDisabled) return 0;
+    uint8_t selection[kPresetCount] = {};
+    selection[index] = 1;
+    HandleDrop(drop.Get(), selection);
+    return 0;
+}
+
+LRESULT OnPaintCombinedArea(HWND window) {
+    const PaintDC paint(window);
+    HDC dc = paint.Get();
+    const PaintTools tools(dc, kCombinedFill, kCombinedOutline);
+    DrawFrame(window, dc);
+    ::SetTextColor(dc, kCombinedTitle);
+    PutText(dc, kTextLeft, 8 - Leading(), CombinedAreaTitle(CurrentTextSource()));
+    return 0;
+}
+
+LRESULT OnCreateCombinedArea(HWND window) {
+    for (int i = 0; i < kPresetCount; ++i) {
+        HWND box = CreateCheckBox(window, kFirstCombinedCheckId + i, 0, 0, 0, nullptr);
+        ::SendMessageW(box, BM_SETCHECK, CurrentSettings().multiDropSelection[i] ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    return 0;
+}
+
+LRESULT OnCombinedDrop(DropHandle drop) {
+    if (!MainWindowTakesDrops()) return 0;
+    // A copy: a check box clicked during the batch waits until it ends anyway.
+    uint8_t selection[kPresetCount];
+    for (int i = 0; i < kPresetCount; ++i) selection[i] = CurrentSettings().multiDropSelection[i];
+    HandleDrop(drop.Get(), selection);
+    return 0;
+}
+
+LRESULT OnCombinedChildColour(HDC dc) {
+    ::SetBkMode(dc, TRANSPARENT);
+    return LRESULT(::GetStockObject(WHITE_BRUSH));
+}
+
+}  // namespace
+
+void HandleDrop(HDROP drop, const uint8_t selection[4]) {
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::unique_ptr<WideString[]> paths(count ? new (std::nothrow) WideString[count] : nullptr);
+    MainWindowHost host(State().mainWindow);
+    if (count && !paths) {
+        host.ShowErrorMessage(kTextOutOfMemory);
+        return;
+    }
+    uint32_t kept = 0;
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
+        if (length == 0) break;
+        WideString& path = paths[kept];
+        char16_t* out = path.ReserveForWriting(length);
+        if (!out || !::DragQueryFileW(drop, i, W(out), length + 1)) continue;
+        path.RecomputeLength();
+        if (!os::FolderExists(path.Text())) ++kept;  // folders are skipped, not opened
+    }
+    if (kept > 0) RunConversion(host, kept, paths.get(), selection, CurrentSettings());
+}
+
+void ArrangeCombinedArea(HWND area) {
+    RECT client{};
+    ::GetClientRect(area, &client);
+    const CombinedLayout layout = LayOutCombinedArea(MeasureLayout(area), client.right);
+    for (int i = 0; i < kPresetCount; ++i) {
+        const Box& box = layout.checks[i];
+        ::MoveWindow(::GetDlgItem(area, kFirstCombinedCheckId + i), box.x, box.y, box.width, box.height, TRUE);
+    }
+}
+
+LRESULT CALLBACK DropTargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT: return OnPaintTarget(window);
+        case WM_LBUTTONDOWN: OpenPresetDialog(PresetIndexOf(window), window); return 0;
+        case WM_DROPFILES: return OnTargetDrop(window, DropHandle(reinterpret_cast<HDROP>(wParam)));
+        default: return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK CombinedAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE: return OnCreateCombinedArea(window);
+        case WM_SIZE:
+            if (!IsSizing()) ArrangeCombinedArea(window);
+            return 0;
+        case WM_PAINT: return OnPaintCombinedArea(window);
+        case WM_COMMAND: return ::SendMessageW(::GetParent(window), WM_COMMAND, wParam, lParam);
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: return OnCombinedChildColour(reinterpret_cast<HDC>(wParam));
+        case WM_DROPFILES: return OnCombinedDrop(DropHandle(reinterpret_cast<HDROP>(wParam)));
+        default: return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace qdx::app

@@ -1,0 +1,37 @@
+// Help and the version window of the main window.
+#include <windows.h>
+#include <commctrl.h>
+#include <htmlhelp.h>
+
+#include "app/main_window/main_window.h"
+#include "app/main_window/project_address.h"
+#include "app/main_window/version_window.h"
+#include "app/shell/shell_utilities.h"
+#include "core/os/os.h"
+
+namespace qdx::app {
+
+namespace {
+
+constexpr uint32_t kTextVersionCaption = 20210;
+
+}  // namespace
+
+bool HelpFilePath(WideString& path) {
+    return os::ExecutablePath(path) && path.ReplaceExtension(u".chm");
+}
+
+HWND OpenHelp() {
+    WideString help;
+    if (HelpFilePath(help) && os::FileExists(help.Text()))
+        return ::HtmlHelpW(nullptr, reinterpret_cast<const wchar_t*>(help.Text()), HH_DISPLAY_TOPIC, 0);
+    LaunchAddress(kWebHelpAddress, nullptr);
+    return nullptr;
+}
+
+void ShowProgramVersion(HWND mainWindow) {
+    const VersionInfo info{u"Quillodex", u"1.4.0.0 (64-bit)", u"Ormsted", kProjectAddress, kTextVersionCaption};
+    ShowVersionWindow(mainWindow, info);
+}
+
+}  // namespace qdx::app

@@ -1,0 +1,200 @@
+#include "app/main_window/version_window.h"
+
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/app_state.h"
+
+namespace qdx::app {
+
+namespace {
+
+
+constexpr int kClientWidth = 274;
+constexpr int kClientHeight = 75;
+constexpr int kTextLeft = 12;
+constexpr int kTextWidth = 250;
+constexpr int kTextHeight = 20;
+constexpr int kRowTops[3] = {7, 27, 47};
+
+// What the window procedures need while the window is open; handed in at
+// creation and kept in the window's user data (the address control reads
+// its parent's).
+struct VersionWindowData {
+    const VersionInfo* info = nullptr;
+    HWND owner = nullptr;
+    WideString lines[2];
+};
+
+VersionWindowData* DataOf(HWND window) {
+    return reinterpret_cast<VersionWindowData*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// The creation parameter becomes the window's user data before any other
+// message arrives.
+void AttachData(HWND window, LPARAM create) {
+    const auto* parameters = reinterpret_cast<const CREATESTRUCTW*>(create);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(parameters->lpCreateParams));
+}
+
+// True while this thread shows a version window.
+bool VersionWindowOpen() {
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM out) -> BOOL {
+            wchar_t name[64] = {};
+            ::GetClassNameW(window, name, 64);
+            if (::lstrcmpW(name, kVersionInfoClass) != 0) return TRUE;
+            *reinterpret_cast<HWND*>(out) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found != nullptr;
+}
+
+HWND CreateChild(HWND parent, const wchar_t* className, const char16_t* text, DWORD style, int id, int row) {
+    HWND child = ::CreateWindowExW(0, className, W(text), WS_CHILD | WS_VISIBLE | style, kTextLeft, kRowTops[row],
+                                   kTextWidth, kTextHeight, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   State().instance, nullptr);
+    if (child) ::SendMessageW(child, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
+    return child;
+}
+
+void OpenAddress(const VersionWindowData* data) {
+    if (data) LaunchAddress(data->info->address, nullptr);
+}
+
+LRESULT OnVersionCreate(HWND window) {
+    HMENU menu = ::GetSystemMenu(window, FALSE);
+    for (UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) ::DeleteMenu(menu, command, MF_BYCOMMAND);
+    constexpr DWORD kStaticStyle = SS_LEFT | SS_ENDELLIPSIS | SS_CENTERIMAGE;
+    const VersionWindowData* data = DataOf(window);
+    CreateChild(window, L"STATIC", data->lines[0].Text(), kStaticStyle, kVersionTextId, 0);
+    CreateChild(window, L"STATIC", data->lines[1].Text(), kStaticStyle, kNoticeTextId, 1);
+    CreateChild(window, kVersionUrlClass, data->info->address, 0, kAddressId, 2);
+    return 0;
+}
+
+LRESULT OnVersionClose(HWND window) {
+    const VersionWindowData* data = DataOf(window);
+    if (data && data->owner) ::SetWindowPos(data->owner, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ::DestroyWindow(window);
+    return 0;
+}
+
+LRESULT CALLBACK VersionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_NCCREATE: AttachData(window, lParam); break;
+        case WM_CREATE: return OnVersionCreate(window);
+        case WM_PAINT: PaintPlainBackground(window); return 0;
+        case WM_KEYDOWN:
+            if (wParam == VK_ESCAPE) return OnVersionClose(window);
+            break;
+        case WM_CLOSE: return OnVersionClose(window);
+        case WM_COMMAND:
+            if (LOWORD(wParam) == kAddressId) OpenAddress(DataOf(window));
+            return 0;
+        default: break;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void PaintAddress(HWND control) {
+    const PaintDC paint(control);
+    HDC dc = paint.Get();
+    RECT client{};
+    ::GetClientRect(control, &client);
+    ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+    const SelectedObject font(dc, State().mainFont.Get());
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, kAddressColour);
+    const VersionWindowData* data = DataOf(::GetParent(control));
+    const char16_t* address = data ? data->info->address : u"";
+    const int y = (client.bottom - Metrics().textHeight) / 2;
+    ::ExtTextOutW(dc, 0, y, ETO_CLIPPED, &client, W(address), TextLength(address), nullptr);
+}
+
+LRESULT CALLBACK AddressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT: PaintAddress(window); return 0;
+        case WM_LBUTTONDOWN: OpenAddress(DataOf(::GetParent(window))); return 0;
+        default: return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+bool RegisterVersionClass(const wchar_t* name, WNDPROC procedure, LPCWSTR cursor) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = State().instance;
+    windowClass.hCursor = ::LoadCursorW(nullptr, cursor);
+    windowClass.lpszClassName = name;
+    return ::RegisterClassExW(&windowClass) != 0;
+}
+
+void UnregisterVersionClasses() {
+    ::UnregisterClassW(kVersionInfoClass, State().instance);
+    ::UnregisterClassW(kVersionUrlClass, State().instance);
+}
+
+HWND CreateVersionWindow(HWND owner, const VersionInfo& info, VersionWindowData& data) {
+    const int width = kClientWidth + 2 * ::GetSystemMetrics(SM_CXDLGFRAME);
+    const int height = kClientHeight + 2 * ::GetSystemMetrics(SM_CYDLGFRAME) + ::GetSystemMetrics(SM_CYCAPTION);
+    RECT around{};
+    ::GetWindowRect(owner, &around);
+    const WideString caption = LanguageText(info.captionId);
+    return ::CreateWindowExW(WS_EX_DLGMODALFRAME, kVersionInfoClass, W(caption.Text()),
+                             WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | WS_CLIPCHILDREN,
+                             (around.left + around.right - width) / 2, (around.top + around.bottom - height) / 2, width,
+                             height, owner, nullptr, State().instance, &data);
+}
+
+}  // namespace
+
+WideString VersionLine(const VersionInfo& info) {
+    WideString line(info.productName);
+    line.Append(u" version ");
+    line.Append(info.versionText);
+    return line;
+}
+
+WideString NoticeLine(const VersionInfo& info) {
+    WideString line(u"Made by ");
+    line.Append(info.makerName);
+    line.Append(u". Free to use and share.");
+    return line;
+}
+
+void ShowVersionWindow(HWND owner, const VersionInfo& info) {
+    if (VersionWindowOpen()) return;
+    ::EnableWindow(owner, FALSE);
+    VersionWindowData data;
+    data.info = &info;
+    data.owner = owner;
+    data.lines[0] = VersionLine(info);
+    data.lines[1] = NoticeLine(info);
+    const bool registered = RegisterVersionClass(kVersionInfoClass, VersionWindowProc, IDC_ARROW) &&
+                            RegisterVersionClass(kVersionUrlClass, AddressProc, IDC_HAND);
+    HWND window = registered ? CreateVersionWindow(owner, info, data) : nullptr;
+    if (window) {
+        ::SetFocus(window);
+        MSG message;
+        while (::IsWindow(window)) {
+            const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+            if (got <= 0) {
+                // The program is ending: leave the quit for the main loop.
+                if (got == 0) ::PostQuitMessage(int(message.wParam));
+                ::DestroyWindow(window);
+                break;
+            }
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+    UnregisterVersionClasses();
+    ::EnableWindow(owner, TRUE);
+}
+
+}  // namespace qdx::app

@@ -1,0 +1,67 @@
+// What the three pages of the options dialog share.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/common/controls.h"
+#include "app/options/options_dialog_state.h"
+
+namespace qdx::app {
+
+OptionsDialog* DialogOf(HWND page) { return reinterpret_cast<OptionsDialog*>(::GetWindowLongPtrW(page, DWLP_USER)); }
+
+OptionsDialog* AttachDialog(HWND page, LPARAM initParam) {
+    ::SetWindowLongPtrW(page, DWLP_USER, initParam);
+    return reinterpret_cast<OptionsDialog*>(initParam);
+}
+
+void NoteChange(HWND page, int id, int code) {
+    OptionsDialog* dialog = DialogOf(page);
+    if (dialog && EnablesApply(id, code)) EnableApply(*dialog);
+}
+
+INT_PTR HeadingColours(HWND page, HDC dc, HWND control, const int* headings, int count) {
+    const int id = ::GetDlgCtrlID(control);
+    for (int i = 0; i < count; ++i)
+        if (headings[i] == id && ::GetDlgItem(page, id) == control)
+            return reinterpret_cast<INT_PTR>(SectionHeadingColours(dc));
+    return 0;
+}
+
+bool IsChecked(HWND page, int id) { return ::IsDlgButtonChecked(page, id) == BST_CHECKED; }
+
+void SetChecked(HWND page, int id, bool checked) { ::CheckDlgButton(page, id, checked ? BST_CHECKED : BST_UNCHECKED); }
+
+WideString ControlText(HWND page, int id) {
+    WideString text;
+    HWND control = ::GetDlgItem(page, id);
+    const int length = control ? ::GetWindowTextLengthW(control) : 0;
+    if (length <= 0) return text;
+    char16_t* out = text.ReserveForWriting(uint32_t(length));
+    if (!out) return text;
+    ::GetWindowTextW(control, reinterpret_cast<wchar_t*>(out), length + 1);
+    text.RecomputeLength();
+    return text;
+}
+
+bool EnablesApply(int id, int code) {
+    using namespace options_id;
+    switch (id) {
+        case kDesktopShortcut:
+        case kSendToShortcut:
+        case kSmallFont:
+        case kMediumFont:
+        case kLargeFont:
+        case kNormalWeight:
+        case kBoldWeight:
+        case kNormalDialogFont:
+        case kLargeDialogFont: return code == BN_CLICKED;
+        case kOutputFolder:
+        case kPluginFolder: return code == EN_CHANGE;
+        case kLanguageList:
+        case kFontList: return code == CBN_SELCHANGE;
+        case kPluginList: return code == int(LVN_ITEMCHANGED);
+        default: return false;  // the background and tooltip boxes wait for another change
+    }
+}
+
+}  // namespace qdx::app

@@ -1,0 +1,303 @@
+#include "app/preset_dialog/preset_dialog.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <memory>
+
+#include "app/common/controls.h"
+#include "app/common/win32_owners.h"
+#include "app/preset_dialog/preset_dialog_rules.h"
+#include "app/shell/shell_utilities.h"
+#include "app/startup/app_state.h"
+#include "app/startup/language_library.h"
+#include "core/os/os.h"
+#include "core/preset_rules.h"
+#include "core/settings.h"
+
+namespace qdx::app {
+
+namespace {
+
+using namespace preset_ids;
+
+
+// What the dialog works on for one modal run; the preset is touched by OK only.
+struct PresetDialogRecord {
+    HWND dropTarget = nullptr;
+    int presetIndex = 0;
+    Preset* preset = nullptr;
+    uint32_t workingMode = 0;
+    int rowLeft = 0;  // where the size row starts, in client pixels
+};
+
+constexpr int kHeadings[] = {kFormatHeading, kTransparencyHeading, kJpegHeading, kResizeHeading, kOutputHeading};
+constexpr int kModeDependent[] = {kWidthLabel,  kWidthEdit,  kWidthSpin,  kWidthUnit,  kHeightLabel,
+                                  kHeightEdit,  kHeightSpin, kHeightUnit, kFilterLabel, kFilterList,
+                                  kSharpnessLabel, kSharpnessList};
+
+PresetDialogRecord* Record(HWND dialog) {
+    return reinterpret_cast<PresetDialogRecord*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+WideString ControlText(HWND dialog, int id) {
+    HWND control = ::GetDlgItem(dialog, id);
+    WideString text;
+    const int length = ::GetWindowTextLengthW(control);
+    char16_t* out = text.ReserveForWriting(uint32_t(length) + 1);
+    if (!out) return text;
+    ::GetWindowTextW(control, reinterpret_cast<wchar_t*>(out), length + 1);
+    text.RecomputeLength();
+    return text;
+}
+
+int32_t ControlNumber(HWND dialog, int id) { return ParseSignedInteger(ControlText(dialog, id).Text()); }
+
+uint32_t Selection(HWND dialog, int list) {
+    const LRESULT item = ::SendDlgItemMessageW(dialog, list, CB_GETCURSEL, 0, 0);
+    return item == CB_ERR ? 0 : uint32_t(item);
+}
+
+bool IsChecked(HWND dialog, int id) { return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+// The lists carry string identifiers as item data and no texts of their own.
+void FillList(HWND dialog, int list, std::initializer_list<uint32_t> items, uint32_t selected) {
+    HWND control = ::GetDlgItem(dialog, list);
+    for (uint32_t id : items) ::SendMessageW(control, CB_ADDSTRING, 0, LPARAM(id));
+    if (selected >= items.size()) selected = 0;
+    ::SendMessageW(control, CB_SETCURSEL, WPARAM(selected), 0);
+    SetListItemHeight(control);
+}
+
+void SetUpNumber(HWND dialog, int edit, int spin, int lowest, int highest, int value, int digits) {
+    ::SendDlgItemMessageW(dialog, edit, EM_LIMITTEXT, WPARAM(digits), 0);
+    ::SendDlgItemMessageW(dialog, spin, UDM_SETRANGE32, WPARAM(lowest), LPARAM(highest));
+    ::SendDlgItemMessageW(dialog, spin, UDM_SETPOS32, 0, LPARAM(value));
+}
+
+RECT ClientRect(HWND dialog, int id) {
+    RECT rect{};
+    HWND control = ::GetDlgItem(dialog, id);
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void MoveAcross(HWND dialog, int id, const RowItem& item) {
+    const RECT rect = ClientRect(dialog, id);
+    ::MoveWindow(::GetDlgItem(dialog, id), item.x, rect.top, item.width, rect.bottom - rect.top, TRUE);
+    ::ShowWindow(::GetDlgItem(dialog, id), item.visible ? SW_SHOW : SW_HIDE);
+}
+
+// Sets the labels of the size row for the mode and places its controls; the
+// spin controls are attached to their edits again, which puts each at the
+// right of its edit.
+void LayOutSizeRowFor(HWND dialog, const PresetDialogRecord& record, uint32_t mode) {
+    SizeRowPlan plan;
+    if (!PlanSizeRow(mode, plan)) return;
+    WideString widthLabel = LanguageText(kTextWidth);
+    widthLabel.Append(u":");
+    WideString heightLabel = LanguageText(plan.heightLabel);
+    heightLabel.Append(plan.heightLabelEnd);
+    const WideString unit = LanguageText(kTextSizeUnit);
+    ::SetDlgItemTextW(dialog, kWidthLabel, W(widthLabel.Text()));
+    ::SetDlgItemTextW(dialog, kHeightLabel, W(heightLabel.Text()));
+    ::SetDlgItemTextW(dialog, kWidthUnit, W(unit.Text()));
+    ::SetDlgItemTextW(dialog, kHeightUnit, W(unit.Text()));
+
+    // Measured with the dialog's own font, which is not the main font.
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
+    SizeRowMetrics metrics;
+    metrics.left = record.rowLeft;
+    metrics.widthLabel = TextWidth(dialog, font, widthLabel.Text());
+    metrics.heightLabel = TextWidth(dialog, font, heightLabel.Text());
+    metrics.unit = TextWidth(dialog, font, unit.Text());
+    metrics.digit = TextWidth(dialog, font, u"0");
+    const DWORD margins = DWORD(::SendDlgItemMessageW(dialog, kWidthEdit, EM_GETMARGINS, 0, 0));
+    metrics.editMargin = LOWORD(margins) + HIWORD(margins) + 4 * ::GetSystemMetrics(SM_CXEDGE);
+    metrics.spin = ::GetSystemMetrics(SM_CXVSCROLL);
+    metrics.gap = metrics.digit / 2 + 1;
+
+    const SizeRowLayout row = LayOutSizeRow(plan, metrics);
+    MoveAcross(dialog, kWidthLabel, row.widthLabel);
+    MoveAcross(dialog, kWidthEdit, row.widthEdit);
+    MoveAcross(dialog, kWidthUnit, row.widthUnit);
+    MoveAcross(dialog, kHeightLabel, row.heightLabel);
+    MoveAcross(dialog, kHeightEdit, row.heightEdit);
+    MoveAcross(dialog, kHeightUnit, row.heightUnit);
+    ::SendDlgItemMessageW(dialog, kWidthSpin, UDM_SETBUDDY, WPARAM(::GetDlgItem(dialog, kWidthEdit)), 0);
+    ::SendDlgItemMessageW(dialog, kHeightSpin, UDM_SETBUDDY, WPARAM(::GetDlgItem(dialog, kHeightEdit)), 0);
+    ::ShowWindow(::GetDlgItem(dialog, kHeightSpin), row.heightEdit.visible ? SW_SHOW : SW_HIDE);
+    ::InvalidateRect(dialog, nullptr, TRUE);
+}
+
+void ApplyEnablingRules(HWND dialog, uint32_t mode) {
+    for (int id : kModeDependent) ::EnableWindow(::GetDlgItem(dialog, id), SizeControlsEnabled(mode));
+    ::EnableWindow(::GetDlgItem(dialog, kStretch), AspectChoiceEnabled(mode));
+    ::EnableWindow(::GetDlgItem(dialog, kKeepAspect), AspectChoiceEnabled(mode));
+}
+
+void SetCaption(HWND dialog, int presetIndex) {
+    WideString caption = LanguageText(kTextPresetTitle);
+    caption.Append(u" ");
+    caption.AppendDecimal(presetIndex + 1);
+    ::SetWindowTextW(dialog, W(caption.Text()));
+}
+
+BOOL OnInitDialog(HWND dialog, LPARAM parameter) {
+    auto* record = reinterpret_cast<PresetDialogRecord*>(parameter);
+    ::SetWindowLongPtrW(dialog, DWLP_USER, LONG_PTR(record));
+    const Preset& preset = *record->preset;
+    for (int id : kHeadings) InstallSectionHeading(::GetDlgItem(dialog, id));
+    SetCaption(dialog, record->presetIndex);
+
+    FillList(dialog, kFormatList, {21000, 21001, 21002, 21003, 21004, 21005}, preset.outputFormat);
+    FillList(dialog, kSubsamplingList, {20100, 20101}, SubsamplingItem(preset.jpegSubsampling));
+    FillList(dialog, kModeList, {20120, 20121, 20122, 20123, 20124, 20125}, record->workingMode);
+    FillList(dialog, kFilterList, {20140, 20141, 20142, 20143}, preset.resampleFilter);
+    FillList(dialog, kSharpnessList, {kTextModeNone, 20151, 20152, 20153}, preset.sharpness);
+
+    ::CheckDlgButton(dialog, kKeepTransparency, preset.keepTransparency ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(dialog, kLimitFileSize, preset.limitFileSize ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckRadioButton(dialog, kStretch, kKeepAspect, preset.keepAspect ? kKeepAspect : kStretch);
+
+    SetUpNumber(dialog, kQualityEdit, kQualitySpin, int(kJpegQualityMin), int(kJpegQualityMax), int(preset.jpegQuality),
+                kQualityDigits);
+    SetUpNumber(dialog, kMaxSizeEdit, kMaxSizeSpin, 0, kSizeFieldMax, int(preset.maxFileSizeKiB), kSizeDigits);
+    SetUpNumber(dialog, kWidthEdit, kWidthSpin, 0, kSizeFieldMax, preset.targetWidth, kSizeDigits);
+    SetUpNumber(dialog, kHeightEdit, kHeightSpin, 0, kSizeFieldMax, preset.targetHeight, kSizeDigits);
+    ::SendDlgItemMessageW(dialog, kSuffixEdit, EM_LIMITTEXT, kSuffixMaxLength, 0);
+    ::SendDlgItemMessageW(dialog, kSubfolderEdit, EM_LIMITTEXT, kSubfolderMaxLength, 0);
+    ::SendDlgItemMessageW(dialog, kFolderEdit, EM_LIMITTEXT, kFolderPathMaxLength, 0);
+
+    // The row starts under the mode list; mode 0 opens with the box's
+    // arrangement of the row.
+    record->rowLeft = ClientRect(dialog, kModeList).left;
+    LayOutSizeRowFor(dialog, *record, record->workingMode == 0 ? kResizeModeBox : record->workingMode);
+    ApplyEnablingRules(dialog, record->workingMode);
+
+    ::SetDlgItemTextW(dialog, kSuffixEdit, W(preset.suffix.Text()));
+    ::SetDlgItemTextW(dialog, kSubfolderEdit, W(preset.subfolder.Text()));
+    ::SetDlgItemTextW(dialog, kFolderEdit, W(preset.outputFolder.Text()));
+    const bool globalFolder = !CurrentSettings().globalOutputFolder.IsEmpty();
+    InstallHintText(::GetDlgItem(dialog, kFolderEdit), globalFolder ? kTextFolderHint : kTextSourceFolderHint);
+    ::CheckDlgButton(dialog, kDisableTarget, preset.targetDisabled ? BST_CHECKED : BST_UNCHECKED);
+    return TRUE;
+}
+
+void OnModeChanged(HWND dialog) {
+    PresetDialogRecord* record = Record(dialog);
+    record->workingMode = Selection(dialog, kModeList);
+    LayOutSizeRowFor(dialog, *record, record->workingMode);
+    ApplyEnablingRules(dialog, record->workingMode);
+}
+
+// An emptied size field reads "0" once the person has left it.
+void OnSizeFieldLeft(HWND dialog, int edit) {
+    if (::GetWindowTextLengthW(::GetDlgItem(dialog, edit)) == 0) ::SetDlgItemTextW(dialog, edit, L"0");
+}
+
+void OnBrowse(HWND dialog) {
+    WideString title = LanguageText(kTextBrowseTitle);
+    title.Append(Record(dialog)->preset->outputFolder.Text());
+    // The browser starts at the typed folder only when that exists.
+    WideString folder = ControlText(dialog, kFolderEdit);
+    if (!os::FolderExists(folder.Text())) folder.Clear();
+    if (BrowseForFolder(dialog, title.Text(), folder)) ::SetDlgItemTextW(dialog, kFolderEdit, W(folder.Text()));
+}
+
+INT_PTR OnStaticColour(HDC dc, HWND control) {
+    const int id = ::GetDlgCtrlID(control);
+    for (int heading : kHeadings)
+        if (id == heading) return reinterpret_cast<INT_PTR>(SectionHeadingColours(dc));
+    return FALSE;
+}
+
+void EndPresetDialog(HWND dialog, INT_PTR result) {
+    for (int id : kHeadings) RemoveSectionHeading(::GetDlgItem(dialog, id));
+    RemoveHintText(::GetDlgItem(dialog, kFolderEdit));
+    ::EndDialog(dialog, result);
+}
+
+void OnOk(HWND dialog) {
+    PresetDialogRecord* record = Record(dialog);
+    const WideString suffix = ControlText(dialog, kSuffixEdit);
+    const WideString subfolder = ControlText(dialog, kSubfolderEdit);
+    const WideString folder = ControlText(dialog, kFolderEdit);
+    PresetDialogValues values;
+    values.formatIndex = Selection(dialog, kFormatList);
+    values.keepTransparency = IsChecked(dialog, kKeepTransparency);
+    values.quality = ControlNumber(dialog, kQualityEdit);
+    values.subsamplingIndex = Selection(dialog, kSubsamplingList);
+    values.limitFileSize = IsChecked(dialog, kLimitFileSize);
+    values.maxFileSizeKiB = ControlNumber(dialog, kMaxSizeEdit);
+    values.resizeMode = record->workingMode;
+    values.targetWidth = ControlNumber(dialog, kWidthEdit);
+    values.targetHeight = ControlNumber(dialog, kHeightEdit);
+    values.keepAspect = IsChecked(dialog, kKeepAspect);
+    values.resampleFilter = Selection(dialog, kFilterList);
+    values.sharpness = Selection(dialog, kSharpnessList);
+    values.suffix = suffix.Text();
+    values.subfolder = subfolder.Text();
+    values.outputFolder = folder.Text();
+    values.targetDisabled = IsChecked(dialog, kDisableTarget);
+    StorePresetValues(values, *record->preset);
+
+    ::DragAcceptFiles(record->dropTarget, record->preset->targetDisabled ? FALSE : TRUE);
+    ::RedrawWindow(State().mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    EndPresetDialog(dialog, IDOK);
+}
+
+BOOL OnCommand(HWND dialog, WPARAM wParam) {
+    const int id = LOWORD(wParam);
+    const int code = HIWORD(wParam);
+    if (id == kModeList && code == CBN_SELCHANGE) {
+        OnModeChanged(dialog);
+    } else if ((id == kWidthEdit || id == kHeightEdit) && code == EN_KILLFOCUS) {
+        OnSizeFieldLeft(dialog, id);
+    } else if (id == kBrowse && code == BN_CLICKED) {
+        OnBrowse(dialog);
+    } else if (id == kClearFolder && code == BN_CLICKED) {
+        ::SetDlgItemTextW(dialog, kFolderEdit, L"");
+    } else if (id == IDOK) {
+        OnOk(dialog);
+    } else if (id == IDCANCEL) {
+        EndPresetDialog(dialog, IDCANCEL);
+    } else {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+INT_PTR CALLBACK PresetDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG: return OnInitDialog(dialog, lParam);
+        case WM_COMMAND: return OnCommand(dialog, wParam);
+        case WM_DRAWITEM: return DrawListItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        case WM_CTLCOLORSTATIC: return OnStaticColour(HDC(wParam), HWND(lParam));
+        default: return FALSE;
+    }
+}
+
+}  // namespace
+
+void OpenPresetDialog(int presetIndex, HWND dropTarget) {
+    if (presetIndex < 0 || presetIndex >= kPresetCount) return;
+    const AppState& state = State();
+    // Without a language library there is no template to take: a null
+    // module would make the resource search fall back to the executable.
+    if (!state.languageLibrary) return;
+    Settings& settings = CurrentSettings();
+    const bool largeFont = settings.largeDialogFont != 0;
+    const DialogTemplate dialogTemplate = LoadDialogTemplate(state.languageLibrary.Get(), kPresetDialogTemplate, largeFont);
+    if (!dialogTemplate) return;
+    PresetDialogRecord record;
+    record.dropTarget = dropTarget;
+    record.presetIndex = presetIndex;
+    record.preset = &settings.presets[presetIndex];
+    record.workingMode = record.preset->resizeMode;
+    ::DialogBoxIndirectParamW(state.instance, dialogTemplate.get(), state.mainWindow, PresetDialogProc,
+                              LPARAM(&record));
+}
+
+}  // namespace qdx::app
