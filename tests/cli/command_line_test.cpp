@@ -269,7 +269,7 @@ TEST_F(CommandLineTest, ARefusedSetLeavesTheSettingsFileByteIdentical) {
     ASSERT_FALSE(before.empty());
     WriteInput("a.bmp", 2, 2);
     for (const char* arguments : {"--set nosuch=1", "--set preset5.jpegQuality=50", "--set preset1.resizeMode=9",
-                                  "--set preset1.jpegQuality=50 --set preset1.outputFormat=webp",
+                                  "--set preset1.jpegQuality=50 --set preset1.outputFormat=heic",
                                   "--set preset1.jpegQuality=high", "--set preset1.suffix", "--set fontHeight=-13"}) {
         EXPECT_EQ(Run(std::string(arguments) + " " + Quote(inputs_ + "/a.bmp"), root_), cli::kExitUsage) << arguments;
         EXPECT_NE(Output("stderr").find("--set: "), std::string::npos) << Output("stderr");
