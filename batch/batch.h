@@ -7,6 +7,7 @@
 
 #include "batch/batch_host.h"
 #include "batch/conversion_context.h"
+#include "batch/dropped_files.h"
 #include "codecs/common/input_kind.h"
 #include "core/settings.h"
 #include "core/os/wide_string.h"
@@ -28,10 +29,25 @@ const CodecSteps& BuiltInCodecSteps();
 // `host` and returns the number of files written (over all passes).
 uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
                        const Settings& settings, const CodecSteps& steps = BuiltInCodecSteps());
+// The same over dropped items (CollectDroppedFiles): outputs of files found
+// in a dropped folder go into their subfolders below the output folder, and
+// where no output folder is set the first item's folder is the output folder.
+uint32_t RunConversion(BatchHost& host, const DroppedFiles& files, const WideString& firstItem,
+                       const uint8_t selection[4], const Settings& settings,
+                       const CodecSteps& steps = BuiltInCodecSteps());
+
+// The files of one batch: `outputSubfolders` is null or has one entry per
+// path; `firstItem` decides the output folder where none is set.
+struct BatchFiles {
+    uint32_t count = 0;
+    const WideString* paths = nullptr;
+    const WideString* outputSubfolders = nullptr;
+    const WideString* firstItem = nullptr;
+};
 
 // One pass of all paths through `preset`; returns the number of files written.
 // `cut` is set when a stop request left files of the pass unconverted.
-uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t count, const WideString* paths,
+uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const BatchFiles& files,
                            const Preset& preset, const CodecSteps& steps, bool& cut);
 
 // Reads the first bytes of the file (8, or 12 where there are) and classifies
@@ -44,7 +60,7 @@ InputKind IdentifyInput(const WideString& path);
 bool DecodeInput(ConversionContext& context, const WideString& path);
 
 // The output step and file extension of an OutputFormat code (BMP for any
-// code but 1 to 4).
+// code but 1 to 5).
 OutputStep OutputStepFor(uint32_t outputFormat);
 const char16_t* OutputExtension(uint32_t outputFormat);
 

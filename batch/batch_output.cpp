@@ -14,6 +14,7 @@ OutputStep OutputStepFor(uint32_t outputFormat) {
     case kOutputJpeg: return JpegOutputStep;
     case kOutputGif: return GifOutputStep;
     case kOutputTiff: return TiffOutputStep;
+    case kOutputWebp: return WebpOutputStep;
     default: return BmpOutputStep;
     }
 }
@@ -24,6 +25,7 @@ const char16_t* OutputExtension(uint32_t outputFormat) {
     case kOutputJpeg: return u".jpg";
     case kOutputGif: return u".gif";
     case kOutputTiff: return u".tif";
+    case kOutputWebp: return u".webp";
     default: return u".bmp";
     }
 }

@@ -51,9 +51,25 @@ const CodecSteps& BuiltInCodecSteps() {
 
 void ShowErrorMessage(BatchHost& host, uint32_t identifier) { host.ShowErrorMessage(identifier); }
 
-uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
-                       const Settings& settings, const CodecSteps& steps) {
-    if (count == 0 || !paths) return 0;
+namespace {
+
+// Creates the folders of `folder` from `existing` code units on (the part
+// before them exists), one level at a time.
+bool MakeFolderTree(const WideString& folder, uint32_t existing) {
+    WideString level;
+    for (uint32_t i = existing + 1; i <= folder.Length(); ++i) {
+        if (i < folder.Length() && folder[i] != os::kPathSeparator) continue;
+        level.Clear();
+        if (!level.Append(folder.Text(), i) || level.Length() != i) return false;
+        if (!os::FolderExists(level.Text()) && !os::CreateFolder(level.Text())) return false;
+    }
+    return true;
+}
+
+uint32_t RunBatch(BatchHost& host, const BatchFiles& files, const uint8_t selection[4], const Settings& settings,
+                  const CodecSteps& steps) {
+    const uint32_t count = files.count;
+    if (count == 0 || !files.paths) return 0;
 
     TemporaryFile temporary;
     if (!temporary.Create()) {
@@ -82,7 +98,7 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
             cut = true;
             break;
         }
-        written += ConvertWithPreset(host, *context, count, paths, settings.presets[index], steps, cut);
+        written += ConvertWithPreset(host, *context, files, settings.presets[index], steps, cut);
     }
     if (cut) host.BatchStopped(written);
     host.RestoreTitle();
@@ -93,8 +109,24 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
     return written;
 }
 
-uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t count, const WideString* paths,
+}  // namespace
+
+uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
+                       const Settings& settings, const CodecSteps& steps) {
+    return RunBatch(host, BatchFiles{count, paths, nullptr, paths}, selection, settings, steps);
+}
+
+uint32_t RunConversion(BatchHost& host, const DroppedFiles& files, const WideString& firstItem,
+                       const uint8_t selection[4], const Settings& settings, const CodecSteps& steps) {
+    const BatchFiles batch{uint32_t(files.paths.size()), files.paths.data(), files.outputSubfolders.data(),
+                           &firstItem};
+    return RunBatch(host, batch, selection, settings, steps);
+}
+
+uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const BatchFiles& batch,
                            const Preset& preset, const CodecSteps& steps, bool& cut) {
+    const uint32_t count = batch.count;
+    const WideString* paths = batch.paths;
     if (count == 0 || !paths) return 0;
     context.preset = &preset;
     // The halftone filter draws through a memory device context that lives
@@ -104,7 +136,8 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
 
     WideString folder;
     bool created = false;
-    const char16_t* extension = PrepareOutputFolder(host, context, folder, paths[0], created, steps);
+    const char16_t* extension =
+        PrepareOutputFolder(host, context, folder, batch.firstItem ? *batch.firstItem : paths[0], created, steps);
     if (!extension) return 0;
 
     // Targets are built on the folder with its separator.
@@ -125,7 +158,14 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
         if (const WideString* output = files.Next(i, outcome)) {
             // MakeUniqueName only ever picks a free name and the copy refuses
             // to replace a file that appeared since: nothing is overwritten.
-            copied = target.Assign(base) && AppendTargetName(target, path, preset.suffix, extension) &&
+            // A file from a dropped folder goes into its place in the tree,
+            // made when its first output arrives.
+            const WideString* below = batch.outputSubfolders ? &batch.outputSubfolders[i] : nullptr;
+            copied = target.Assign(base);
+            if (copied && below && !below->IsEmpty())
+                copied = target.Append(*below) && target.Append(os::kPathSeparator) &&
+                         MakeFolderTree(target, base.Length() - 1);
+            copied = copied && AppendTargetName(target, path, preset.suffix, extension) &&
                      MakeUniqueName(target, extension) && os::CopyFileNoReplace(output->Text(), target.Text());
         }
         files.Done(i);

@@ -16,6 +16,7 @@
 #include "codecs/write/jpeg_writer.h"
 #include "codecs/write/png_writer.h"
 #include "codecs/write/tiff_writer.h"
+#include "codecs/write/webp_writer.h"
 #include "core/worker_pool.h"
 #include "scale/scaling.h"
 #include "scale/sharpen.h"
@@ -39,13 +40,14 @@ bool ConversionContext::Initialise(uint32_t threads) {
     tiffWriter.reset(new (std::nothrow) TiffWriterState());
     tiffLibraryReader.reset(new (std::nothrow) TiffLibraryReaderState());
     webpReader.reset(new (std::nothrow) WebpReaderState());
+    webpWriter.reset(new (std::nothrow) WebpWriterState());
     plugins.reset(new (std::nothrow) PluginReaderSet());
     scaling.reset(new (std::nothrow) ScalingState());
     sharpen.reset(new (std::nothrow) SharpenState());
     blendTable.reset(new (std::nothrow) BlendTable());
     pool.reset(new (std::nothrow) WorkerPool(threads != 0 ? threads : ConversionThreads()));
     if (!jpegReader || !jpegWriter || !pngReader || !pngWriter || !gifReader || !gifWriter || !bmpReader ||
-        !bmpWriter || !tiffReader || !tiffWriter || !tiffLibraryReader || !webpReader || !plugins || !scaling ||
+        !bmpWriter || !tiffReader || !tiffWriter || !tiffLibraryReader || !webpReader || !webpWriter || !plugins || !scaling ||
         !sharpen || !blendTable || !pool)
         return false;
     scaling->pool = pool.get();

@@ -20,6 +20,7 @@ struct BmpReaderState;
 struct BmpWriterState;
 struct TiffReaderState;
 struct TiffWriterState;
+struct WebpWriterState;
 struct TiffLibraryReaderState;
 struct WebpReaderState;
 struct PluginReaderSet;
@@ -53,6 +54,7 @@ struct ConversionContext {
     std::unique_ptr<TiffWriterState> tiffWriter;
     std::unique_ptr<TiffLibraryReaderState> tiffLibraryReader;
     std::unique_ptr<WebpReaderState> webpReader;
+    std::unique_ptr<WebpWriterState> webpWriter;
     std::unique_ptr<PluginReaderSet> plugins;
     std::unique_ptr<ScalingState> scaling;
     std::unique_ptr<SharpenState> sharpen;

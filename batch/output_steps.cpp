@@ -6,6 +6,7 @@
 #include "codecs/write/jpeg_writer.h"
 #include "codecs/write/png_writer.h"
 #include "codecs/write/tiff_writer.h"
+#include "codecs/write/webp_writer.h"
 
 namespace qdx {
 
@@ -69,6 +70,22 @@ bool TiffOutputStep(ConversionContext& context) {
     state.horizontalResolution = image.header.biXPelsPerMeter;
     state.verticalResolution = image.header.biYPelsPerMeter;
     return WriteTiffFile(state, *context.tempPath, image.palette, image.pixels.Get());
+}
+
+// Palette pictures and presets that ask for it are written lossless; the
+// others lossy at the JPEG quality, within the file-size limit when one is set.
+bool WebpOutputStep(ConversionContext& context) {
+    WebpWriterState& state = *context.webpWriter;
+    const Preset& preset = *context.preset;
+    const DecodedImage& image = context.image;
+    if (!context.tempPath) {
+        state.writeStatus = kStatusCannotCreate;
+        return false;
+    }
+    const uint8_t* transparent = context.transparent.hasTransparentColour ? &context.transparent.red : nullptr;
+    PrepareWebpWriter(state, image, context.savedBitDepth, preset.jpegQuality, false, transparent);
+    return WriteWebpFile(state, *context.tempPath, image.palette, image.pixels.Get(),
+                         preset.limitFileSize ? preset.maxFileSizeKiB : 0);
 }
 
 }  // namespace qdx

@@ -25,9 +25,10 @@ constexpr char kVersion[] = QDX_VERSION_TEXT;
 constexpr char kUsageStart[] =
     "Usage: quillodex [OPTION]... FILE...\n"
     "       quillodex --show-settings | --set KEY=VALUE...\n"
-    "Convert image files (BMP, PNG, JPEG, GIF, TIFF) with the presets selected for\n"
-    "the combined drop area, as the Windows program does with files given on its\n"
-    "command line. Existing files are never overwritten; folders are skipped.\n"
+    "Convert image files (BMP, PNG, JPEG, GIF, TIFF, WebP) with the presets selected\n"
+    "for the combined drop area, as the Windows program does with files given on\n"
+    "its command line. Existing files are never overwritten. Folders are skipped\n"
+    "unless the convertFolders setting or --recursive says to walk them.\n"
     "\n"
     "  -p, --preset N[,N...]  run presets N (1 to 4) instead of the combined\n"
     "                         selection; passes still run in order 1 to 4\n"
@@ -40,6 +41,9 @@ constexpr char kUsageStart[] =
     "                         processors; 1 converts one file at a time)\n"
     "  -q, --quiet            print no progress (shown on standard error when it\n"
     "                         is a terminal)\n"
+    "  -r, --recursive        walk every folder given, subfolders included, for\n"
+    "                         this run (links, hidden and system files left out);\n"
+    "                         outputs keep the tree: OUTPUT/FOLDER/SUB/NAME\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "\n"
@@ -123,6 +127,11 @@ constexpr Option kOptions[] = {
     {"--quiet", "-q", false,
      [](ParsedCommandLine& parsed, const char*) {
          parsed.quiet = true;
+         return true;
+     }},
+    {"--recursive", "-r", false,
+     [](ParsedCommandLine& parsed, const char*) {
+         parsed.recursive = true;
          return true;
      }},
     {"--set", nullptr, true,
@@ -326,14 +335,15 @@ int RunCommandLine(int argc, const char* const* argv) {
 
     int status = kExitConverted;
     if (!parsed.paths.empty()) {
-        // Keep, in order, every argument that names an existing file.
-        std::vector<WideString> kept;
-        std::vector<size_t> keptIndex(parsed.paths.size(), SIZE_MAX);
-        for (size_t i = 0; i < parsed.paths.size(); ++i) {
-            WideString full = TypedFullPath(current, parsed.paths[i]);
-            if (!os::FileExists(full.Text())) continue;
-            keptIndex[i] = kept.size();
-            kept.push_back(static_cast<WideString&&>(full));
+        // Keep, in order, every argument that names an existing file, and
+        // the files below the folders when they are walked.
+        std::vector<WideString> items;
+        for (const std::string& path : parsed.paths) items.push_back(TypedFullPath(current, path));
+        const bool walk = parsed.recursive;
+        DroppedFiles kept;
+        if (!CollectDroppedFiles(items.data(), uint32_t(items.size()), walk, kept)) {
+            std::fprintf(stderr, "quillodex: out of memory listing the folders\n");
+            return kExitNothing;
         }
         // --output sends every pass to one folder without touching the
         // settings that are saved.
@@ -341,19 +351,25 @@ int RunCommandLine(int argc, const char* const* argv) {
         if (!outputFolder.IsEmpty())
             for (Preset& preset : run.presets) preset.outputFolder = outputFolder;
         const uint8_t* selection = parsed.presetsChosen ? parsed.presets : settings.multiDropSelection;
-        StandardErrorHost host(kept.size(), !parsed.quiet && os::StandardErrorIsTerminal());
+        StandardErrorHost host(kept.paths.size(), !parsed.quiet && os::StandardErrorIsTerminal());
         uint32_t written = 0;
-        if (!kept.empty()) written = RunConversion(host, uint32_t(kept.size()), kept.data(), selection, run);
+        if (!kept.paths.empty())
+            written = RunConversion(host, kept, items[kept.items[0]], selection, run);
 
+        // Each argument, or each file found below it, once.
+        size_t next = 0;
         for (size_t i = 0; i < parsed.paths.size(); ++i) {
-            const char* reason = nullptr;
-            if (keptIndex[i] != SIZE_MAX)
-                reason = SkipReason(host, keptIndex[i]);
-            else if (os::FolderExists(TypedFullPath(current, parsed.paths[i]).Text()))
-                reason = "is a folder, skipped";
-            else
-                reason = "no such file";
-            if (reason) std::fprintf(stderr, "quillodex: %s: %s\n", parsed.paths[i].c_str(), reason);
+            if (kept.itemWasFolder[i] && !walk)
+                std::fprintf(stderr, "quillodex: %s: is a folder, skipped\n", parsed.paths[i].c_str());
+            else if (!kept.itemWasFolder[i] && (next == kept.items.size() || kept.items[next] != i))
+                std::fprintf(stderr, "quillodex: %s: no such file\n", parsed.paths[i].c_str());
+            for (; next < kept.items.size() && kept.items[next] == i; ++next) {
+                const char* reason = SkipReason(host, next);
+                if (!reason) continue;
+                // A walked file is named as typed plus its place below the folder.
+                const std::string below = ToUtf8(kept.paths[next].Text() + items[i].Length());
+                std::fprintf(stderr, "quillodex: %s%s: %s\n", parsed.paths[i].c_str(), below.c_str(), reason);
+            }
         }
         if (host.messagesShown > 0 || written == 0) status = kExitNothing;
     }

@@ -23,11 +23,12 @@ struct ParsedCommandLine {
     bool showSettings = false;             // --show-settings
     std::string outputFolder;              // --output DIR, this run only
     bool quiet = false;                    // --quiet: no progress on standard error
+    bool recursive = false;                // --recursive: walk folders this run
 };
 
 // Options (see the help text): --help/-h, --version, --preset N[,N...],
 // --set KEY=VALUE, --show-settings, --output DIR, --jobs/-j N (1 to 16),
-// --quiet/-q, and "--" to end options.
+// --quiet/-q, --recursive/-r, and "--" to end options.
 // An option's value follows as the next argument or after "=". Everything
 // else starting with "-" (but "-" alone) is a usage error.
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);

@@ -189,7 +189,7 @@ constexpr struct {
     const char* name;
     uint32_t code;
 } kFormatNames[] = {{"bmp", 0},  {"png", kOutputPng},  {"jpeg", kOutputJpeg}, {"gif", kOutputGif},
-                    {"tiff", kOutputTiff}, {"jpg", kOutputJpeg}, {"tif", kOutputTiff}};
+                    {"tiff", kOutputTiff}, {"webp", kOutputWebp}, {"jpg", kOutputJpeg}, {"tif", kOutputTiff}};
 
 std::string FormatName(uint32_t code) {
     for (const auto& format : kFormatNames)

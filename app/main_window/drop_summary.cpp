@@ -31,7 +31,7 @@ constexpr uint32_t kBoxMode = 5;
 constexpr uint32_t kLastMode = 5;
 constexpr uint32_t kLastFilter = 3;
 constexpr uint32_t kLastSharpness = 3;
-constexpr uint32_t kLastFormat = kOutputTiff;
+constexpr uint32_t kLastFormat = kOutputWebp;
 
 class Line {
 public:
@@ -76,10 +76,15 @@ WideString FormatDetail(const Preset& preset, const TextSource* texts) {
             if (preset.keepTransparency) line.Text(kTextTransparencyKept);
             break;
         case kOutputJpeg:
+        case kOutputWebp:
             if (preset.limitFileSize)
                 line.Number(preset.maxFileSizeKiB).Text(kTextSizeLimitUnit);
             else
                 line.Text(kTextQuality).Plain(u" ").Number(preset.jpegQuality);
+            if (preset.outputFormat == kOutputWebp) {
+                if (preset.keepTransparency) line.Plain(u", ").Text(kTextTransparencyKept);
+                break;
+            }
             line.Plain(u", ").Text(kTextSampling).Plain(u" ");
             line.Text(preset.jpegSubsampling == 0 ? kTextChroma420 : kTextChroma444);
             break;

@@ -159,7 +159,7 @@ BOOL OnInitDialog(HWND dialog, LPARAM parameter) {
     for (int id : kHeadings) InstallSectionHeading(::GetDlgItem(dialog, id));
     SetCaption(dialog, record->presetIndex);
 
-    FillList(dialog, kFormatList, {21000, 21001, 21002, 21003, 21004}, preset.outputFormat);
+    FillList(dialog, kFormatList, {21000, 21001, 21002, 21003, 21004, 21005}, preset.outputFormat);
     FillList(dialog, kSubsamplingList, {20100, 20101}, SubsamplingItem(preset.jpegSubsampling));
     FillList(dialog, kModeList, {20120, 20121, 20122, 20123, 20124, 20125}, record->workingMode);
     FillList(dialog, kFilterList, {20140, 20141, 20142, 20143}, preset.resampleFilter);

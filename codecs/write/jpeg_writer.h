@@ -51,10 +51,4 @@ bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQ
 // when `memoryCapacity` is non-zero, else into the open file.
 bool CompressJpeg(JpegWriterState& state, const uint8_t* pixels);
 
-// The quality search of the size-limited mode. `attempt` compresses at a
-// quality and reports the bytes produced, false when compression failed.
-// Returns false when an attempt failed; `quality` ends at the last quality tried.
-using JpegAttempt = bool (*)(void* context, int32_t quality, uint32_t& size);
-bool SearchJpegQuality(int32_t& quality, uint32_t limitBytes, JpegAttempt attempt, void* context);
-
 }  // namespace qdx

@@ -43,7 +43,7 @@ const uint32_t kRequiredIds[] = {
     // plug-in list columns, version window caption, folder browser title
     20200, 20201, 20202, 20210, 20220,
     // format names
-    21000, 21001, 21002, 21003, 21004,
+    21000, 21001, 21002, 21003, 21004, 21005,
     // error caption and messages
     30000, 30001, 30002, 30003, 30004, 30005, 30006};
 

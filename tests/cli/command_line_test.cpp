@@ -269,7 +269,7 @@ TEST_F(CommandLineTest, ARefusedSetLeavesTheSettingsFileByteIdentical) {
     ASSERT_FALSE(before.empty());
     WriteInput("a.bmp", 2, 2);
     for (const char* arguments : {"--set nosuch=1", "--set preset5.jpegQuality=50", "--set preset1.resizeMode=9",
-                                  "--set preset1.jpegQuality=50 --set preset1.outputFormat=webp",
+                                  "--set preset1.jpegQuality=50 --set preset1.outputFormat=heic",
                                   "--set preset1.jpegQuality=high", "--set preset1.suffix", "--set fontHeight=-13"}) {
         EXPECT_EQ(Run(std::string(arguments) + " " + Quote(inputs_ + "/a.bmp"), root_), cli::kExitUsage) << arguments;
         EXPECT_NE(Output("stderr").find("--set: "), std::string::npos) << Output("stderr");
@@ -292,6 +292,27 @@ TEST_F(CommandLineTest, EveryArgumentNotConvertedIsNamedOnStandardError) {
               "quillodex: missing.jpg: no such file\n"
               "quillodex: sub: is a folder, skipped\n"
               "quillodex: notes.txt: not a supported image\n");
+}
+
+// --recursive walks a folder for this run: outputs beside their sources in
+// the tree, a file that is no picture named once for both passes.
+TEST_F(CommandLineTest, RecursiveWalksFoldersForOneRun) {
+    WriteSettings(SettingsPath());
+    std::filesystem::create_directories(inputs_ + "/tree/sub");
+    WriteInput("tree/p1.bmp", 2, 2);
+    WriteInput("tree/sub/p2.bmp", 3, 2);
+    WideString text;
+    AppendUtf8(text, (inputs_ + "/tree/sub/notes.txt").c_str());
+    ASSERT_TRUE(test::WriteBytes(text, std::string("just some words")));
+
+    EXPECT_EQ(Run("tree", inputs_), cli::kExitNothing);
+    EXPECT_EQ(Output("stderr"), "quillodex: tree: is a folder, skipped\n");
+    EXPECT_FALSE(Exists("tree/p1_first.bmp"));
+
+    EXPECT_EQ(Run("--recursive tree", inputs_), 0) << Output("stderr");
+    for (const char* name : {"tree/p1_first.bmp", "tree/p1_second.bmp", "tree/sub/p2_first.bmp", "tree/sub/p2_second.bmp"})
+        EXPECT_TRUE(Exists(name)) << name;
+    EXPECT_EQ(Output("stderr"), "quillodex: tree/sub/notes.txt: not a supported image\n");
 }
 
 TEST_F(CommandLineTest, OutputFolderServesThisRunOnly) {
