@@ -25,10 +25,12 @@ const CodecSteps& BuiltInCodecSteps();
 
 // Runs one batch over `count` existing files for every preset whose flag in
 // `selection` is set, in preset order 0 to 3. Shows its messages through
-// `host` and returns the number of files written (over all passes).
+// `host` and returns the number of files written (over all passes). Pictures
+// of more than `maxPixels` pixels, or too large for the machine's memory, are
+// refused from their headers with a message each.
 uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
                        const Settings& settings = CurrentSettings(),
-                       const CodecSteps& steps = BuiltInCodecSteps());
+                       const CodecSteps& steps = BuiltInCodecSteps(), uint64_t maxPixels = kDefaultMaxPixels);
 
 // One pass of all paths through `preset`; returns the number of files written.
 // `cut` is set when a stop request left files of the pass unconverted.
@@ -65,9 +67,18 @@ bool AppendTargetName(WideString& target, const WideString& sourcePath, const Wi
 
 // Leaves `target` as it is when nothing of that name exists; otherwise turns
 // it into the first free name "<name>+<n><extension>" for n = 1, 2, ...
-// Fails when the candidate grows beyond kMaxOutputPath code units.
+// Fails when the candidate grows beyond kMaxOutputPath code units, when the
+// name holds a NUL (the system would see a shorter one) and after
+// kMaxNameCounter candidates.
 inline constexpr uint32_t kMaxOutputPath = 259;
+inline constexpr int32_t kMaxNameCounter = 9999;
 bool MakeUniqueName(WideString& target, const char16_t* extension);
+
+// Puts a copy of the finished `output` into `folder` under `target`, or the
+// first free name after it, and leaves that name in `target`. The copy is
+// written under no name, flushed, and only then named, never over an existing
+// file: a name another process takes meanwhile moves it on to the next one.
+bool PlaceOutput(const WideString& output, const WideString& folder, WideString& target, const char16_t* extension);
 
 // Shows message `identifier` through the host.
 void ShowErrorMessage(BatchHost& host, uint32_t identifier);

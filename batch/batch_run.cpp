@@ -7,6 +7,7 @@
 #include "batch/pass_files.h"
 #include "batch/resize_and_write.h"
 #include "core/os/os.h"
+#include "core/os/private_files.h"
 #include "core/string_ids.h"
 #include "scale/resize_modes.h"
 #include "scale/scaling.h"
@@ -15,29 +16,24 @@ namespace qdx {
 
 namespace {
 
-// Owns the temporary output file: it is deleted whenever the batch ends,
-// whatever the passes did.
+// Owns the batch's private temporary folder and the temporary output file in
+// it: both are deleted whenever the batch ends, whatever the passes did, and
+// when the process is ended from outside.
 class TemporaryFile {
 public:
-    TemporaryFile() = default;
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (!path_.IsEmpty()) os::RemoveFile(path_.Text());
-    }
-
     bool Create() {
         WideString folder;
-        if (!os::TemporaryFolder(folder) || folder.IsEmpty()) return false;
-        if (!os::CreateTemporaryFile(folder, path_)) {
+        if (!folder_.Create() || !folder.Assign(folder_.Path()) || !os::CreateTemporaryFile(folder, path_)) {
             path_.Clear();
             return false;
         }
         return !path_.IsEmpty();
     }
     const WideString& Path() const { return path_; }
+    const char16_t* Folder() const { return folder_.Path(); }
 
 private:
+    os::PrivateFolder folder_;
     WideString path_;
 };
 
@@ -51,7 +47,7 @@ const CodecSteps& BuiltInCodecSteps() {
 void ShowErrorMessage(BatchHost& host, uint32_t identifier) { host.ShowErrorMessage(identifier); }
 
 uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
-                       const Settings& settings, const CodecSteps& steps) {
+                       const Settings& settings, const CodecSteps& steps, uint64_t maxPixels) {
     if (count == 0 || !paths) return 0;
 
     TemporaryFile temporary;
@@ -66,6 +62,9 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
     }
     context->settings = &settings;
     context->tempPath = &temporary.Path();
+    context->temporaryFolder = temporary.Folder();
+    context->budget.maxPixels = maxPixels;
+    context->budget.memoryBytes = os::PhysicalMemoryBytes();
 
     host.SetBusyTitle();
     uint32_t passes = 0;
@@ -122,10 +121,14 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
         FileOutcome outcome = FileOutcome::Missing;
         bool copied = false;
         if (const WideString* output = files.Next(i, outcome)) {
-            // MakeUniqueName only ever picks a free name and the copy refuses
-            // to replace a file that appeared since: nothing is overwritten.
             copied = target.Assign(base) && AppendTargetName(target, path, preset.suffix, extension) &&
-                     MakeUniqueName(target, extension) && os::CopyFileNoReplace(output->Text(), target.Text());
+                     PlaceOutput(*output, folder, target, extension);
+        }
+        if (outcome == FileOutcome::TooLarge) {
+            const PixelBudget& refused = files.BudgetOf(i);
+            host.ShowPictureTooLarge(refused.refusedWidth, refused.refusedHeight);
+        } else if (outcome == FileOutcome::OutOfMemory) {
+            ShowErrorMessage(host, kTextOutOfMemory);
         }
         files.Done(i);
         if (copied) ++written;

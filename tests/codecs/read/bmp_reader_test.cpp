@@ -294,7 +294,7 @@ TEST(BmpReader, RefusedLayouts) {
         EXPECT_FALSE(reader.Read(Build(fields))) << layout.bits << "/" << layout.compression;
         EXPECT_EQ(reader.Status(), kStatusUnsupported) << layout.bits << "/" << layout.compression;
     }
-    // Sizes whose buffer does not fit in 32 bits.
+    // Sizes whose buffer does not fit in 32 bits are over the pixel limit first.
     fields.compression = 0;
     fields.table.clear();
     fields.pixels.assign(16, 0);
@@ -302,10 +302,10 @@ TEST(BmpReader, RefusedLayouts) {
     fields.width = 0x7FFFFFFF;
     fields.height = 3;
     EXPECT_FALSE(reader.Read(Build(fields)));
-    EXPECT_EQ(reader.Status(), kStatusUnsupported);
+    EXPECT_EQ(reader.Status(), kStatusTooManyPixels);
     fields.bitCount = 32;
     EXPECT_FALSE(reader.Read(Build(fields)));
-    EXPECT_EQ(reader.Status(), kStatusUnsupported);
+    EXPECT_EQ(reader.Status(), kStatusTooManyPixels);
 }
 
 TEST(BmpReader, ShortFilesAndOffsets) {
