@@ -26,15 +26,18 @@ const CodecSteps& BuiltInCodecSteps();
 
 // Runs one batch over `count` existing files for every preset whose flag in
 // `selection` is set, in preset order 0 to 3. Shows its messages through
-// `host` and returns the number of files written (over all passes).
+// `host` and returns the number of files written (over all passes). Pictures
+// of more than `maxPixels` pixels, or too large for the machine's memory, are
+// refused from their headers with a message each.
 uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
-                       const Settings& settings, const CodecSteps& steps = BuiltInCodecSteps());
+                       const Settings& settings, const CodecSteps& steps = BuiltInCodecSteps(),
+                       uint64_t maxPixels = kDefaultMaxPixels);
 // The same over dropped items (CollectDroppedFiles): outputs of files found
 // in a dropped folder go into their subfolders below the output folder, and
 // where no output folder is set the first item's folder is the output folder.
 uint32_t RunConversion(BatchHost& host, const DroppedFiles& files, const WideString& firstItem,
                        const uint8_t selection[4], const Settings& settings,
-                       const CodecSteps& steps = BuiltInCodecSteps());
+                       const CodecSteps& steps = BuiltInCodecSteps(), uint64_t maxPixels = kDefaultMaxPixels);
 
 // The files of one batch: `outputSubfolders` is null or has one entry per
 // path; `firstItem` decides the output folder where none is set.
@@ -80,9 +83,18 @@ bool AppendTargetName(WideString& target, const WideString& sourcePath, const Wi
 
 // Leaves `target` as it is when nothing of that name exists; otherwise turns
 // it into the first free name "<name>+<n><extension>" for n = 1, 2, ...
-// Fails when the candidate grows beyond kMaxOutputPath code units.
+// Fails when the candidate grows beyond kMaxOutputPath code units, when the
+// name holds a NUL (the system would see a shorter one) and after
+// kMaxNameCounter candidates.
 inline constexpr uint32_t kMaxOutputPath = 259;
+inline constexpr int32_t kMaxNameCounter = 9999;
 bool MakeUniqueName(WideString& target, const char16_t* extension);
+
+// Puts a copy of the finished `output` into `folder` under `target`, or the
+// first free name after it, and leaves that name in `target`. The copy is
+// written under no name, flushed, and only then named, never over an existing
+// file: a name another process takes meanwhile moves it on to the next one.
+bool PlaceOutput(const WideString& output, const WideString& folder, WideString& target, const char16_t* extension);
 
 // Shows message `identifier` through the host.
 void ShowErrorMessage(BatchHost& host, uint32_t identifier);

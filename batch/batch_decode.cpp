@@ -6,6 +6,7 @@ namespace qdx {
 
 bool DecodeInput(ConversionContext& context, const WideString& path) {
     context.transparent.hasTransparentColour = 0;
+    context.budget.refusal = 0;
     bool decoded = false;
     const uint32_t kind = IdentifyInput(path);
     switch (kind) {
@@ -34,6 +35,8 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
         TurnUpright(context.image, path, kind);
         return true;
     }
+    // A picture refused for its size is refused whoever would read it.
+    if (context.budget.refusal != 0) return false;
     const Settings* settings = context.settings;
     if (settings->pluginFolder.IsEmpty() || !os::FolderExists(settings->pluginFolder.Text())) return false;
     return DecodePluginInput(context, path);

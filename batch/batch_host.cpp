@@ -13,6 +13,17 @@ void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& te
     AppendText(caption, kTextErrorCaption, source);
 }
 
+void BatchHost::ShowPictureTooLarge(uint32_t, uint32_t) { ShowErrorMessage(kTextPictureTooLarge); }
+
+void PictureTooLargeText(const TextSource* source, uint32_t width, uint32_t height, WideString& text) {
+    constexpr uint32_t kLargest = 0x7FFFFFFF;
+    text.Clear();
+    text.AppendDecimal(static_cast<int32_t>(width < kLargest ? width : kLargest));
+    text.Append(u" \u00D7 ");
+    text.AppendDecimal(static_cast<int32_t>(height < kLargest ? height : kLargest));
+    text.AppendText(kTextPictureTooLarge, source);
+}
+
 void BusyTitleText(const TextSource* source, WideString& title) {
     title.Clear();
     AppendText(title, kTextBusyTitle, source);

@@ -4,6 +4,7 @@
 #include "batch/output_steps.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
+#include "core/os/private_files.h"
 #include "core/string_ids.h"
 
 namespace qdx {
@@ -109,17 +110,37 @@ bool AppendTargetName(WideString& target, const WideString& sourcePath, const Wi
 }
 
 bool MakeUniqueName(WideString& target, const char16_t* extension) {
+    for (uint32_t i = 0; i < target.Length(); ++i)
+        if (target[i] == 0) return false;
     if (!os::PathExists(target.Text())) return true;
     // "<name>+" with the extension cut at the last "." after the last
     // separator, then the counter and the extension.
     if (!ReplaceExtension(target, u"+")) return false;
     const uint32_t stemLength = target.Length();
     if (stemLength == 0) return false;
-    for (int32_t n = 1; n > 0; ++n) {
+    for (int32_t n = 1; n <= kMaxNameCounter; ++n) {
         target.Truncate(stemLength);
         if (!target.AppendDecimal(n) || !target.Append(extension) || target.Length() <= stemLength) return false;
         if (target.Length() > kMaxOutputPath) return false;
         if (!os::PathExists(target.Text())) return true;
+    }
+    return false;
+}
+
+namespace {
+// Names taken by others between the search and the naming, in a row, before
+// the file is given up: only a folder filling as fast as we look gets there.
+constexpr uint32_t kMaxNameAttempts = 100;
+}  // namespace
+
+bool PlaceOutput(const WideString& output, const WideString& folder, WideString& target, const char16_t* extension) {
+    os::StagedFile staged;
+    if (!staged.Create(folder.Text()) || !os::CopyFileInto(output.Text(), staged.Handle())) return false;
+    const WideString wanted(target);
+    for (uint32_t attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+        if (!target.Assign(wanted) || !MakeUniqueName(target, extension)) return false;
+        const os::NameResult named = staged.Name(target.Text());
+        if (named != os::NameResult::Taken) return named == os::NameResult::Given;
     }
     return false;
 }

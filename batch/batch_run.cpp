@@ -8,6 +8,7 @@
 #include "batch/resize_and_write.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
+#include "core/os/private_files.h"
 #include "core/string_ids.h"
 #include "scale/resize_modes.h"
 #include "scale/scaling.h"
@@ -16,29 +17,24 @@ namespace qdx {
 
 namespace {
 
-// Owns the temporary output file: it is deleted whenever the batch ends,
-// whatever the passes did.
+// Owns the batch's private temporary folder and the temporary output file in
+// it: both are deleted whenever the batch ends, whatever the passes did, and
+// when the process is ended from outside.
 class TemporaryFile {
 public:
-    TemporaryFile() = default;
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (!path_.IsEmpty()) os::RemoveFile(path_.Text());
-    }
-
     bool Create() {
         WideString folder;
-        if (!os::TemporaryFolder(folder) || folder.IsEmpty()) return false;
-        if (!os::CreateTemporaryFile(folder, path_)) {
+        if (!folder_.Create() || !folder.Assign(folder_.Path()) || !os::CreateTemporaryFile(folder, path_)) {
             path_.Clear();
             return false;
         }
         return !path_.IsEmpty();
     }
     const WideString& Path() const { return path_; }
+    const char16_t* Folder() const { return folder_.Path(); }
 
 private:
+    os::PrivateFolder folder_;
     WideString path_;
 };
 
@@ -67,7 +63,7 @@ bool MakeFolderTree(const WideString& folder, uint32_t existing) {
 }
 
 uint32_t RunBatch(BatchHost& host, const BatchFiles& files, const uint8_t selection[4], const Settings& settings,
-                  const CodecSteps& steps) {
+                  const CodecSteps& steps, uint64_t maxPixels) {
     const uint32_t count = files.count;
     if (count == 0 || !files.paths) return 0;
 
@@ -83,6 +79,9 @@ uint32_t RunBatch(BatchHost& host, const BatchFiles& files, const uint8_t select
     }
     context->settings = &settings;
     context->tempPath = &temporary.Path();
+    context->temporaryFolder = temporary.Folder();
+    context->budget.maxPixels = maxPixels;
+    context->budget.memoryBytes = os::PhysicalMemoryBytes();
 
     host.SetBusyTitle();
     uint32_t passes = 0;
@@ -112,15 +111,16 @@ uint32_t RunBatch(BatchHost& host, const BatchFiles& files, const uint8_t select
 }  // namespace
 
 uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
-                       const Settings& settings, const CodecSteps& steps) {
-    return RunBatch(host, BatchFiles{count, paths, nullptr, paths}, selection, settings, steps);
+                       const Settings& settings, const CodecSteps& steps, uint64_t maxPixels) {
+    return RunBatch(host, BatchFiles{count, paths, nullptr, paths}, selection, settings, steps, maxPixels);
 }
 
 uint32_t RunConversion(BatchHost& host, const DroppedFiles& files, const WideString& firstItem,
-                       const uint8_t selection[4], const Settings& settings, const CodecSteps& steps) {
+                       const uint8_t selection[4], const Settings& settings, const CodecSteps& steps,
+                       uint64_t maxPixels) {
     const BatchFiles batch{uint32_t(files.paths.size()), files.paths.data(), files.outputSubfolders.data(),
                            &firstItem};
-    return RunBatch(host, batch, selection, settings, steps);
+    return RunBatch(host, batch, selection, settings, steps, maxPixels);
 }
 
 uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const BatchFiles& batch,
@@ -156,17 +156,24 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const Ba
         FileOutcome outcome = FileOutcome::Missing;
         bool copied = false;
         if (const WideString* output = files.Next(i, outcome)) {
-            // MakeUniqueName only ever picks a free name and the copy refuses
-            // to replace a file that appeared since: nothing is overwritten.
-            // A file from a dropped folder goes into its place in the tree,
-            // made when its first output arrives.
+            // MakeUniqueName only ever picks a free name and the output is
+            // staged in its folder and named without replacing: nothing is
+            // overwritten. A file from a dropped folder goes into its place in
+            // the tree, made when its first output arrives.
             const WideString* below = batch.outputSubfolders ? &batch.outputSubfolders[i] : nullptr;
+            WideString destination;
             copied = target.Assign(base);
             if (copied && below && !below->IsEmpty())
                 copied = target.Append(*below) && target.Append(os::kPathSeparator) &&
                          MakeFolderTree(target, base.Length() - 1);
-            copied = copied && AppendTargetName(target, path, preset.suffix, extension) &&
-                     MakeUniqueName(target, extension) && os::CopyFileNoReplace(output->Text(), target.Text());
+            copied = copied && destination.Assign(target) && AppendTargetName(target, path, preset.suffix, extension) &&
+                     PlaceOutput(*output, destination, target, extension);
+        }
+        if (outcome == FileOutcome::TooLarge) {
+            const PixelBudget& refused = files.BudgetOf(i);
+            host.ShowPictureTooLarge(refused.refusedWidth, refused.refusedHeight);
+        } else if (outcome == FileOutcome::OutOfMemory) {
+            ShowErrorMessage(host, kTextOutOfMemory);
         }
         files.Done(i);
         if (copied) ++written;

@@ -50,6 +50,10 @@ bool ConversionContext::Initialise(uint32_t threads) {
         !bmpWriter || !tiffReader || !tiffWriter || !tiffLibraryReader || !webpReader || !webpWriter || !plugins || !scaling ||
         !sharpen || !blendTable || !pool)
         return false;
+    for (MappedInput* input : {&jpegReader->input, &pngReader->input, &gifReader->input, &bmpReader->input,
+                               &tiffReader->input, &tiffLibraryReader->input, &webpReader->input})
+        input->budget = &budget;
+    plugins->bridge.budget = &budget;
     scaling->pool = pool.get();
     sharpen->pool = pool.get();
     BuildBlendTable(*blendTable);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/decoded_image.h"
+#include "core/pixel_budget.h"
 #include "core/settings.h"
 
 namespace qdx {
@@ -39,7 +40,8 @@ struct ConversionContext {
     ConversionContext& operator=(const ConversionContext&) = delete;
 
     // Creates every state, the blend table and a pool of `threads` threads
-    // (0: ConversionThreads()); false when memory is short.
+    // (0: ConversionThreads()), every reader checking sizes against `budget`;
+    // false when memory is short.
     bool Initialise(uint32_t threads = 0);
 
     std::unique_ptr<JpegReaderState> jpegReader;
@@ -67,7 +69,12 @@ struct ConversionContext {
     const Settings* settings = nullptr;
     const Preset* preset = nullptr;
     const WideString* tempPath = nullptr;
+    // The batch's private folder, where workers make their own temporary
+    // files; null: the system's temporary folder.
+    const char16_t* temporaryFolder = nullptr;
     DecodedImage image;
+    // The size of picture the readers admit; what a refusal was is kept here.
+    PixelBudget budget;
     uint16_t savedBitDepth = 0;
     TransparentColour transparent;
     OutputStep outputStep = nullptr;

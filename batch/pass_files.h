@@ -34,6 +34,9 @@ public:
     // scaling or writing failed), with what became of it in `outcome`
     // (Written when a temporary file is returned).
     const WideString* Next(uint32_t index, FileOutcome& outcome);
+    // Why file `index` was refused, with its size, after Next gave TooLarge or
+    // OutOfMemory for it (valid until Done).
+    const PixelBudget& BudgetOf(uint32_t index) const;
     // The batch thread has finished with the output of file `index`.
     void Done(uint32_t index);
 
@@ -45,6 +48,7 @@ private:
     bool StartWorkers(uint32_t workers);
     void StopWorkers();
     void Work(uint32_t slot);
+    bool Reserve(Slot& slot, uint64_t bytes);
 
     ConversionContext& context_;
     uint32_t count_;

@@ -13,6 +13,7 @@
 #include "core/settings.h"
 #include "core/settings_file.h"
 #include "core/os/utf_convert.h"
+#include "core/string_ids.h"
 #include "core/worker_pool.h"
 #include "program_version.h"
 
@@ -39,6 +40,9 @@ constexpr char kUsageStart[] =
     "                         before --show-settings and before converting\n"
     "  -j, --jobs N           use N threads, 1 to 16 (default: the number of\n"
     "                         processors; 1 converts one file at a time)\n"
+    "      --max-megapixels N convert pictures of up to N million pixels in this\n"
+    "                         run (default 200; larger ones are refused from\n"
+    "                         their headers)\n"
     "  -q, --quiet            print no progress (shown on standard error when it\n"
     "                         is a terminal)\n"
     "  -r, --recursive        walk every folder given, subfolders included, for\n"
@@ -124,6 +128,18 @@ constexpr Option kOptions[] = {
          parsed.jobs = uint32_t(jobs);
          return true;
      }},
+    {"--max-megapixels", nullptr, true,
+     [](ParsedCommandLine& parsed, const char* value) {
+         char* end = nullptr;
+         const unsigned long megapixels = std::strtoul(value, &end, 10);
+         if (!*value || *value == '-' || *end || megapixels < 1 || megapixels > kMaxMegapixelsOption) {
+             parsed.error = std::string("--max-megapixels takes a number from 1 to ") +
+                            std::to_string(kMaxMegapixelsOption) + ", not '" + value + "'";
+             return false;
+         }
+         parsed.maxPixels = uint64_t(megapixels) * 1000 * 1000;
+         return true;
+     }},
     {"--quiet", "-q", false,
      [](ParsedCommandLine& parsed, const char*) {
          parsed.quiet = true;
@@ -158,6 +174,15 @@ public:
     void ShowErrorMessage(uint32_t textId) override {
         WideString text, caption;
         ErrorMessageTexts(textId, &BuiltInTexts(Language::English), text, caption);
+        EndProgressLine();
+        std::fprintf(stderr, "%s: %s\n", ToUtf8(caption.Text()).c_str(), ToUtf8(text.Text()).c_str());
+        ++messagesShown;
+    }
+    void ShowPictureTooLarge(uint32_t width, uint32_t height) override {
+        const TextSource* texts = &BuiltInTexts(Language::English);
+        WideString text, caption;
+        caption.AppendText(kTextErrorCaption, texts);
+        PictureTooLargeText(texts, width, height, text);
         EndProgressLine();
         std::fprintf(stderr, "%s: %s\n", ToUtf8(caption.Text()).c_str(), ToUtf8(text.Text()).c_str());
         ++messagesShown;
@@ -241,6 +266,8 @@ int UsageError(const std::string& error) {
 const char* SkipReason(const StandardErrorHost& host, size_t keptIndex) {
     if (host.Had(keptIndex, FileOutcome::Unreadable)) return "not a supported image";
     if (host.Had(keptIndex, FileOutcome::NotWritten)) return "could not be written";
+    if (host.Had(keptIndex, FileOutcome::TooLarge)) return "too large to convert";
+    if (host.Had(keptIndex, FileOutcome::OutOfMemory)) return "too large for this machine's memory";
     if (host.Had(keptIndex, FileOutcome::Missing)) return "no such file";
     return nullptr;
 }
@@ -354,7 +381,8 @@ int RunCommandLine(int argc, const char* const* argv) {
         StandardErrorHost host(kept.paths.size(), !parsed.quiet && os::StandardErrorIsTerminal());
         uint32_t written = 0;
         if (!kept.paths.empty())
-            written = RunConversion(host, kept, items[kept.items[0]], selection, run);
+            written = RunConversion(host, kept, items[kept.items[0]], selection, run, BuiltInCodecSteps(),
+                                    parsed.maxPixels);
 
         // Each argument, or each file found below it, once.
         size_t next = 0;

@@ -1,7 +1,8 @@
 # Tests of the programs themselves: Quillodex.exe under Wine, quillodex natively.
 if(WIN32)
   file(GLOB QDX_APP_TEST_SOURCES CONFIGURE_DEPENDS tests/app/*.cpp)
-  add_executable(app_tests ${QDX_APP_TEST_SOURCES} tests/support/temp_folder.cpp tests/support/sample_images.cpp)
+  add_executable(app_tests ${QDX_APP_TEST_SOURCES} tests/support/temp_folder.cpp tests/support/sample_images.cpp
+    tests/support/bomb_images.cpp tests/support/jpeg_fixtures.cpp)
   target_link_libraries(app_tests PRIVATE qdx_app gtest_main version)
   # Under Wine the build folder is reached through drive Z:.
   target_compile_definitions(app_tests PRIVATE QDX_BIN_DIR="Z:${CMAKE_BINARY_DIR}/bin"

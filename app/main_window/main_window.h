@@ -68,6 +68,7 @@ class MainWindowHost final : public BatchHost {
 public:
     explicit MainWindowHost(HWND window) : window_(window) {}
     void ShowErrorMessage(uint32_t textId) override;
+    void ShowPictureTooLarge(uint32_t width, uint32_t height) override;
     void SetBusyTitle() override;
     void RestoreTitle() override;
     // The title counts the files; between files, and between the steps of
@@ -81,6 +82,7 @@ public:
     void BatchStopped(uint32_t written) override;
 
 private:
+    void ShowErrorBox(const WideString& text, const WideString& caption);
     HWND window_;
     bool stopped_ = false;
     uint32_t done_ = 0;

@@ -418,6 +418,7 @@ bool ParseBmp(BmpReaderState& state, const uint8_t* data, uint64_t size, Decoded
         input.status = kStatusUnsupported;
         return false;
     }
+    if (!AdmitPictureSize(input, uint32_t(info.biWidth), uint32_t(info.biHeight))) return false;
     if (!ParseLayout(state, file, image)) return false;
     if (file.topDown) FlipRows(image);
     return true;

@@ -244,6 +244,8 @@ bool DecodeStream(GifReaderState& state, DecodedImage& image) {
     state.screenWidth = LoadLittleEndian16(data + 6);
     state.screenHeight = LoadLittleEndian16(data + 8);
     if (state.screenWidth == 0 || state.screenHeight == 0) return Fail(state, kStatusUnsupported);
+    // Every image of the file lies on the logical screen: its size is the picture's.
+    if (!AdmitPictureSize(state.input, uint32_t(state.screenWidth), uint32_t(state.screenHeight))) return false;
     const uint8_t packed = data[10];
     state.input.cursor = data + 13;
     if (packed & 0x80) {

@@ -33,6 +33,7 @@ struct DecodeJob {
     os::HeapMemory* productTable;  // the state's table, built here when first needed
     uint32_t maxPixelBufferBytes;
     uint32_t maxLibraryMemory;
+    PixelBudget* budget;
 
     // Results.
     uint32_t status;
@@ -152,6 +153,11 @@ void RunDecompression(DecodeJob* job) {
     jpeg_read_header(cinfo, TRUE);
     job->imageWidth = static_cast<int32_t>(cinfo->image_width);
     job->imageHeight = static_cast<int32_t>(cinfo->image_height);
+    if (const uint32_t refused = AdmitPicture(job->budget, cinfo->image_width, cinfo->image_height)) {
+        job->status = refused;
+        jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
+        return;
+    }
     // The output is the frame's size (no scaling is asked for). Refusing an
     // impossible buffer here spares the library from buffering a progressive
     // frame that could never be delivered.
@@ -253,6 +259,7 @@ bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage*
     job.productTable = &state.productTable;
     job.maxPixelBufferBytes = state.maxPixelBufferBytes;
     job.maxLibraryMemory = state.maxLibraryMemory;
+    job.budget = input.budget;
     job.status = kStatusUnspecified;
     RunDecompression(&job);
 

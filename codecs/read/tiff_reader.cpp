@@ -194,6 +194,8 @@ uint32_t ReadHeaderAndDirectory(TiffReaderState& state) {
     }
 
     if (state.width < 1 || state.height < 1) return kStatusUnsupported;
+    if (const uint32_t refused = AdmitPicture(input.budget, uint32_t(state.width), uint32_t(state.height)))
+        return refused;
     if (!state.stripOffsets || !state.stripByteCounts || state.stripOffsetCount != state.stripByteCountCount)
         return kStatusMalformed;
     state.stripCount = state.stripOffsetCount;

@@ -69,7 +69,10 @@ bool OpenReadWriteExclusive(const char16_t* path, File& file) {
     }
     return true;
 }
-bool CreateForWrite(const char16_t* path, File& file) { return OpenWith(path, O_RDWR | O_CREAT | O_TRUNC, file); }
+// A symbolic link found where an output is to go is never followed.
+bool CreateForWrite(const char16_t* path, File& file) {
+    return OpenWith(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, file);
+}
 bool CreateNewForWrite(const char16_t* path, File& file) { return OpenWith(path, O_RDWR | O_CREAT | O_EXCL, file); }
 
 uint32_t Read(File& file, void* buffer, uint32_t size) {
@@ -320,7 +323,7 @@ bool CreateTemporaryFile(const WideString& folder, WideString& path) {
     WideString pattern;
     if (!SetFolderPlusName(pattern, folder.Text(), u"tmpXXXXXX") || pattern.IsEmpty()) return false;
     std::string narrow = Narrow(pattern.Text());
-    const int fd = ::mkstemp(narrow.data());
+    const int fd = ::mkostemp(narrow.data(), O_CLOEXEC);  // O_EXCL, mode 0600
     if (fd < 0) return false;
     ::close(fd);
     path.Clear();

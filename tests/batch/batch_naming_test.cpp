@@ -78,6 +78,17 @@ TEST(BatchNaming, UniqueNameCountsPastNineAndTreatsFoldersAsTaken) {
     EXPECT_EQ(std::u16string(target.Text()), std::u16string(folder.File(u"a.b+11.jpg").Text()));
 }
 
+// A stored suffix holding a NUL: the system sees the name cut there, which
+// exists, whatever counter follows. The search gives up at once.
+TEST(BatchNaming, UniqueNameRefusesANameWithANul) {
+    test::TempFolder folder;
+    ASSERT_TRUE(test::WriteBytes(folder.File(u"photo_"), std::string("0")));
+    WideString target = folder.File(u"photo_");
+    const char16_t rest[] = u"\0cut.png";
+    ASSERT_TRUE(target.Append(rest, 8));
+    EXPECT_FALSE(MakeUniqueName(target, u".png"));
+}
+
 TEST(BatchNaming, UniqueNameHandlesUnicodeNames) {
     test::TempFolder folder;
     ASSERT_TRUE(test::WriteBytes(folder.File("写真 😀_s.png"), std::string("taken")));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -222,9 +223,10 @@ TEST_F(BatchRunTest, TemporaryFileLivesExactlyAsLongAsTheBatch) {
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_TRUE(FakeCodecs::Get().tempExistedWhenWriting);
     for (const auto& p : seen) EXPECT_EQ(p, seen[0]);  // one file for the whole batch
-    const std::string tempFolder = test::Narrow(temporary);
-    EXPECT_EQ(seen[0].compare(0, tempFolder.size(), tempFolder), 0) << seen[0];
-    EXPECT_EQ(seen[0].substr(tempFolder.size() + 1, 3), "tmp");
+    // In a folder of the batch's own inside the temporary folder.
+    const std::filesystem::path temp(seen[0]);
+    EXPECT_EQ(temp.parent_path().parent_path(), std::filesystem::path(test::Narrow(temporary))) << seen[0];
+    EXPECT_EQ(temp.filename().string().substr(0, 3), "tmp");
     EXPECT_TRUE(FolderEntries(temporary).empty());
 }
 

@@ -32,6 +32,22 @@ TEST(MappedInput, MapsAWholeFile) {
     EXPECT_TRUE(os::RemoveFile(path.Text()));
 }
 
+#if !defined(_WIN32)
+// Another program shortens the file while it is being converted: the bytes
+// read stay readable (a mapping would end the process at the first page past
+// the new end).
+TEST(MappedInput, AFileShortenedAfterOpeningKeepsItsBytes) {
+    test::TempFolder folder;
+    const WideString path = folder.File(u"shrinks.bin");
+    const std::string bytes(3 * 65536, 'x');
+    ASSERT_TRUE(test::WriteBytes(path, bytes));
+    MappedInput input;
+    ASSERT_EQ(OpenAndMapInput(input, path), bytes.size());
+    ASSERT_TRUE(test::WriteBytes(path, std::string("short")));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(input.dataStart), bytes.size()), bytes);
+}
+#endif
+
 TEST(MappedInput, EmptyMissingAndFolderInputsFailWith50004) {
     test::TempFolder folder;
     const WideString empty = folder.File(u"empty.bin");
