@@ -310,10 +310,10 @@ void DiscardQueuedKeys() {
 }
 }  // namespace
 
-void MainWindowHost::ShowErrorMessage(uint32_t textId) {
+void MainWindowHost::ShowErrorMessageNaming(uint32_t textId, const char16_t* name) {
     DiscardQueuedKeys();
     WideString text, caption;
-    ErrorMessageTexts(textId, CurrentTextSource(), text, caption);
+    ErrorMessageTexts(textId, CurrentTextSource(), text, caption, name);
     ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
     ::MessageBoxW(window_, W(text.Text()), W(caption.Text()), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }

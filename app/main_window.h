@@ -76,7 +76,8 @@ bool HelpFilePath(WideString& path);
 class MainWindowHost final : public BatchHost {
 public:
     explicit MainWindowHost(HWND window) : window_(window) {}
-    void ShowErrorMessage(uint32_t textId) override;
+    void ShowErrorMessage(uint32_t textId) override { ShowErrorMessageNaming(textId, nullptr); }
+    void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) override;
     void SetBusyTitle() override;
     void RestoreTitle() override;
     // The title counts the files; between files, and between the steps of

@@ -35,7 +35,7 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
 uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t count, const WideString* paths,
                            const Preset& preset, const CodecSteps& steps, bool& cut);
 
-// Reads the first bytes of the file (8, or 12 where there are) and classifies
+// Reads the first bytes of the file (8, or up to kLeadingBytes where there are) and classifies
 // them.
 InputKind IdentifyInput(const WideString& path);
 

@@ -5,10 +5,15 @@
 
 namespace qdx {
 
-void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption) {
+void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption,
+                       const char16_t* name) {
     text.Clear();
     caption.Clear();
     text.AppendText(textId, source);
+    if (name) {
+        text.Append(u' ');
+        text.Append(name);
+    }
     caption.AppendText(kTextErrorCaption, source);
 }
 

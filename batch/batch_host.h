@@ -32,6 +32,12 @@ public:
     // string 30000, with the error icon, in front of everything (on Windows a
     // message box owned by the main window, with the arrow cursor).
     virtual void ShowErrorMessage(uint32_t textId) = 0;
+    // The same with `name` (a file name, or several separated by ", ")
+    // after the text and a space. A host that shows no names shows the text.
+    virtual void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) {
+        (void)name;
+        ShowErrorMessage(textId);
+    }
     // A batch starts: the title becomes string 20000.
     virtual void SetBusyTitle() = 0;
     // The batch has ended: the title becomes kProgramTitle again.
@@ -59,9 +65,10 @@ public:
 };
 
 // The texts a host shows for an error message: string `textId` and the
-// caption (string 30000), each at most 127 code units. Missing strings give
-// empty texts.
-void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption);
+// caption (string 30000), each at most 127 code units, and `name` after the
+// text and a space when one is given. Missing strings give empty texts.
+void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption,
+                       const char16_t* name = nullptr);
 
 // The busy title (string 20000, at most 127 code units).
 void BusyTitleText(const TextSource* source, WideString& title);

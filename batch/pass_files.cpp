@@ -139,6 +139,7 @@ void PassFiles::Work(uint32_t k) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             results_[f] = ResultOf(outcome);
+            if (c.missingLibrary) missingLibrary_ = c.missingLibrary;
         }
         changed_.notify_all();
     }
@@ -169,6 +170,7 @@ const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
         lock.lock();
     }
     outcome = OutcomeOf(results_[index]);
+    if (missingLibrary_) context_.missingLibrary = missingLibrary_;
     return outcome == FileOutcome::Written ? &slots_[index % workers_].temporary : nullptr;
 }
 

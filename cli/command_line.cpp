@@ -24,9 +24,10 @@ constexpr char kVersion[] = QDX_VERSION_TEXT;
 constexpr char kUsage[] =
     "Usage: quillodex [OPTION]... FILE...\n"
     "       quillodex --show-settings | --set KEY=VALUE...\n"
-    "Convert image files (BMP, PNG, JPEG, GIF, TIFF) with the presets selected for\n"
-    "the combined drop area, as the Windows program does with files given on its\n"
-    "command line. Existing files are never overwritten; folders are skipped.\n"
+    "Convert image files (BMP, PNG, JPEG, GIF, TIFF, WebP, HEIC, AVIF) with the\n"
+    "presets selected for the combined drop area, as the Windows program does with\n"
+    "files given on its command line. Existing files are never overwritten;\n"
+    "folders are skipped.\n"
     "\n"
     "  -p, --preset N[,N...]  run presets N (1 to 4) instead of the combined\n"
     "                         selection; passes still run in order 1 to 4\n"
@@ -150,9 +151,10 @@ class StandardErrorHost final : public BatchHost {
 public:
     StandardErrorHost(size_t files, bool showProgress) : outcomes(files, 0), showProgress_(showProgress) {}
 
-    void ShowErrorMessage(uint32_t textId) override {
+    void ShowErrorMessage(uint32_t textId) override { ShowErrorMessageNaming(textId, nullptr); }
+    void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) override {
         WideString text, caption;
-        ErrorMessageTexts(textId, &BuiltInTexts(Language::English), text, caption);
+        ErrorMessageTexts(textId, &BuiltInTexts(Language::English), text, caption, name);
         EndProgressLine();
         std::fprintf(stderr, "%s: %s\n", ToUtf8(caption.Text()).c_str(), ToUtf8(text.Text()).c_str());
         ++messagesShown;

@@ -16,6 +16,9 @@ namespace qdx::test {
 class RecordingHost final : public BatchHost {
 public:
     void ShowErrorMessage(uint32_t textId) override { events.push_back("error " + std::to_string(textId)); }
+    void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) override {
+        events.push_back("error " + std::to_string(textId) + " " + Narrow(WideString(name)));
+    }
     void SetBusyTitle() override { events.push_back("busy"); }
     void RestoreTitle() override { events.push_back("restore"); }
     void FileDone(uint32_t pathIndex, FileOutcome outcome) override {
