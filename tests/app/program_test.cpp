@@ -260,7 +260,8 @@ TEST_F(HeifProgramTest, WithoutTheLibrariesHeifFilesFailNamingThemAndTheRestConv
     ASSERT_TRUE(AnswerMessageBox(process, caption, text)) << "no message box appeared";
     EXPECT_EQ(caption, L"Quillodex error");
     EXPECT_NE(text.find(L"HEIC and AVIF"), std::wstring::npos) << test::Narrow(WideString(U(text.c_str())));
-    EXPECT_EQ(text.substr(text.size() - 26), L": libheif.dll, libde265.dll");
+    const std::wstring names = L": libheif.dll, libde265.dll";
+    EXPECT_EQ(text.substr(text.size() - names.size()), names);
     const bool ended = ::WaitForSingleObject(process, 60000) == WAIT_OBJECT_0;
     if (!ended) ::TerminateProcess(process, 99);
     ::CloseHandle(process);
