@@ -53,7 +53,7 @@ struct BatchFiles {
 uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const BatchFiles& files,
                            const Preset& preset, const CodecSteps& steps, bool& cut);
 
-// Reads the first bytes of the file (8, or 12 where there are) and classifies
+// Reads the first bytes of the file (8, or up to kLeadingBytes where there are) and classifies
 // them.
 InputKind IdentifyInput(const WideString& path);
 

@@ -28,6 +28,9 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
     case kInputWebp:
         decoded = DecodeWebpInput(context, path);
         break;
+    case kInputHeif:
+        decoded = DecodeHeifInput(context, path);
+        break;
     default:  // not recognised or unreadable: no built-in reader
         break;
     }

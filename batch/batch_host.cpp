@@ -6,10 +6,15 @@
 
 namespace qdx {
 
-void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption) {
+void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption,
+                       const char16_t* name) {
     text.Clear();
     caption.Clear();
     AppendText(text, textId, source);
+    if (name) {
+        text.Append(u' ');
+        text.Append(name);
+    }
     AppendText(caption, kTextErrorCaption, source);
 }
 
@@ -21,7 +26,7 @@ void PictureTooLargeText(const TextSource* source, uint32_t width, uint32_t heig
     text.AppendDecimal(static_cast<int32_t>(width < kLargest ? width : kLargest));
     text.Append(u" \u00D7 ");
     text.AppendDecimal(static_cast<int32_t>(height < kLargest ? height : kLargest));
-    text.AppendText(kTextPictureTooLarge, source);
+    AppendText(text, kTextPictureTooLarge, source);
 }
 
 void BusyTitleText(const TextSource* source, WideString& title) {

@@ -38,6 +38,12 @@ public:
     // more than the program converts: the text of PictureTooLargeText, shown
     // like an error message. The default shows string 30007 alone.
     virtual void ShowPictureTooLarge(uint32_t width, uint32_t height);
+    // The same with `name` (a file name, or several separated by ", ")
+    // after the text and a space. A host that shows no names shows the text.
+    virtual void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) {
+        (void)name;
+        ShowErrorMessage(textId);
+    }
     // A batch starts: the title becomes string 20000.
     virtual void SetBusyTitle() = 0;
     // The batch has ended: the title becomes kProgramTitle again.
@@ -65,9 +71,10 @@ public:
 };
 
 // The texts a host shows for an error message: string `textId` and the
-// caption (string 30000), each at most 127 code units. Missing strings give
-// empty texts.
-void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption);
+// caption (string 30000), each at most 127 code units, and `name` after the
+// text and a space when one is given. Missing strings give empty texts.
+void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption,
+                       const char16_t* name = nullptr);
 
 // "<width> × <height>" followed by string 30007 (which starts with a blank).
 void PictureTooLargeText(const TextSource* source, uint32_t width, uint32_t height, WideString& text);

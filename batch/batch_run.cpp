@@ -181,6 +181,12 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const Ba
                                 : outcome == FileOutcome::Written ? FileOutcome::NotWritten : outcome);
     }
 
+    // Once a batch, before the pass's own message, the reason its HEIF files
+    // failed.
+    if (context.missingLibrary && !context.missingLibraryTold) {
+        host.ShowErrorMessageNaming(kTextLibraryMissing, context.missingLibrary);
+        context.missingLibraryTold = true;
+    }
     if (written > 0) {
         os::NotifyShell(os::ShellChange::FolderUpdated, folder.Text());
         return written;

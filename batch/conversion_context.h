@@ -24,6 +24,7 @@ struct TiffWriterState;
 struct WebpWriterState;
 struct TiffLibraryReaderState;
 struct WebpReaderState;
+struct HeifReaderState;
 struct PluginReaderSet;
 struct ScalingState;
 struct SharpenState;
@@ -57,6 +58,7 @@ struct ConversionContext {
     std::unique_ptr<TiffLibraryReaderState> tiffLibraryReader;
     std::unique_ptr<WebpReaderState> webpReader;
     std::unique_ptr<WebpWriterState> webpWriter;
+    std::unique_ptr<HeifReaderState> heifReader;
     std::unique_ptr<PluginReaderSet> plugins;
     std::unique_ptr<ScalingState> scaling;
     std::unique_ptr<SharpenState> sharpen;
@@ -78,6 +80,10 @@ struct ConversionContext {
     uint16_t savedBitDepth = 0;
     TransparentColour transparent;
     OutputStep outputStep = nullptr;
+    // Set by a read that needed a library which could not be loaded: the
+    // names of its missing files, for the batch to tell once.
+    const char16_t* missingLibrary = nullptr;
+    bool missingLibraryTold = false;  // the batch has shown its message
 };
 
 }  // namespace qdx

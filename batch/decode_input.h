@@ -21,6 +21,9 @@ bool DecodeGifInput(ConversionContext& context, const WideString& path);
 // Our own TIFF reader first; the layouts it refuses go to libtiff.
 bool DecodeTiffInput(ConversionContext& context, const WideString& path);
 bool DecodeWebpInput(ConversionContext& context, const WideString& path);
+// HEIC and AVIF through libheif; when its libraries cannot be loaded the file
+// fails and the context's missingLibrary names them.
+bool DecodeHeifInput(ConversionContext& context, const WideString& path);
 // Hands the file to the plug-in readers of the plug-in folder.
 bool DecodePluginInput(ConversionContext& context, const WideString& path);
 // After a built-in read: turns the picture upright from the orientation its

@@ -7,6 +7,8 @@
 namespace qdx {
 
 void TurnUpright(DecodedImage& image, const WideString& path, uint32_t kind) {
+    // A HEIF picture arrives as it is meant to be shown (libheif applies the
+    // container's rotation and mirror): its Exif orientation is not applied.
     if (kind != kInputJpeg && kind != kInputTiff) return;
     MappedInput input;
     const uint32_t size = OpenAndMapInput(input, path);

@@ -175,6 +175,7 @@ void PassFiles::Work(uint32_t k) {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stopping_) return;
             results_[f] = ResultOf(outcome);
+            if (c.missingLibrary) missingLibrary_ = c.missingLibrary;
         }
         changed_.notify_all();
     }
@@ -209,6 +210,7 @@ const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
         lock.lock();
     }
     outcome = OutcomeOf(results_[index]);
+    if (missingLibrary_) context_.missingLibrary = missingLibrary_;
     return outcome == FileOutcome::Written ? &slots_[index % workers_].temporary : nullptr;
 }
 

@@ -26,10 +26,10 @@ constexpr char kVersion[] = QDX_VERSION_TEXT;
 constexpr char kUsageStart[] =
     "Usage: quillodex [OPTION]... FILE...\n"
     "       quillodex --show-settings | --set KEY=VALUE...\n"
-    "Convert image files (BMP, PNG, JPEG, GIF, TIFF, WebP) with the presets selected\n"
-    "for the combined drop area, as the Windows program does with files given on\n"
-    "its command line. Existing files are never overwritten. Folders are skipped\n"
-    "unless the convertFolders setting or --recursive says to walk them.\n"
+    "Convert image files (BMP, PNG, JPEG, GIF, TIFF, WebP, HEIC, AVIF) with the\n"
+    "presets selected for the combined drop area, as the Windows program does with\n"
+    "files given on its command line. Existing files are never overwritten. Folders\n"
+    "are skipped unless the convertFolders setting or --recursive says to walk them.\n"
     "\n"
     "  -p, --preset N[,N...]  run presets N (1 to 4) instead of the combined\n"
     "                         selection; passes still run in order 1 to 4\n"
@@ -171,9 +171,10 @@ class StandardErrorHost final : public BatchHost {
 public:
     StandardErrorHost(size_t files, bool showProgress) : outcomes(files, 0), showProgress_(showProgress) {}
 
-    void ShowErrorMessage(uint32_t textId) override {
+    void ShowErrorMessage(uint32_t textId) override { ShowErrorMessageNaming(textId, nullptr); }
+    void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) override {
         WideString text, caption;
-        ErrorMessageTexts(textId, &BuiltInTexts(Language::English), text, caption);
+        ErrorMessageTexts(textId, &BuiltInTexts(Language::English), text, caption, name);
         EndProgressLine();
         std::fprintf(stderr, "%s: %s\n", ToUtf8(caption.Text()).c_str(), ToUtf8(text.Text()).c_str());
         ++messagesShown;
@@ -181,7 +182,7 @@ public:
     void ShowPictureTooLarge(uint32_t width, uint32_t height) override {
         const TextSource* texts = &BuiltInTexts(Language::English);
         WideString text, caption;
-        caption.AppendText(kTextErrorCaption, texts);
+        AppendText(caption, kTextErrorCaption, texts);
         PictureTooLargeText(texts, width, height, text);
         EndProgressLine();
         std::fprintf(stderr, "%s: %s\n", ToUtf8(caption.Text()).c_str(), ToUtf8(text.Text()).c_str());

@@ -6,7 +6,8 @@ if(WIN32)
   target_link_libraries(app_tests PRIVATE qdx_app gtest_main version)
   # Under Wine the build folder is reached through drive Z:.
   target_compile_definitions(app_tests PRIVATE QDX_BIN_DIR="Z:${CMAKE_BINARY_DIR}/bin"
-                                               QDX_BUILD_DIR="Z:${CMAKE_BINARY_DIR}")
+                                               QDX_BUILD_DIR="Z:${CMAKE_BINARY_DIR}"
+                                               QDX_SOURCE_DIR="Z:${CMAKE_SOURCE_DIR}")
   add_dependencies(app_tests Quillodex NoSignature)
   # The options dialog lists and loads the language libraries found beside
   # the running program, so the tests keep a copy beside themselves.

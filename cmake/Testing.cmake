@@ -15,6 +15,9 @@ file(GLOB_RECURSE QDX_ENGINE_TEST_SOURCES CONFIGURE_DEPENDS
 add_executable(engine_tests ${QDX_ENGINE_TEST_SOURCES})
 target_link_libraries(engine_tests PRIVATE qdx_engine qdx_netpbm gtest_main)
 target_compile_definitions(engine_tests PRIVATE QDX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+if(WIN32)
+  qdx_copy_heif_runtime(engine_tests $<TARGET_FILE_DIR:engine_tests>)
+endif()
 
 # Each test executable is one CTest test; it writes a JUnit-style report that
 # scripts/test-all.sh sums into the closing line.

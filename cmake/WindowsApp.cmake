@@ -24,6 +24,8 @@ add_executable(Quillodex WIN32 app/startup/program_main.cpp app/resources/Quillo
 target_link_libraries(Quillodex PRIVATE qdx_app)
 target_link_options(Quillodex PRIVATE -municode -mwindows)
 set_target_properties(Quillodex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# libheif.dll and libde265.dll, loaded when the first HEIF file arrives.
+qdx_copy_heif_runtime(Quillodex ${CMAKE_BINARY_DIR}/bin)
 
 # A language library holds resources only: no code and no entry point. Its
 # one resource script includes the signature and the generated string table

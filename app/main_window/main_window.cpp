@@ -310,15 +310,15 @@ void DiscardQueuedKeys() {
 }
 }  // namespace
 
-void MainWindowHost::ShowErrorMessage(uint32_t textId) {
+void MainWindowHost::ShowErrorMessageNaming(uint32_t textId, const char16_t* name) {
     WideString text, caption;
-    ErrorMessageTexts(textId, CurrentTextSource(), text, caption);
+    ErrorMessageTexts(textId, CurrentTextSource(), text, caption, name);
     ShowErrorBox(text, caption);
 }
 
 void MainWindowHost::ShowPictureTooLarge(uint32_t width, uint32_t height) {
     WideString text, caption;
-    caption.AppendText(kTextErrorCaption, CurrentTextSource());
+    AppendText(caption, kTextErrorCaption, CurrentTextSource());
     PictureTooLargeText(CurrentTextSource(), width, height, text);
     ShowErrorBox(text, caption);
 }

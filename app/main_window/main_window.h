@@ -67,7 +67,8 @@ bool HelpFilePath(WideString& path);
 class MainWindowHost final : public BatchHost {
 public:
     explicit MainWindowHost(HWND window) : window_(window) {}
-    void ShowErrorMessage(uint32_t textId) override;
+    void ShowErrorMessage(uint32_t textId) override { ShowErrorMessageNaming(textId, nullptr); }
+    void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) override;
     void ShowPictureTooLarge(uint32_t width, uint32_t height) override;
     void SetBusyTitle() override;
     void RestoreTitle() override;

@@ -115,6 +115,27 @@ TEST_F(BatchRunTest, PassWhereEveryFileFailsRemovesItsSubfolderAndReportsOnce) {
     EXPECT_EQ(FakeCodecs::Get().decoded.size(), 3u);
 }
 
+// Reads that find their library missing fail their files; the batch names
+// the missing files once, before the pass's own message, however many passes
+// and side-by-side workers met it.
+TEST_F(BatchRunTest, AMissingLibraryIsNamedOnceABatch) {
+    const WideString in = Folder("in");
+    std::vector<WideString> paths;
+    for (const char* name : {"a.heic", "b.heic", "c.heic"}) {
+        paths.push_back(In(in, name));
+        ASSERT_TRUE(test::WriteBytes(paths.back(), std::string("ftyp")));
+    }
+    static const CodecSteps steps{[](ConversionContext& context, const WideString&) {
+                                      context.missingLibrary = u"libheif.dll, libde265.dll";
+                                      return false;
+                                  },
+                                  FakeCodecs::StepFor, true};
+    const uint8_t selection[4] = {1, 1, 0, 0};
+    EXPECT_EQ(RunConversion(host, 3, paths.data(), selection, settings, steps), 0u);
+    EXPECT_EQ(host.events, (Names{"busy", "error 30010 libheif.dll, libde265.dll", "error 30002", "error 30002",
+                                  "restore"}));
+}
+
 TEST_F(BatchRunTest, FailedPassKeepsASubfolderItDidNotCreate) {
     const WideString in = Folder("in");
     Folder("in/existing");

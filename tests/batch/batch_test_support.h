@@ -19,6 +19,9 @@ public:
     void ShowPictureTooLarge(uint32_t width, uint32_t height) override {
         events.push_back("too large " + std::to_string(width) + "x" + std::to_string(height));
     }
+    void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) override {
+        events.push_back("error " + std::to_string(textId) + " " + Narrow(WideString(name)));
+    }
     void SetBusyTitle() override { events.push_back("busy"); }
     void RestoreTitle() override { events.push_back("restore"); }
     void FileDone(uint32_t pathIndex, FileOutcome outcome) override {
