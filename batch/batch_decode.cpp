@@ -8,6 +8,7 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
     context.transparent.hasTransparentColour = 0;
     bool decoded = false;
     const uint32_t kind = IdentifyInput(path);
+    const uint32_t orientation = ReadSourceData(context.image, path, kind);
     switch (kind) {
     case kInputBmp:
         decoded = DecodeBmpInput(context, path);
@@ -31,9 +32,11 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
         break;
     }
     if (decoded) {
-        TurnUpright(context.image, path, kind);
+        FinishDecodedImage(context, orientation);
         return true;
     }
+    // A plug-in's picture carries nothing of the file's own.
+    ClearEmbeddedData(context.image);
     const Settings* settings = context.settings ? context.settings : &CurrentSettings();
     if (settings->pluginFolder.IsEmpty() || !os::FolderExists(settings->pluginFolder.Text())) return false;
     return DecodePluginInput(context, path);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "codecs/common/exif_tags.h"
 #include "core/decoded_image.h"
 #include "core/settings.h"
 
@@ -30,6 +31,12 @@ struct ConversionContext;
 class WorkerPool;
 
 using OutputStep = bool (*)(ConversionContext& context);
+
+// What the batch does with what a source carries beside its pixels.
+struct SourceDataOptions {
+    bool convertColours = true;  // embedded ICC profiles to sRGB; false: numbers as stored
+    MetadataPolicy keepMetadata = MetadataPolicy::DateAndCamera;
+};
 
 struct ConversionContext {
     ConversionContext();
@@ -61,12 +68,17 @@ struct ConversionContext {
     std::unique_ptr<WorkerPool> pool;
 
     const Settings* settings = nullptr;
+    SourceDataOptions sourceData;
     const Preset* preset = nullptr;
     const WideString* tempPath = nullptr;
     DecodedImage image;
     uint16_t savedBitDepth = 0;
     TransparentColour transparent;
     OutputStep outputStep = nullptr;
+    // Room for the Exif block an output step writes (kExifMaxBlockBytes) and
+    // the tags it is made from; taken on first use, kept for the batch.
+    os::HeapMemory exifOut;
+    os::HeapObject<ExifTags> exifTags;
 };
 
 }  // namespace qdx

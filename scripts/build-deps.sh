@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the static third-party libraries for one target from Debian's source
 # packages: libjpeg-turbo (libjpeg 8 interface, SIMD), libwebp (decoder and
-# demux) and libtiff (zlib and our libjpeg-turbo, no other codecs).
+# demux), libtiff (zlib and our libjpeg-turbo, no other codecs) and lcms2
+# (colour management, no image libraries).
 # Usage: build-deps.sh native|windows [DEPS_DIR]
 # Installs into DEPS_DIR/<target>/ (default build/deps); a library that is
 # already installed is not built again.
@@ -56,4 +57,24 @@ if [ ! -f "$prefix/lib/libtiff.a" ] || [ ! -f "$prefix/include/tiffio.h" ]; then
     -DCMAKE_DISABLE_FIND_PACKAGE_Deflate=ON -DCMAKE_DISABLE_FIND_PACKAGE_JBIG=ON \
     -DCMAKE_DISABLE_FIND_PACKAGE_LibLZMA=ON -DCMAKE_DISABLE_FIND_PACKAGE_ZSTD=ON \
     -DCMAKE_DISABLE_FIND_PACKAGE_WebP=ON -DCMAKE_DISABLE_FIND_PACKAGE_LERC=ON
+fi
+
+# lcms2 ships autotools, which cross-build for MinGW without a toolchain file;
+# only the library and its headers are installed.
+if [ ! -f "$prefix/lib/liblcms2.a" ] || [ ! -f "$prefix/include/lcms2.h" ]; then
+  source_dir=$("$root/scripts/fetch-debian-source.sh" lcms2 "$deps/src" | tail -n 1)
+  build="$deps/build-lcms2-$target"
+  rm -rf "$build"
+  mkdir -p "$build"
+  configure_args=(--prefix="$prefix" --libdir="$prefix/lib" --includedir="$prefix/include"
+                  --enable-static --disable-shared --without-jpeg --without-tiff --without-zlib
+                  --with-pic)
+  if [ "$target" = windows ]; then
+    configure_args+=(--host=x86_64-w64-mingw32 CC=x86_64-w64-mingw32-gcc-posix)
+  fi
+  (cd "$build" && "$source_dir/configure" "${configure_args[@]}" CFLAGS="-O2") \
+    >"$build.log" 2>&1 || { tail -n 50 "$build.log"; exit 1; }
+  { make -C "$build/src" -j 2 install && make -C "$build/include" install; } \
+    >>"$build.log" 2>&1 || { tail -n 50 "$build.log"; exit 1; }
+  rm -rf "$build"
 fi
