@@ -3,6 +3,7 @@
 // as a block of their own so the record never holds the whole file.
 #include "codecs/common/embedded_metadata.h"
 #include "codecs/common/exif_tags.h"
+#include "codecs/common/tiff_bytes.h"
 
 namespace qdx {
 namespace {
@@ -13,23 +14,8 @@ constexpr uint16_t kTypeUndefined = 7;
 constexpr size_t kTiffHeaderSize = 8;
 constexpr size_t kEntrySize = 12;
 
-struct Reader {
-    const uint8_t* data;
-    size_t size;
-    bool little;
-    uint16_t U16(size_t at) const {
-        const uint8_t* p = data + at;
-        return little ? uint16_t(p[0] | p[1] << 8) : uint16_t(p[0] << 8 | p[1]);
-    }
-    uint32_t U32(size_t at) const {
-        const uint8_t* p = data + at;
-        return little ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
-                      : uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-    }
-};
-
 void ReadTiffProfile(const uint8_t* data, size_t size, DecodedImage& image) {
-    Reader r{data, size, data[0] == 'I'};
+    const TiffBytes r{data, size, data[0] == 'I'};
     const uint32_t directory = r.U32(4);
     if (directory < kTiffHeaderSize || directory > size || size - directory < 2) return;
     const uint32_t count = r.U16(directory);

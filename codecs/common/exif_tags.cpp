@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "codecs/common/tiff_bytes.h"
+
 namespace qdx {
 namespace {
 
@@ -81,20 +83,7 @@ uint32_t SwapUnit(uint16_t type) {
     return (type == kTypeRational || type == kTypeSignedRational) ? 4 : size;
 }
 
-struct Structure {
-    const uint8_t* data;
-    size_t size;
-    bool little;
-    uint16_t U16(size_t at) const {
-        const uint8_t* p = data + at;
-        return little ? uint16_t(p[0] | p[1] << 8) : uint16_t(p[0] << 8 | p[1]);
-    }
-    uint32_t U32(size_t at) const {
-        const uint8_t* p = data + at;
-        return little ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
-                      : uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-    }
-};
+using Structure = TiffBytes;
 
 // Copies one entry's value into the record, turned little-endian. False when
 // the entry is damaged, of an unknown type or does not fit the room left.
