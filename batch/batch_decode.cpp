@@ -9,6 +9,7 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
     context.budget.refusal = 0;
     bool decoded = false;
     const uint32_t kind = IdentifyInput(path);
+    const uint32_t orientation = ReadSourceData(context.image, path, kind);
     switch (kind) {
     case kInputBmp:
         decoded = DecodeBmpInput(context, path);
@@ -35,11 +36,13 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
         break;
     }
     if (decoded) {
-        TurnUpright(context.image, path, kind);
+        FinishDecodedImage(context, orientation);
         return true;
     }
     // A picture refused for its size is refused whoever would read it.
     if (context.budget.refusal != 0) return false;
+    // A plug-in's picture carries nothing of the file's own.
+    ClearEmbeddedData(context.image);
     const Settings* settings = context.settings;
     if (settings->pluginFolder.IsEmpty() || !os::FolderExists(settings->pluginFolder.Text())) return false;
     return DecodePluginInput(context, path);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "codecs/common/exif_tags.h"
 #include "core/decoded_image.h"
 #include "core/pixel_budget.h"
 #include "core/settings.h"
@@ -33,6 +34,12 @@ struct ConversionContext;
 class WorkerPool;
 
 using OutputStep = bool (*)(ConversionContext& context);
+
+// What the batch does with what a source carries beside its pixels.
+struct SourceDataOptions {
+    bool convertColours = true;  // embedded ICC profiles to sRGB; false: numbers as stored
+    MetadataPolicy keepMetadata = MetadataPolicy::DateAndCamera;
+};
 
 struct ConversionContext {
     ConversionContext();
@@ -69,6 +76,7 @@ struct ConversionContext {
     // The batch's settings, set by RunConversion before anything is decoded
     // or written: the decode and output steps read them from here.
     const Settings* settings = nullptr;
+    SourceDataOptions sourceData;
     const Preset* preset = nullptr;
     const WideString* tempPath = nullptr;
     // The batch's private folder, where workers make their own temporary
@@ -84,6 +92,10 @@ struct ConversionContext {
     // names of its missing files, for the batch to tell once.
     const char16_t* missingLibrary = nullptr;
     bool missingLibraryTold = false;  // the batch has shown its message
+    // Room for the Exif block an output step writes (kExifMaxBlockBytes) and
+    // the tags it is made from; taken on first use, kept for the batch.
+    os::HeapMemory exifOut;
+    os::HeapObject<ExifTags> exifTags;
 };
 
 }  // namespace qdx

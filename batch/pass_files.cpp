@@ -85,6 +85,7 @@ bool PassFiles::StartWorkers(uint32_t workers) {
         if (!c.Initialise(1) || !os::CreateTemporaryFile(folder, slot.temporary) || slot.temporary.IsEmpty())
             return false;
         c.settings = context_.settings;
+        c.sourceData = context_.sourceData;
         c.preset = context_.preset;
         c.outputStep = context_.outputStep;
         c.tempPath = &slot.temporary;

@@ -1,5 +1,6 @@
 # zlib from the system (zlib1g-dev natively, libz-mingw-w64-dev for Windows),
-# libjpeg-turbo built by scripts/build-deps.sh from Debian's source package.
+# libjpeg-turbo, libwebp, libtiff and lcms2 built by scripts/build-deps.sh from
+# Debian's source packages.
 find_package(ZLIB REQUIRED)
 add_library(qdx::zlib INTERFACE IMPORTED)
 if(WIN32)
@@ -82,4 +83,16 @@ else()
   set_property(TARGET qdx::heif APPEND PROPERTY INTERFACE_LINK_LIBRARIES
     "${QDX_JPEG_PREFIX}/lib/libheif.a" "${QDX_JPEG_PREFIX}/lib/libde265.a" "${QDX_JPEG_PREFIX}/lib/libdav1d.a"
     Threads::Threads ${CMAKE_DL_LIBS} m)
+endif()
+
+# lcms2 (colour management), built by the same script into the same prefix.
+if(NOT EXISTS "${QDX_JPEG_PREFIX}/lib/liblcms2.a")
+  message(FATAL_ERROR "liblcms2.a not found in ${QDX_JPEG_PREFIX}: run scripts/build-deps.sh first")
+endif()
+add_library(qdx::lcms2 STATIC IMPORTED)
+set_target_properties(qdx::lcms2 PROPERTIES
+  IMPORTED_LOCATION "${QDX_JPEG_PREFIX}/lib/liblcms2.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${QDX_JPEG_PREFIX}/include")
+if(NOT WIN32)
+  set_property(TARGET qdx::lcms2 APPEND PROPERTY INTERFACE_LINK_LIBRARIES m)
 endif()

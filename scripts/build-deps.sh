@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the static third-party libraries for one target from Debian's source
 # packages: libjpeg-turbo (libjpeg 8 interface, SIMD), libwebp (decoder and
-# demux) and libtiff (zlib and our libjpeg-turbo, no other codecs), and the
+# demux), libtiff (zlib and our libjpeg-turbo, no other codecs), lcms2
+# (colour management, no image libraries), and the
 # HEIF/AVIF decoders: libde265, dav1d and libheif (decoding only). On Windows
 # libde265 and libheif (with dav1d inside) are DLLs the program loads when
 # needed; natively all three are static.
@@ -141,4 +142,24 @@ if [ ! -f "$heif_done" ] || [ ! -f "$heif_notes/heif-libraries-sources.txt" ]; t
     echo "can be replaced by a build of your own with the same interface."
   } >"$heif_notes/heif-libraries-sources.txt"
   rm -f "$heif_notes/heif-libraries-sources.txt.part"
+fi
+
+# lcms2 ships autotools, which cross-build for MinGW without a toolchain file;
+# only the library and its headers are installed.
+if [ ! -f "$prefix/lib/liblcms2.a" ] || [ ! -f "$prefix/include/lcms2.h" ]; then
+  source_dir=$("$root/scripts/fetch-debian-source.sh" lcms2 "$deps/src" | tail -n 1)
+  build="$deps/build-lcms2-$target"
+  rm -rf "$build"
+  mkdir -p "$build"
+  configure_args=(--prefix="$prefix" --libdir="$prefix/lib" --includedir="$prefix/include"
+                  --enable-static --disable-shared --without-jpeg --without-tiff --without-zlib
+                  --with-pic)
+  if [ "$target" = windows ]; then
+    configure_args+=(--host=x86_64-w64-mingw32 CC=x86_64-w64-mingw32-gcc-posix)
+  fi
+  (cd "$build" && "$source_dir/configure" "${configure_args[@]}" CFLAGS="-O2") \
+    >"$build.log" 2>&1 || { tail -n 50 "$build.log"; exit 1; }
+  { make -C "$build/src" -j 2 install && make -C "$build/include" install; } \
+    >>"$build.log" 2>&1 || { tail -n 50 "$build.log"; exit 1; }
+  rm -rf "$build"
 fi

@@ -12,7 +12,7 @@ packages=(
   # Wine's own fonts, Japanese glyphs under Wine, the help compiler
   fonts-wine fonts-ipafont-gothic fp-utils-3.2.2
   # independent decoders used by the conformance tests
-  libjpeg-turbo-progs libtiff-tools webp python3 python3-pil
+  libjpeg-turbo-progs libtiff-tools webp python3 python3-pil libimage-exiftool-perl
   # the Windows installer of the release (scripts/package.sh)
   nsis
   # HEIC and AVIF encoders and decoders for the HEIF tests and benchmark

@@ -135,6 +135,12 @@ bool RunCompression(CompressJob* job) {
         cinfo->Y_density = DotsPerInch(state.verticalResolution);
     }
     jpeg_start_compress(cinfo, TRUE);
+    if (state.exif && state.exifSize != 0 && state.exifSize <= kMaxJpegExifBytes) {
+        static const uint8_t kSignature[6] = {'E', 'x', 'i', 'f', 0, 0};
+        jpeg_write_m_header(cinfo, JPEG_APP0 + 1, unsigned(sizeof kSignature + state.exifSize));
+        for (uint8_t byte : kSignature) jpeg_write_m_byte(cinfo, byte);
+        for (uint32_t i = 0; i < state.exifSize; ++i) jpeg_write_m_byte(cinfo, state.exif[i]);
+    }
 
     // The first row in memory is the bottom of the picture: feed from the last.
     const size_t stride = static_cast<size_t>(state.converter.stride);

@@ -15,6 +15,9 @@ namespace qdx {
 
 struct DecodedImage;
 
+// What one APP1 segment holds after its "Exif\0\0" signature.
+inline constexpr uint32_t kMaxJpegExifBytes = 65533 - 6;
+
 struct JpegWriterState {
     uint32_t writeStatus = kStatusUnspecified;
     os::File file;              // the open output file (direct mode)
@@ -31,6 +34,10 @@ struct JpegWriterState {
     int32_t horizontalResolution = 0;  // pixels per metre; 0 = not given
     int32_t verticalResolution = 0;
     uint32_t compressions = 0;  // complete compressions made by the last write
+    // An Exif block (a TIFF structure) to store in an APP1 segment after the
+    // JFIF one, lent for one write; null for none. At most kMaxJpegExifBytes.
+    const uint8_t* exif = nullptr;
+    uint32_t exifSize = 0;
     RGBQUAD scratchPalette[256]{};
 };
 
