@@ -195,7 +195,8 @@ TEST_F(OutputFolderTest, SelectsStepAndExtensionByFormat) {
         const char16_t* extension;
         OutputStep step;
     } formats[] = {{0, u".bmp", BmpOutputStep},  {1, u".png", PngOutputStep},  {2, u".jpg", JpegOutputStep},
-                   {3, u".gif", GifOutputStep},  {4, u".tif", TiffOutputStep}, {5, u".bmp", BmpOutputStep},
+                   {3, u".gif", GifOutputStep},  {4, u".tif", TiffOutputStep}, {5, u".webp", WebpOutputStep},
+                   {6, u".bmp", BmpOutputStep},
                    {0xFFFFFFFFu, u".bmp", BmpOutputStep}};
     for (const auto& f : formats) {
         settings.presets[0].outputFormat = f.format;

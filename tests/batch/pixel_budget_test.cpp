@@ -42,8 +42,10 @@ TEST(PixelBudget, AdmitsUpToTheLimitAndWhatTheMemoryHolds) {
 
 TEST(PixelBudget, EveryReaderRefusesItsBombFromTheHeader) {
     test::TempFolder folder;
+    const Settings settings = test::BlankSettings();
     ConversionContext context;
     ASSERT_TRUE(context.Initialise(1));
+    context.settings = &settings;
     for (const test::BombFile& bomb : test::MakeBombFiles()) {
         const WideString path = folder.File(bomb.fileName);
         ASSERT_TRUE(test::WriteBytes(path, bomb.bytes));

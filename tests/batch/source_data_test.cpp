@@ -13,6 +13,7 @@
 #include "batch/batch.h"
 #include "batch/resize_and_write.h"
 #include "core/preset_codes.h"
+#include "tests/support/blank_settings.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_profiles.h"
 
@@ -40,8 +41,10 @@ const test::TempFolder* Fixtures() {
 
 // The decoded picture, top-down red, green, blue, as the batch leaves it.
 std::string Decode(const WideString& path, bool convertColours) {
+    static const Settings settings = test::BlankSettings();
     ConversionContext context;
     if (!context.Initialise(1)) return "no context";
+    context.settings = &settings;
     context.sourceData.convertColours = convertColours;
     if (!DecodeInput(context, path)) return "decode failed";
     const DecodedImage& image = context.image;

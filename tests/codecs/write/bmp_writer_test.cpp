@@ -8,6 +8,7 @@
 
 #include "batch/batch.h"
 #include "batch/conversion_context.h"
+#include "tests/support/blank_settings.h"
 #include "batch/decode_input.h"
 #include "batch/output_steps.h"
 #include "codecs/read/bmp_reader.h"
@@ -32,10 +33,12 @@ uint16_t U16(const std::string& bytes, size_t at) {
 struct Batch {
     test::TempFolder folder;
     WideString output = folder.File(u"out.tmp");
+    Settings settings = test::BlankSettings();
     ConversionContext context;
 
     Batch() {
         EXPECT_TRUE(context.Initialise());
+        context.settings = &settings;
         context.tempPath = &output;
     }
     void SetImage(int32_t width, int32_t height, uint16_t bits) {
