@@ -47,7 +47,11 @@ for folder in "$bin"/*; do
     licenses | licences) [ -d "$folder" ] && cp -r "$folder/." "$stage/LICENSES/" ;;
   esac
 done
-find "$bin" -maxdepth 1 -type f \( -iname 'COPYING*' -o -iname 'LICENSE*' -o -iname 'LICENCE*' \) \
+# Licence texts and source notes placed beside the program (the HEIF
+# libraries' "<package>-COPYING.txt", "<package>-copyright.txt" and
+# "heif-libraries-sources.txt") ship with the other licences.
+find "$bin" -maxdepth 1 -type f \( -iname '*COPYING*' -o -iname 'LICENSE*' -o -iname 'LICENCE*' \
+  -o -iname '*-copyright.txt' -o -iname '*-sources.txt' \) \
   -exec cp {} "$stage/LICENSES/" \;
 [ -f "$stage/LICENSES/SOURCES.txt" ] || { echo "no licence texts in $bin/LICENSES: build Quillodex first" >&2; exit 1; }
 sed "s/@VERSION@/$version/g" "$root/packaging/README.txt" >"$stage/README.txt"
