@@ -30,9 +30,9 @@ HWND OpenHelp() {
     return nullptr;
 }
 
-void ShowProgramVersion(HWND mainWindow) {
+void ShowProgramVersion(const MainWindowState& state) {
     const VersionInfo info{u"Quillodex", u"1.4.0.0 (64-bit)", u"Ormsted", kProjectAddress, kTextVersionCaption};
-    ShowVersionWindow(mainWindow, info);
+    ShowVersionWindow(state, state.window, info);
 }
 
 }  // namespace qdx::app

@@ -23,8 +23,7 @@ int HeightButton(int32_t height) {
 }
 
 INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
-    AttachDialog(page, initParam);
-    const Settings& settings = CurrentSettings();
+    const Settings& settings = AttachDialog(page, initParam)->settings;
     for (int id : kHeadings) InstallSectionHeading(::GetDlgItem(page, id));
     HWND languages = ::GetDlgItem(page, kLanguageList);
     const int current = ListLanguageLibraries(languages, settings.languageName.Text());
@@ -32,7 +31,7 @@ INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
     FillFontList(::GetDlgItem(page, kFontList), settings.fontFace.Text());
     ::CheckRadioButton(page, kSmallFont, kLargeFont, HeightButton(settings.fontHeight));
     ::CheckRadioButton(page, kNormalWeight, kBoldWeight,
-                       settings.fontWeight == kNormalFontWeight ? kNormalWeight : kBoldWeight);
+                       settings.fontWeight == kFontWeightNormal ? kNormalWeight : kBoldWeight);
     ::CheckRadioButton(page, kNormalDialogFont, kLargeDialogFont,
                        settings.largeDialogFont ? kLargeDialogFont : kNormalDialogFont);
     SetChecked(page, kShowTooltips, settings.showTooltips != 0);

@@ -5,7 +5,6 @@
 #include "app/common/controls.h"
 #include "app/options/options_dialog_state.h"
 #include "app/options/options_host.h"
-#include "app/startup/app_state.h"
 #include "app/startup/language_library.h"
 #include "core/os/os.h"
 #include "core/settings.h"
@@ -46,15 +45,15 @@ void ShowPage(OptionsDialog& dialog, uint32_t index) {
 // Creates the pages as child dialogs below the page buttons, in the tab order
 // right after them.
 bool CreatePages(OptionsDialog& dialog) {
-    const bool large = CurrentSettings().largeDialogFont != 0;
+    const bool large = dialog.settings.largeDialogFont != 0;
     HWND lastButton = ::GetDlgItem(dialog.frame, kPageButtons[kOptionsPageCount - 1]);
     RECT button{};
     ::GetWindowRect(lastButton, &button);
     ::MapWindowPoints(nullptr, dialog.frame, reinterpret_cast<POINT*>(&button), 2);
     for (int i = 0; i < kOptionsPageCount; ++i) {
-        const DialogTemplate page = LoadDialogTemplate(State().languageLibrary.Get(), kOptionsPageTemplates[i], large);
+        const DialogTemplate page = LoadDialogTemplate(dialog.main.languageLibrary.Get(), kOptionsPageTemplates[i], large);
         if (!page) return false;
-        dialog.pages[i] = ::CreateDialogIndirectParamW(State().instance, page.get(), dialog.frame, kPageProcs[i],
+        dialog.pages[i] = ::CreateDialogIndirectParamW(dialog.main.instance, page.get(), dialog.frame, kPageProcs[i],
                                                        reinterpret_cast<LPARAM>(&dialog));
         if (!dialog.pages[i]) return false;
         ::SetWindowPos(dialog.pages[i], lastButton, 0, button.bottom + kPageGap, 0, 0,
@@ -80,14 +79,14 @@ OptionsValues ReadValues(const OptionsDialog& dialog) {
     values.fontHeight = IsChecked(appearance, kSmallFont)    ? kSmallFontHeight
                         : IsChecked(appearance, kMediumFont) ? kMediumFontHeight
                                                              : kLargeFontHeight;
-    values.fontWeight = IsChecked(appearance, kNormalWeight) ? kNormalFontWeight : kBoldFontWeight;
+    values.fontWeight = IsChecked(appearance, kNormalWeight) ? kFontWeightNormal : kFontWeightBold;
     values.showTooltips = IsChecked(appearance, kShowTooltips);
     return values;
 }
 
 void Store(OptionsDialog& dialog) {
-    MainWindowOptionsHost host(::GetWindow(dialog.frame, GW_OWNER));
-    StoreOptions(ReadValues(dialog), dialog.remembered, CurrentSettings(), host);
+    MainWindowOptionsHost host(dialog.main);
+    StoreOptions(ReadValues(dialog), dialog.remembered, dialog.settings, host);
 }
 
 void Close(OptionsDialog& dialog, INT_PTR result) {
@@ -106,7 +105,7 @@ INT_PTR OnInitDialog(HWND frame, LPARAM initParam) {
         return TRUE;
     }
     // The pages were made hidden; the last one shown opens.
-    ShowPage(*dialog, CurrentSettings().optionsPage);
+    ShowPage(*dialog, dialog->settings.optionsPage);
     ::EnableWindow(::GetDlgItem(frame, kApply), FALSE);
     return TRUE;
 }
@@ -148,19 +147,19 @@ INT_PTR CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
 
 void EnableApply(OptionsDialog& dialog) { ::EnableWindow(::GetDlgItem(dialog.frame, kApply), TRUE); }
 
-bool OpenOptionsDialog(HWND owner) {
+bool OpenOptionsDialog(MainWindowState& state) {
     // Without a language library there is no template and no text to show.
-    if (!State().languageLibrary) return false;
+    if (!state.languageLibrary) return false;
     const DialogTemplate frame =
-        LoadDialogTemplate(State().languageLibrary.Get(), kOptionsFrameTemplate, CurrentSettings().largeDialogFont != 0);
+        LoadDialogTemplate(state.languageLibrary.Get(), kOptionsFrameTemplate, state.settings.largeDialogFont != 0);
     if (!frame) return false;
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&classes);
-    OptionsDialog dialog;
+    OptionsDialog dialog(state);
     dialog.bridge.folder = &dialog.pluginFolder;
-    dialog.bridge.excluded = &CurrentSettings().excludedPlugins;
-    const INT_PTR result =
-        ::DialogBoxIndirectParamW(State().instance, frame.get(), owner, FrameProc, reinterpret_cast<LPARAM>(&dialog));
+    dialog.bridge.excluded = &state.settings.excludedPlugins;
+    const INT_PTR result = ::DialogBoxIndirectParamW(state.instance, frame.get(), state.window, FrameProc,
+                                                     reinterpret_cast<LPARAM>(&dialog));
     return result == IDOK || result == IDCANCEL;
 }
 

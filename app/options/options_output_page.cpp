@@ -28,7 +28,7 @@ bool ShortcutIsThere(int folderId) {
 
 INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
     OptionsDialog* dialog = AttachDialog(page, initParam);
-    const Settings& settings = CurrentSettings();
+    const Settings& settings = dialog->settings;
     for (int id : kHeadings) InstallSectionHeading(::GetDlgItem(page, id));
     HWND folder = ::GetDlgItem(page, kOutputFolder);
     ::SendMessageW(folder, EM_LIMITTEXT, WPARAM(FieldOf(&Settings::globalOutputFolder)->max), 0);
@@ -44,9 +44,9 @@ INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
 
 // The browser starts at the folder typed in the edit when that exists; its
 // title names the folder stored so far.
-void BrowseOutputFolder(HWND page) {
+void BrowseOutputFolder(HWND page, const Settings& settings) {
     WideString title = LanguageText(kFolderBrowserTitle);
-    title.Append(CurrentSettings().globalOutputFolder);
+    title.Append(settings.globalOutputFolder);
     WideString folder = ControlText(page, kOutputFolder);
     if (!os::FolderExists(folder.Text())) folder.Clear();
     if (BrowseForFolder(page, title.Text(), folder)) ::SetDlgItemTextW(page, kOutputFolder, W(folder.Text()));
@@ -54,8 +54,8 @@ void BrowseOutputFolder(HWND page) {
 
 // The chosen colour takes effect at once, even when the dialog is then
 // cancelled; the chooser keeps its custom colours in the settings.
-void ChooseBackgroundColour(HWND page) {
-    Settings& settings = CurrentSettings();
+void ChooseBackgroundColour(HWND page, OptionsDialog& dialog) {
+    Settings& settings = dialog.settings;
     HWND swatch = ::GetDlgItem(page, kColourSwatch);
     CHOOSECOLORW chooser{};
     chooser.lStructSize = sizeof chooser;
@@ -66,15 +66,16 @@ void ChooseBackgroundColour(HWND page) {
     if (!::ChooseColorW(&chooser)) return;
     settings.backgroundColour = chooser.rgbResult;
     ::InvalidateRect(swatch, nullptr, TRUE);
-    if (OptionsDialog* dialog = DialogOf(page)) EnableApply(*dialog);
+    EnableApply(dialog);
 }
 
 INT_PTR OnCommand(HWND page, int id, int code) {
-    if (code == BN_CLICKED) {
+    OptionsDialog* dialog = DialogOf(page);
+    if (dialog && code == BN_CLICKED) {
         switch (id) {
-            case kBrowseOutputFolder: BrowseOutputFolder(page); break;
+            case kBrowseOutputFolder: BrowseOutputFolder(page, dialog->settings); break;
             case kClearOutputFolder: ::SetDlgItemTextW(page, kOutputFolder, L""); break;
-            case kChooseColour: ChooseBackgroundColour(page); break;
+            case kChooseColour: ChooseBackgroundColour(page, *dialog); break;
             default: break;
         }
     }
@@ -84,8 +85,9 @@ INT_PTR OnCommand(HWND page, int id, int code) {
 
 // The swatch shows the background colour; the headings draw their own way.
 INT_PTR OnColourStatic(HWND page, HDC dc, HWND control) {
-    if (control == ::GetDlgItem(page, kColourSwatch)) {
-        ::SetDCBrushColor(dc, CurrentSettings().backgroundColour);
+    const OptionsDialog* dialog = DialogOf(page);
+    if (dialog && control == ::GetDlgItem(page, kColourSwatch)) {
+        ::SetDCBrushColor(dc, dialog->settings.backgroundColour);
         return reinterpret_cast<INT_PTR>(::GetStockObject(DC_BRUSH));
     }
     return HeadingColours(page, dc, control, kHeadings, int(std::size(kHeadings)));

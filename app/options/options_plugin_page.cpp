@@ -40,7 +40,7 @@ void Refill(HWND page, const OptionsDialog& dialog) {
 
 INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
     OptionsDialog* dialog = AttachDialog(page, initParam);
-    const Settings& settings = CurrentSettings();
+    const Settings& settings = dialog->settings;
     dialog->pluginFolder = settings.pluginFolder;
     HWND folder = ::GetDlgItem(page, kPluginFolder);
     ::SetWindowTextW(folder, W(dialog->pluginFolder.Text()));

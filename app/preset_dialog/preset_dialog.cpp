@@ -9,7 +9,6 @@
 #include "app/common/win32_owners.h"
 #include "app/preset_dialog/preset_dialog_rules.h"
 #include "app/shell/shell_utilities.h"
-#include "app/startup/app_state.h"
 #include "app/startup/language_library.h"
 #include "core/os/os.h"
 #include "core/preset_rules.h"
@@ -25,9 +24,11 @@ using namespace preset_ids;
 
 // What the dialog works on for one modal run; the preset is touched by OK only.
 struct PresetDialogRecord {
+    HWND mainWindow = nullptr;  // repainted by OK
     HWND dropTarget = nullptr;
     int presetIndex = 0;
     Preset* preset = nullptr;
+    bool globalFolder = false;  // a global output folder is set
     uint32_t workingMode = 0;
     int rowLeft = 0;  // where the size row starts, in client pixels
 };
@@ -188,8 +189,7 @@ BOOL OnInitDialog(HWND dialog, LPARAM parameter) {
     ::SetDlgItemTextW(dialog, kSuffixEdit, W(preset.suffix.Text()));
     ::SetDlgItemTextW(dialog, kSubfolderEdit, W(preset.subfolder.Text()));
     ::SetDlgItemTextW(dialog, kFolderEdit, W(preset.outputFolder.Text()));
-    const bool globalFolder = !CurrentSettings().globalOutputFolder.IsEmpty();
-    InstallHintText(::GetDlgItem(dialog, kFolderEdit), globalFolder ? kTextFolderHint : kTextSourceFolderHint);
+    InstallHintText(::GetDlgItem(dialog, kFolderEdit), record->globalFolder ? kTextFolderHint : kTextSourceFolderHint);
     ::CheckDlgButton(dialog, kDisableTarget, preset.targetDisabled ? BST_CHECKED : BST_UNCHECKED);
     return TRUE;
 }
@@ -253,7 +253,7 @@ void OnOk(HWND dialog) {
     StorePresetValues(values, *record->preset);
 
     ::DragAcceptFiles(record->dropTarget, record->preset->targetDisabled ? FALSE : TRUE);
-    ::RedrawWindow(State().mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    ::RedrawWindow(record->mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     EndPresetDialog(dialog, IDOK);
 }
 
@@ -290,23 +290,23 @@ INT_PTR CALLBACK PresetDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-void OpenPresetDialog(int presetIndex, HWND dropTarget) {
+void OpenPresetDialog(MainWindowState& state, int presetIndex, HWND dropTarget) {
     if (presetIndex < 0 || presetIndex >= kPresetCount) return;
-    const AppState& state = State();
     // Without a language library there is no template to take: a null
     // module would make the resource search fall back to the executable.
     if (!state.languageLibrary) return;
-    Settings& settings = CurrentSettings();
+    Settings& settings = state.settings;
     const bool largeFont = settings.largeDialogFont != 0;
     const DialogTemplate dialogTemplate = LoadDialogTemplate(state.languageLibrary.Get(), kPresetDialogTemplate, largeFont);
     if (!dialogTemplate) return;
     PresetDialogRecord record;
+    record.mainWindow = state.window;
     record.dropTarget = dropTarget;
     record.presetIndex = presetIndex;
     record.preset = &settings.presets[presetIndex];
+    record.globalFolder = !settings.globalOutputFolder.IsEmpty();
     record.workingMode = record.preset->resizeMode;
-    ::DialogBoxIndirectParamW(state.instance, dialogTemplate.get(), state.mainWindow, PresetDialogProc,
-                              LPARAM(&record));
+    ::DialogBoxIndirectParamW(state.instance, dialogTemplate.get(), state.window, PresetDialogProc, LPARAM(&record));
 }
 
 }  // namespace qdx::app

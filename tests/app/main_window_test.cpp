@@ -19,7 +19,6 @@
 #include "app/main_window/drop_target.h"
 #include "app/main_window/main_window.h"
 #include "app/main_window/version_window.h"
-#include "app/startup/app_state.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
@@ -51,8 +50,8 @@ protected:
         settingsPath_ = folder_.File(u"Quillodex.ini");
         app_ = std::make_unique<test::GuiApp>(language, settingsPath_);
         ASSERT_TRUE(app_->Ready());
-        if (prepare) prepare(CurrentSettings());
-        window_ = CreateMainWindow(State().instance);
+        if (prepare) prepare(app_->SettingsInUse());
+        window_ = CreateMainWindow(app_->State());
         ASSERT_NE(window_, nullptr);
         ::ShowWindow(window_, SW_SHOWNORMAL);
         ::UpdateWindow(window_);
@@ -120,14 +119,14 @@ TEST_F(MainWindowTest, ChildrenFollowTheLayoutAtEverySize) {
         ::GetClientRect(window_, &client);
         ASSERT_EQ(client.right, size.width);
         ASSERT_EQ(client.bottom, size.height);
-        const MainLayout layout = LayOutMainWindow(MeasureLayout(window_), size.width, size.height);
+        const MainLayout layout = LayOutMainWindow(MeasureLayout(app_->State(), window_), size.width, size.height);
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(ChildBox(Target(i)), layout.targets[i]) << "target " << i;
             EXPECT_EQ(ChildBox(::GetDlgItem(window_, kOptionsButtonId + i)), layout.buttons[i]) << "button " << i;
         }
         EXPECT_EQ(ChildBox(Combined()), layout.combinedArea);
         EXPECT_EQ(ChildBox(::GetDlgItem(window_, kKeepOnTopId)), layout.keepOnTop);
-        const CombinedLayout checks = LayOutCombinedArea(MeasureLayout(window_), layout.combinedArea.width);
+        const CombinedLayout checks = LayOutCombinedArea(MeasureLayout(app_->State(), window_), layout.combinedArea.width);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(ChildBox(::GetDlgItem(Combined(), kFirstCombinedCheckId + i)), checks.checks[i]) << "check " << i;
     }
@@ -147,8 +146,8 @@ TEST_F(MainWindowTest, StoredGeometryIsClampedAndPulledOntoTheWorkArea) {
     ASSERT_TRUE(SaveSettings(settingsPath_.Text(), stored, &geometry));
     Open(u"English", nullptr);
     DestroyWindow(window_);
-    LoadSettings(settingsPath_.Text(), CurrentSettings());
-    window_ = CreateMainWindow(State().instance);
+    LoadSettings(settingsPath_.Text(), app_->SettingsInUse());
+    window_ = CreateMainWindow(app_->State());
     RECT client{}, frame{};
     ::GetClientRect(window_, &client);
     ::GetWindowRect(window_, &frame);
@@ -223,7 +222,7 @@ TEST_F(MainWindowTest, DisabledTargetDrawsItsSummaryGrey) {
     test::Capture enabled, disabled;
     ASSERT_TRUE(test::CaptureWindow(Target(0), enabled));
     ASSERT_TRUE(test::CaptureWindow(Target(2), disabled));
-    const int top = Metrics().textHeight + 8;  // below the title
+    const int top = app_->State().metrics.textHeight + 8;  // below the title
     EXPECT_GT(enabled.Count(kSummaryColour, 0, top, enabled.width, enabled.height), 100);
     EXPECT_EQ(enabled.Count(kDisabledSummaryColour, 0, top, enabled.width, enabled.height), 0);
     EXPECT_EQ(disabled.Count(kSummaryColour, 0, top, disabled.width, disabled.height), 0);
@@ -264,7 +263,7 @@ TEST_F(MainWindowTest, TitleShowsTheBatchWhileItRuns) {
 
 TEST_F(MainWindowTest, SizingShowsOnlyTitlesAndHidesTheChecks) {
     Open();
-    const int top = Metrics().textHeight + 8;
+    const int top = app_->State().metrics.textHeight + 8;
     ::SendMessageW(window_, WM_ENTERSIZEMOVE, 0, 0);
     ::RedrawWindow(Target(0), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     test::Capture sizing;
@@ -288,13 +287,13 @@ TEST_F(MainWindowTest, CheckBoxesChangeTheirSettings) {
     // Wine leaves the topmost style of a window that owns a topmost tooltip
     // as it is, so only the setting is checked after a click.
     ::SendMessageW(keepOnTop, BM_CLICK, 0, 0);
-    EXPECT_EQ(CurrentSettings().alwaysOnTop, 0);
+    EXPECT_EQ(app_->SettingsInUse().alwaysOnTop, 0);
     ::SendMessageW(keepOnTop, BM_CLICK, 0, 0);
-    EXPECT_EQ(CurrentSettings().alwaysOnTop, 1);
+    EXPECT_EQ(app_->SettingsInUse().alwaysOnTop, 1);
 
     ::SendMessageW(::GetDlgItem(Combined(), kFirstCombinedCheckId + 1), BM_CLICK, 0, 0);
-    EXPECT_EQ(CurrentSettings().multiDropSelection[1], 0);
-    EXPECT_EQ(CurrentSettings().multiDropSelection[0], 1);
+    EXPECT_EQ(app_->SettingsInUse().multiDropSelection[1], 0);
+    EXPECT_EQ(app_->SettingsInUse().multiDropSelection[0], 1);
 }
 
 TEST_F(MainWindowTest, FontAndLanguageChangesRebuildTheWindow) {
@@ -308,20 +307,20 @@ TEST_F(MainWindowTest, FontAndLanguageChangesRebuildTheWindow) {
     ASSERT_NE(tooltip, nullptr);
     EXPECT_EQ(::SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 4);
 
-    CurrentSettings().fontHeight = -16;
-    ApplyMainFont();
+    app_->SettingsInUse().fontHeight = -16;
+    ApplyMainFont(app_->State());
     HWND options = ::GetDlgItem(window_, kOptionsButtonId);
-    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(options, WM_GETFONT, 0, 0)), State().mainFont.Get());
+    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(options, WM_GETFONT, 0, 0)), app_->State().mainFont.Get());
     RECT client{};
     ::GetClientRect(window_, &client);
-    EXPECT_EQ(ChildBox(Combined()), LayOutMainWindow(MeasureLayout(window_), client.right, client.bottom).combinedArea);
+    EXPECT_EQ(ChildBox(Combined()), LayOutMainWindow(MeasureLayout(app_->State(), window_), client.right, client.bottom).combinedArea);
 
     HINSTANCE japanese = ::LoadLibraryExW(W(test::BinFile(u"Japanese.dll").Text()), nullptr, 0);
     ASSERT_NE(japanese, nullptr);
     LibraryTextSource japaneseTexts(japanese);
     const TextSource* english = CurrentTextSource();
     SetCurrentTextSource(&japaneseTexts);
-    ResetMainWindowTexts();
+    ResetMainWindowTexts(app_->State());
     wchar_t expected[128] = {}, shown[128] = {}, tip[256] = {};
     ::LoadStringW(japanese, kOptionsButtonId, expected, 128);
     ::GetWindowTextW(options, shown, 128);
@@ -345,7 +344,7 @@ TEST_F(MainWindowTest, ClosingSavesTheGeometry) {
     Open();
     const RECT frame = FrameFor(500, 400);
     ::SetWindowPos(window_, nullptr, 150, 120, frame.right - frame.left, frame.bottom - frame.top, SWP_NOZORDER);
-    CurrentSettings().presets[3].suffix.Assign(u"_kept");
+    app_->SettingsInUse().presets[3].suffix.Assign(u"_kept");
     // The end of the session saves too, and the window stays.
     ::SendMessageW(window_, WM_ENDSESSION, TRUE, 0);
     Settings atLogoff;

@@ -18,7 +18,6 @@
 #include "app/options/options_controls.h"
 #include "app/options/options_dialog.h"
 #include "app/shell/shell_utilities.h"
-#include "app/startup/app_state.h"
 #include "app/startup/startup.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
@@ -105,25 +104,23 @@ WideString ListedFace() {
 }
 
 bool IsOptionsFrame(HWND window) {
-    return test::ClassOf(window) == L"#32770" && ::GetWindow(window, GW_OWNER) == State().mainWindow;
+    return test::ClassOf(window) == L"#32770" && test::ClassOf(::GetWindow(window, GW_OWNER)) == kMainClass;
 }
 
 class OptionsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(app_.Ready());
-        Settings& settings = CurrentSettings();
+        Settings& settings = app_.SettingsInUse();
         settings.languageName.Assign(u"English");
         settings.fontFace = ListedFace();
         ASSERT_FALSE(settings.fontFace.IsEmpty());
-        State().mainWindow = CreateMainWindow(State().instance);
-        ASSERT_NE(State().mainWindow, nullptr);
-        ::ShowWindow(State().mainWindow, SW_SHOWNORMAL);
+        ASSERT_NE(CreateMainWindow(app_.State()), nullptr);
+        ::ShowWindow(app_.State().window, SW_SHOWNORMAL);
         test::PumpMessages(100);
     }
     void TearDown() override {
-        if (State().mainWindow) ::DestroyWindow(State().mainWindow);
-        State().mainWindow = nullptr;
+        if (app_.State().window) ::DestroyWindow(app_.State().window);
     }
 
     // Runs the dialog as the Options button does while `script` works it
@@ -137,7 +134,7 @@ protected:
             script(driver);
             if (::IsWindow(frame)) driver.End(IDCANCEL);
         });
-        OpenOptionsDialog(State().mainWindow);
+        OpenOptionsDialog(app_.State());
         const bool acted = actor.Acted();
         if (boxTexts) {
             *boxTexts = boxes.Texts();
@@ -147,9 +144,9 @@ protected:
         return acted;
     }
 
-    std::wstring MainText(int id) const {
+    std::wstring MainText(int id) {
         wchar_t text[128] = {};
-        ::GetDlgItemTextW(State().mainWindow, id, text, 128);
+        ::GetDlgItemTextW(app_.State().window, id, text, 128);
         return text;
     }
 
@@ -158,15 +155,15 @@ protected:
 };
 
 TEST_F(OptionsDialogTest, OkWithoutChangesKeepsEverySettingWithoutReloadingOrRebuilding) {
-    Settings& settings = CurrentSettings();
+    Settings& settings = app_.SettingsInUse();
     settings.languageName.Assign(u"eNGLISH");  // only A-Z case differs from the library's name
     settings.globalOutputFolder = folder_.Path();
     settings.fontHeight = -14;
     settings.optionsPage = 2;
     const Settings before = settings;
-    const HINSTANCE library = State().languageLibrary.Get();
+    const HINSTANCE library = app_.State().languageLibrary.Get();
     const TextSource* texts = CurrentTextSource();
-    const HFONT font = State().mainFont.Get();
+    const HFONT font = app_.State().mainFont.Get();
     bool applyAtOpening = true;
     std::wstring language, face;
     ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
@@ -180,10 +177,10 @@ TEST_F(OptionsDialogTest, OkWithoutChangesKeepsEverySettingWithoutReloadingOrReb
     EXPECT_FALSE(applyAtOpening);
     EXPECT_EQ(language, L"English");
     EXPECT_EQ(face, W(before.fontFace.Text()));
-    EXPECT_TRUE(CurrentSettings() == before);
-    EXPECT_EQ(State().languageLibrary.Get(), library);
+    EXPECT_TRUE(app_.SettingsInUse() == before);
+    EXPECT_EQ(app_.State().languageLibrary.Get(), library);
     EXPECT_EQ(CurrentTextSource(), texts);
-    EXPECT_EQ(State().mainFont.Get(), font);
+    EXPECT_EQ(app_.State().mainFont.Get(), font);
 }
 
 TEST_F(OptionsDialogTest, CancelAfterApplyKeepsWhatApplyStored) {
@@ -203,7 +200,7 @@ TEST_F(OptionsDialogTest, CancelAfterApplyKeepsWhatApplyStored) {
     }));
     EXPECT_FALSE(enabledByBackground);
     EXPECT_TRUE(enabledByHeight);
-    const Settings& settings = CurrentSettings();
+    const Settings& settings = app_.SettingsInUse();
     EXPECT_EQ(settings.fontHeight, -16);
     EXPECT_EQ(settings.fontWeight, 400);
     EXPECT_EQ(settings.useOwnBackground, 1);
@@ -241,14 +238,14 @@ TEST_F(OptionsDialogTest, JapaneseOnApplyChangesTheMainWindowTextsAtOnce) {
         dialog.Choose(kLanguageList, L"Japanese");
         dialog.Click(kApply);
         afterApply = MainText(1200);
-        test::SaveWindowScreenshot(State().mainWindow, "OptionsDialog_MainWindowAfterJapanese");
+        test::SaveWindowScreenshot(app_.State().window, "OptionsDialog_MainWindowAfterJapanese");
         dialog.End(IDCANCEL);
     }));
     EXPECT_EQ(afterApply, L"\u30AA\u30D7\u30B7\u30E7\u30F3");  // "options" in Japanese
-    EXPECT_STREQ(reinterpret_cast<const char*>(CurrentSettings().languageName.Text()),
+    EXPECT_STREQ(reinterpret_cast<const char*>(app_.SettingsInUse().languageName.Text()),
                  reinterpret_cast<const char*>(u"Japanese"));
     WideString english(u"English");
-    ReplaceLanguageLibrary(english);
+    ReplaceLanguageLibrary(app_.State(), english);
 }
 
 // Three copies of one plug-in in two folders, one of them excluded in
@@ -263,7 +260,7 @@ TEST_F(OptionsDialogTest, PluginRowsAreOrderedCheckedAndAllCheckedAfterANewFolde
         ASSERT_TRUE(::CopyFileW(W(plugin.Text()), W(folder_.File(name).Text()), FALSE));
         ASSERT_TRUE(::CopyFileW(W(plugin.Text()), W(copy.Text()), FALSE));
     }
-    Settings& settings = CurrentSettings();
+    Settings& settings = app_.SettingsInUse();
     settings.pluginFolder = folder_.Path();
     settings.excludedPlugins.emplace_back(u"PLUGIN10.SPI");
     using Rows = std::vector<std::pair<std::wstring, bool>>;
@@ -305,20 +302,20 @@ TEST_F(OptionsDialogTest, PluginRowsAreOrderedCheckedAndAllCheckedAfterANewFolde
     EXPECT_EQ(afterTyping, allChecked);
     EXPECT_TRUE(browsed);
     EXPECT_EQ(afterBrowsing, allChecked);
-    ASSERT_EQ(CurrentSettings().excludedPlugins.size(), 1u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(CurrentSettings().excludedPlugins[0].Text()),
+    ASSERT_EQ(app_.SettingsInUse().excludedPlugins.size(), 1u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(app_.SettingsInUse().excludedPlugins[0].Text()),
                  reinterpret_cast<const char*>(u"zeta.spi"));
-    EXPECT_TRUE(SameText(CurrentSettings().pluginFolder, folder_.Path()));
+    EXPECT_TRUE(SameText(app_.SettingsInUse().pluginFolder, folder_.Path()));
 }
 
 TEST_F(OptionsDialogTest, ScreenshotsOfEveryPageInBothLanguagesAndSizes) {
     const char* pages[] = {"Output", "Plugins", "Appearance"};
     for (const char16_t* language : {u"English", u"Japanese"}) {
         WideString name(language);
-        ASSERT_TRUE(ReplaceLanguageLibrary(name));
-        CurrentSettings().languageName = name;
+        ASSERT_TRUE(ReplaceLanguageLibrary(app_.State(), name));
+        app_.SettingsInUse().languageName = name;
         for (uint8_t large : {0, 1}) {
-            CurrentSettings().largeDialogFont = large;
+            app_.SettingsInUse().largeDialogFont = large;
             int saved = 0;
             ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
                 for (int page = 0; page < kOptionsPageCount; ++page) {
@@ -333,19 +330,19 @@ TEST_F(OptionsDialogTest, ScreenshotsOfEveryPageInBothLanguagesAndSizes) {
         }
     }
     WideString english(u"English");
-    ReplaceLanguageLibrary(english);
+    ReplaceLanguageLibrary(app_.State(), english);
 }
 
 // A library that loads but lacks the signature is not replaced by a
 // fallback: the program goes on with empty texts and the dialog stays shut.
 TEST_F(OptionsDialogTest, WithoutAUsableLanguageLibraryTextsAreEmptyAndTheDialogDoesNotOpen) {
     WideString unsigned_(u"NoSignature");
-    EXPECT_FALSE(ReplaceLanguageLibrary(unsigned_));
-    EXPECT_FALSE(State().languageLibrary);
+    EXPECT_FALSE(ReplaceLanguageLibrary(app_.State(), unsigned_));
+    EXPECT_FALSE(app_.State().languageLibrary);
     EXPECT_TRUE(LanguageText(1200).IsEmpty());
-    EXPECT_FALSE(OpenOptionsDialog(State().mainWindow));
+    EXPECT_FALSE(OpenOptionsDialog(app_.State()));
     WideString english(u"English");
-    EXPECT_TRUE(ReplaceLanguageLibrary(english));
+    EXPECT_TRUE(ReplaceLanguageLibrary(app_.State(), english));
 }
 
 }  // namespace

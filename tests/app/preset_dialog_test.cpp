@@ -16,7 +16,6 @@
 #include "app/main_window/main_window.h"
 #include "app/preset_dialog/preset_dialog.h"
 #include "app/preset_dialog/preset_dialog_rules.h"
-#include "app/startup/app_state.h"
 #include "core/settings.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/temp_folder.h"
@@ -147,7 +146,7 @@ protected:
         ASSERT_TRUE(app_.Ready());
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
         ::InitCommonControlsEx(&controls);
-        main_ = app::CreateMainWindow(app::State().instance);
+        main_ = app::CreateMainWindow(app_.State());
         ASSERT_NE(main_, nullptr);
         for (int i = 0; i < kPresetCount; ++i) {
             targets_[i] = ::GetDlgItem(main_, app::kFirstDropTargetId + i);
@@ -161,7 +160,7 @@ protected:
         test::PumpMessages(20);
     }
 
-    Preset& PresetAt(int index) { return CurrentSettings().presets[index]; }
+    Preset& PresetAt(int index) { return app_.SettingsInUse().presets[index]; }
     bool Accepts(int index) const { return (::GetWindowLongW(targets_[index], GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }
 
     // Clicks drop target `index`; `act` runs on a helper thread with the
@@ -373,8 +372,8 @@ TEST_P(PresetDialogLayoutTest, EveryModeLayoutFitsAtBothFontSizes) {
     const std::string language = GetParam()[0] == u'E' ? "English" : "Japanese";
     const SizeRowLabels* labels = GetParam()[0] == u'E' ? kEnglishLabels : kJapaneseLabels;
     for (bool large : {false, true}) {
-        CurrentSettings().largeDialogFont = large ? 1 : 0;
-        CurrentSettings().globalOutputFolder.Assign(large ? u"C:\\" : u"");
+        app_.SettingsInUse().largeDialogFont = large ? 1 : 0;
+        app_.SettingsInUse().globalOutputFolder.Assign(large ? u"C:\\" : u"");
         const Preset before = PresetAt(0);
         ASSERT_TRUE(Run(0, [&](HWND dialog) {
             ExpectControlsOfTheTemplate(dialog);
@@ -404,17 +403,18 @@ TEST(PresetDialogWithoutTemplate, DoesNotOpen) {
     // The library without a signature has no dialogs either.
     test::GuiApp app(u"English");
     ASSERT_TRUE(app.Ready());
-    app::ModuleHandle english = std::move(app::State().languageLibrary);
-    app::State().languageLibrary.Reset(::LoadLibraryExW(W(test::BuildFile(u"NoSignature.dll").Text()), nullptr, 0));
-    ASSERT_TRUE(app::State().languageLibrary);
-    const Preset before = CurrentSettings().presets[0];
+    app::MainWindowState& state = app.State();
+    app::ModuleHandle english = std::move(state.languageLibrary);
+    state.languageLibrary.Reset(::LoadLibraryExW(W(test::BuildFile(u"NoSignature.dll").Text()), nullptr, 0));
+    ASSERT_TRUE(state.languageLibrary);
+    const Preset before = state.settings.presets[0];
     test::WindowActor actor(
         ::GetCurrentThreadId(), [](HWND window) { return test::ClassOf(window) == L"#32770"; },
         [](HWND window) { ::SendMessageW(window, WM_COMMAND, IDCANCEL, 0); }, 500);
-    app::OpenPresetDialog(0, nullptr);
+    app::OpenPresetDialog(state, 0, nullptr);
     EXPECT_FALSE(actor.Acted());
-    EXPECT_TRUE(CurrentSettings().presets[0] == before);
-    app::State().languageLibrary = std::move(english);
+    EXPECT_TRUE(state.settings.presets[0] == before);
+    state.languageLibrary = std::move(english);
 }
 
 }  // namespace
