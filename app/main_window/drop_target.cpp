@@ -12,7 +12,7 @@
 #include "batch/batch.h"
 #include "core/os/os.h"
 #include "core/settings.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 
 namespace qdx::app {
 
@@ -77,7 +77,7 @@ void DrawSummary(HDC dc, const Preset& preset) {
 }
 
 int PresetIndexOf(HWND target) {
-    const int index = ::GetDlgCtrlID(target) - kFirstDropTargetId;
+    const int index = ::GetDlgCtrlID(target) - IDC_MAIN_FIRST_DROP_TARGET;
     return index >= 0 && index < kPresetCount ? index : 0;
 }
 
@@ -119,7 +119,7 @@ LRESULT OnPaintCombinedArea(HWND window) {
 
 LRESULT OnCreateCombinedArea(HWND window) {
     for (int i = 0; i < kPresetCount; ++i) {
-        HWND box = CreateCheckBox(window, kFirstCombinedCheckId + i, 0, 0, 0, nullptr);
+        HWND box = CreateCheckBox(window, IDC_MAIN_FIRST_COMBINED_CHECK + i, 0, 0, 0, nullptr);
         ::SendMessageW(box, BM_SETCHECK, CurrentSettings().multiDropSelection[i] ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     return 0;
@@ -168,7 +168,7 @@ void ArrangeCombinedArea(HWND area) {
     const CombinedLayout layout = LayOutCombinedArea(MeasureLayout(area), client.right);
     for (int i = 0; i < kPresetCount; ++i) {
         const Box& box = layout.checks[i];
-        ::MoveWindow(::GetDlgItem(area, kFirstCombinedCheckId + i), box.x, box.y, box.width, box.height, TRUE);
+        ::MoveWindow(::GetDlgItem(area, IDC_MAIN_FIRST_COMBINED_CHECK + i), box.x, box.y, box.width, box.height, TRUE);
     }
 }
 

@@ -10,7 +10,7 @@
 #include "core/os/private_files.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 
 namespace qdx::app {
 
@@ -27,10 +27,13 @@ struct MainWindowParts {
 };
 MainWindowParts g_parts;
 
-constexpr int kBottomRowIds[] = {kKeepOnTopId, kOptionsButtonId, kCloseButtonId, kHelpButtonId, kVersionButtonId};
+constexpr int kBottomRowIds[] = {IDC_MAIN_KEEP_ON_TOP, IDC_MAIN_OPTIONS, IDC_MAIN_CLOSE, IDC_MAIN_HELP,
+                                 IDC_MAIN_VERSION};
 
 HWND Child(int id) { return ::GetDlgItem(State().mainWindow, id); }
-HWND CombinedCheck(int preset) { return ::GetDlgItem(Child(kCombinedAreaId), kFirstCombinedCheckId + preset); }
+HWND CombinedCheck(int preset) {
+    return ::GetDlgItem(Child(IDC_MAIN_COMBINED_AREA), IDC_MAIN_FIRST_COMBINED_CHECK + preset);
+}
 
 HWND CreateChild(HWND parent, DWORD extendedStyle, const wchar_t* className, DWORD style, int id) {
     const WideString text = LanguageText(uint32_t(id));
@@ -44,17 +47,19 @@ void MoveTo(HWND window, const Box& box) { ::MoveWindow(window, box.x, box.y, bo
 
 void ArrangeChildren(HWND window, int width, int height) {
     const MainLayout layout = LayOutMainWindow(MeasureLayout(window), width, height);
-    for (int i = 0; i < kTargetCount; ++i) MoveTo(::GetDlgItem(window, kFirstDropTargetId + i), layout.targets[i]);
-    MoveTo(::GetDlgItem(window, kCombinedAreaId), layout.combinedArea);
-    MoveTo(::GetDlgItem(window, kKeepOnTopId), layout.keepOnTop);
-    for (int i = 0; i < kButtonCount; ++i) MoveTo(::GetDlgItem(window, kOptionsButtonId + i), layout.buttons[i]);
+    for (int i = 0; i < kTargetCount; ++i)
+        MoveTo(::GetDlgItem(window, IDC_MAIN_FIRST_DROP_TARGET + i), layout.targets[i]);
+    MoveTo(::GetDlgItem(window, IDC_MAIN_COMBINED_AREA), layout.combinedArea);
+    MoveTo(::GetDlgItem(window, IDC_MAIN_KEEP_ON_TOP), layout.keepOnTop);
+    for (int i = 0; i < kButtonCount; ++i) MoveTo(::GetDlgItem(window, IDC_MAIN_OPTIONS + i), layout.buttons[i]);
 }
 
 HWND CreateTooltips(HWND window) {
     HWND tooltip = CreateTooltipWindow(window, State().instance);
     if (!tooltip) return nullptr;
     ::SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, kTooltipMaxWidth);
-    for (int i = 0; i < kTargetCount; ++i) AddDropTargetTool(tooltip, window, ::GetDlgItem(window, kFirstDropTargetId + i));
+    for (int i = 0; i < kTargetCount; ++i)
+        AddDropTargetTool(tooltip, window, ::GetDlgItem(window, IDC_MAIN_FIRST_DROP_TARGET + i));
     ::SendMessageW(tooltip, TTM_ACTIVATE, CurrentSettings().showTooltips ? TRUE : FALSE, 0);
     return tooltip;
 }
@@ -63,17 +68,17 @@ LRESULT OnCreate(HWND window) {
     State().mainWindow = window;
     const Settings& settings = CurrentSettings();
     if (!RecreateMainFont(window)) return -1;
-    for (int id = kOptionsButtonId; id <= kVersionButtonId; ++id) CreateChild(window, 0, L"BUTTON", WS_TABSTOP, id);
-    HWND keepOnTop = CreateChild(window, 0, L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, kKeepOnTopId);
+    for (int id = IDC_MAIN_OPTIONS; id <= IDC_MAIN_VERSION; ++id) CreateChild(window, 0, L"BUTTON", WS_TABSTOP, id);
+    HWND keepOnTop = CreateChild(window, 0, L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, IDC_MAIN_KEEP_ON_TOP);
     ::SendMessageW(keepOnTop, BM_SETCHECK, settings.alwaysOnTop ? BST_CHECKED : BST_UNCHECKED, 0);
     for (int i = 0; i < kTargetCount; ++i) {
         const DWORD accepts = settings.presets[i].targetDisabled ? 0 : WS_EX_ACCEPTFILES;
         ::CreateWindowExW(accepts, kDropClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstDropTargetId + i)), State().instance,
-                          nullptr);
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_FIRST_DROP_TARGET + i)),
+                          State().instance, nullptr);
     }
     ::CreateWindowExW(WS_EX_ACCEPTFILES, kCombinedDropClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCombinedAreaId)), State().instance, nullptr);
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_COMBINED_AREA)), State().instance, nullptr);
     g_parts.tooltip = CreateTooltips(window);
     RECT client{};
     ::GetClientRect(window, &client);
@@ -152,7 +157,7 @@ LRESULT OnEnterSizeMove() {
 LRESULT OnExitSizeMove(HWND window) {
     g_parts.sizing = false;
     ShowCombinedChecks(true);
-    ArrangeCombinedArea(::GetDlgItem(window, kCombinedAreaId));
+    ArrangeCombinedArea(::GetDlgItem(window, IDC_MAIN_COMBINED_AREA));
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     return 0;
 }
@@ -164,17 +169,17 @@ void ToggleAlwaysOnTop(HWND window) {
 }
 
 LRESULT OnCommand(HWND window, int id, HWND control) {
-    if (id >= kFirstCombinedCheckId && id < kFirstCombinedCheckId + kPresetCount) {
-        CurrentSettings().multiDropSelection[id - kFirstCombinedCheckId] =
+    if (id >= IDC_MAIN_FIRST_COMBINED_CHECK && id < IDC_MAIN_FIRST_COMBINED_CHECK + kPresetCount) {
+        CurrentSettings().multiDropSelection[id - IDC_MAIN_FIRST_COMBINED_CHECK] =
             ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
         return 0;
     }
     switch (id) {
-        case kOptionsButtonId: OpenOptionsDialog(window); break;
-        case kCloseButtonId: ::SendMessageW(window, WM_CLOSE, 0, 0); break;
-        case kHelpButtonId: OpenHelp(); break;
-        case kVersionButtonId: ShowProgramVersion(window); break;
-        case kKeepOnTopId: ToggleAlwaysOnTop(window); break;
+        case IDC_MAIN_OPTIONS: OpenOptionsDialog(window); break;
+        case IDC_MAIN_CLOSE: ::SendMessageW(window, WM_CLOSE, 0, 0); break;
+        case IDC_MAIN_HELP: OpenHelp(); break;
+        case IDC_MAIN_VERSION: ShowProgramVersion(window); break;
+        case IDC_MAIN_KEEP_ON_TOP: ToggleAlwaysOnTop(window); break;
         default: break;
     }
     return 0;
@@ -218,7 +223,7 @@ bool RegisterClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, L
 }  // namespace
 
 bool RegisterWindowClasses(HINSTANCE instance) {
-    HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(100));
+    HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
     return RegisterClass(instance, kMainClass, MainWindowProc, IDC_ARROW, icon) &&
            RegisterClass(instance, kDropClass, DropTargetProc, IDC_HAND, nullptr) &&
            RegisterClass(instance, kCombinedDropClass, CombinedAreaProc, IDC_ARROW, nullptr);
@@ -258,11 +263,11 @@ LayoutMeasures MeasureLayout(HWND window) {
     measures.internalLeading = metrics.internalLeading;
     measures.checkBoxAllowance = metrics.checkBoxAllowance;
     HFONT font = State().mainFont.Get();
-    measures.keepOnTopTextWidth = TextWidth(window, font, LanguageText(kKeepOnTopId).Text());
-    for (int id = kOptionsButtonId; id <= kVersionButtonId; ++id)
+    measures.keepOnTopTextWidth = TextWidth(window, font, LanguageText(IDC_MAIN_KEEP_ON_TOP).Text());
+    for (int id = IDC_MAIN_OPTIONS; id <= IDC_MAIN_VERSION; ++id)
         measures.widestButtonTextWidth =
             std::max(measures.widestButtonTextWidth, TextWidth(window, font, LanguageText(uint32_t(id)).Text()));
-    measures.lastPresetCheckTextWidth = TextWidth(window, font, LanguageText(kFirstCombinedCheckId + 3).Text());
+    measures.lastPresetCheckTextWidth = TextWidth(window, font, LanguageText(IDC_MAIN_FIRST_COMBINED_CHECK + 3).Text());
     return measures;
 }
 
@@ -274,7 +279,7 @@ void ArrangeMainWindow() {
     RECT client{};
     ::GetClientRect(window, &client);
     ArrangeChildren(window, client.right, client.bottom);
-    ArrangeCombinedArea(Child(kCombinedAreaId));
+    ArrangeCombinedArea(Child(IDC_MAIN_COMBINED_AREA));
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
@@ -290,7 +295,8 @@ void ResetMainWindowTexts() {
     HWND window = State().mainWindow;
     if (!window) return;
     for (int id : kBottomRowIds) SetTextFromString(window, id);
-    for (int i = 0; i < kPresetCount; ++i) SetTextFromString(Child(kCombinedAreaId), kFirstCombinedCheckId + i);
+    for (int i = 0; i < kPresetCount; ++i)
+        SetTextFromString(Child(IDC_MAIN_COMBINED_AREA), IDC_MAIN_FIRST_COMBINED_CHECK + i);
     if (g_parts.tooltip) RefreshTooltips(g_parts.tooltip, window, TTM_UPDATETIPTEXTW);
     ArrangeMainWindow();
 }

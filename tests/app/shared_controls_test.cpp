@@ -15,6 +15,7 @@
 #include "app/main_window/version_window.h"
 #include "app/shell/shell_utilities.h"
 #include "app/startup/app_state.h"
+#include "core/text_ids.h"
 #include "core/os/os.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/temp_folder.h"
@@ -158,7 +159,7 @@ TEST_F(SharedControlsTest, ListTextsSortByNumberValue) {
 TEST_F(SharedControlsTest, HintShowsOnlyInAnEmptyEdit) {
     HostWindow host(300, 60);
     HWND edit = host.Add(L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL, 1, 10, 10, 280, Metrics().controlHeight);
-    ASSERT_TRUE(InstallHintText(edit, 3023));
+    ASSERT_TRUE(InstallHintText(edit, kTextSourceFolderHint));
     auto greyPixels = [&] {
         ::RedrawWindow(edit, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         test::PumpMessages(50);
@@ -204,7 +205,7 @@ Capture DrawItem(HWND combo, UINT state) {
     item.hwndItem = combo;
     item.hDC = dc;
     item.rcItem = all;
-    item.itemData = 1200;  // "Options"
+    item.itemData = kTextOptionsButton;  // "Options"
     EXPECT_TRUE(DrawListItem(item));
     Capture capture;
     capture.width = kWidth;
@@ -238,7 +239,7 @@ TEST_F(SharedControlsTest, ListItemsShowSelectionOnlyWhileEnabled) {
 
 TEST_F(SharedControlsTest, EscapeClosesTheVersionWindowAndEnablesItsOwner) {
     HostWindow owner(500, 300);
-    const VersionInfo info{u"Quillodex", u"1.4.0.0 (64-bit)", u"Ormsted", u"https://example.org/", 20210};
+    const VersionInfo info{u"Quillodex", u"1.4.0.0 (64-bit)", u"Ormsted", u"https://example.org/", kTextVersionCaption};
     std::wstring title, version, notice;
     bool ownerDisabled = false;
     std::atomic<bool> escapeFailed{false};
