@@ -2,16 +2,15 @@
 
 #include <commctrl.h>
 
+#include "app/common/control_ids.h"
 #include "app/common/win32_owners.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 #include "core/text_source.h"
 
 namespace qdx::app {
 
 namespace {
 
-
-constexpr int kFirstDropTarget = 1000;
 constexpr int kDropTargetCount = 4;
 constexpr int kMaxFaceLength = 31;
 constexpr int kListItemDialogUnits = 12;
@@ -125,7 +124,7 @@ bool AddDropTargetTool(HWND tooltip, HWND owner, HWND target) {
 void RefreshTooltips(HWND tooltip, HWND owner, UINT message) {
     for (int i = 0; i < kDropTargetCount; ++i) {
         WideString text;
-        TTTOOLINFOW tool = DropTargetTool(owner, ::GetDlgItem(owner, kFirstDropTarget + i), text);
+        TTTOOLINFOW tool = DropTargetTool(owner, ::GetDlgItem(owner, IDC_MAIN_FIRST_DROP_TARGET + i), text);
         ::SendMessageW(tooltip, message, 0, LPARAM(&tool));
     }
 }

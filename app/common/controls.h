@@ -61,16 +61,15 @@ inline constexpr COLORREF kHintTextColour = RGB(128, 128, 128);
 inline constexpr COLORREF kAddressColour = RGB(0, 0, 255);
 
 // Tooltips of the drop targets.
-inline constexpr uint32_t kTextDropTargetTip = 20070;
 inline constexpr int kTooltipDelay = 300;      // ms before a tip shows
 inline constexpr int kTooltipMaxWidth = 400;   // pixels; longer tips wrap
 // A top-most tooltip window owned by `owner`, with a white tip background.
 HWND CreateTooltipWindow(HWND owner, HINSTANCE instance);
 // Registers `target` (a child of `owner`) as a tool identified by its window,
-// subclassed by the tooltip, with string 20070 as its text.
+// subclassed by the tooltip, with the drop-target tip as its text.
 bool AddDropTargetTool(HWND tooltip, HWND owner, HWND target);
 // Sends `message` (for instance TTM_UPDATETIPTEXTW after a language change)
-// with each drop target's tool description (controls 1000 to 1003 of `owner`).
+// with each drop target's tool description (the drop targets of `owner`).
 void RefreshTooltips(HWND tooltip, HWND owner, UINT message);
 
 // Gives control `id` of `window` the font and the text of string `id`.

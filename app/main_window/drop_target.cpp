@@ -11,7 +11,7 @@
 #include "batch/batch.h"
 #include "core/os/os.h"
 #include "core/settings.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 
 namespace qdx::app {
 
@@ -76,7 +76,7 @@ void DrawSummary(const MainWindowState& state, HDC dc, const Preset& preset) {
 }
 
 int PresetIndexOf(HWND target) {
-    const int index = ::GetDlgCtrlID(target) - kFirstDropTargetId;
+    const int index = ::GetDlgCtrlID(target) - IDC_MAIN_FIRST_DROP_TARGET;
     return index >= 0 && index < kPresetCount ? index : 0;
 }
 
@@ -118,7 +118,7 @@ LRESULT OnPaintCombinedArea(const MainWindowState& state, HWND window) {
 
 LRESULT OnCreateCombinedArea(const MainWindowState& state, HWND window) {
     for (int i = 0; i < kPresetCount; ++i) {
-        HWND box = CreateCheckBox(window, kFirstCombinedCheckId + i, state.mainFont.Get(), state.metrics.controlHeight);
+        HWND box = CreateCheckBox(window, IDC_MAIN_FIRST_COMBINED_CHECK + i, state.mainFont.Get(), state.metrics.controlHeight);
         ::SendMessageW(box, BM_SETCHECK, state.settings.multiDropSelection[i] ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     return 0;
@@ -167,7 +167,7 @@ void ArrangeCombinedArea(const MainWindowState& state, HWND area) {
     const CombinedLayout layout = LayOutCombinedArea(MeasureLayout(state, area), client.right);
     for (int i = 0; i < kPresetCount; ++i) {
         const Box& box = layout.checks[i];
-        ::MoveWindow(::GetDlgItem(area, kFirstCombinedCheckId + i), box.x, box.y, box.width, box.height, TRUE);
+        ::MoveWindow(::GetDlgItem(area, IDC_MAIN_FIRST_COMBINED_CHECK + i), box.x, box.y, box.width, box.height, TRUE);
     }
 }
 

@@ -9,7 +9,7 @@
 #include "core/os/private_files.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 
 namespace qdx::app {
 
@@ -18,10 +18,10 @@ namespace {
 constexpr UINT kClassStyle = CS_HREDRAW | CS_VREDRAW;
 constexpr DWORD kMainStyle = WS_OVERLAPPEDWINDOW;
 
-constexpr int kBottomRowIds[] = {kKeepOnTopId, kOptionsButtonId, kCloseButtonId, kHelpButtonId, kVersionButtonId};
+constexpr int kBottomRowIds[] = {IDC_MAIN_KEEP_ON_TOP, IDC_MAIN_OPTIONS, IDC_MAIN_CLOSE, IDC_MAIN_HELP, IDC_MAIN_VERSION};
 
 HWND CombinedCheck(HWND window, int preset) {
-    return ::GetDlgItem(::GetDlgItem(window, kCombinedAreaId), kFirstCombinedCheckId + preset);
+    return ::GetDlgItem(::GetDlgItem(window, IDC_MAIN_COMBINED_AREA), IDC_MAIN_FIRST_COMBINED_CHECK + preset);
 }
 
 // A button with string `id` as its text and the main font.
@@ -43,17 +43,17 @@ void MoveTo(HWND window, const Box& box) { ::MoveWindow(window, box.x, box.y, bo
 
 void ArrangeChildren(const MainWindowState& state, HWND window, int width, int height) {
     const MainLayout layout = LayOutMainWindow(MeasureLayout(state, window), width, height);
-    for (int i = 0; i < kTargetCount; ++i) MoveTo(::GetDlgItem(window, kFirstDropTargetId + i), layout.targets[i]);
-    MoveTo(::GetDlgItem(window, kCombinedAreaId), layout.combinedArea);
-    MoveTo(::GetDlgItem(window, kKeepOnTopId), layout.keepOnTop);
-    for (int i = 0; i < kButtonCount; ++i) MoveTo(::GetDlgItem(window, kOptionsButtonId + i), layout.buttons[i]);
+    for (int i = 0; i < kTargetCount; ++i) MoveTo(::GetDlgItem(window, IDC_MAIN_FIRST_DROP_TARGET + i), layout.targets[i]);
+    MoveTo(::GetDlgItem(window, IDC_MAIN_COMBINED_AREA), layout.combinedArea);
+    MoveTo(::GetDlgItem(window, IDC_MAIN_KEEP_ON_TOP), layout.keepOnTop);
+    for (int i = 0; i < kButtonCount; ++i) MoveTo(::GetDlgItem(window, IDC_MAIN_OPTIONS + i), layout.buttons[i]);
 }
 
 HWND CreateTooltips(const MainWindowState& state, HWND window) {
     HWND tooltip = CreateTooltipWindow(window, state.instance);
     if (!tooltip) return nullptr;
     ::SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, kTooltipMaxWidth);
-    for (int i = 0; i < kTargetCount; ++i) AddDropTargetTool(tooltip, window, ::GetDlgItem(window, kFirstDropTargetId + i));
+    for (int i = 0; i < kTargetCount; ++i) AddDropTargetTool(tooltip, window, ::GetDlgItem(window, IDC_MAIN_FIRST_DROP_TARGET + i));
     ::SendMessageW(tooltip, TTM_ACTIVATE, state.settings.showTooltips ? TRUE : FALSE, 0);
     return tooltip;
 }
@@ -62,14 +62,14 @@ LRESULT OnCreate(MainWindowState& state, HWND window) {
     state.window = window;
     const Settings& settings = state.settings;
     if (!RecreateMainFont(state, window)) return -1;
-    for (int id = kOptionsButtonId; id <= kVersionButtonId; ++id) CreateButton(state, window, WS_TABSTOP, id);
-    HWND keepOnTop = CreateButton(state, window, WS_TABSTOP | BS_AUTOCHECKBOX, kKeepOnTopId);
+    for (int id = IDC_MAIN_OPTIONS; id <= IDC_MAIN_VERSION; ++id) CreateButton(state, window, WS_TABSTOP, id);
+    HWND keepOnTop = CreateButton(state, window, WS_TABSTOP | BS_AUTOCHECKBOX, IDC_MAIN_KEEP_ON_TOP);
     ::SendMessageW(keepOnTop, BM_SETCHECK, settings.alwaysOnTop ? BST_CHECKED : BST_UNCHECKED, 0);
     for (int i = 0; i < kTargetCount; ++i) {
         const DWORD accepts = settings.presets[i].targetDisabled ? 0 : WS_EX_ACCEPTFILES;
-        CreateDropArea(state, window, accepts, kDropClass, kFirstDropTargetId + i);
+        CreateDropArea(state, window, accepts, kDropClass, IDC_MAIN_FIRST_DROP_TARGET + i);
     }
-    CreateDropArea(state, window, WS_EX_ACCEPTFILES, kCombinedDropClass, kCombinedAreaId);
+    CreateDropArea(state, window, WS_EX_ACCEPTFILES, kCombinedDropClass, IDC_MAIN_COMBINED_AREA);
     state.tooltip = CreateTooltips(state, window);
     RECT client{};
     ::GetClientRect(window, &client);
@@ -149,7 +149,7 @@ LRESULT OnEnterSizeMove(MainWindowState& state, HWND window) {
 LRESULT OnExitSizeMove(MainWindowState& state, HWND window) {
     state.sizing = false;
     ShowCombinedChecks(window, true);
-    ArrangeCombinedArea(state, ::GetDlgItem(window, kCombinedAreaId));
+    ArrangeCombinedArea(state, ::GetDlgItem(window, IDC_MAIN_COMBINED_AREA));
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     return 0;
 }
@@ -161,17 +161,17 @@ void ToggleAlwaysOnTop(Settings& settings, HWND window) {
 }
 
 LRESULT OnCommand(MainWindowState& state, HWND window, int id, HWND control) {
-    if (id >= kFirstCombinedCheckId && id < kFirstCombinedCheckId + kPresetCount) {
-        state.settings.multiDropSelection[id - kFirstCombinedCheckId] =
+    if (id >= IDC_MAIN_FIRST_COMBINED_CHECK && id < IDC_MAIN_FIRST_COMBINED_CHECK + kPresetCount) {
+        state.settings.multiDropSelection[id - IDC_MAIN_FIRST_COMBINED_CHECK] =
             ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
         return 0;
     }
     switch (id) {
-        case kOptionsButtonId: OpenOptionsDialog(state); break;
-        case kCloseButtonId: ::SendMessageW(window, WM_CLOSE, 0, 0); break;
-        case kHelpButtonId: OpenHelp(); break;
-        case kVersionButtonId: ShowProgramVersion(state); break;
-        case kKeepOnTopId: ToggleAlwaysOnTop(state.settings, window); break;
+        case IDC_MAIN_OPTIONS: OpenOptionsDialog(state); break;
+        case IDC_MAIN_CLOSE: ::SendMessageW(window, WM_CLOSE, 0, 0); break;
+        case IDC_MAIN_HELP: OpenHelp(); break;
+        case IDC_MAIN_VERSION: ShowProgramVersion(state); break;
+        case IDC_MAIN_KEEP_ON_TOP: ToggleAlwaysOnTop(state.settings, window); break;
         default: break;
     }
     return 0;
@@ -219,7 +219,7 @@ bool RegisterClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, L
 }  // namespace
 
 bool RegisterWindowClasses(HINSTANCE instance) {
-    HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(100));
+    HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
     return RegisterClass(instance, kMainClass, MainWindowProc, IDC_ARROW, icon) &&
            RegisterClass(instance, kDropClass, DropTargetProc, IDC_HAND, nullptr) &&
            RegisterClass(instance, kCombinedDropClass, CombinedAreaProc, IDC_ARROW, nullptr);
@@ -259,11 +259,11 @@ LayoutMeasures MeasureLayout(const MainWindowState& state, HWND window) {
     measures.internalLeading = metrics.internalLeading;
     measures.checkBoxAllowance = metrics.checkBoxAllowance;
     HFONT font = state.mainFont.Get();
-    measures.keepOnTopTextWidth = TextWidth(window, font, LanguageText(kKeepOnTopId).Text());
-    for (int id = kOptionsButtonId; id <= kVersionButtonId; ++id)
+    measures.keepOnTopTextWidth = TextWidth(window, font, LanguageText(IDC_MAIN_KEEP_ON_TOP).Text());
+    for (int id = IDC_MAIN_OPTIONS; id <= IDC_MAIN_VERSION; ++id)
         measures.widestButtonTextWidth =
             std::max(measures.widestButtonTextWidth, TextWidth(window, font, LanguageText(uint32_t(id)).Text()));
-    measures.lastPresetCheckTextWidth = TextWidth(window, font, LanguageText(kFirstCombinedCheckId + 3).Text());
+    measures.lastPresetCheckTextWidth = TextWidth(window, font, LanguageText(IDC_MAIN_FIRST_COMBINED_CHECK + 3).Text());
     return measures;
 }
 
@@ -273,7 +273,7 @@ void ArrangeMainWindow(const MainWindowState& state) {
     RECT client{};
     ::GetClientRect(window, &client);
     ArrangeChildren(state, window, client.right, client.bottom);
-    ArrangeCombinedArea(state, ::GetDlgItem(window, kCombinedAreaId));
+    ArrangeCombinedArea(state, ::GetDlgItem(window, IDC_MAIN_COMBINED_AREA));
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
@@ -292,7 +292,7 @@ void ResetMainWindowTexts(MainWindowState& state) {
     HFONT font = state.mainFont.Get();
     for (int id : kBottomRowIds) SetTextFromString(window, id, font);
     for (int i = 0; i < kPresetCount; ++i)
-        SetTextFromString(::GetDlgItem(window, kCombinedAreaId), kFirstCombinedCheckId + i, font);
+        SetTextFromString(::GetDlgItem(window, IDC_MAIN_COMBINED_AREA), IDC_MAIN_FIRST_COMBINED_CHECK + i, font);
     if (state.tooltip) RefreshTooltips(state.tooltip, window, TTM_UPDATETIPTEXTW);
     ArrangeMainWindow(state);
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "app/common/control_ids.h"
 #include "app/main_window/main_layout.h"
 #include "app/main_window/main_window_state.h"
 #include "batch/batch_host.h"
@@ -16,16 +17,6 @@ namespace qdx::app {
 inline constexpr wchar_t kMainClass[] = L"Quillodex_main_class";
 inline constexpr wchar_t kDropClass[] = L"Quillodex_drop_class";
 inline constexpr wchar_t kCombinedDropClass[] = L"Quillodex_exdrop_class";
-
-// Control identifiers of the main window's children.
-inline constexpr int kFirstDropTargetId = 1000;  // to 1003, one per preset
-inline constexpr int kCombinedAreaId = 1100;
-inline constexpr int kFirstCombinedCheckId = 1110;  // to 1113
-inline constexpr int kOptionsButtonId = 1200;
-inline constexpr int kCloseButtonId = 1201;
-inline constexpr int kHelpButtonId = 1202;
-inline constexpr int kVersionButtonId = 1203;
-inline constexpr int kKeepOnTopId = 1210;
 
 bool RegisterWindowClasses(HINSTANCE instance);
 // Creates the main window hidden, sized and placed from the state's settings;

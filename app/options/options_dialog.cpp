@@ -13,8 +13,6 @@ namespace qdx::app {
 
 namespace {
 
-using namespace options_id;
-
 // Pixels between the page buttons and the page below them.
 constexpr int kPageGap = 4;
 // The result of a dialog whose pages could not be made.
@@ -23,9 +21,11 @@ constexpr INT_PTR kNotOpened = 0;
 constexpr DLGPROC kPageProcs[kOptionsPageCount] = {OutputPageProc, PluginPageProc, AppearancePageProc};
 
 // The subclassed controls of every page, removed before the dialog ends.
-constexpr int kHeadings[] = {kOutputHeading,   kBackgroundHeading, kShortcutHeading, kLanguageHeading,
-                             kFontHeading,     kDialogFontHeading, kTooltipHeading};
-constexpr int kHintEdits[] = {kOutputFolder, kPluginFolder};
+constexpr int kHeadings[] = {IDC_OPTIONS_OUTPUT_HEADING,   IDC_OPTIONS_BACKGROUND_HEADING,
+                             IDC_OPTIONS_SHORTCUT_HEADING, IDC_OPTIONS_LANGUAGE_HEADING,
+                             IDC_OPTIONS_FONT_HEADING,     IDC_OPTIONS_DIALOG_FONT_HEADING,
+                             IDC_OPTIONS_TOOLTIP_HEADING};
+constexpr int kHintEdits[] = {IDC_OPTIONS_OUTPUT_FOLDER, IDC_OPTIONS_PLUGIN_FOLDER};
 
 HWND Control(const OptionsDialog& dialog, int id) {
     for (HWND page : dialog.pages)
@@ -66,21 +66,21 @@ bool CreatePages(OptionsDialog& dialog) {
 OptionsValues ReadValues(const OptionsDialog& dialog) {
     const HWND output = dialog.pages[0], plugins = dialog.pages[1], appearance = dialog.pages[2];
     OptionsValues values;
-    values.globalOutputFolder = ControlText(output, kOutputFolder);
-    values.useOwnBackground = IsChecked(output, kOwnBackground);
-    values.desktopShortcut = IsChecked(output, kDesktopShortcut);
-    values.sendToShortcut = IsChecked(output, kSendToShortcut);
-    values.pluginFolder = ControlText(plugins, kPluginFolder);
-    values.uncheckedPlugins = UncheckedPlugins(::GetDlgItem(plugins, kPluginList));
+    values.globalOutputFolder = ControlText(output, IDC_OPTIONS_OUTPUT_FOLDER);
+    values.useOwnBackground = IsChecked(output, IDC_OPTIONS_OWN_BACKGROUND);
+    values.desktopShortcut = IsChecked(output, IDC_OPTIONS_DESKTOP_SHORTCUT);
+    values.sendToShortcut = IsChecked(output, IDC_OPTIONS_SEND_TO_SHORTCUT);
+    values.pluginFolder = ControlText(plugins, IDC_OPTIONS_PLUGIN_FOLDER);
+    values.uncheckedPlugins = UncheckedPlugins(::GetDlgItem(plugins, IDC_OPTIONS_PLUGIN_LIST));
     values.page = dialog.page;
-    values.largeDialogFont = IsChecked(appearance, kLargeDialogFont);
-    values.languageText = ControlText(appearance, kLanguageList);
-    values.fontText = ControlText(appearance, kFontList);
-    values.fontHeight = IsChecked(appearance, kSmallFont)    ? kSmallFontHeight
-                        : IsChecked(appearance, kMediumFont) ? kMediumFontHeight
+    values.largeDialogFont = IsChecked(appearance, IDC_OPTIONS_LARGE_DIALOG_FONT);
+    values.languageText = ControlText(appearance, IDC_OPTIONS_LANGUAGE_LIST);
+    values.fontText = ControlText(appearance, IDC_OPTIONS_FONT_LIST);
+    values.fontHeight = IsChecked(appearance, IDC_OPTIONS_SMALL_FONT)    ? kSmallFontHeight
+                        : IsChecked(appearance, IDC_OPTIONS_MEDIUM_FONT) ? kMediumFontHeight
                                                              : kLargeFontHeight;
-    values.fontWeight = IsChecked(appearance, kNormalWeight) ? kFontWeightNormal : kFontWeightBold;
-    values.showTooltips = IsChecked(appearance, kShowTooltips);
+    values.fontWeight = IsChecked(appearance, IDC_OPTIONS_NORMAL_WEIGHT) ? kFontWeightNormal : kFontWeightBold;
+    values.showTooltips = IsChecked(appearance, IDC_OPTIONS_SHOW_TOOLTIPS);
     return values;
 }
 
@@ -91,7 +91,7 @@ void Store(OptionsDialog& dialog) {
 
 void Close(OptionsDialog& dialog, INT_PTR result) {
     for (int id : kHintEdits) RemoveHintText(Control(dialog, id));
-    RemoveListViewRepaint(Control(dialog, kPluginList));
+    RemoveListViewRepaint(Control(dialog, IDC_OPTIONS_PLUGIN_LIST));
     for (int id : kHeadings) RemoveSectionHeading(Control(dialog, id));
     ::EndDialog(dialog.frame, result);
 }
@@ -106,13 +106,13 @@ INT_PTR OnInitDialog(HWND frame, LPARAM initParam) {
     }
     // The pages were made hidden; the last one shown opens.
     ShowPage(*dialog, dialog->settings.optionsPage);
-    ::EnableWindow(::GetDlgItem(frame, kApply), FALSE);
+    ::EnableWindow(::GetDlgItem(frame, IDC_OPTIONS_APPLY), FALSE);
     return TRUE;
 }
 
 void OnApply(OptionsDialog& dialog) {
     Store(dialog);
-    HWND apply = ::GetDlgItem(dialog.frame, kApply);
+    HWND apply = ::GetDlgItem(dialog.frame, IDC_OPTIONS_APPLY);
     // A disabled button cannot keep the keyboard focus.
     if (::GetFocus() == apply) ::SendMessageW(dialog.frame, WM_NEXTDLGCTL, WPARAM(::GetDlgItem(dialog.frame, IDOK)), TRUE);
     ::EnableWindow(apply, FALSE);
@@ -130,7 +130,7 @@ INT_PTR OnCommand(HWND frame, int id, int code) {
     switch (id) {
         case IDOK: Store(*dialog); Close(*dialog, IDOK); return TRUE;
         case IDCANCEL: Close(*dialog, IDCANCEL); return TRUE;
-        case kApply: OnApply(*dialog); return TRUE;
+        case IDC_OPTIONS_APPLY: OnApply(*dialog); return TRUE;
         default: return FALSE;
     }
 }
@@ -145,13 +145,13 @@ INT_PTR CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-void EnableApply(OptionsDialog& dialog) { ::EnableWindow(::GetDlgItem(dialog.frame, kApply), TRUE); }
+void EnableApply(OptionsDialog& dialog) { ::EnableWindow(::GetDlgItem(dialog.frame, IDC_OPTIONS_APPLY), TRUE); }
 
 bool OpenOptionsDialog(MainWindowState& state) {
     // Without a language library there is no template and no text to show.
     if (!state.languageLibrary) return false;
     const DialogTemplate frame =
-        LoadDialogTemplate(state.languageLibrary.Get(), kOptionsFrameTemplate, state.settings.largeDialogFont != 0);
+        LoadDialogTemplate(state.languageLibrary.Get(), IDD_OPTIONS, state.settings.largeDialogFont != 0);
     if (!frame) return false;
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&classes);

@@ -19,7 +19,7 @@
 #include "core/os/path_edit.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 
 namespace qdx::app {
 

@@ -18,7 +18,7 @@
 #include "core/os/path_edit.h"
 #include "core/preset_codes.h"
 #include "core/settings.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 #include "tests/app/gui_support.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/bomb_images.h"
@@ -180,7 +180,8 @@ protected:
     // Drops `paths` on target 1 with a request for the title waiting.
     void Drop(const std::vector<WideString>& paths) {
         WaitForRequest();
-        ::SendMessageW(::GetDlgItem(window_, kFirstDropTargetId + 1), WM_DROPFILES, WPARAM(test::MakeDrop(paths)), 0);
+        ::SendMessageW(::GetDlgItem(window_, IDC_MAIN_FIRST_DROP_TARGET + 1), WM_DROPFILES,
+                       WPARAM(test::MakeDrop(paths)), 0);
     }
 
     test::TempFolder inputs_, temporary_;
@@ -297,7 +298,8 @@ TEST_P(PictureTooLargeTest, ARefusedPictureIsNamedWithItsSize) {
             boxText = test::MessageBoxText(w);
             ::PostMessageW(w, WM_COMMAND, IDOK, 0);
         });
-    ::SendMessageW(::GetDlgItem(window_, kFirstDropTargetId + 1), WM_DROPFILES, WPARAM(test::MakeDrop(paths)), 0);
+    ::SendMessageW(::GetDlgItem(window_, IDC_MAIN_FIRST_DROP_TARGET + 1), WM_DROPFILES, WPARAM(test::MakeDrop(paths)),
+                   0);
     EXPECT_TRUE(box.Acted());
     EXPECT_EQ(boxText, L"30000 \u00D7 30000" + LibraryString(app_->State().languageLibrary.Get(), kTextPictureTooLarge));
     EXPECT_TRUE(Converted(0));

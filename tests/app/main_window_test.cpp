@@ -22,6 +22,7 @@
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
+#include "core/text_ids.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/sample_images.h"
 #include "tests/support/temp_folder.h"
@@ -63,8 +64,8 @@ protected:
         app_.reset();
     }
 
-    HWND Target(int index) const { return ::GetDlgItem(window_, kFirstDropTargetId + index); }
-    HWND Combined() const { return ::GetDlgItem(window_, kCombinedAreaId); }
+    HWND Target(int index) const { return ::GetDlgItem(window_, IDC_MAIN_FIRST_DROP_TARGET + index); }
+    HWND Combined() const { return ::GetDlgItem(window_, IDC_MAIN_COMBINED_AREA); }
 
     void SetClientSize(int width, int height) {
         const RECT frame = FrameFor(width, height);
@@ -122,13 +123,14 @@ TEST_F(MainWindowTest, ChildrenFollowTheLayoutAtEverySize) {
         const MainLayout layout = LayOutMainWindow(MeasureLayout(app_->State(), window_), size.width, size.height);
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(ChildBox(Target(i)), layout.targets[i]) << "target " << i;
-            EXPECT_EQ(ChildBox(::GetDlgItem(window_, kOptionsButtonId + i)), layout.buttons[i]) << "button " << i;
+            EXPECT_EQ(ChildBox(::GetDlgItem(window_, IDC_MAIN_OPTIONS + i)), layout.buttons[i]) << "button " << i;
         }
         EXPECT_EQ(ChildBox(Combined()), layout.combinedArea);
-        EXPECT_EQ(ChildBox(::GetDlgItem(window_, kKeepOnTopId)), layout.keepOnTop);
+        EXPECT_EQ(ChildBox(::GetDlgItem(window_, IDC_MAIN_KEEP_ON_TOP)), layout.keepOnTop);
         const CombinedLayout checks = LayOutCombinedArea(MeasureLayout(app_->State(), window_), layout.combinedArea.width);
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(ChildBox(::GetDlgItem(Combined(), kFirstCombinedCheckId + i)), checks.checks[i]) << "check " << i;
+            EXPECT_EQ(ChildBox(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK + i)), checks.checks[i])
+                << "check " << i;
     }
     // Smaller than 330 x 220 is refused.
     SetClientSize(200, 100);
@@ -209,7 +211,7 @@ TEST_F(MainWindowTest, DropsWaitForNoModalWindowAndNoDisabledTarget) {
             ::SendMessageW(Combined(), WM_DROPFILES, WPARAM(test::MakeDrop({one})), 0);
             ::PostMessageW(version, WM_CLOSE, 0, 0);
         });
-    ::SendMessageW(window_, WM_COMMAND, kVersionButtonId, 0);
+    ::SendMessageW(window_, WM_COMMAND, IDC_MAIN_VERSION, 0);
     EXPECT_TRUE(actor.Acted());
     EXPECT_TRUE(disabledMeanwhile);
     EXPECT_TRUE(::IsWindowEnabled(window_));
@@ -270,19 +272,21 @@ TEST_F(MainWindowTest, SizingShowsOnlyTitlesAndHidesTheChecks) {
     ASSERT_TRUE(test::CaptureWindow(Target(0), sizing));
     EXPECT_EQ(sizing.Count(kSummaryColour, 0, top, sizing.width, sizing.height), 0);
     EXPECT_GT(sizing.Count(kTargetColours[0].title, 0, 0, sizing.width, top), 20);
-    for (int i = 0; i < 4; ++i) EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(Combined(), kFirstCombinedCheckId + i)));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK + i)));
 
     ::SendMessageW(window_, WM_EXITSIZEMOVE, 0, 0);
     test::Capture after;
     ASSERT_TRUE(test::CaptureWindow(Target(0), after));
     EXPECT_GT(after.Count(kSummaryColour, 0, top, after.width, after.height), 100);
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(Combined(), kFirstCombinedCheckId + i)));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK + i)));
 }
 
 TEST_F(MainWindowTest, CheckBoxesChangeTheirSettings) {
     Open(u"English", [](Settings& s) { s.alwaysOnTop = 1; });
     EXPECT_TRUE(::GetWindowLongW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    HWND keepOnTop = ::GetDlgItem(window_, kKeepOnTopId);
+    HWND keepOnTop = ::GetDlgItem(window_, IDC_MAIN_KEEP_ON_TOP);
     EXPECT_EQ(::SendMessageW(keepOnTop, BM_GETCHECK, 0, 0), BST_CHECKED);
     // Wine leaves the topmost style of a window that owns a topmost tooltip
     // as it is, so only the setting is checked after a click.
@@ -291,7 +295,7 @@ TEST_F(MainWindowTest, CheckBoxesChangeTheirSettings) {
     ::SendMessageW(keepOnTop, BM_CLICK, 0, 0);
     EXPECT_EQ(app_->SettingsInUse().alwaysOnTop, 1);
 
-    ::SendMessageW(::GetDlgItem(Combined(), kFirstCombinedCheckId + 1), BM_CLICK, 0, 0);
+    ::SendMessageW(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK + 1), BM_CLICK, 0, 0);
     EXPECT_EQ(app_->SettingsInUse().multiDropSelection[1], 0);
     EXPECT_EQ(app_->SettingsInUse().multiDropSelection[0], 1);
 }
@@ -309,7 +313,7 @@ TEST_F(MainWindowTest, FontAndLanguageChangesRebuildTheWindow) {
 
     app_->SettingsInUse().fontHeight = -16;
     ApplyMainFont(app_->State());
-    HWND options = ::GetDlgItem(window_, kOptionsButtonId);
+    HWND options = ::GetDlgItem(window_, IDC_MAIN_OPTIONS);
     EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(options, WM_GETFONT, 0, 0)), app_->State().mainFont.Get());
     RECT client{};
     ::GetClientRect(window_, &client);
@@ -322,11 +326,11 @@ TEST_F(MainWindowTest, FontAndLanguageChangesRebuildTheWindow) {
     SetCurrentTextSource(&japaneseTexts);
     ResetMainWindowTexts(app_->State());
     wchar_t expected[128] = {}, shown[128] = {}, tip[256] = {};
-    ::LoadStringW(japanese, kOptionsButtonId, expected, 128);
+    ::LoadStringW(japanese, IDC_MAIN_OPTIONS, expected, 128);
     ::GetWindowTextW(options, shown, 128);
     EXPECT_STREQ(shown, expected);
-    ::GetWindowTextW(::GetDlgItem(Combined(), kFirstCombinedCheckId), shown, 128);
-    ::LoadStringW(japanese, kFirstCombinedCheckId, expected, 128);
+    ::GetWindowTextW(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK), shown, 128);
+    ::LoadStringW(japanese, IDC_MAIN_FIRST_COMBINED_CHECK, expected, 128);
     EXPECT_STREQ(shown, expected);
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;

@@ -28,9 +28,6 @@
 namespace qdx::app {
 namespace {
 
-using namespace options_id;
-
-
 // Works the open dialog from the helper thread.
 class DialogDriver {
 public:
@@ -44,7 +41,7 @@ public:
     }
     void Click(int id) const { ::SendMessageW(Control(id), BM_CLICK, 0, 0); }
     bool Checked(int id) const { return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    bool ApplyEnabled() const { return ::IsWindowEnabled(Control(kApply)) != FALSE; }
+    bool ApplyEnabled() const { return ::IsWindowEnabled(Control(IDC_OPTIONS_APPLY)) != FALSE; }
     void Choose(int id, const wchar_t* text) const {
         HWND list = Control(id);
         const LRESULT index = ::SendMessageW(list, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text));
@@ -58,7 +55,7 @@ public:
     }
     // Column 0 of every plug-in row and whether it is checked, top to bottom.
     std::vector<std::pair<std::wstring, bool>> PluginRows() const {
-        HWND list = Control(kPluginList);
+        HWND list = Control(IDC_OPTIONS_PLUGIN_LIST);
         std::vector<std::pair<std::wstring, bool>> rows;
         const int count = ListView_GetItemCount(list);
         for (int row = 0; row < count; ++row) {
@@ -68,15 +65,17 @@ public:
         }
         return rows;
     }
-    void SetRowCheck(int row, bool checked) const { ListView_SetCheckState(Control(kPluginList), row, checked); }
+    void SetRowCheck(int row, bool checked) const {
+        ListView_SetCheckState(Control(IDC_OPTIONS_PLUGIN_LIST), row, checked);
+    }
     // Selects the row and tells the page it was double-clicked, as the list does.
     void DoubleClickRow(int row) const {
-        HWND list = Control(kPluginList);
+        HWND list = Control(IDC_OPTIONS_PLUGIN_LIST);
         ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         NMITEMACTIVATE activate{};
-        activate.hdr = {list, UINT_PTR(kPluginList), UINT(NM_DBLCLK)};
+        activate.hdr = {list, UINT_PTR(IDC_OPTIONS_PLUGIN_LIST), UINT(NM_DBLCLK)};
         activate.iItem = row;
-        ::SendMessageW(::GetParent(list), WM_NOTIFY, WPARAM(kPluginList), LPARAM(&activate));
+        ::SendMessageW(::GetParent(list), WM_NOTIFY, WPARAM(IDC_OPTIONS_PLUGIN_LIST), LPARAM(&activate));
     }
     void End(int id) const { ::PostMessageW(frame_, WM_COMMAND, WPARAM(id), 0); }
     // The whole dialog, frame included, as it is now drawn.
@@ -169,9 +168,9 @@ TEST_F(OptionsDialogTest, OkWithoutChangesKeepsEverySettingWithoutReloadingOrReb
     ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
         applyAtOpening = dialog.ApplyEnabled();
         language.resize(64);
-        language.resize(size_t(::GetWindowTextW(dialog.Control(kLanguageList), language.data(), 64)));
+        language.resize(size_t(::GetWindowTextW(dialog.Control(IDC_OPTIONS_LANGUAGE_LIST), language.data(), 64)));
         face.resize(64);
-        face.resize(size_t(::GetWindowTextW(dialog.Control(kFontList), face.data(), 64)));
+        face.resize(size_t(::GetWindowTextW(dialog.Control(IDC_OPTIONS_FONT_LIST), face.data(), 64)));
         dialog.End(IDOK);
     }));
     EXPECT_FALSE(applyAtOpening);
@@ -187,15 +186,15 @@ TEST_F(OptionsDialogTest, CancelAfterApplyKeepsWhatApplyStored) {
     bool enabledByHeight = false, enabledByBackground = true;
     ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
         dialog.Click(kPageButtons[2]);
-        dialog.Click(kShowTooltips);  // waits for another change
+        dialog.Click(IDC_OPTIONS_SHOW_TOOLTIPS);  // waits for another change
         dialog.Click(kPageButtons[0]);
-        dialog.Click(kOwnBackground);
+        dialog.Click(IDC_OPTIONS_OWN_BACKGROUND);
         enabledByBackground = dialog.ApplyEnabled();
         dialog.Click(kPageButtons[2]);
-        dialog.Click(kLargeFont);
+        dialog.Click(IDC_OPTIONS_LARGE_FONT);
         enabledByHeight = dialog.ApplyEnabled();
-        dialog.Click(kApply);
-        dialog.Click(kBoldWeight);  // not applied
+        dialog.Click(IDC_OPTIONS_APPLY);
+        dialog.Click(IDC_OPTIONS_BOLD_WEIGHT);  // not applied
         dialog.End(IDCANCEL);
     }));
     EXPECT_FALSE(enabledByBackground);
@@ -215,12 +214,12 @@ TEST_F(OptionsDialogTest, TheDesktopBoxDeletesAndCreatesTheShortcutOnApply) {
     bool checkedAtOpening = false, afterUncheck = true, afterCheck = false;
     ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
         ShortcutPaths found;
-        checkedAtOpening = dialog.Checked(kDesktopShortcut);
-        dialog.Click(kDesktopShortcut);
-        dialog.Click(kApply);
+        checkedAtOpening = dialog.Checked(IDC_OPTIONS_DESKTOP_SHORTCUT);
+        dialog.Click(IDC_OPTIONS_DESKTOP_SHORTCUT);
+        dialog.Click(IDC_OPTIONS_APPLY);
         afterUncheck = ShortcutExists(kDesktopFolder, found);
-        dialog.Click(kDesktopShortcut);
-        dialog.Click(kApply);
+        dialog.Click(IDC_OPTIONS_DESKTOP_SHORTCUT);
+        dialog.Click(IDC_OPTIONS_APPLY);
         afterCheck = ShortcutExists(kDesktopFolder, found);
         dialog.End(IDOK);
     }));
@@ -231,12 +230,12 @@ TEST_F(OptionsDialogTest, TheDesktopBoxDeletesAndCreatesTheShortcutOnApply) {
 }
 
 TEST_F(OptionsDialogTest, JapaneseOnApplyChangesTheMainWindowTextsAtOnce) {
-    ASSERT_EQ(MainText(1200), L"Options");
+    ASSERT_EQ(MainText(IDC_MAIN_OPTIONS), L"Options");
     std::wstring afterApply;
     ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
         dialog.Click(kPageButtons[2]);
-        dialog.Choose(kLanguageList, L"Japanese");
-        dialog.Click(kApply);
+        dialog.Choose(IDC_OPTIONS_LANGUAGE_LIST, L"Japanese");
+        dialog.Click(IDC_OPTIONS_APPLY);
         afterApply = MainText(1200);
         test::SaveWindowScreenshot(app_.State().window, "OptionsDialog_MainWindowAfterJapanese");
         dialog.End(IDCANCEL);
@@ -272,11 +271,11 @@ TEST_F(OptionsDialogTest, PluginRowsAreOrderedCheckedAndAllCheckedAfterANewFolde
         dialog.Click(kPageButtons[1]);
         atOpening = dialog.PluginRows();
         wchar_t text[260] = {};
-        ListView_GetItemText(dialog.Control(kPluginList), 0, 1, text, 260);
+        ListView_GetItemText(dialog.Control(IDC_OPTIONS_PLUGIN_LIST), 0, 1, text, 260);
         types = text;
         dialog.Screenshot("OptionsDialog_PluginList");
-        dialog.Type(kPluginFolder, W(other.Text()));
-        dialog.Leave(kPluginFolder);
+        dialog.Type(IDC_OPTIONS_PLUGIN_FOLDER, W(other.Text()));
+        dialog.Leave(IDC_OPTIONS_PLUGIN_FOLDER);
         afterTyping = dialog.PluginRows();
         dialog.SetRowCheck(0, false);
         // In the browser the first folder is chosen again.
@@ -287,7 +286,7 @@ TEST_F(OptionsDialogTest, PluginRowsAreOrderedCheckedAndAllCheckedAfterANewFolde
                 ::SendMessageW(window, BFFM_SETSELECTIONW, TRUE, LPARAM(folder_.Path().Text()));
                 ::PostMessageW(window, WM_COMMAND, IDOK, 0);
             });
-        ::PostMessageW(dialog.Control(kBrowsePluginFolder), BM_CLICK, 0, 0);
+        ::PostMessageW(dialog.Control(IDC_OPTIONS_BROWSE_PLUGIN_FOLDER), BM_CLICK, 0, 0);
         browsed = browser.Acted();
         test::PumpUntil([&] { return dialog.PluginRows() == afterTyping; }, 3000);
         afterBrowsing = dialog.PluginRows();

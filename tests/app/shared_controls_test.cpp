@@ -14,6 +14,7 @@
 #include "app/common/win32_owners.h"
 #include "app/main_window/version_window.h"
 #include "app/shell/shell_utilities.h"
+#include "core/text_ids.h"
 #include "core/os/os.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/temp_folder.h"
@@ -217,7 +218,7 @@ Capture DrawItem(HWND combo, UINT state) {
     item.hwndItem = combo;
     item.hDC = dc;
     item.rcItem = all;
-    item.itemData = 1200;  // "Options"
+    item.itemData = kTextOptionsButton;  // "Options"
     EXPECT_TRUE(DrawListItem(item));
     Capture capture;
     capture.width = kWidth;
