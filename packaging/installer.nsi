@@ -58,9 +58,11 @@ SectionEnd
 
 Section "Uninstall"
   !include "${UNINSTALL_FILES}"
+  Delete "${SHORTCUT}"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; The uninstaller's own file goes last: whoever waits for it to vanish
+  ; then finds everything else gone too.
   Delete "$INSTDIR\${UNINSTALLER}"
   ; Without /r: the folder goes only when nothing else is left in it.
   RMDir "$INSTDIR"
-  Delete "${SHORTCUT}"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
