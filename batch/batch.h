@@ -42,6 +42,9 @@ InputKind IdentifyInput(const WideString& path);
 // built-in reader of its kind first, then the plug-in readers when a plug-in
 // folder is set and exists.
 bool DecodeInput(ConversionContext& context, const WideString& path);
+// What became of a file no reader decoded: damaged when it starts as a
+// format the program reads itself, unreadable otherwise.
+FileOutcome DecodeFailure(const ConversionContext& context);
 
 // The output step and file extension of an OutputFormat code (BMP for any
 // code but 1 to 4).

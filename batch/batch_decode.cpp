@@ -8,6 +8,7 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
     context.transparent.hasTransparentColour = 0;
     bool decoded = false;
     const uint32_t kind = IdentifyInput(path);
+    context.inputKind = kind;
     switch (kind) {
     case kInputBmp:
         decoded = DecodeBmpInput(context, path);
@@ -37,6 +38,11 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
     const Settings* settings = context.settings;
     if (settings->pluginFolder.IsEmpty() || !os::FolderExists(settings->pluginFolder.Text())) return false;
     return DecodePluginInput(context, path);
+}
+
+FileOutcome DecodeFailure(const ConversionContext& context) {
+    const bool known = context.inputKind != kInputNotRecognised && context.inputKind != kInputUnreadable;
+    return known ? FileOutcome::Damaged : FileOutcome::Unreadable;
 }
 
 }  // namespace qdx

@@ -16,6 +16,7 @@ enum class FileOutcome {
     Missing,     // gone since the batch started
     Unreadable,  // no reader could decode it
     NotWritten,  // decoded, but scaling, writing or the copy failed
+    Damaged,     // of a format the program reads, but broken or cut short
 };
 
 // How long the batch waits for a file converted side by side before it asks

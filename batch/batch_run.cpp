@@ -7,6 +7,7 @@
 #include "batch/pass_files.h"
 #include "batch/resize_and_write.h"
 #include "core/os/os.h"
+#include "core/preset_rules.h"
 #include "core/string_ids.h"
 #include "scale/resize_modes.h"
 #include "scale/scaling.h"
@@ -95,6 +96,12 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
 uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t count, const WideString* paths,
                            const Preset& preset, const CodecSteps& steps, bool& cut) {
     if (count == 0 || !paths) return 0;
+    // A suffix or subfolder that leads out of the output folder (typed into
+    // the settings file by hand) stops this preset before anything is made.
+    if (!PresetNamesSafe(preset)) {
+        ShowErrorMessage(host, kTextUnsafeOutputName);
+        return 0;
+    }
     context.preset = &preset;
     // The halftone filter draws through a memory device context that lives
     // for the rest of the batch; a failure here shows up as failed resizes.

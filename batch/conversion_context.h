@@ -68,6 +68,8 @@ struct ConversionContext {
     DecodedImage image;
     uint16_t savedBitDepth = 0;
     TransparentColour transparent;
+    // What DecodeInput found the last file to be (an InputKind).
+    uint32_t inputKind = 0;
     OutputStep outputStep = nullptr;
 };
 

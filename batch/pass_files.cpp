@@ -3,6 +3,7 @@
 #include <chrono>
 #include <new>
 
+#include "batch/batch.h"
 #include "batch/resize_and_write.h"
 #include "core/os/os.h"
 #include "core/worker_pool.h"
@@ -115,8 +116,12 @@ void PassFiles::Work(uint32_t k) {
         }
         const WideString& path = paths_[f];
         FileOutcome outcome = FileOutcome::Missing;
-        if (os::FileExists(path.Text())) outcome = FileOutcome::Unreadable;
-        if (outcome == FileOutcome::Unreadable && steps_.decode(c, path)) {
+        bool decoded = false;
+        if (os::FileExists(path.Text())) {
+            decoded = steps_.decode(c, path);
+            if (!decoded) outcome = DecodeFailure(c);
+        }
+        if (decoded) {
             c.savedBitDepth = c.image.header.biBitCount;
             uint32_t bytes = 0;
             PixelBufferSize(uint32_t(c.image.header.biWidth), uint32_t(c.image.header.biHeight),
@@ -149,8 +154,10 @@ const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
         const WideString& path = paths_[index];
         outcome = FileOutcome::Missing;
         if (!os::FileExists(path.Text())) return nullptr;
-        outcome = FileOutcome::Unreadable;
-        if (!steps_.decode(context_, path)) return nullptr;
+        if (!steps_.decode(context_, path)) {
+            outcome = DecodeFailure(context_);
+            return nullptr;
+        }
         if (host_) host_->KeepResponsive();
         context_.savedBitDepth = context_.image.header.biBitCount;
         outcome = ResizeAndWrite(context_, host_) ? FileOutcome::Written : FileOutcome::NotWritten;

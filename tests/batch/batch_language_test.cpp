@@ -45,7 +45,7 @@ const uint32_t kRequiredIds[] = {
     // format names
     21000, 21001, 21002, 21003, 21004,
     // error caption and messages
-    30000, 30001, 30002, 30003, 30004, 30005, 30006};
+    30000, 30001, 30002, 30003, 30004, 30005, 30006, 30007, 30008};
 
 // The text of `id`, empty when there is none.
 std::u16string Text(const TableTextSource& source, uint32_t id) {
@@ -99,7 +99,7 @@ TEST(LanguageTexts, JapaneseTextsAreJapanese) {
     // Texts that are words (not format names, samplings or units) differ
     // from the English ones and use Japanese script.
     const uint32_t words[] = {1000, 1201, 2321, 3023, 3100, 20000, 20070, 20120, 20220,
-                              30000, 30001, 30002, 30003, 30004, 30005, 30006};
+                              30000, 30001, 30002, 30003, 30004, 30005, 30006, 30007, 30008};
     for (uint32_t id : words) {
         const std::u16string ja = Text(japanese, id);
         EXPECT_NE(ja, Text(english, id)) << id;
