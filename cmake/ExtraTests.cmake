@@ -6,17 +6,22 @@ if(WIN32)
   # Under Wine the build folder is reached through drive Z:.
   target_compile_definitions(app_tests PRIVATE QDX_BIN_DIR="Z:${CMAKE_BINARY_DIR}/bin"
                                                QDX_BUILD_DIR="Z:${CMAKE_BINARY_DIR}")
-  add_dependencies(app_tests Quillodex NoSignature)
+  add_dependencies(app_tests Quillodex NoSignature PayloadLanguage)
   # The options dialog lists and loads the language libraries found beside
   # the running program, so the tests keep a copy beside themselves.
   add_custom_command(TARGET app_tests POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:English> $<TARGET_FILE:Japanese>
-            $<TARGET_FILE:NoSignature> $<TARGET_FILE_DIR:app_tests>)
+            $<TARGET_FILE:NoSignature> $<TARGET_FILE:PayloadLanguage> $<TARGET_FILE_DIR:app_tests>)
   # A library that loads but lacks the signature.
   add_library(NoSignature SHARED ${CMAKE_SOURCE_DIR}/tests/app/no_signature.rc)
   set_target_properties(NoSignature PROPERTIES PREFIX "" LINKER_LANGUAGE C
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
   target_link_options(NoSignature PRIVATE -nostdlib -Wl,--entry=0 -s)
+  # A signed library with start-up code that leaves a file when it runs.
+  add_library(PayloadLanguage SHARED tests/app/payload/payload_language.cpp ${CMAKE_SOURCE_DIR}/lang/signature.rc)
+  set_target_properties(PayloadLanguage PROPERTIES PREFIX ""
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+  target_link_options(PayloadLanguage PRIVATE -static)
   qdx_add_gtest(app_tests)
   # A settings file written by the native command line reads back unchanged
   # in the Windows program (test-all.sh builds the native tree first).

@@ -11,9 +11,11 @@
 #include "app/shell/shell_utilities.h"
 #include "app/startup/app_state.h"
 #include "app/startup/language_library.h"
+#include "batch/batch_host.h"
 #include "core/os/os.h"
 #include "core/preset_rules.h"
 #include "core/settings.h"
+#include "core/string_ids.h"
 
 namespace qdx::app {
 
@@ -224,6 +226,18 @@ void OnOk(HWND dialog) {
     const WideString suffix = ControlText(dialog, kSuffixEdit);
     const WideString subfolder = ControlText(dialog, kSubfolderEdit);
     const WideString folder = ControlText(dialog, kFolderEdit);
+    // Text that would place outputs outside the output folder is refused
+    // where it was typed, and the dialog stays open.
+    const bool suffixSafe = SuffixIsSafe(suffix.Text(), suffix.Length());
+    if (!suffixSafe || !SubfolderIsSafe(subfolder.Text(), subfolder.Length())) {
+        WideString text, caption;
+        ErrorMessageTexts(kTextOutputNameRefused, CurrentTextSource(), text, caption);
+        ::MessageBoxW(dialog, W(text.Text()), W(caption.Text()), MB_OK | MB_ICONWARNING);
+        const HWND edit = ::GetDlgItem(dialog, suffixSafe ? kSubfolderEdit : kSuffixEdit);
+        ::SetFocus(edit);
+        ::SendMessageW(edit, EM_SETSEL, 0, -1);
+        return;
+    }
     PresetDialogValues values;
     values.formatIndex = Selection(dialog, kFormatList);
     values.keepTransparency = IsChecked(dialog, kKeepTransparency);

@@ -114,6 +114,19 @@ bool HandleCommandLine(AppState& state, std::vector<WideString>& arguments, bool
     return false;
 }
 
+// A library loaded by a bare name comes from the system folder only, never
+// from the current folder or the program's: plug-ins and the language
+// libraries are loaded by full path. Systems without the call at least drop
+// the current folder from the search.
+void SearchOnlySystemFolderForLibraries() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    const auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+                                         reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                                   : nullptr;
+    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) ::SetDllDirectoryW(L"");
+}
+
 // The language library's text source goes into the state, and the engine
 // reads through it until the program ends.
 bool StartUp(AppState& state, int showCommand) {
@@ -183,6 +196,7 @@ int OperatingSystemLevel(DWORD major, DWORD minor) {
 }
 
 int ProgramMain(HINSTANCE instance, int showCommand) {
+    SearchOnlySystemFolderForLibraries();
     if (!os::CreatePrivateHeap()) return 0;
     AppState& state = State();
     state.instance = instance;
