@@ -17,6 +17,8 @@ enum class FileOutcome {
     Unreadable,  // no reader could decode it
     NotWritten,  // decoded, but scaling, writing or the copy failed
     Damaged,     // of a format the program reads, but broken or cut short
+    TooLarge,    // refused from its declared size: more pixels than the limit
+    OutOfMemory, // refused from its declared size: more than the machine's memory
 };
 
 // How long the batch waits for a file converted side by side before it asks
@@ -33,6 +35,16 @@ public:
     // string 30000, with the error icon, in front of everything (on Windows a
     // message box owned by the main window, with the arrow cursor).
     virtual void ShowErrorMessage(uint32_t textId) = 0;
+    // A file was refused because its picture has `width` x `height` pixels,
+    // more than the program converts: the text of PictureTooLargeText, shown
+    // like an error message. The default shows string 30007 alone.
+    virtual void ShowPictureTooLarge(uint32_t width, uint32_t height);
+    // The same with `name` (a file name, or several separated by ", ")
+    // after the text and a space. A host that shows no names shows the text.
+    virtual void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) {
+        (void)name;
+        ShowErrorMessage(textId);
+    }
     // A batch starts: the title becomes string 20000.
     virtual void SetBusyTitle() = 0;
     // The batch has ended: the title becomes kProgramTitle again.
@@ -60,9 +72,13 @@ public:
 };
 
 // The texts a host shows for an error message: string `textId` and the
-// caption (string 30000), each at most 127 code units. Missing strings give
-// empty texts.
-void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption);
+// caption (string 30000), each at most 127 code units, and `name` after the
+// text and a space when one is given. Missing strings give empty texts.
+void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption,
+                       const char16_t* name = nullptr);
+
+// "<width> × <height>" followed by string 30007 (which starts with a blank).
+void PictureTooLargeText(const TextSource* source, uint32_t width, uint32_t height, WideString& text);
 
 // The busy title (string 20000, at most 127 code units).
 void BusyTitleText(const TextSource* source, WideString& title);

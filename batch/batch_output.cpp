@@ -3,6 +3,8 @@
 #include "batch/batch.h"
 #include "batch/output_steps.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
+#include "core/os/private_files.h"
 #include "core/string_ids.h"
 
 namespace qdx {
@@ -13,6 +15,7 @@ OutputStep OutputStepFor(uint32_t outputFormat) {
     case kOutputJpeg: return JpegOutputStep;
     case kOutputGif: return GifOutputStep;
     case kOutputTiff: return TiffOutputStep;
+    case kOutputWebp: return WebpOutputStep;
     default: return BmpOutputStep;
     }
 }
@@ -23,6 +26,7 @@ const char16_t* OutputExtension(uint32_t outputFormat) {
     case kOutputJpeg: return u".jpg";
     case kOutputGif: return u".gif";
     case kOutputTiff: return u".tif";
+    case kOutputWebp: return u".webp";
     default: return u".bmp";
     }
 }
@@ -49,15 +53,27 @@ bool FolderOfPath(const WideString& path, WideString& folder) {
     return true;
 }
 
+// Appends the subfolder's names to `folder` with this system's separator for
+// each '/' or '\\', and no separator at the end.
+bool AppendSubfolder(WideString& folder, const WideString& subfolder) {
+    if (!EndsWithSeparator(folder) && !folder.Append(os::kPathSeparator)) return false;
+    for (uint32_t i = 0; i < subfolder.Length(); ++i) {
+        const char16_t unit = subfolder[i] == u'/' || subfolder[i] == u'\\' ? os::kPathSeparator : subfolder[i];
+        if (!folder.Append(unit)) return false;
+    }
+    while (EndsWithSeparator(folder)) folder.Truncate(folder.Length() - 1);
+    return true;
+}
+
 }  // namespace
 
 const char16_t* PrepareOutputFolder(BatchHost& host, ConversionContext& context, WideString& folder,
-                                    const WideString& firstPath, bool& created, const CodecSteps& steps) {
+                                    const WideString& firstPath, uint32_t& created, const CodecSteps& steps) {
     const Preset& preset = *context.preset;
     const Settings& settings = *context.settings;
     context.outputStep = steps.outputStepFor(preset.outputFormat);
     const char16_t* extension = OutputExtension(preset.outputFormat);
-    created = false;
+    created = 0;
 
     if (!preset.outputFolder.IsEmpty())
         folder.Assign(preset.outputFolder);
@@ -72,18 +88,52 @@ const char16_t* PrepareOutputFolder(BatchHost& host, ConversionContext& context,
 
     if (preset.subfolder.IsEmpty()) return extension;
     const uint32_t parentLength = folder.Length();
-    if (!folder.AppendPathComponent(preset.subfolder.Text()) || folder.Length() == parentLength) {
+    if (!AppendSubfolder(folder, preset.subfolder) || folder.Length() == parentLength) {
         ShowErrorMessage(host, kTextSubfolderFailed);
         return nullptr;
     }
     if (os::FolderExists(folder.Text())) return extension;
-    if (!os::CreateFolder(folder.Text())) {
+    uint32_t made = 0;
+    if (!MakeFolderTree(folder, parentLength, made)) {
         ShowErrorMessage(host, kTextSubfolderFailed);
         return nullptr;
     }
-    os::NotifyShell(os::ShellChange::FolderCreated, folder.Text());
-    created = true;
+    WideString top(folder);
+    for (uint32_t level = 1; level < made; ++level) KeepFolder(top);
+    os::NotifyShell(os::ShellChange::FolderCreated, top.Text());
+    created = made;
     return extension;
+}
+
+bool MakeFolderTree(const WideString& folder, uint32_t existing, uint32_t& created) {
+    created = 0;
+    WideString level, deepest;
+    for (uint32_t i = existing + 1; i <= folder.Length(); ++i) {
+        if (i < folder.Length() && folder[i] != os::kPathSeparator) continue;
+        level.Clear();
+        bool made = level.Append(folder.Text(), i) && level.Length() == i;
+        if (made && os::FolderExists(level.Text())) continue;
+        made = made && os::CreateFolder(level.Text()) && deepest.Assign(level);
+        if (!made) {
+            // Nothing half made stays behind.
+            WideString top;
+            RemoveFolderLevels(deepest, created, top);
+            created = 0;
+            return false;
+        }
+        ++created;
+    }
+    return true;
+}
+
+bool RemoveFolderLevels(const WideString& folder, uint32_t levels, WideString& top) {
+    WideString level;
+    if (!level.Assign(folder)) return false;
+    for (uint32_t i = 0; i < levels; ++i) {
+        if (!os::RemoveFolder(level.Text()) || !top.Assign(level)) return false;
+        KeepFolder(level);
+    }
+    return true;
 }
 
 bool AppendTargetName(WideString& target, const WideString& sourcePath, const WideString& suffix,
@@ -106,17 +156,37 @@ bool AppendTargetName(WideString& target, const WideString& sourcePath, const Wi
 }
 
 bool MakeUniqueName(WideString& target, const char16_t* extension) {
+    for (uint32_t i = 0; i < target.Length(); ++i)
+        if (target[i] == 0) return false;
     if (!os::PathExists(target.Text())) return true;
     // "<name>+" with the extension cut at the last "." after the last
     // separator, then the counter and the extension.
-    if (!target.ReplaceExtension(u"+")) return false;
+    if (!ReplaceExtension(target, u"+")) return false;
     const uint32_t stemLength = target.Length();
     if (stemLength == 0) return false;
-    for (int32_t n = 1; n > 0; ++n) {
+    for (int32_t n = 1; n <= kMaxNameCounter; ++n) {
         target.Truncate(stemLength);
         if (!target.AppendDecimal(n) || !target.Append(extension) || target.Length() <= stemLength) return false;
         if (target.Length() > kMaxOutputPath) return false;
         if (!os::PathExists(target.Text())) return true;
+    }
+    return false;
+}
+
+namespace {
+// Names taken by others between the search and the naming, in a row, before
+// the file is given up: only a folder filling as fast as we look gets there.
+constexpr uint32_t kMaxNameAttempts = 100;
+}  // namespace
+
+bool PlaceOutput(const WideString& output, const WideString& folder, WideString& target, const char16_t* extension) {
+    os::StagedFile staged;
+    if (!staged.Create(folder.Text()) || !os::CopyFileInto(output.Text(), staged.Handle())) return false;
+    const WideString wanted(target);
+    for (uint32_t attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+        if (!target.Assign(wanted) || !MakeUniqueName(target, extension)) return false;
+        const os::NameResult named = staged.Name(target.Text());
+        if (named != os::NameResult::Taken) return named == os::NameResult::Given;
     }
     return false;
 }

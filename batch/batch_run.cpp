@@ -7,6 +7,8 @@
 #include "batch/pass_files.h"
 #include "batch/resize_and_write.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
+#include "core/os/private_files.h"
 #include "core/preset_rules.h"
 #include "core/string_ids.h"
 #include "scale/resize_modes.h"
@@ -16,29 +18,24 @@ namespace qdx {
 
 namespace {
 
-// Owns the temporary output file: it is deleted whenever the batch ends,
-// whatever the passes did.
+// Owns the batch's private temporary folder and the temporary output file in
+// it: both are deleted whenever the batch ends, whatever the passes did, and
+// when the process is ended from outside.
 class TemporaryFile {
 public:
-    TemporaryFile() = default;
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (!path_.IsEmpty()) os::RemoveFile(path_.Text());
-    }
-
     bool Create() {
         WideString folder;
-        if (!os::TemporaryFolder(folder) || folder.IsEmpty()) return false;
-        if (!os::CreateTemporaryFile(folder, path_)) {
+        if (!folder_.Create() || !folder.Assign(folder_.Path()) || !os::CreateTemporaryFile(folder, path_)) {
             path_.Clear();
             return false;
         }
         return !path_.IsEmpty();
     }
     const WideString& Path() const { return path_; }
+    const char16_t* Folder() const { return folder_.Path(); }
 
 private:
+    os::PrivateFolder folder_;
     WideString path_;
 };
 
@@ -51,9 +48,12 @@ const CodecSteps& BuiltInCodecSteps() {
 
 void ShowErrorMessage(BatchHost& host, uint32_t identifier) { host.ShowErrorMessage(identifier); }
 
-uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
-                       const Settings& settings, const CodecSteps& steps) {
-    if (count == 0 || !paths) return 0;
+namespace {
+
+uint32_t RunBatch(BatchHost& host, const BatchFiles& files, const uint8_t selection[4], const Settings& settings,
+                  const CodecSteps& steps, uint64_t maxPixels) {
+    const uint32_t count = files.count;
+    if (count == 0 || !files.paths) return 0;
 
     TemporaryFile temporary;
     if (!temporary.Create()) {
@@ -67,6 +67,9 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
     }
     context->settings = &settings;
     context->tempPath = &temporary.Path();
+    context->temporaryFolder = temporary.Folder();
+    context->budget.maxPixels = maxPixels;
+    context->budget.memoryBytes = os::PhysicalMemoryBytes();
 
     host.SetBusyTitle();
     uint32_t passes = 0;
@@ -82,7 +85,7 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
             cut = true;
             break;
         }
-        written += ConvertWithPreset(host, *context, count, paths, settings.presets[index], steps, cut);
+        written += ConvertWithPreset(host, *context, files, settings.presets[index], steps, cut);
     }
     if (cut) host.BatchStopped(written);
     host.RestoreTitle();
@@ -93,8 +96,25 @@ uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths,
     return written;
 }
 
-uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t count, const WideString* paths,
+}  // namespace
+
+uint32_t RunConversion(BatchHost& host, uint32_t count, const WideString* paths, const uint8_t selection[4],
+                       const Settings& settings, const CodecSteps& steps, uint64_t maxPixels) {
+    return RunBatch(host, BatchFiles{count, paths, nullptr, paths}, selection, settings, steps, maxPixels);
+}
+
+uint32_t RunConversion(BatchHost& host, const DroppedFiles& files, const WideString& firstItem,
+                       const uint8_t selection[4], const Settings& settings, const CodecSteps& steps,
+                       uint64_t maxPixels) {
+    const BatchFiles batch{uint32_t(files.paths.size()), files.paths.data(), files.outputSubfolders.data(),
+                           &firstItem};
+    return RunBatch(host, batch, selection, settings, steps, maxPixels);
+}
+
+uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const BatchFiles& batch,
                            const Preset& preset, const CodecSteps& steps, bool& cut) {
+    const uint32_t count = batch.count;
+    const WideString* paths = batch.paths;
     if (count == 0 || !paths) return 0;
     // A suffix or subfolder that leads out of the output folder (typed into
     // the settings file by hand) stops this preset before anything is made.
@@ -109,13 +129,14 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
         PrepareHalftoneContext(*context.scaling);
 
     WideString folder;
-    bool created = false;
-    const char16_t* extension = PrepareOutputFolder(host, context, folder, paths[0], created, steps);
+    uint32_t created = 0;
+    const char16_t* extension =
+        PrepareOutputFolder(host, context, folder, batch.firstItem ? *batch.firstItem : paths[0], created, steps);
     if (!extension) return 0;
 
     // Targets are built on the folder with its separator.
     WideString base(folder);
-    const bool haveBase = !base.IsEmpty() && (base.EndsWithSeparator() || base.Append(os::kPathSeparator));
+    const bool haveBase = !base.IsEmpty() && (EndsWithSeparator(base) || base.Append(os::kPathSeparator));
 
     uint32_t written = 0;
     WideString target;
@@ -129,10 +150,25 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
         FileOutcome outcome = FileOutcome::Missing;
         bool copied = false;
         if (const WideString* output = files.Next(i, outcome)) {
-            // MakeUniqueName only ever picks a free name and the copy refuses
-            // to replace a file that appeared since: nothing is overwritten.
-            copied = target.Assign(base) && AppendTargetName(target, path, preset.suffix, extension) &&
-                     MakeUniqueName(target, extension) && os::CopyFileNoReplace(output->Text(), target.Text());
+            // MakeUniqueName only ever picks a free name and the output is
+            // staged in its folder and named without replacing: nothing is
+            // overwritten. A file from a dropped folder goes into its place in
+            // the tree, made when its first output arrives.
+            const WideString* below = batch.outputSubfolders ? &batch.outputSubfolders[i] : nullptr;
+            WideString destination;
+            copied = target.Assign(base);
+            uint32_t made = 0;
+            if (copied && below && !below->IsEmpty())
+                copied = target.Append(*below) && target.Append(os::kPathSeparator) &&
+                         MakeFolderTree(target, base.Length() - 1, made);
+            copied = copied && destination.Assign(target) && AppendTargetName(target, path, preset.suffix, extension) &&
+                     PlaceOutput(*output, destination, target, extension);
+        }
+        if (outcome == FileOutcome::TooLarge) {
+            const PixelBudget& refused = files.BudgetOf(i);
+            host.ShowPictureTooLarge(refused.refusedWidth, refused.refusedHeight);
+        } else if (outcome == FileOutcome::OutOfMemory) {
+            ShowErrorMessage(host, kTextOutOfMemory);
         }
         files.Done(i);
         if (copied) ++written;
@@ -140,11 +176,19 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, uint32_t
                                 : outcome == FileOutcome::Written ? FileOutcome::NotWritten : outcome);
     }
 
+    // Once a batch, before the pass's own message, the reason its HEIF files
+    // failed.
+    if (context.missingLibrary && !context.missingLibraryTold) {
+        host.ShowErrorMessageNaming(kTextLibraryMissing, context.missingLibrary);
+        context.missingLibraryTold = true;
+    }
     if (written > 0) {
         os::NotifyShell(os::ShellChange::FolderUpdated, folder.Text());
         return written;
     }
-    if (created && os::RemoveFolder(folder.Text())) os::NotifyShell(os::ShellChange::FolderRemoved, folder.Text());
+    WideString removed;
+    if (created > 0 && RemoveFolderLevels(folder, created, removed))
+        os::NotifyShell(os::ShellChange::FolderRemoved, removed.Text());
     if (!cut) ShowErrorMessage(host, kTextNothingConverted);  // the stop reports instead
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "codecs/read/blend_table.h"
 #include "codecs/read/bmp_reader.h"
 #include "codecs/read/gif_reader.h"
+#include "codecs/read/heif_reader.h"
 #include "codecs/read/jpeg_reader.h"
 #include "codecs/read/plugin_readers.h"
 #include "codecs/read/png_reader.h"
@@ -16,6 +17,7 @@
 #include "codecs/write/jpeg_writer.h"
 #include "codecs/write/png_writer.h"
 #include "codecs/write/tiff_writer.h"
+#include "codecs/write/webp_writer.h"
 #include "core/worker_pool.h"
 #include "scale/scaling.h"
 #include "scale/sharpen.h"
@@ -39,15 +41,21 @@ bool ConversionContext::Initialise(uint32_t threads) {
     tiffWriter.reset(new (std::nothrow) TiffWriterState());
     tiffLibraryReader.reset(new (std::nothrow) TiffLibraryReaderState());
     webpReader.reset(new (std::nothrow) WebpReaderState());
+    webpWriter.reset(new (std::nothrow) WebpWriterState());
+    heifReader.reset(new (std::nothrow) HeifReaderState());
     plugins.reset(new (std::nothrow) PluginReaderSet());
     scaling.reset(new (std::nothrow) ScalingState());
     sharpen.reset(new (std::nothrow) SharpenState());
     blendTable.reset(new (std::nothrow) BlendTable());
     pool.reset(new (std::nothrow) WorkerPool(threads != 0 ? threads : ConversionThreads()));
     if (!jpegReader || !jpegWriter || !pngReader || !pngWriter || !gifReader || !gifWriter || !bmpReader ||
-        !bmpWriter || !tiffReader || !tiffWriter || !tiffLibraryReader || !webpReader || !plugins || !scaling ||
+        !bmpWriter || !tiffReader || !tiffWriter || !tiffLibraryReader || !webpReader || !webpWriter || !heifReader || !plugins || !scaling ||
         !sharpen || !blendTable || !pool)
         return false;
+    for (MappedInput* input : {&jpegReader->input, &pngReader->input, &gifReader->input, &bmpReader->input,
+                               &tiffReader->input, &tiffLibraryReader->input, &webpReader->input})
+        input->budget = &budget;
+    plugins->bridge.budget = &budget;
     scaling->pool = pool.get();
     sharpen->pool = pool.get();
     BuildBlendTable(*blendTable);

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "codecs/common/exif_tags.h"
 #include "core/decoded_image.h"
+#include "core/pixel_budget.h"
 #include "core/settings.h"
 
 namespace qdx {
@@ -20,8 +22,10 @@ struct BmpReaderState;
 struct BmpWriterState;
 struct TiffReaderState;
 struct TiffWriterState;
+struct WebpWriterState;
 struct TiffLibraryReaderState;
 struct WebpReaderState;
+struct HeifReaderState;
 struct PluginReaderSet;
 struct ScalingState;
 struct SharpenState;
@@ -31,6 +35,12 @@ class WorkerPool;
 
 using OutputStep = bool (*)(ConversionContext& context);
 
+// What the batch does with what a source carries beside its pixels.
+struct SourceDataOptions {
+    bool convertColours = true;  // embedded ICC profiles to sRGB; false: numbers as stored
+    MetadataPolicy keepMetadata = MetadataPolicy::DateAndCamera;
+};
+
 struct ConversionContext {
     ConversionContext();
     ~ConversionContext();
@@ -38,7 +48,8 @@ struct ConversionContext {
     ConversionContext& operator=(const ConversionContext&) = delete;
 
     // Creates every state, the blend table and a pool of `threads` threads
-    // (0: ConversionThreads()); false when memory is short.
+    // (0: ConversionThreads()), every reader checking sizes against `budget`;
+    // false when memory is short.
     bool Initialise(uint32_t threads = 0);
 
     std::unique_ptr<JpegReaderState> jpegReader;
@@ -53,6 +64,8 @@ struct ConversionContext {
     std::unique_ptr<TiffWriterState> tiffWriter;
     std::unique_ptr<TiffLibraryReaderState> tiffLibraryReader;
     std::unique_ptr<WebpReaderState> webpReader;
+    std::unique_ptr<WebpWriterState> webpWriter;
+    std::unique_ptr<HeifReaderState> heifReader;
     std::unique_ptr<PluginReaderSet> plugins;
     std::unique_ptr<ScalingState> scaling;
     std::unique_ptr<SharpenState> sharpen;
@@ -63,14 +76,28 @@ struct ConversionContext {
     // The batch's settings, set by RunConversion before anything is decoded
     // or written: the decode and output steps read them from here.
     const Settings* settings = nullptr;
+    SourceDataOptions sourceData;
     const Preset* preset = nullptr;
     const WideString* tempPath = nullptr;
+    // The batch's private folder, where workers make their own temporary
+    // files; null: the system's temporary folder.
+    const char16_t* temporaryFolder = nullptr;
     DecodedImage image;
+    // The size of picture the readers admit; what a refusal was is kept here.
+    PixelBudget budget;
     uint16_t savedBitDepth = 0;
     TransparentColour transparent;
     // What DecodeInput found the last file to be (an InputKind).
     uint32_t inputKind = 0;
     OutputStep outputStep = nullptr;
+    // Set by a read that needed a library which could not be loaded: the
+    // names of its missing files, for the batch to tell once.
+    const char16_t* missingLibrary = nullptr;
+    bool missingLibraryTold = false;  // the batch has shown its message
+    // Room for the Exif block an output step writes (kExifMaxBlockBytes) and
+    // the tags it is made from; taken on first use, kept for the batch.
+    os::HeapMemory exifOut;
+    os::HeapObject<ExifTags> exifTags;
 };
 
 }  // namespace qdx

@@ -21,10 +21,18 @@ bool DecodeGifInput(ConversionContext& context, const WideString& path);
 // Our own TIFF reader first; the layouts it refuses go to libtiff.
 bool DecodeTiffInput(ConversionContext& context, const WideString& path);
 bool DecodeWebpInput(ConversionContext& context, const WideString& path);
+// HEIC and AVIF through libheif; when its libraries cannot be loaded the file
+// fails and the context's missingLibrary names them.
+bool DecodeHeifInput(ConversionContext& context, const WideString& path);
 // Hands the file to the plug-in readers of the plug-in folder.
 bool DecodePluginInput(ConversionContext& context, const WideString& path);
-// After a built-in read: turns the picture upright from the orientation its
-// JPEG or TIFF file recorded. A missing or unreadable tag leaves it as stored.
-void TurnUpright(DecodedImage& image, const WideString& path, uint32_t kind);
+// Before a built-in read: copies the file's ICC profile and Exif block into
+// the image record and returns the orientation its JPEG or TIFF file recorded
+// (kOrientationAsStored when there is none or the file cannot be read).
+uint32_t ReadSourceData(DecodedImage& image, const WideString& path, uint32_t kind);
+// After a built-in read, in this order: the colours to sRGB when the options
+// say so (the one place where that happens), then the picture turned upright
+// by `orientation`.
+void FinishDecodedImage(ConversionContext& context, uint32_t orientation);
 
 }  // namespace qdx

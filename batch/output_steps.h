@@ -1,5 +1,5 @@
 #pragma once
-// The five output steps: each reads the context's picture, the bit depth it
+// The six output steps: each reads the context's picture, the bit depth it
 // had when decoded, the transparent colour and the preset, and has its writer
 // write the temporary output file.
 namespace qdx {
@@ -11,5 +11,6 @@ bool PngOutputStep(ConversionContext& context);
 bool JpegOutputStep(ConversionContext& context);
 bool GifOutputStep(ConversionContext& context);
 bool TiffOutputStep(ConversionContext& context);
+bool WebpOutputStep(ConversionContext& context);
 
 }  // namespace qdx

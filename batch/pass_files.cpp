@@ -6,6 +6,8 @@
 #include "batch/batch.h"
 #include "batch/resize_and_write.h"
 #include "core/os/os.h"
+#include "core/os/private_files.h"
+#include "core/result_codes.h"
 #include "core/worker_pool.h"
 #include "scale/resize_modes.h"
 #include "scale/scaling.h"
@@ -26,11 +28,17 @@ constexpr uint64_t kPictureBytesPerWorker = uint64_t(144) << 20;
 
 }  // namespace
 
-struct PassFiles::Slot {
+// A worker's context, temporary file and thread; its readers reserve the
+// memory of each picture here from its declared size, before decoding it.
+struct PassFiles::Slot final : PictureMemoryGate {
     ConversionContext context;
     WideString temporary;
     std::thread thread;
-    uint64_t held = 0;  // bytes counted in inFlight_ for this slot's file
+    PassFiles* pass = nullptr;
+    uint64_t file = 0;  // the file being converted
+    uint64_t held = 0;  // bytes counted in inFlight_ for that file
+
+    bool Reserve(uint64_t bytes) override { return pass->Reserve(*this, bytes); }
 };
 
 uint32_t PassWorkers(uint32_t count, uint32_t threads, uint64_t physicalMemory) {
@@ -62,7 +70,9 @@ bool PassFiles::StartWorkers(uint32_t workers) {
     if (!slots_ || !results_) return false;
     workers_ = workers;
     WideString folder;
-    if (!os::TemporaryFolder(folder) || folder.IsEmpty()) return false;
+    const bool haveFolder =
+        context_.temporaryFolder ? folder.Assign(context_.temporaryFolder) : os::TemporaryFolder(folder);
+    if (!haveFolder || folder.IsEmpty()) return false;
     for (uint32_t k = 0; k < workers; ++k) {
         Slot& slot = slots_[k];
         ConversionContext& c = slot.context;
@@ -70,9 +80,14 @@ bool PassFiles::StartWorkers(uint32_t workers) {
         if (!c.Initialise(1) || !os::CreateTemporaryFile(folder, slot.temporary) || slot.temporary.IsEmpty())
             return false;
         c.settings = context_.settings;
+        c.sourceData = context_.sourceData;
         c.preset = context_.preset;
         c.outputStep = context_.outputStep;
         c.tempPath = &slot.temporary;
+        c.budget.maxPixels = context_.budget.maxPixels;
+        c.budget.memoryBytes = context_.budget.memoryBytes;
+        c.budget.gate = &slot;
+        slot.pass = this;
         if (c.preset->resizeMode != ResizeNone && c.preset->resampleFilter == FilterHalftone && c.scaling)
             PrepareHalftoneContext(*c.scaling);
     }
@@ -103,6 +118,23 @@ void PassFiles::StopWorkers() {
     workers_ = 1;
 }
 
+// A second reservation for the same file (a reader that hands the file to
+// another) replaces the first. The oldest file always goes on, so the pass
+// cannot stall.
+bool PassFiles::Reserve(Slot& slot, uint64_t bytes) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (slot.held != 0) {
+        inFlight_ -= slot.held;
+        slot.held = 0;
+        changed_.notify_all();
+    }
+    changed_.wait(lock, [&] { return stopping_ || inFlight_ + bytes <= budget_ || slot.file == consumed_; });
+    if (stopping_) return false;
+    inFlight_ += bytes;
+    slot.held = bytes;
+    return true;
+}
+
 // Slot k converts files k, k + W, k + 2W, ... and starts each only after the
 // batch thread has copied the slot's previous output.
 void PassFiles::Work(uint32_t k) {
@@ -113,6 +145,7 @@ void PassFiles::Work(uint32_t k) {
             std::unique_lock<std::mutex> lock(mutex_);
             changed_.wait(lock, [&] { return stopping_ || f < uint64_t(consumed_) + workers_; });
             if (stopping_) return;
+            slot.file = f;
         }
         const WideString& path = paths_[f];
         FileOutcome outcome = FileOutcome::Missing;
@@ -123,27 +156,24 @@ void PassFiles::Work(uint32_t k) {
         }
         if (decoded) {
             c.savedBitDepth = c.image.header.biBitCount;
+            // Decode steps that reserved nothing from a header are counted
+            // by the picture they made.
             uint32_t bytes = 0;
             PixelBufferSize(uint32_t(c.image.header.biWidth), uint32_t(c.image.header.biHeight),
                             c.image.header.biBitCount, bytes);
-            {
-                // The oldest file always goes on, so the pass cannot stall.
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [&] { return stopping_ || inFlight_ + bytes <= budget_ || f == consumed_; });
-                if (stopping_) {
-                    c.image.pixels.Reset();
-                    return;
-                }
-                inFlight_ += bytes;
-                slot.held = bytes;
+            if (slot.held == 0 && !Reserve(slot, bytes)) {
+                c.image.pixels.Reset();
+                return;
             }
             outcome = ResizeAndWrite(c) ? FileOutcome::Written : FileOutcome::NotWritten;
-            if (outcome == FileOutcome::NotWritten) os::RemoveFile(c.tempPath->Text());
+            if (outcome == FileOutcome::NotWritten) os::EmptyFile(c.tempPath->Text());
         }
         c.image.pixels.Reset();
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_) return;
             results_[f] = ResultOf(outcome);
+            if (c.missingLibrary) missingLibrary_ = c.missingLibrary;
         }
         changed_.notify_all();
     }
@@ -163,8 +193,9 @@ const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
         outcome = ResizeAndWrite(context_, host_) ? FileOutcome::Written : FileOutcome::NotWritten;
         if (outcome == FileOutcome::Written) return context_.tempPath;
         // Whatever a failed write left (on a full disk, most of a file) goes
-        // at once; the next write creates the file again.
-        os::RemoveFile(context_.tempPath->Text());
+        // at once. The file itself stays: a name given up could be taken
+        // by someone else before the next write.
+        os::EmptyFile(context_.tempPath->Text());
         return nullptr;
     }
     std::unique_lock<std::mutex> lock(mutex_);
@@ -176,7 +207,12 @@ const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
         lock.lock();
     }
     outcome = OutcomeOf(results_[index]);
+    if (missingLibrary_) context_.missingLibrary = missingLibrary_;
     return outcome == FileOutcome::Written ? &slots_[index % workers_].temporary : nullptr;
+}
+
+const PixelBudget& PassFiles::BudgetOf(uint32_t index) const {
+    return workers_ < 2 ? context_.budget : slots_[index % workers_].context.budget;
 }
 
 void PassFiles::Done(uint32_t index) {

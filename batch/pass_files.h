@@ -32,8 +32,12 @@ public:
     // for the worker that does; returns the temporary file holding its
     // output, or null when the file was skipped (missing, undecodable, or
     // scaling or writing failed), with what became of it in `outcome`
-    // (Written when a temporary file is returned).
+    // (Written when a temporary file is returned). A library found missing
+    // by a worker's read is named in the batch context's missingLibrary.
     const WideString* Next(uint32_t index, FileOutcome& outcome);
+    // Why file `index` was refused, with its size, after Next gave TooLarge or
+    // OutOfMemory for it (valid until Done).
+    const PixelBudget& BudgetOf(uint32_t index) const;
     // The batch thread has finished with the output of file `index`.
     void Done(uint32_t index);
 
@@ -45,6 +49,7 @@ private:
     bool StartWorkers(uint32_t workers);
     void StopWorkers();
     void Work(uint32_t slot);
+    bool Reserve(Slot& slot, uint64_t bytes);
 
     ConversionContext& context_;
     uint32_t count_;
@@ -61,6 +66,7 @@ private:
     uint64_t inFlight_ = 0;     // bytes of decoded pictures being scaled or written
     uint64_t budget_ = 0;       // at most this many, except for the oldest file
     bool stopping_ = false;
+    const char16_t* missingLibrary_ = nullptr;  // what a worker's read found missing
 };
 
 // Files converted side by side for a pass of `count` files with `threads`

@@ -17,7 +17,7 @@
 #include "codecs/write/gif_writer.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 using namespace qdx;
 

@@ -25,8 +25,8 @@
 #include "core/decoded_image.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 
 namespace fs = std::filesystem;
 using namespace qdx;

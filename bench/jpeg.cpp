@@ -18,38 +18,21 @@
 #include "batch/conversion_context.h"
 #include "batch/output_steps.h"
 #include "batch/resize_and_write.h"
+#include "bench/bench_support.h"
 #include "codecs/read/jpeg_reader.h"
 #include "codecs/write/jpeg_writer.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 #include "scale/scaling.h"
 
 using namespace qdx;
+using namespace qdx::bench;
 
 namespace {
-
-// The machine is shared, so every figure is processor time (user + system)
-// rather than wall time: for our steps this process's, for a tool its child's.
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-template <typename Step>
-double BestOf(int runs, Step step, int who = RUSAGE_SELF) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const double start = CpuSeconds(who);
-        step();
-        best = std::min(best, CpuSeconds(who) - start);
-    }
-    return best;
-}
 
 // Starts a fresh peak (Linux: "5" to clear_refs resets the high-water mark).
 void ResetPeakRss() {
@@ -74,36 +57,6 @@ double PeakRssMiB() {
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-WideString PathIn(const WideString& folder, const char* name) {
-    WideString wideName;
-    AppendUtf8(wideName, name);
-    WideString path;
-    path.SetFolderPlusName(folder.Text(), wideName.Text());
-    return path;
-}
-
-std::string Narrow(const WideString& text) { return ToUtf8(text.Text(), text.Length()); }
-
-// Photo-like content: broad shading, edges, fine texture and sensor noise.
-void MakePhoto(DecodedImage& image, int width, int height) {
-    SetImageHeader(image, width, height, 24);
-    image.pixels = AllocatePixelBuffer(uint32_t(width), uint32_t(height), 24);
-    const uint32_t stride = RowStride(uint32_t(width), 24);
-    std::mt19937 random(5);
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = image.pixels.Get() + size_t(y) * stride;
-        for (int x = 0; x < width; ++x) {
-            const double u = double(x) / width, v = double(y) / height;
-            const double shade = 110 + 60 * std::sin(u * 5.1 + v * 2.3) + 40 * std::cos(v * 7.7 - u * 1.9);
-            const double texture = 18 * std::sin(x * 0.21) * std::cos(y * 0.17) + ((x / 97 + y / 61) % 2 ? 25 : -25);
-            for (int c = 0; c < 3; ++c) {
-                const double value = shade * (0.8 + 0.15 * c) + texture + int(random() % 13) - 6;
-                row[x * 3 + c] = uint8_t(std::clamp(value, 0.0, 255.0));
-            }
-        }
-    }
-}
-
 // Every fifth pixel: an 800 x 600 picture with the input's content.
 void Decimate(const DecodedImage& in, DecodedImage& out, int width, int height) {
     SetImageHeader(out, width, height, 24);
@@ -116,40 +69,6 @@ void Decimate(const DecodedImage& in, DecodedImage& out, int width, int height) 
             for (int c = 0; c < 3; ++c)
                 out.pixels.Get()[size_t(y) * outStride + x * 3 + c] =
                     in.pixels.Get()[size_t(y * stepY) * inStride + size_t(x * stepX) * 3 + c];
-}
-
-bool WritePpm(const DecodedImage& image, const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const int width = image.header.biWidth, height = image.header.biHeight;
-    std::fprintf(file, "P6\n%d %d\n255\n", width, height);
-    const uint32_t stride = RowStride(uint32_t(width), 24);
-    std::string row(size_t(width) * 3, '\0');
-    for (int y = height - 1; y >= 0; --y) {
-        const uint8_t* in = image.pixels.Get() + size_t(y) * stride;
-        for (int x = 0; x < width; ++x) {
-            row[x * 3] = char(in[x * 3 + 2]);
-            row[x * 3 + 1] = char(in[x * 3 + 1]);
-            row[x * 3 + 2] = char(in[x * 3]);
-        }
-        std::fwrite(row.data(), 1, row.size(), file);
-    }
-    return std::fclose(file) == 0;
-}
-
-// Time of an external command (best of `runs`), or -1 when it fails.
-double TimeCommand(const std::string& command, int runs) {
-    bool failed = false;
-    const double best = BestOf(
-        runs, [&] { failed |= std::system((command + " >/dev/null 2>&1").c_str()) != 0; }, RUSAGE_CHILDREN);
-    return failed ? -1 : best;
-}
-
-void PrintPeer(const char* name, double seconds) {
-    if (seconds < 0)
-        std::printf("  %-44s not available\n", name);
-    else
-        std::printf("  %-44s %8.1f ms\n", name, seconds * 1000);
 }
 
 }  // namespace

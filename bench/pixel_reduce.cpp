@@ -19,8 +19,9 @@
 #include "codecs/write/pixel_converter.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/path_edit.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 
 using namespace qdx;
 
@@ -75,7 +76,7 @@ WideString TempPath(const char* name) {
     WideString folder, leaf, path;
     os::TemporaryFolder(folder);
     AppendUtf8(leaf, name);
-    path.SetFolderPlusName(folder.Text(), leaf.Text());
+    SetFolderPlusName(path, folder.Text(), leaf.Text());
     return path;
 }
 

@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_photo.h"
 #include "codecs/read/png_reader.h"
 #include "codecs/write/png_writer.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 
 namespace {
 
@@ -24,23 +25,7 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// A bottom-up 24-bit picture that compresses like a photograph: smooth
-// gradients with a little noise.
-std::vector<uint8_t> MakePhoto(int32_t width, int32_t height) {
-    const uint32_t stride = qdx::RowStride(uint32_t(width), 24);
-    std::vector<uint8_t> pixels(size_t(stride) * height + 4);
-    uint32_t variant = 12345;
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x) {
-            variant = variant * 1103515245u + 12345u;
-            const int noise = int((variant >> 16) & 7) - 3;
-            uint8_t* p = &pixels[size_t(y) * stride + 3 * size_t(x)];
-            p[0] = uint8_t((x * 255 / width + noise) & 0xFF);
-            p[1] = uint8_t(((x + y) * 255 / (width + height) + noise) & 0xFF);
-            p[2] = uint8_t((y * 255 / height + noise) & 0xFF);
-        }
-    return pixels;
-}
+using qdx::bench::MakePhoto;
 
 bool Write(const qdx::WideString& path, int32_t width, int32_t height, const uint8_t* pixels, qdx::PngWriterState& state) {
     state.converter.width = width;

@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
                 const os::PixelMemory out(photo ? Resample(bicubic, photo, int32_t(size[0]), int32_t(size[1]),
                                                            int32_t(kTargetWidth), int32_t(kTargetHeight),
                                                            FilterBicubic, nullptr)
-                                                : nullptr);
+                                                : os::PixelMemory());
                 ok = ok && out;
             });
             std::printf("  bicubic %ux%u, %2u thread%s %8.1f ms wall %8.1f ms processor (target %s)%s\n", size[0],
@@ -167,8 +167,8 @@ int main(int argc, char** argv) {
     // Sharpening of an 800 x 600 picture (the area-averaged result).
     DecodedImage small;
     SetImageHeader(small, int32_t(kTargetWidth), int32_t(kTargetHeight), 24);
-    small.pixels.Reset(Resample(state, source, int32_t(kWidth), int32_t(kHeight), int32_t(kTargetWidth),
-                                int32_t(kTargetHeight), FilterAreaAverage, nullptr));
+    small.pixels = Resample(state, source, int32_t(kWidth), int32_t(kHeight), int32_t(kTargetWidth),
+                            int32_t(kTargetHeight), FilterAreaAverage, nullptr);
     SharpenState sharpen;
     BuildSharpenTables(sharpen);
     const Timing t = Median(21, [&] { Sharpen(sharpen, small, 4); });

@@ -9,9 +9,11 @@
 #include "cli/settings_keys.h"
 #include "core/builtin_texts.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "core/utf_convert.h"
+#include "core/os/utf_convert.h"
+#include "core/string_ids.h"
 #include "core/worker_pool.h"
 #include "program_version.h"
 
@@ -24,9 +26,10 @@ constexpr char kVersion[] = QDX_VERSION_TEXT;
 constexpr char kUsageStart[] =
     "Usage: quillodex [OPTION]... FILE...\n"
     "       quillodex --show-settings | --set KEY=VALUE...\n"
-    "Convert image files (BMP, PNG, JPEG, GIF, TIFF) with the presets selected for\n"
-    "the combined drop area, as the Windows program does with files given on its\n"
-    "command line. Existing files are never overwritten; folders are skipped.\n"
+    "Convert image files (BMP, PNG, JPEG, GIF, TIFF, WebP, HEIC, AVIF) with the\n"
+    "presets selected for the combined drop area, as the Windows program does with\n"
+    "files given on its command line. Existing files are never overwritten. Folders\n"
+    "are skipped unless the convertFolders setting or --recursive says to walk them.\n"
     "\n"
     "  -p, --preset N[,N...]  run presets N (1 to 4) instead of the combined\n"
     "                         selection; passes still run in order 1 to 4\n"
@@ -37,8 +40,14 @@ constexpr char kUsageStart[] =
     "                         before --show-settings and before converting\n"
     "  -j, --jobs N           use N threads, 1 to 16 (default: the number of\n"
     "                         processors; 1 converts one file at a time)\n"
+    "      --max-megapixels N convert pictures of up to N million pixels in this\n"
+    "                         run (default 200; larger ones are refused from\n"
+    "                         their headers)\n"
     "  -q, --quiet            print no progress (shown on standard error when it\n"
     "                         is a terminal)\n"
+    "  -r, --recursive        walk every folder given, subfolders included, for\n"
+    "                         this run (links, hidden and system files left out);\n"
+    "                         outputs keep the tree: OUTPUT/FOLDER/SUB/NAME\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "\n"
@@ -51,14 +60,15 @@ constexpr char kUsageEnd[] =
     "nothing and exits with status 2.\n"
     "\n"
     "Every argument not converted is named on standard error after the batch;\n"
-    "a folder given is skipped and counts as not converted.\n"
+    "a folder given without --recursive is skipped and counts as not converted.\n"
     "\n"
     "Settings: Quillodex.ini beside the program when one exists there, otherwise\n"
     "$XDG_CONFIG_HOME/Quillodex/Quillodex.ini (default ~/.config/Quillodex).\n"
     "\n"
     "Exit status: 0 when every file given was converted by every pass (or settings\n"
     "were shown or changed), 1 when any file failed, was skipped (unsupported,\n"
-    "missing or a folder) or a message was shown, 2 for a usage error.\n";
+    "damaged, missing, or a folder not walked) or a message was shown, 2 for a\n"
+    "usage error.\n";
 
 // ---- Options ----------------------------------------------------------------
 
@@ -120,9 +130,26 @@ constexpr Option kOptions[] = {
          parsed.jobs = uint32_t(jobs);
          return true;
      }},
+    {"--max-megapixels", nullptr, true,
+     [](ParsedCommandLine& parsed, const char* value) {
+         char* end = nullptr;
+         const unsigned long megapixels = std::strtoul(value, &end, 10);
+         if (!*value || *value == '-' || *end || megapixels < 1 || megapixels > kMaxMegapixelsOption) {
+             parsed.error = std::string("--max-megapixels takes a number from 1 to ") +
+                            std::to_string(kMaxMegapixelsOption) + ", not '" + value + "'";
+             return false;
+         }
+         parsed.maxPixels = uint64_t(megapixels) * 1000 * 1000;
+         return true;
+     }},
     {"--quiet", "-q", false,
      [](ParsedCommandLine& parsed, const char*) {
          parsed.quiet = true;
+         return true;
+     }},
+    {"--recursive", "-r", false,
+     [](ParsedCommandLine& parsed, const char*) {
+         parsed.recursive = true;
          return true;
      }},
     {"--set", nullptr, true,
@@ -146,9 +173,19 @@ class StandardErrorHost final : public BatchHost {
 public:
     StandardErrorHost(size_t files, bool showProgress) : outcomes(files, 0), showProgress_(showProgress) {}
 
-    void ShowErrorMessage(uint32_t textId) override {
+    void ShowErrorMessage(uint32_t textId) override { ShowErrorMessageNaming(textId, nullptr); }
+    void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) override {
         WideString text, caption;
-        ErrorMessageTexts(textId, &BuiltInTexts(Language::English), text, caption);
+        ErrorMessageTexts(textId, &BuiltInTexts(Language::English), text, caption, name);
+        EndProgressLine();
+        std::fprintf(stderr, "%s: %s\n", ToUtf8(caption.Text()).c_str(), ToUtf8(text.Text()).c_str());
+        ++messagesShown;
+    }
+    void ShowPictureTooLarge(uint32_t width, uint32_t height) override {
+        const TextSource* texts = &BuiltInTexts(Language::English);
+        WideString text, caption;
+        AppendText(caption, kTextErrorCaption, texts);
+        PictureTooLargeText(texts, width, height, text);
         EndProgressLine();
         std::fprintf(stderr, "%s: %s\n", ToUtf8(caption.Text()).c_str(), ToUtf8(text.Text()).c_str());
         ++messagesShown;
@@ -188,9 +225,9 @@ private:
 bool ChooseSettingsPath(WideString& path) {
     WideString beside;
     if (os::ExecutablePath(beside)) {
-        beside.EditPath(3);
+        KeepFolder(beside);
         WideString candidate;
-        candidate.SetFolderPlusName(beside.Text(), u"Quillodex.ini");
+        SetFolderPlusName(candidate, beside.Text(), u"Quillodex.ini");
         if (os::FileExists(candidate.Text())) {
             path = candidate;
             return true;
@@ -205,14 +242,14 @@ bool ChooseSettingsPath(WideString& path) {
         const char* home = std::getenv("HOME");
         if (!home || !*home) return false;
         AppendUtf8(base, home);
-        base.AppendPathComponent(u".config");
+        AppendPathComponent(base, u".config");
         if (!os::FolderExists(base.Text()) && !os::CreateFolder(base.Text())) return false;
     }
     WideString own;
-    own.SetFolderPlusName(base.Text(), u"Quillodex");
+    SetFolderPlusName(own, base.Text(), u"Quillodex");
     if (own.IsEmpty()) return false;
     if (!os::FolderExists(own.Text()) && !os::CreateFolder(own.Text())) return false;
-    path.SetFolderPlusName(own.Text(), u"Quillodex.ini");
+    SetFolderPlusName(path, own.Text(), u"Quillodex.ini");
     return !path.IsEmpty();
 }
 
@@ -233,6 +270,8 @@ const char* SkipReason(const StandardErrorHost& host, size_t keptIndex) {
     if (host.Had(keptIndex, FileOutcome::Damaged)) return "damaged or cut short, not converted";
     if (host.Had(keptIndex, FileOutcome::Unreadable)) return "not a supported image";
     if (host.Had(keptIndex, FileOutcome::NotWritten)) return "could not be written";
+    if (host.Had(keptIndex, FileOutcome::TooLarge)) return "too large to convert";
+    if (host.Had(keptIndex, FileOutcome::OutOfMemory)) return "too large for this machine's memory";
     if (host.Had(keptIndex, FileOutcome::Missing)) return "no such file";
     return nullptr;
 }
@@ -347,14 +386,15 @@ int RunCommandLine(int argc, const char* const* argv) {
     if (parsed.showSettings) std::fputs(ShowSettings(settings).c_str(), stdout);
 
     if (!parsed.paths.empty()) {
-        // Keep, in order, every argument that names an existing file.
-        std::vector<WideString> kept;
-        std::vector<size_t> keptIndex(parsed.paths.size(), SIZE_MAX);
-        for (size_t i = 0; i < parsed.paths.size(); ++i) {
-            WideString full = TypedFullPath(current, parsed.paths[i]);
-            if (!os::FileExists(full.Text())) continue;
-            keptIndex[i] = kept.size();
-            kept.push_back(static_cast<WideString&&>(full));
+        // Keep, in order, every argument that names an existing file, and
+        // the files below the folders when they are walked.
+        std::vector<WideString> items;
+        for (const std::string& path : parsed.paths) items.push_back(TypedFullPath(current, path));
+        const bool walk = parsed.recursive;
+        DroppedFiles kept;
+        if (!CollectDroppedFiles(items.data(), uint32_t(items.size()), walk, kept)) {
+            std::fprintf(stderr, "quillodex: out of memory listing the folders\n");
+            return kExitNothing;
         }
         // --output sends every pass to one folder without touching the
         // settings that are saved.
@@ -365,21 +405,33 @@ int RunCommandLine(int argc, const char* const* argv) {
         bool anyPass = false;
         for (int i = 0; i < kPresetCount; ++i) anyPass |= selection[i] != 0;
         if (!anyPass) std::fprintf(stderr, "quillodex: no preset is selected; give --preset N\n");
-        StandardErrorHost host(kept.size(), !parsed.quiet && os::StandardErrorIsTerminal());
+        StandardErrorHost host(kept.paths.size(), !parsed.quiet && os::StandardErrorIsTerminal());
         uint32_t written = 0;
-        if (!kept.empty()) written = RunConversion(host, uint32_t(kept.size()), kept.data(), selection, run);
+        if (!kept.paths.empty())
+            written = RunConversion(host, kept, items[kept.items[0]], selection, run, BuiltInCodecSteps(),
+                                    parsed.maxPixels);
 
+        // Each argument, or each file found below it, once.
+        size_t next = 0;
         for (size_t i = 0; i < parsed.paths.size(); ++i) {
-            const char* reason = nullptr;
-            if (keptIndex[i] != SIZE_MAX)
-                reason = SkipReason(host, keptIndex[i]);
-            else if (os::FolderExists(TypedFullPath(current, parsed.paths[i]).Text()))
-                reason = "is a folder, skipped";
-            else
-                reason = "no such file";
-            if (!reason) continue;
-            std::fprintf(stderr, "quillodex: %s: %s\n", parsed.paths[i].c_str(), reason);
-            status = kExitNothing;
+            // A folder given and not walked counts as skipped.
+            bool skipped = false;
+            if (kept.itemWasFolder[i] && !walk) {
+                std::fprintf(stderr, "quillodex: %s: is a folder, skipped\n", parsed.paths[i].c_str());
+                skipped = true;
+            } else if (!kept.itemWasFolder[i] && (next == kept.items.size() || kept.items[next] != i)) {
+                std::fprintf(stderr, "quillodex: %s: no such file\n", parsed.paths[i].c_str());
+                skipped = true;
+            }
+            for (; next < kept.items.size() && kept.items[next] == i; ++next) {
+                const char* reason = SkipReason(host, next);
+                if (!reason) continue;
+                // A walked file is named as typed plus its place below the folder.
+                const std::string below = ToUtf8(kept.paths[next].Text() + items[i].Length());
+                std::fprintf(stderr, "quillodex: %s%s: %s\n", parsed.paths[i].c_str(), below.c_str(), reason);
+                skipped = true;
+            }
+            if (skipped) status = kExitNothing;
         }
         if (!anyPass || host.messagesShown > 0 || written == 0) status = kExitNothing;
     }

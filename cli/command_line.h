@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/pixel_budget.h"
 #include "core/settings.h"
 
 namespace qdx::cli {
@@ -23,11 +24,16 @@ struct ParsedCommandLine {
     bool showSettings = false;             // --show-settings
     std::string outputFolder;              // --output DIR, this run only
     bool quiet = false;                    // --quiet: no progress on standard error
+    bool recursive = false;                // --recursive: walk folders this run
+    uint64_t maxPixels = kDefaultMaxPixels;  // --max-megapixels N, this run only
 };
+
+// The largest --max-megapixels: 100 gigapixels, far beyond any memory.
+inline constexpr unsigned long kMaxMegapixelsOption = 100000;
 
 // Options (see the help text): --help/-h, --version, --preset N[,N...],
 // --set KEY=VALUE, --show-settings, --output DIR, --jobs/-j N (1 to 16),
-// --quiet/-q, and "--" to end options.
+// --max-megapixels N, --quiet/-q, --recursive/-r, and "--" to end options.
 // An option's value follows as the next argument or after "=". Everything
 // else starting with "-" (but "-" alone) is a usage error.
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);

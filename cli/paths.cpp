@@ -1,5 +1,7 @@
 #include "cli/paths.h"
 
+#include "core/os/path_edit.h"
+
 namespace qdx::cli {
 
 WideString FullPath(const WideString& currentFolder, const WideString& typed) {
@@ -7,7 +9,7 @@ WideString FullPath(const WideString& currentFolder, const WideString& typed) {
     if (!typed.IsEmpty() && typed[0] == u'/')
         full.Assign(typed);
     else
-        full.SetFolderPlusName(currentFolder.Text(), typed.Text());
+        SetFolderPlusName(full, currentFolder.Text(), typed.Text());
     return full;
 }
 

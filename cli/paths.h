@@ -1,6 +1,6 @@
 #pragma once
 // Paths as a user types them in a shell.
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::cli {
 

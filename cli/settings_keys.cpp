@@ -7,7 +7,7 @@
 #include "cli/paths.h"
 #include "core/preset_rules.h"
 #include "core/settings_fields.h"
-#include "core/utf_convert.h"
+#include "core/os/utf_convert.h"
 
 namespace qdx::cli {
 
@@ -206,7 +206,7 @@ constexpr struct {
     const char* name;
     uint32_t code;
 } kFormatNames[] = {{"bmp", 0},  {"png", kOutputPng},  {"jpeg", kOutputJpeg}, {"gif", kOutputGif},
-                    {"tiff", kOutputTiff}, {"jpg", kOutputJpeg}, {"tif", kOutputTiff}};
+                    {"tiff", kOutputTiff}, {"webp", kOutputWebp}, {"jpg", kOutputJpeg}, {"tif", kOutputTiff}};
 
 std::string FormatName(uint32_t code) {
     for (const auto& format : kFormatNames)

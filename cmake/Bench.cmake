@@ -5,3 +5,5 @@ foreach(source ${QDX_BENCHES})
   add_executable(bench_${name} ${source})
   target_link_libraries(bench_${name} PRIVATE qdx_engine)
 endforeach()
+# The bombs are the tests' own, made by their support code.
+target_sources(bench_bombs PRIVATE tests/support/bomb_images.cpp tests/support/jpeg_fixtures.cpp)

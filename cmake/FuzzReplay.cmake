@@ -13,4 +13,10 @@ foreach(source ${QDX_FUZZ_SOURCES})
     list(APPEND folders ${CMAKE_SOURCE_DIR}/tests/data/crashers/${name})
   endif()
   add_test(NAME ${name}_replay COMMAND ${name}_replay ${folders})
+  # Leaks inside third-party libraries that our code cannot reach.
+  set_tests_properties(${name}_replay PROPERTIES
+    ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/fuzz/lsan_suppressions.txt")
+  if(WIN32 AND name MATCHES "^heif")
+    qdx_copy_heif_runtime(${name}_replay $<TARGET_FILE_DIR:${name}_replay>)
+  endif()
 endforeach()

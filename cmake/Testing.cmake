@@ -15,6 +15,9 @@ file(GLOB_RECURSE QDX_ENGINE_TEST_SOURCES CONFIGURE_DEPENDS
 add_executable(engine_tests ${QDX_ENGINE_TEST_SOURCES})
 target_link_libraries(engine_tests PRIVATE qdx_engine qdx_netpbm gtest_main)
 target_compile_definitions(engine_tests PRIVATE QDX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+if(WIN32)
+  qdx_copy_heif_runtime(engine_tests $<TARGET_FILE_DIR:engine_tests>)
+endif()
 
 # Each test executable is one CTest test; it writes a JUnit-style report that
 # scripts/test-all.sh sums into the closing line.
@@ -35,7 +38,11 @@ include(cmake/TestSuites.cmake)
 if(NOT QDX_FUZZ)
   include(cmake/FuzzReplay.cmake)
 endif()
-include(cmake/ExtraTests.cmake OPTIONAL)
+include(cmake/ExtraTests.cmake)
+if(WIN32)
+  include(cmake/ReleaseTests.cmake)
+endif()
 
 # No source file includes against the layers (see scripts/check-layers.sh).
 add_test(NAME layer_check COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-layers.sh)
+add_test(NAME layer_check_refuses COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/check_layers_refuses.sh)

@@ -7,6 +7,9 @@ target_compile_options(qdx_warnings INTERFACE
 if(WIN32)
   # Every Windows binary is statically linked so that it runs without MinGW DLLs.
   target_link_options(qdx_warnings INTERFACE -static)
+  # No link time in the PE headers of any binary here: one commit builds to
+  # the same bytes, so its release does too.
+  add_link_options(-Wl,--no-insert-timestamp)
 endif()
 if(QDX_SANITIZE)
   target_compile_options(qdx_warnings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

@@ -24,6 +24,8 @@ add_executable(Quillodex WIN32 app/startup/program_main.cpp app/resources/Quillo
 target_link_libraries(Quillodex PRIVATE qdx_app)
 target_link_options(Quillodex PRIVATE -municode -mwindows)
 set_target_properties(Quillodex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# libheif.dll and libde265.dll, loaded when the first HEIF file arrives.
+qdx_copy_heif_runtime(Quillodex ${CMAKE_BINARY_DIR}/bin)
 
 # A language library holds resources only: no code and no entry point. Its
 # one resource script includes the signature and the generated string table
@@ -66,6 +68,8 @@ if(QDX_CHMCMD)
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${QDX_HELP_WORK}
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/help ${QDX_HELP_WORK}
     COMMAND ${CMAKE_COMMAND} -E chdir ${QDX_HELP_WORK} ${QDX_CHMCMD} Quillodex.hhp
+    # chmcmd stamps the time of day into the file; a release needs the same bytes.
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/chm-without-time.py ${QDX_HELP_WORK}/Quillodex.chm
     COMMAND ${CMAKE_COMMAND} -E copy ${QDX_HELP_WORK}/Quillodex.chm ${CMAKE_BINARY_DIR}/bin/Quillodex.chm
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DEPENDS ${QDX_HELP_SOURCES}

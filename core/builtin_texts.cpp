@@ -1,6 +1,6 @@
 #include "core/builtin_texts.h"
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

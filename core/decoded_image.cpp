@@ -1,5 +1,7 @@
 #include "core/decoded_image.h"
 
+#include <cstring>
+
 #include "core/os/os.h"
 
 namespace qdx {
@@ -32,6 +34,26 @@ void SetImageHeader(DecodedImage& image, int32_t width, int32_t height, uint16_t
     image.header.biHeight = height;
     image.header.biPlanes = 1;
     image.header.biBitCount = bitCount;
+}
+
+bool AssignEmbeddedBlock(EmbeddedBlock& block, const uint8_t* data, uint32_t size) {
+    ClearEmbeddedBlock(block);
+    if (size == 0 || !data || !block.bytes.Allocate(size)) return false;
+    std::memcpy(block.bytes.Get(), data, size);
+    block.size = size;
+    return true;
+}
+
+void ClearEmbeddedBlock(EmbeddedBlock& block) {
+    block.bytes.Reset();
+    block.size = 0;
+}
+
+void ClearEmbeddedData(DecodedImage& image) {
+    ClearEmbeddedBlock(image.iccProfile);
+    ClearEmbeddedBlock(image.exif);
+    image.cmykSamples.Reset();
+    image.cmykInverted = 0;
 }
 
 }  // namespace qdx

@@ -3,13 +3,27 @@
 // consumes: a device-independent bitmap held in memory. Rows are stored
 // bottom-up and padded to 4 bytes; 8-bit pixels index `palette`, 24-bit
 // pixels are blue, green, red. The record owns its pixel buffer: it can be
-// moved but not copied, and the buffer goes with the record.
+// moved but not copied, and the buffer goes with the record. Beside the
+// pixels it keeps what the source carried about them: its ICC profile and its
+// Exif block, each as the file stored it (the Exif block as a TIFF structure,
+// byte-order mark first), empty when the source had none.
 #include <cstdint>
 
 #include "core/bitmap_types.h"
 #include "core/os/owned_memory.h"
 
 namespace qdx {
+
+// A block of bytes held beside the pixels; size 0 when there is none.
+struct EmbeddedBlock {
+    os::HeapMemory bytes;
+    uint32_t size = 0;
+};
+
+// Takes a copy of `size` bytes (the block empties first); false, the block
+// empty, when memory is short.
+bool AssignEmbeddedBlock(EmbeddedBlock& block, const uint8_t* data, uint32_t size);
+void ClearEmbeddedBlock(EmbeddedBlock& block);
 
 struct DecodedImage {
     BITMAPINFOHEADER header{};
@@ -19,7 +33,17 @@ struct DecodedImage {
     uint32_t fileSize = 0;
     uint32_t sourceBitDepth = 0;
     uint64_t lastWriteTime = 0;  // FILETIME value
+    EmbeddedBlock iccProfile;
+    EmbeddedBlock exif;
+    // A CMYK source's own samples (4 bytes a pixel, rows bottom-up, padded to
+    // 4 bytes), kept only when the reader was asked to, so that a profile can
+    // turn them into colours; `pixels` holds the plain conversion meanwhile.
+    os::PixelMemory cmykSamples;
+    uint8_t cmykInverted = 0;  // the samples are stored inverted (255 = no ink)
 };
+
+// Empties the profile, the Exif block and the CMYK samples.
+void ClearEmbeddedData(DecodedImage& image);
 
 // Kept beside the DecodedImage; set after PNG and GIF reads.
 struct TransparentColour {

@@ -11,12 +11,13 @@ inline constexpr int32_t kChromaHalved = 0;
 inline constexpr int32_t kChromaFullResolution = 2;
 
 // OutputFormat codes (the `outputFormat` field of a Preset); any code but
-// 1 to 4 writes BMP.
+// 1 to 5 writes BMP.
 inline constexpr uint32_t kOutputBmp = 0;
 inline constexpr uint32_t kOutputPng = 1;
 inline constexpr uint32_t kOutputJpeg = 2;
 inline constexpr uint32_t kOutputGif = 3;
 inline constexpr uint32_t kOutputTiff = 4;
+inline constexpr uint32_t kOutputWebp = 5;
 
 // `resizeMode` codes of a Preset.
 inline constexpr uint32_t ResizeNone = 0;

@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "core/settings.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 
@@ -24,7 +24,7 @@ inline constexpr uint32_t kJpegQualityMax = 100;
 inline constexpr int32_t kSizeFieldMax = 9999;  // file-size limit (KiB), width, height
 
 // Entries of the preset dialog's lists; a list index is the stored value.
-inline constexpr uint32_t kOutputFormatCount = 5;  // BMP, PNG, JPEG, GIF, TIFF
+inline constexpr uint32_t kOutputFormatCount = 6;  // BMP, PNG, JPEG, GIF, TIFF, WebP
 inline constexpr uint32_t kResizeModeCount = 6;
 inline constexpr uint32_t kResampleFilterCount = 4;
 inline constexpr uint32_t kSharpnessCount = 4;

@@ -15,5 +15,6 @@ inline constexpr uint32_t kStatusCannotOpen = 50004;         // cannot open/map,
 inline constexpr uint32_t kStatusCannotCreate = 50005;       // output cannot be created
 inline constexpr uint32_t kStatusConversionFailed = 50006;   // pixel conversion failed
 inline constexpr uint32_t kStatusMalformed = 50007;          // malformed structure
+inline constexpr uint32_t kStatusTooManyPixels = 50008;      // larger than the pixel budget
 
 }  // namespace qdx

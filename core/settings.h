@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/preset_codes.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

@@ -12,6 +12,7 @@
 #include "core/file_helpers.h"
 #include "core/os/owned_memory.h"
 #include "core/settings_fields.h"
+#include "core/os/path_edit.h"
 #include "core/settings_file.h"
 
 namespace qdx {
@@ -137,7 +138,7 @@ void JoinExcludedPlugins(const Settings& settings, ByteBuffer& block) {
     for (const WideString& name : settings.excludedPlugins) {
         if (name.IsEmpty()) continue;
         WideString file;
-        if (!file.SetFolderPlusName(settings.pluginFolder.Text(), name.Text()) || file.IsEmpty() ||
+        if (!SetFolderPlusName(file, settings.pluginFolder.Text(), name.Text()) || file.IsEmpty() ||
             !os::FileExists(file.Text()))
             continue;
         block.Append(name.Buffer(), name.Length() * 2);

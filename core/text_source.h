@@ -3,6 +3,8 @@
 // compiled-in English texts natively, or a fake in tests.
 #include <cstdint>
 
+#include "core/os/wide_string.h"
+
 namespace qdx {
 
 class TextSource {
@@ -17,5 +19,8 @@ public:
 // The process-wide source used by the engine; may be null (texts read empty).
 const TextSource* CurrentTextSource();
 void SetCurrentTextSource(const TextSource* source);
+
+// Appends at most 127 units of string `id` from the text source to `text`.
+bool AppendText(WideString& text, uint32_t id, const TextSource* source = CurrentTextSource());
 
 }  // namespace qdx

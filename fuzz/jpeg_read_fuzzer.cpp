@@ -8,7 +8,7 @@
 #include "codecs/read/jpeg_reader.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "codecs/read/blend_table.h"
 #include "codecs/read/png_reader.h"
 #include "core/os/os.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::fuzz {
 

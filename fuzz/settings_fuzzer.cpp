@@ -8,6 +8,7 @@
 
 #include "core/file_helpers.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings_file.h"
 
 namespace {
@@ -75,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     expected.excludedPlugins.clear();
     for (const WideString& name : loaded.excludedPlugins) {
         WideString file;
-        file.SetFolderPlusName(loaded.pluginFolder.Text(), name.Text());
+        SetFolderPlusName(file, loaded.pluginFolder.Text(), name.Text());
         if (!file.IsEmpty() && qdx::os::FileExists(file.Text())) expected.excludedPlugins.push_back(name);
     }
     qdx::Settings reloaded;

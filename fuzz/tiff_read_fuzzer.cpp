@@ -5,8 +5,9 @@
 
 #include "codecs/read/tiff_reader.h"
 #include "core/os/os.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/path_edit.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ const qdx::WideString& InputPath() {
         qdx::WideString name;
         qdx::AppendUtf8(name, ("qdx-tiff-fuzz-" + std::to_string(reinterpret_cast<uintptr_t>(&folder) & 0xFFFFFF) +
                                ".tif").c_str());
-        result.SetFolderPlusName(folder.Text(), name.Text());
+        SetFolderPlusName(result, folder.Text(), name.Text());
         return result;
     }();
     return path;

@@ -20,10 +20,10 @@ namespace {
 
 // Area averaging of n samples into m < n.
 struct ReducePlan {
-    PrivateArray<uint8_t> divide;    // D[k] = trunc(k / d + 0.5), D[L + 1] = 255
-    uint32_t lastIndex = 0;          // L + 1: sums are capped here
-    PrivateArray<int32_t> closing;   // per sample 0 .. n-2: output it closes, or -1
-    PrivateArray<double> remainder;  // per output: s after the subtraction of d
+    os::HeapArray<uint8_t> divide;    // D[k] = trunc(k / d + 0.5), D[L + 1] = 255
+    uint32_t lastIndex = 0;           // L + 1: sums are capped here
+    os::HeapArray<int32_t> closing;   // per sample 0 .. n-2: output it closes, or -1
+    os::HeapArray<double> remainder;  // per output: s after the subtraction of d
 };
 
 bool MakeReducePlan(uint32_t n, uint32_t m, ReducePlan& plan) {
@@ -63,8 +63,8 @@ inline uint32_t Carry(uint32_t q, double s) { return uint32_t(double(q) * s + 0.
 
 // Linear interpolation of n samples into m > n.
 struct EnlargePlan {
-    PrivateArray<uint32_t> left, right;
-    PrivateArray<double> fraction;  // f
+    os::HeapArray<uint32_t> left, right;
+    os::HeapArray<double> fraction;  // f
 };
 
 bool MakeEnlargePlan(uint32_t n, uint32_t m, EnlargePlan& plan) {
@@ -95,11 +95,11 @@ inline uint8_t Interpolate(uint32_t ql, uint32_t qr, double f) {
 bool ReduceColumns(const uint8_t* source, uint32_t stride, uint32_t rowBytes, uint32_t n, uint8_t* target,
                    uint32_t m) {
     ReducePlan plan;
-    PrivateArray<uint32_t> sums;
+    os::HeapArray<uint32_t> sums;
     if (!MakeReducePlan(n, m, plan) || !sums.Allocate(rowBytes)) return false;
-    const uint8_t* D = plan.divide.get();
+    const uint8_t* D = plan.divide.Get();
     const uint32_t cap = plan.lastIndex;
-    uint32_t* a = sums.get();
+    uint32_t* a = sums.Get();
     uint32_t carry[256];
     uint32_t produced = 0;
     for (uint32_t k = 0; k + 1 < n; ++k) {
@@ -157,7 +157,7 @@ bool ReduceRows(const uint8_t* source, uint32_t sourceStride, uint32_t n, uint8_
                 uint32_t m, uint32_t height) {
     ReducePlan plan;
     if (!MakeReducePlan(n, m, plan)) return false;
-    const uint8_t* D = plan.divide.get();
+    const uint8_t* D = plan.divide.Get();
     const uint32_t cap = plan.lastIndex;
     for (uint32_t y = 0; y < height; ++y) {
         const uint8_t* q = source + size_t(y) * sourceStride;
@@ -235,17 +235,18 @@ uint32_t PieceStart(uint32_t count, uint32_t pieces, uint32_t piece, uint32_t al
 
 }  // namespace
 
-uint8_t* AreaAverageResample(const uint8_t* source, uint32_t sourceWidth, uint32_t sourceHeight, uint32_t targetWidth,
-                             uint32_t targetHeight, WorkerPool* pool) {
+os::PixelMemory AreaAverageResample(const uint8_t* source, uint32_t sourceWidth, uint32_t sourceHeight,
+                                    uint32_t targetWidth, uint32_t targetHeight, WorkerPool* pool) {
     const uint32_t sourceStride = Stride24(sourceWidth);
     const uint8_t* current = source;
-    PixelBlock columns;
+    os::PixelMemory columns;
     std::atomic<bool> failed{false};
     if (targetHeight != sourceHeight) {
-        if (!columns.Allocate(sourceWidth, targetHeight)) return nullptr;
+        columns = AllocatePixelBuffer(sourceWidth, targetHeight, 24);
+        if (!columns) return {};
         const uint32_t rowBytes = sourceWidth * 3;
         const uint32_t pieces = PieceCount(pool, rowBytes, kCacheLine);
-        uint8_t* target = columns.get();
+        uint8_t* target = columns.Get();
         ForEachIndex(pool, pieces, [&](uint32_t piece) {
             const uint32_t first = PieceStart(rowBytes, pieces, piece, kCacheLine);
             const uint32_t width = PieceStart(rowBytes, pieces, piece + 1, kCacheLine) - first;
@@ -257,29 +258,29 @@ uint8_t* AreaAverageResample(const uint8_t* source, uint32_t sourceWidth, uint32
                                                    targetHeight);
             if (!done) failed = true;
         });
-        if (failed) return nullptr;
-        current = columns.get();
+        if (failed) return {};
+        current = columns.Get();
     }
     if (targetWidth == sourceWidth) {
-        if (current == source) return nullptr;  // same size: handled by the caller
-        return columns.Release();
+        if (current == source) return {};  // same size: handled by the caller
+        return columns;
     }
-    PixelBlock rows;
-    if (!rows.Allocate(targetWidth, targetHeight)) return nullptr;
+    os::PixelMemory rows = AllocatePixelBuffer(targetWidth, targetHeight, 24);
+    if (!rows) return {};
     const uint32_t targetStride = Stride24(targetWidth);
     const uint32_t pieces = PieceCount(pool, targetHeight, 1);
     ForEachIndex(pool, pieces, [&](uint32_t piece) {
         const uint32_t first = PieceStart(targetHeight, pieces, piece, 1);
         const uint32_t height = PieceStart(targetHeight, pieces, piece + 1, 1) - first;
         const uint8_t* in = current + size_t(first) * sourceStride;
-        uint8_t* out = rows.get() + size_t(first) * targetStride;
+        uint8_t* out = rows.Get() + size_t(first) * targetStride;
         const bool done = targetWidth < sourceWidth
                               ? ReduceRows(in, sourceStride, sourceWidth, out, targetStride, targetWidth, height)
                               : EnlargeRows(in, sourceStride, sourceWidth, out, targetStride, targetWidth, height);
         if (!done) failed = true;
     });
-    if (failed) return nullptr;
-    return rows.Release();
+    if (failed) return {};
+    return rows;
 }
 
 }  // namespace qdx

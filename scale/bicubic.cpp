@@ -238,11 +238,11 @@ public:
     bool Holds(uint32_t y) const { return held_[y % kSlots] == y; }
     T* Slot(uint32_t y) {
         held_[y % kSlots] = y;
-        return rows_.get() + size_t(y % kSlots) * rowLength_;
+        return rows_.Get() + size_t(y % kSlots) * rowLength_;
     }
 
 private:
-    PrivateArray<T> rows_;
+    os::HeapArray<T> rows_;
     size_t rowLength_ = 0;
     uint32_t held_[kSlots] = {};
 };
@@ -268,7 +268,7 @@ public:
         uint8_t* out = ring_.Slot(y);
         const uint8_t* bytes = nullptr;
         if (columns_.active) {
-            uint8_t* target = rows_.active ? line_.get() : out;
+            uint8_t* target = rows_.active ? line_.Get() : out;
             BlurColumnsOfRow(y, target);
             bytes = target;
         } else {
@@ -315,7 +315,7 @@ private:
     uint32_t width_ = 0, height_ = 0;
     BlurPass columns_, rows_;
     RowRing<uint8_t> ring_;
-    PrivateArray<uint8_t> line_;  // the column-blurred line before its row blur
+    os::HeapArray<uint8_t> line_;  // the column-blurred line before its row blur
 };
 
 // --- Bicubic steps -----------------------------------------------------------
@@ -456,8 +456,8 @@ public:
             taps.rows[k] = input_->Row(rt[k]);
             taps.weights[k] = t_->rowWeights[size_t(j) * 4 + size_t(k)];
         }
-        CombineRowsDouble(lanes_, taps, doubleLine_.get(), size_t(t_->cw) * 3);
-        CombineColumnsDouble(lanes_, t_->columns, doubleLine_.get(), out);
+        CombineRowsDouble(lanes_, taps, doubleLine_.Get(), size_t(t_->cw) * 3);
+        CombineColumnsDouble(lanes_, t_->columns, doubleLine_.Get(), out);
     }
 
 private:
@@ -476,7 +476,7 @@ private:
     Lanes lanes_ = Lanes::Sse2;
     RowRing<uint8_t> ring_;
     RowRing<int32_t> columnSums_;  // sw x 3 values and the slack per slot
-    PrivateArray<double> doubleLine_;
+    os::HeapArray<double> doubleLine_;
 };
 
 // Output rows first .. last - 1 of the whole resample, through every step,
@@ -516,8 +516,8 @@ uint32_t BandCount(const WorkerPool* pool, uint32_t rows) {
 
 }  // namespace
 
-uint8_t* BicubicResample(ScalingState& state, const uint8_t* source, uint32_t sourceWidth, uint32_t sourceHeight,
-                         uint32_t targetWidth, uint32_t targetHeight) {
+os::PixelMemory BicubicResample(ScalingState& state, const uint8_t* source, uint32_t sourceWidth,
+                                uint32_t sourceHeight, uint32_t targetWidth, uint32_t targetHeight) {
     uint32_t widths[kMaxBicubicSteps], heights[kMaxBicubicSteps];
     const uint32_t widthSteps = BicubicStepPlan(sourceWidth, targetWidth, widths);
     const uint32_t heightSteps = BicubicStepPlan(sourceHeight, targetHeight, heights);
@@ -530,7 +530,7 @@ uint8_t* BicubicResample(ScalingState& state, const uint8_t* source, uint32_t so
     for (uint32_t s = 0; s < stepCount; ++s) {
         const uint32_t sw = s < widthSteps ? widths[s] : targetWidth;
         const uint32_t sh = s < heightSteps ? heights[s] : targetHeight;
-        if (!blocks[s].Build(cw, ch, sw, sh, state.exactIntegers, steps[s])) return nullptr;
+        if (!blocks[s].Build(cw, ch, sw, sh, state.exactIntegers, steps[s])) return {};
         // Columns are blurred before rows, each only where it shrinks.
         steps[s].columnBlur = MakeBlurPass(state, ch, sh);
         steps[s].rowBlur = MakeBlurPass(state, cw, sw);
@@ -540,17 +540,17 @@ uint8_t* BicubicResample(ScalingState& state, const uint8_t* source, uint32_t so
         ch = sh;
     }
 
-    PixelBlock result;
-    if (!result.Allocate(targetWidth, targetHeight)) return nullptr;
+    os::PixelMemory result = AllocatePixelBuffer(targetWidth, targetHeight, 24);
+    if (!result) return {};
     const uint32_t bands = BandCount(state.pool, targetHeight);
     std::atomic<bool> failed{false};
     ForEachIndex(state.pool, bands, [&](uint32_t band) {
         const uint32_t first = uint32_t(uint64_t(targetHeight) * band / bands);
         const uint32_t last = uint32_t(uint64_t(targetHeight) * (band + 1) / bands);
-        if (!RunBand(source, sourceWidth, steps, stepCount, lanes, result.get(), first, last)) failed = true;
+        if (!RunBand(source, sourceWidth, steps, stepCount, lanes, result.Get(), first, last)) failed = true;
     });
-    if (failed) return nullptr;
-    return result.Release();
+    if (failed) return {};
+    return result;
 }
 
 }  // namespace qdx

@@ -9,7 +9,7 @@ namespace qdx {
 namespace {
 
 // Source index for every output index of one direction.
-bool NearestIndexes(uint32_t n, uint32_t m, PrivateArray<uint32_t>& index) {
+bool NearestIndexes(uint32_t n, uint32_t m, os::HeapArray<uint32_t>& index) {
     if (!index.Allocate(m)) return false;
     const double ratio = double(n) / double(m);
     double x = 0.5 * ratio;
@@ -22,19 +22,19 @@ bool NearestIndexes(uint32_t n, uint32_t m, PrivateArray<uint32_t>& index) {
 
 }  // namespace
 
-uint8_t* NearestResample(const uint8_t* source, uint32_t sourceWidth, uint32_t sourceHeight, uint32_t targetWidth,
-                         uint32_t targetHeight) {
-    PrivateArray<uint32_t> columns, rows;
+os::PixelMemory NearestResample(const uint8_t* source, uint32_t sourceWidth, uint32_t sourceHeight,
+                                uint32_t targetWidth, uint32_t targetHeight) {
+    os::HeapArray<uint32_t> columns, rows;
     if (!NearestIndexes(sourceWidth, targetWidth, columns) || !NearestIndexes(sourceHeight, targetHeight, rows))
-        return nullptr;
+        return {};
     for (uint32_t i = 0; i < targetWidth; ++i) columns[i] *= 3;  // byte offsets
-    PixelBlock result;
-    if (!result.Allocate(targetWidth, targetHeight)) return nullptr;
+    os::PixelMemory result = AllocatePixelBuffer(targetWidth, targetHeight, 24);
+    if (!result) return {};
     const uint32_t sourceStride = Stride24(sourceWidth), targetStride = Stride24(targetWidth);
     const uint32_t rowBytes = targetWidth * 3;
-    const uint32_t* offset = columns.get();
+    const uint32_t* offset = columns.Get();
     for (uint32_t j = 0; j < targetHeight; ++j) {
-        uint8_t* out = result.get() + size_t(j) * targetStride;
+        uint8_t* out = result.Get() + size_t(j) * targetStride;
         if (j > 0 && rows[j] == rows[j - 1]) {  // enlarging: the same stored row again
             std::memcpy(out, out - targetStride, rowBytes);
             continue;
@@ -47,7 +47,7 @@ uint8_t* NearestResample(const uint8_t* source, uint32_t sourceWidth, uint32_t s
             out[2] = p[2];
         }
     }
-    return result.Release();
+    return result;
 }
 
 }  // namespace qdx

@@ -5,6 +5,7 @@
 
 #include "core/bitmap_types.h"
 #include "core/os/os.h"
+#include "core/os/owned_memory.h"
 #include "core/preset_codes.h"
 #include "scale/bicubic_lanes.h"
 
@@ -36,11 +37,12 @@ struct ScalingState {
 bool PrepareHalftoneContext(ScalingState& state);
 
 // Resamples `source` (sourceWidth x sourceHeight, 24 bits) to a new buffer of
-// targetWidth x targetHeight from the pixel allocator, or null on failure.
+// targetWidth x targetHeight from the pixel allocator, or an empty owner on failure.
 // The source is never changed. `sourceHeader` (followed in memory by the
 // palette, as in a DecodedImage) is used by the halftone filter only and must
 // describe the source. A request for the source's own size gives an exact copy.
-uint8_t* Resample(ScalingState& state, const uint8_t* source, int32_t sourceWidth, int32_t sourceHeight,
-                  int32_t targetWidth, int32_t targetHeight, uint32_t filter, const BITMAPINFOHEADER* sourceHeader);
+os::PixelMemory Resample(ScalingState& state, const uint8_t* source, int32_t sourceWidth, int32_t sourceHeight,
+                         int32_t targetWidth, int32_t targetHeight, uint32_t filter,
+                         const BITMAPINFOHEADER* sourceHeader);
 
 }  // namespace qdx

@@ -4,9 +4,10 @@
 # tests/images), libtiff's test images (Debian's tiff source package, under
 # test/images), BMP Suite's good files and Pillow's WebP images (Debian's
 # pillow source package) and libwebp's WebP images (Debian's libwebp source
-# package). Then decodes the BMP, WebP and TIFF images with independent
-# decoders (Pillow, dwebp, tiff2rgba) into build/test-refs, which the tests of
-# both targets compare with. Never committed. Without network the tests skip;
+# package), and makes HEIC and AVIF files with Debian's encoders. Then decodes
+# the BMP, WebP, TIFF and HEIF images with independent decoders (Pillow, dwebp,
+# tiff2rgba, heif-convert) into build/test-refs, which the tests of both
+# targets compare with. Never committed. Without network the tests skip;
 # this script then only warns.
 root=$(cd "$(dirname "$0")/.." && pwd)
 fetched=
@@ -36,4 +37,7 @@ pillow=$fetched
 fetch libwebp examples "libwebp test images"
 webp=$fetched
 reference webp $pillow ${webp:+"$webp" "$(dirname "$webp")/webp_js"}
+# HEIC and AVIF files made here with Debian's encoders, decoded by heif-convert.
+/usr/bin/python3 "$root/scripts/make-heif-fixtures.py" "$root/build/heif-fixtures" "$refs/heif.txt" ||
+  echo "the HEIF test files could not be made; their test fails" >&2
 exit 0

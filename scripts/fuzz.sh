@@ -13,5 +13,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DQDX_FUZZ=
 cmake --build "$root/build/fuzz" --target "$name"
 mkdir -p "$root/build/fuzz-corpus/$name" "$root/fuzz/corpus/$name"
 cd "$root/build/fuzz"
+# Leaks inside third-party libraries that our code cannot reach.
+export LSAN_OPTIONS=suppressions="$root/fuzz/lsan_suppressions.txt"
 "./$name" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=4096 \
   "$root/build/fuzz-corpus/$name" "$root/fuzz/corpus/$name"

@@ -8,6 +8,7 @@
 #include "app/startup/app_state.h"
 #include "core/settings.h"
 #include "core/string_ids.h"
+#include "core/text_source.h"
 
 namespace qdx::app {
 
@@ -79,7 +80,7 @@ bool RecreateMainFont(HWND window) {
 
 WideString LanguageText(uint32_t id) {
     WideString text;
-    text.AppendText(id);
+    AppendText(text, id);
     return text;
 }
 

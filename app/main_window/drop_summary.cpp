@@ -1,5 +1,7 @@
 #include "app/main_window/drop_summary.h"
 
+#include "core/text_source.h"
+
 namespace qdx::app {
 
 namespace {
@@ -29,13 +31,13 @@ constexpr uint32_t kBoxMode = 5;
 constexpr uint32_t kLastMode = 5;
 constexpr uint32_t kLastFilter = 3;
 constexpr uint32_t kLastSharpness = 3;
-constexpr uint32_t kLastFormat = kOutputTiff;
+constexpr uint32_t kLastFormat = kOutputWebp;
 
 class Line {
 public:
     explicit Line(const TextSource* texts) : texts_(texts) {}
     Line& Text(uint32_t id) {
-        line_.AppendText(id, texts_);
+        AppendText(line_, id, texts_);
         return *this;
     }
     Line& Plain(const char16_t* text) {
@@ -74,10 +76,15 @@ WideString FormatDetail(const Preset& preset, const TextSource* texts) {
             if (preset.keepTransparency) line.Text(kTextTransparencyKept);
             break;
         case kOutputJpeg:
+        case kOutputWebp:
             if (preset.limitFileSize)
                 line.Number(preset.maxFileSizeKiB).Text(kTextSizeLimitUnit);
             else
                 line.Text(kTextQuality).Plain(u" ").Number(preset.jpegQuality);
+            if (preset.outputFormat == kOutputWebp) {
+                if (preset.keepTransparency) line.Plain(u", ").Text(kTextTransparencyKept);
+                break;
+            }
             line.Plain(u", ").Text(kTextSampling).Plain(u" ");
             line.Text(preset.jpegSubsampling == 0 ? kTextChroma420 : kTextChroma444);
             break;

@@ -5,7 +5,7 @@
 
 #include "core/settings.h"
 #include "core/text_source.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

@@ -7,8 +7,10 @@
 #include "app/main_window/drop_target.h"
 #include "app/options/options_dialog.h"
 #include "app/startup/app_state.h"
+#include "core/os/private_files.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
+#include "core/string_ids.h"
 
 namespace qdx::app {
 
@@ -114,8 +116,12 @@ LRESULT OnDestroy() {
     return 0;
 }
 
+// The session may end while a batch waits in a message box: its temporary
+// files go now, as the process may not get to end it.
 LRESULT OnEndSession(HWND window, WPARAM ending) {
-    if (ending) SaveCurrentSettings(window);
+    if (!ending) return 0;
+    SaveCurrentSettings(window);
+    os::RemovePrivateFilesNow();
     return 0;
 }
 
@@ -304,10 +310,21 @@ void DiscardQueuedKeys() {
 }
 }  // namespace
 
-void MainWindowHost::ShowErrorMessage(uint32_t textId) {
-    DiscardQueuedKeys();
+void MainWindowHost::ShowErrorMessageNaming(uint32_t textId, const char16_t* name) {
     WideString text, caption;
-    ErrorMessageTexts(textId, CurrentTextSource(), text, caption);
+    ErrorMessageTexts(textId, CurrentTextSource(), text, caption, name);
+    ShowErrorBox(text, caption);
+}
+
+void MainWindowHost::ShowPictureTooLarge(uint32_t width, uint32_t height) {
+    WideString text, caption;
+    AppendText(caption, kTextErrorCaption, CurrentTextSource());
+    PictureTooLargeText(CurrentTextSource(), width, height, text);
+    ShowErrorBox(text, caption);
+}
+
+void MainWindowHost::ShowErrorBox(const WideString& text, const WideString& caption) {
+    DiscardQueuedKeys();
     ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
     ::MessageBoxW(window_, W(text.Text()), W(caption.Text()), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }

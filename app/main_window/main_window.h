@@ -8,7 +8,7 @@
 
 #include "app/main_window/main_layout.h"
 #include "batch/batch_host.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 
@@ -67,7 +67,9 @@ bool HelpFilePath(WideString& path);
 class MainWindowHost final : public BatchHost {
 public:
     explicit MainWindowHost(HWND window) : window_(window) {}
-    void ShowErrorMessage(uint32_t textId) override;
+    void ShowErrorMessage(uint32_t textId) override { ShowErrorMessageNaming(textId, nullptr); }
+    void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) override;
+    void ShowPictureTooLarge(uint32_t width, uint32_t height) override;
     void SetBusyTitle() override;
     void RestoreTitle() override;
     // The title counts the files; between files, and between the steps of
@@ -81,6 +83,7 @@ public:
     void BatchStopped(uint32_t written) override;
 
 private:
+    void ShowErrorBox(const WideString& text, const WideString& caption);
     HWND window_;
     bool stopped_ = false;
     uint32_t done_ = 0;

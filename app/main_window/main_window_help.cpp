@@ -8,6 +8,7 @@
 #include "app/main_window/version_window.h"
 #include "app/shell/shell_utilities.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 
 namespace qdx::app {
 
@@ -18,7 +19,7 @@ constexpr uint32_t kTextVersionCaption = 20210;
 }  // namespace
 
 bool HelpFilePath(WideString& path) {
-    return os::ExecutablePath(path) && path.ReplaceExtension(u".chm");
+    return os::ExecutablePath(path) && ReplaceExtension(path, u".chm");
 }
 
 HWND OpenHelp() {

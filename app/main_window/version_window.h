@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

@@ -5,7 +5,7 @@
 #include "app/options/options_controls.h"
 #include "app/options/options_store.h"
 #include "codecs/read/plugin_bridge.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

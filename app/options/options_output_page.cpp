@@ -11,6 +11,7 @@
 #include "app/shell/shell_utilities.h"
 #include "core/os/os.h"
 #include "core/settings.h"
+#include "core/settings_fields.h"
 
 namespace qdx::app {
 
@@ -19,8 +20,6 @@ namespace {
 using namespace options_id;
 
 constexpr int kHeadings[] = {kOutputHeading, kBackgroundHeading, kShortcutHeading};
-constexpr uint32_t kMaxFolderLength = 260;
-
 
 bool ShortcutIsThere(int folderId) {
     ShortcutPaths paths;
@@ -32,7 +31,7 @@ INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
     const Settings& settings = CurrentSettings();
     for (int id : kHeadings) InstallSectionHeading(::GetDlgItem(page, id));
     HWND folder = ::GetDlgItem(page, kOutputFolder);
-    ::SendMessageW(folder, EM_LIMITTEXT, kMaxFolderLength, 0);
+    ::SendMessageW(folder, EM_LIMITTEXT, WPARAM(FieldOf(&Settings::globalOutputFolder)->max), 0);
     InstallHintText(folder, kOutputFolder);
     ::SetWindowTextW(folder, W(settings.globalOutputFolder.Text()));
     dialog->remembered.desktop = ShortcutIsThere(kDesktopFolder);

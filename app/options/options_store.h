@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/settings.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

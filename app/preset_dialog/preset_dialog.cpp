@@ -15,6 +15,7 @@
 #include "core/os/os.h"
 #include "core/preset_rules.h"
 #include "core/settings.h"
+#include "core/settings_fields.h"
 #include "core/string_ids.h"
 
 namespace qdx::app {
@@ -71,10 +72,17 @@ void FillList(HWND dialog, int list, std::initializer_list<uint32_t> items, uint
     SetListItemHeight(control);
 }
 
-void SetUpNumber(HWND dialog, int edit, int spin, int lowest, int highest, int value, int digits) {
+// The spin control holds the number to the range of its field in the
+// settings table, as OK and --set do.
+void SetUpNumber(HWND dialog, int edit, int spin, const PresetField& field, int value, int digits) {
     ::SendDlgItemMessageW(dialog, edit, EM_LIMITTEXT, WPARAM(digits), 0);
-    ::SendDlgItemMessageW(dialog, spin, UDM_SETRANGE32, WPARAM(lowest), LPARAM(highest));
+    ::SendDlgItemMessageW(dialog, spin, UDM_SETRANGE32, WPARAM(field.min), LPARAM(field.max));
     ::SendDlgItemMessageW(dialog, spin, UDM_SETPOS32, 0, LPARAM(value));
+}
+
+// An edit takes at most the length its field in the settings table allows.
+void LimitText(HWND dialog, int edit, const PresetField& field) {
+    ::SendDlgItemMessageW(dialog, edit, EM_LIMITTEXT, WPARAM(field.max), 0);
 }
 
 RECT ClientRect(HWND dialog, int id) {
@@ -153,7 +161,7 @@ BOOL OnInitDialog(HWND dialog, LPARAM parameter) {
     for (int id : kHeadings) InstallSectionHeading(::GetDlgItem(dialog, id));
     SetCaption(dialog, record->presetIndex);
 
-    FillList(dialog, kFormatList, {21000, 21001, 21002, 21003, 21004}, preset.outputFormat);
+    FillList(dialog, kFormatList, {21000, 21001, 21002, 21003, 21004, 21005}, preset.outputFormat);
     FillList(dialog, kSubsamplingList, {20100, 20101}, SubsamplingItem(preset.jpegSubsampling));
     FillList(dialog, kModeList, {20120, 20121, 20122, 20123, 20124, 20125}, record->workingMode);
     FillList(dialog, kFilterList, {20140, 20141, 20142, 20143}, preset.resampleFilter);
@@ -163,14 +171,15 @@ BOOL OnInitDialog(HWND dialog, LPARAM parameter) {
     ::CheckDlgButton(dialog, kLimitFileSize, preset.limitFileSize ? BST_CHECKED : BST_UNCHECKED);
     ::CheckRadioButton(dialog, kStretch, kKeepAspect, preset.keepAspect ? kKeepAspect : kStretch);
 
-    SetUpNumber(dialog, kQualityEdit, kQualitySpin, int(kJpegQualityMin), int(kJpegQualityMax), int(preset.jpegQuality),
+    SetUpNumber(dialog, kQualityEdit, kQualitySpin, *FieldOf(&Preset::jpegQuality), int(preset.jpegQuality),
                 kQualityDigits);
-    SetUpNumber(dialog, kMaxSizeEdit, kMaxSizeSpin, 0, kSizeFieldMax, int(preset.maxFileSizeKiB), kSizeDigits);
-    SetUpNumber(dialog, kWidthEdit, kWidthSpin, 0, kSizeFieldMax, preset.targetWidth, kSizeDigits);
-    SetUpNumber(dialog, kHeightEdit, kHeightSpin, 0, kSizeFieldMax, preset.targetHeight, kSizeDigits);
-    ::SendDlgItemMessageW(dialog, kSuffixEdit, EM_LIMITTEXT, kSuffixMaxLength, 0);
-    ::SendDlgItemMessageW(dialog, kSubfolderEdit, EM_LIMITTEXT, kSubfolderMaxLength, 0);
-    ::SendDlgItemMessageW(dialog, kFolderEdit, EM_LIMITTEXT, kFolderPathMaxLength, 0);
+    SetUpNumber(dialog, kMaxSizeEdit, kMaxSizeSpin, *FieldOf(&Preset::maxFileSizeKiB), int(preset.maxFileSizeKiB),
+                kSizeDigits);
+    SetUpNumber(dialog, kWidthEdit, kWidthSpin, *FieldOf(&Preset::targetWidth), preset.targetWidth, kSizeDigits);
+    SetUpNumber(dialog, kHeightEdit, kHeightSpin, *FieldOf(&Preset::targetHeight), preset.targetHeight, kSizeDigits);
+    LimitText(dialog, kSuffixEdit, *FieldOf(&Preset::suffix));
+    LimitText(dialog, kSubfolderEdit, *FieldOf(&Preset::subfolder));
+    LimitText(dialog, kFolderEdit, *FieldOf(&Preset::outputFolder));
 
     // The row starts under the mode list; mode 0 opens with the box's
     // arrangement of the row.

@@ -13,15 +13,15 @@ bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 }  // namespace
 
 bool PlanSizeRow(uint32_t mode, SizeRowPlan& plan) {
-    // Modes 1 to 4 fix one side; the label names the other one, which
-    // follows in proportion.
-    static constexpr uint32_t kOtherSide[] = {0, kTextHeight, kTextWidth, kTextShorterSide, kTextLongerSide};
+    // Modes 1 to 4 fix one side, and the label beside the number names that
+    // side with the mode's own text, as the mode list shows it.
+    static constexpr uint32_t kOwnSide[] = {0, kTextWidth, kTextHeight, kTextLongerSide, kTextShorterSide};
     if (mode == kResizeModeBox) {
         plan = {true, kTextWidth, kTextHeight, u":"};
         return true;
     }
     if (mode >= 1 && mode <= 4) {
-        plan = {false, 0, kOtherSide[mode], u": "};
+        plan = {false, 0, kOwnSide[mode], u": "};
         return true;
     }
     return false;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "core/settings.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 
@@ -69,7 +69,7 @@ inline constexpr int kSizeDigits = 4;
 
 // The size row of a resize mode: the box mode shows two numbers with a label
 // each; the other modes show one number with one label, and that label
-// names the side the mode does not set.
+// names the side the mode sets (the mode's own text: "Width" for Width).
 struct SizeRowPlan {
     bool twoNumbers = false;
     uint32_t widthLabel = 0;   // text of 2220 (box mode only)

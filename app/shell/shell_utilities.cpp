@@ -8,6 +8,7 @@
 
 #include "app/common/win32_owners.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 
 namespace qdx::app {
 
@@ -23,12 +24,12 @@ bool ShortcutExists(int folderId, ShortcutPaths& paths) {
     paths.executable.Clear();
     os::ExecutablePath(paths.executable);
     WideString name(paths.executable);
-    name.EditPath(2);
-    name.EditPath(5);
+    KeepFileName(name);
+    RemoveExtension(name);
     name.Append(u".lnk");
     wchar_t folder[MAX_PATH] = {};
     if (SUCCEEDED(::SHGetFolderPathW(nullptr, folderId, nullptr, SHGFP_TYPE_CURRENT, folder)) && folder[0])
-        paths.shortcut.SetFolderPlusName(U(folder), name.Text());
+        SetFolderPlusName(paths.shortcut, U(folder), name.Text());
     else
         paths.shortcut.Assign(name);
     return os::FileExists(paths.shortcut.Text());

@@ -4,7 +4,7 @@
 // list and the shell's natural ordering of list texts.
 #include <windows.h>
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

@@ -8,7 +8,7 @@
 #include "app/common/win32_owners.h"
 #include "app/startup/language_library.h"
 #include "core/settings_file.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

@@ -7,6 +7,7 @@
 
 #include "app/common/win32_owners.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/preset_rules.h"
 
 namespace qdx::app {
@@ -22,11 +23,11 @@ constexpr DWORD kAsData = LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOU
 // is not a plain file name (a folder, a drive, "..") is never looked up.
 ModuleHandle LoadByName(const char16_t* name) {
     WideString file(name);
-    WideString folder, path;
-    if (!LanguageNameIsPlain(file.Text(), file.Length()) || !file.Append(u".dll") || !os::ExecutablePath(folder))
+    WideString path;
+    if (!LanguageNameIsPlain(file.Text(), file.Length()) || !file.Append(u".dll") || !os::ExecutablePath(path))
         return ModuleHandle();
-    folder.EditPath(3);
-    if (!path.SetFolderPlusName(folder.Text(), file.Text())) return ModuleHandle();
+    KeepFolder(path);
+    if (path.IsEmpty() || !AppendPathComponent(path, file.Text())) return ModuleHandle();
     return ModuleHandle(::LoadLibraryExW(W(path.Text()), nullptr, kAsData));
 }
 
@@ -60,9 +61,9 @@ bool LoadLanguageLibrary(WideString& name, ModuleHandle& library) {
 
 int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
     WideString pattern;
-    if (!os::ExecutablePath(pattern) || !pattern.ReplaceFileNameWithDllPattern()) return -1;
+    if (!os::ExecutablePath(pattern) || !ReplaceFileNameWithDllPattern(pattern)) return -1;
     WideString folder(pattern);
-    folder.EditPath(3);
+    KeepFolder(folder);
     WIN32_FIND_DATAW found;
     const FindHandle search(::FindFirstFileW(W(pattern.Text()), &found));
     if (!search) return -1;
@@ -70,7 +71,7 @@ int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
     int position = 0;
     do {
         WideString name(reinterpret_cast<const char16_t*>(found.cFileName));
-        name.EditPath(5);
+        RemoveExtension(name);
         bool usable = false;
         if (EqualsIgnoringAsciiCase(name.Text(), currentName)) {
             current = position;
@@ -78,7 +79,7 @@ int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
         } else {
             // Load as data only: nothing of the library runs while we look.
             WideString path;
-            const bool named = path.SetFolderPlusName(folder.Text(), reinterpret_cast<const char16_t*>(found.cFileName));
+            const bool named = SetFolderPlusName(path, folder.Text(), U(found.cFileName)) && !path.IsEmpty();
             const ModuleHandle library(named ? ::LoadLibraryExW(W(path.Text()), nullptr, kAsData) : nullptr);
             usable = library && HasLanguageSignature(library.Get());
         }

@@ -9,7 +9,7 @@
 
 #include "app/common/win32_owners.h"
 #include "core/text_source.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

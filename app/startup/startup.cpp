@@ -17,6 +17,7 @@
 #include "app/startup/language_library.h"
 #include "batch/batch.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
 #include "core/string_ids.h"
@@ -76,10 +77,10 @@ bool CaptureArguments(std::vector<WideString>& captured) {
 bool CheckEnvironment(AppState& state) {
     WideString folder;
     if (!os::ExecutablePath(folder)) return false;
-    folder.EditPath(3);
+    KeepFolder(folder);
     if (!os::ChangeCurrentDirectory(folder.Text())) return false;
     WideString beside;
-    beside.SetFolderPlusName(folder.Text(), u"Quillodex.ini");
+    SetFolderPlusName(beside, folder.Text(), u"Quillodex.ini");
     if (os::FileExists(beside.Text())) {  // a portable installation
         state.settingsPath = beside;
         return true;
@@ -89,10 +90,10 @@ bool CheckEnvironment(AppState& state) {
     const CoTaskMemory<wchar_t> roaming(found);  // returned even when the call failed
     if (FAILED(known)) return false;
     WideString own;
-    own.SetFolderPlusName(U(roaming.get()), u"Quillodex");
+    SetFolderPlusName(own, U(roaming.get()), u"Quillodex");
     if (own.IsEmpty()) return false;
     if (!os::FolderExists(own.Text()) && !os::CreateFolder(own.Text())) return false;
-    return state.settingsPath.SetFolderPlusName(own.Text(), u"Quillodex.ini") && !state.settingsPath.IsEmpty();
+    return SetFolderPlusName(state.settingsPath, own.Text(), u"Quillodex.ini") && !state.settingsPath.IsEmpty();
 }
 
 // Converts every argument that names an existing file (not a folder) with the

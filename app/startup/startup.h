@@ -2,7 +2,7 @@
 // Start-up and shut-down of the Windows program.
 #include <windows.h>
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::app {
 

@@ -1,6 +1,6 @@
 #include "codecs/common/jpeg_error_glue.h"
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

@@ -2,26 +2,36 @@
 
 #include <cstring>
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
+
+namespace {
+constexpr uint64_t kInputSlack = 8;
+}  // namespace
 
 MappedInput::~MappedInput() { CloseMappedInput(*this); }
 
 uint32_t OpenAndMapInput(MappedInput& input, const WideString& path) {
-    input.view.Unmap();
+    input.bytes.Reset();
     input.file.Close();
     input.dataStart = input.cursor = input.dataEnd = nullptr;
     uint64_t size = 0;
+    uint32_t failure = kStatusCannotOpen;
     if (os::OpenForReadShared(path.Text(), input.file) && os::FileSize(input.file, size) && size > 0 &&
-        size < (uint64_t(1) << 32) && os::MapWholeFile(input.file, size, input.view)) {
-        input.dataStart = input.cursor = input.view.Data();
-        input.dataEnd = input.dataStart + size;
-        return uint32_t(size);
+        size < (uint64_t(1) << 32)) {
+        // A few zero bytes after the end, as a mapping's last page had.
+        if (!input.bytes.Allocate(size + kInputSlack)) {
+            failure = kStatusOutOfMemory;
+        } else if (os::ReadExact(input.file, input.bytes.Get(), uint32_t(size))) {
+            input.dataStart = input.cursor = input.bytes.Get();
+            input.dataEnd = input.dataStart + size;
+            return uint32_t(size);
+        }
     }
-    input.view.Unmap();
+    input.bytes.Reset();
     input.file.Close();
-    input.status = kStatusCannotOpen;
+    input.status = failure;
     return 0;
 }
 
@@ -45,13 +55,13 @@ bool PrepareImageRecord(MappedInput& input, DecodedImage* image) {
 void FinishMappedRead(MappedInput& input) {
     uint64_t fileTime = 0;
     if (input.image && input.file.IsOpen() && os::LastWriteTime(input.file, fileTime)) input.image->lastWriteTime = fileTime;
-    input.view.Unmap();
+    input.bytes.Reset();
     input.file.Close();
     input.dataStart = input.cursor = input.dataEnd = nullptr;
 }
 
 void CloseMappedInput(MappedInput& input) {
-    input.view.Unmap();
+    input.bytes.Reset();
     input.file.Close();
     input.dataStart = input.cursor = input.dataEnd = nullptr;
     if (input.ownedImage) {

@@ -1,12 +1,15 @@
 #pragma once
 // The leading fields of every built-in reader's working state: the input
-// file mapped whole, read-only, and parsed in place through a cursor.
+// file read whole into memory and parsed in place through a cursor. (Read, not
+// mapped: a mapped file that another program shortens meanwhile would end
+// the process at the first page past its new end.)
 #include <cstdint>
 #include <cstring>
 
 #include "core/decoded_image.h"
 #include "core/os/os.h"
 #include "core/os/owned_memory.h"
+#include "core/pixel_budget.h"
 #include "core/result_codes.h"
 
 namespace qdx {
@@ -15,25 +18,26 @@ class WideString;
 
 struct MappedInput {
     os::File file;
-    os::MappedView view;
+    os::HeapMemory bytes;  // the whole file
     const uint8_t* dataStart = nullptr;
     const uint8_t* cursor = nullptr;
     const uint8_t* dataEnd = nullptr;
     DecodedImage* image = nullptr;  // the caller's record, or ownedImage
     uint32_t status = kStatusUnspecified;
     os::HeapObject<DecodedImage> ownedImage;  // a record of the reader's own
+    PixelBudget* budget = nullptr;            // the batch's; null: the default limit
 
     MappedInput() = default;
     MappedInput(const MappedInput&) = delete;
     MappedInput& operator=(const MappedInput&) = delete;
     ~MappedInput();
 
-    uint64_t Remaining() const { return static_cast<uint64_t>(dataEnd - cursor); }
 };
 
 // Closes any file still held, opens `path` shared-read, accepts sizes above 0
-// and below 4 GiB and maps it whole. Returns the size; on failure closes
-// everything, sets status 50004 and returns 0.
+// and below 4 GiB and reads it whole. Returns the size; on failure (a file
+// that shrinks while it is read too) closes everything, sets status 50004, or
+// 50001 when memory is short, and returns 0.
 uint32_t OpenAndMapInput(MappedInput& input, const WideString& path);
 
 // Attaches `image` (palette and pixel buffer cleared) or, when null, a
@@ -41,12 +45,20 @@ uint32_t OpenAndMapInput(MappedInput& input, const WideString& path);
 bool PrepareImageRecord(MappedInput& input, DecodedImage* image);
 
 // After a successful decode: stores the file's last-write time in the image,
-// unmaps the view and closes the file.
+// releases the bytes and closes the file.
 void FinishMappedRead(MappedInput& input);
 
-// Unmaps and closes without touching the image (after a failure). A record the
+// Releases the bytes and closes without touching the image (after a failure). A record the
 // reader allocated itself is released.
 void CloseMappedInput(MappedInput& input);
+
+// The reader's check of a picture's declared size before it allocates for
+// the pixels (AdmitPicture); false with the status set when it is refused.
+inline bool AdmitPictureSize(MappedInput& input, uint64_t width, uint64_t height) {
+    const uint32_t refused = AdmitPicture(input.budget, width, height);
+    if (refused != 0) input.status = refused;
+    return refused == 0;
+}
 
 // The body of a reader that decodes bytes in memory: clears the record, runs
 // `decode(data, size, image)`, which returns 0 or the failure's result code,

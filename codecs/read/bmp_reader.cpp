@@ -8,7 +8,7 @@
 #include "codecs/read/alpha_flatten.h"
 #include "codecs/read/bmp_rle.h"
 #include "core/file_helpers.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 
@@ -418,6 +418,7 @@ bool ParseBmp(BmpReaderState& state, const uint8_t* data, uint64_t size, Decoded
         input.status = kStatusUnsupported;
         return false;
     }
+    if (!AdmitPictureSize(input, uint32_t(info.biWidth), uint32_t(info.biHeight))) return false;
     if (!ParseLayout(state, file, image)) return false;
     if (file.topDown) FlipRows(image);
     return true;

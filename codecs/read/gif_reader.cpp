@@ -5,7 +5,7 @@
 #include "codecs/common/input_kind.h"
 #include "core/file_helpers.h"
 #include "core/os/owned_memory.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 
@@ -244,6 +244,8 @@ bool DecodeStream(GifReaderState& state, DecodedImage& image) {
     state.screenWidth = LoadLittleEndian16(data + 6);
     state.screenHeight = LoadLittleEndian16(data + 8);
     if (state.screenWidth == 0 || state.screenHeight == 0) return Fail(state, kStatusUnsupported);
+    // Every image of the file lies on the logical screen: its size is the picture's.
+    if (!AdmitPictureSize(state.input, uint32_t(state.screenWidth), uint32_t(state.screenHeight))) return false;
     const uint8_t packed = data[10];
     state.input.cursor = data + 13;
     if (packed & 0x80) {
@@ -262,8 +264,6 @@ bool DecodeStream(GifReaderState& state, DecodedImage& image) {
 void ResetForRead(GifReaderState& state) {
     state.input.status = kStatusUnspecified;
     state.transparent = state.interlaced = 0;
-    state.bitBuffer = state.bitCount = 0;
-    state.currentCode = state.clearCode = state.endCode = state.codeSize = state.minimumCodeSize = 0;
     state.screenWidth = state.screenHeight = 0;
     state.left = state.top = state.width = state.height = 0;
     state.sourceDepth = 0;
@@ -396,13 +396,6 @@ bool DecodeGifLzw(GifReaderState& state, const uint8_t* data, uint32_t dataSize,
         previous = code;
     }
 
-    state.bitBuffer = int32_t(uint32_t(bits));
-    state.bitCount = bitCount;
-    state.currentCode = code;
-    state.clearCode = clearCode;
-    state.endCode = endCode;
-    state.codeSize = codeSize;
-    state.minimumCodeSize = minimumCodeSize;
     return true;
 }
 

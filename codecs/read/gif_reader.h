@@ -30,15 +30,7 @@ struct GifReaderState {
 
     uint8_t transparent = 0;  // flag of the last graphic control extension
     uint8_t interlaced = 0;
-    // LZW bit reader: pending bits, least significant first, and their count.
-    int32_t bitBuffer = 0;
-    int32_t bitCount = 0;
     uint32_t codeMasks[10] = {};  // 2^n - 1 for n = 3 to 12
-    int32_t currentCode = 0;
-    int32_t clearCode = 0;
-    int32_t endCode = 0;
-    int32_t codeSize = 0;
-    int32_t minimumCodeSize = 0;
     int32_t screenWidth = 0;
     int32_t screenHeight = 0;
     int32_t left = 0;
@@ -62,7 +54,6 @@ struct GifReaderState {
     uint8_t resultTransparent = 0;
     int32_t resultTransparentIndex = 0;
     uint8_t resultInterlaced = 0;
-
 };
 
 // Decodes the file at `path` into `image` (or a record of its own when null).

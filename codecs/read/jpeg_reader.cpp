@@ -33,6 +33,8 @@ struct DecodeJob {
     os::HeapMemory* productTable;  // the state's table, built here when first needed
     uint32_t maxPixelBufferBytes;
     uint32_t maxLibraryMemory;
+    PixelBudget* budget;
+    bool keepCmykSamples;
 
     // Results.
     uint32_t status;
@@ -42,6 +44,8 @@ struct DecodeJob {
     int32_t imageWidth;
     int32_t imageHeight;
     os::PixelMemory pixels;  // the pixel buffer once allocated; goes with the job on failure
+    os::PixelMemory cmykSamples;  // a CMYK file's own samples, when asked for
+    uint8_t cmykInverted;
 };
 
 DecodeJob* JobOf(j_common_ptr cinfo) { return static_cast<DecodeJob*>(cinfo->client_data); }
@@ -152,6 +156,11 @@ void RunDecompression(DecodeJob* job) {
     jpeg_read_header(cinfo, TRUE);
     job->imageWidth = static_cast<int32_t>(cinfo->image_width);
     job->imageHeight = static_cast<int32_t>(cinfo->image_height);
+    if (const uint32_t refused = AdmitPicture(job->budget, cinfo->image_width, cinfo->image_height)) {
+        job->status = refused;
+        jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
+        return;
+    }
     // The output is the frame's size (no scaling is asked for). Refusing an
     // impossible buffer here spares the library from buffering a progressive
     // frame that could never be delivered.
@@ -202,12 +211,24 @@ void RunDecompression(DecodeJob* job) {
             jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
             return;
         }
+        if (job->keepCmykSamples) {
+            job->cmykSamples = AllocatePixelBuffer(width, height, 32);
+            if (!job->cmykSamples) {
+                job->status = kStatusOutOfMemory;
+                jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
+                return;
+            }
+            // Adobe's files (the marker is there) store their samples inverted.
+            job->cmykInverted = cinfo->saw_Adobe_marker ? 1 : 0;
+        }
         JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                      width * 4u, 1);
         while (cinfo->output_scanline < height) {
-            uint8_t* target = job->pixels.Get() + size_t(height - 1 - cinfo->output_scanline) * stride;
+            const size_t stored = height - 1 - cinfo->output_scanline;
+            uint8_t* target = job->pixels.Get() + stored * stride;
             if (jpeg_read_scanlines(cinfo, row, 1) != 1) break;  // cannot happen with this source
             CmykRowToBgr(job->productTable->Get(), row[0], target, width);
+            if (job->cmykSamples) std::memcpy(job->cmykSamples.Get() + stored * (size_t(width) * 4), row[0], width * 4u);
         }
     } else {
         // One and three components arrive in the buffer's own layout: decode
@@ -253,6 +274,8 @@ bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage*
     job.productTable = &state.productTable;
     job.maxPixelBufferBytes = state.maxPixelBufferBytes;
     job.maxLibraryMemory = state.maxLibraryMemory;
+    job.budget = input.budget;
+    job.keepCmykSamples = state.keepCmykSamples != 0;
     job.status = kStatusUnspecified;
     RunDecompression(&job);
 
@@ -267,6 +290,8 @@ bool ReadJpegImage(JpegReaderState& state, const WideString& path, DecodedImage*
         return false;
     }
     input.image->pixels = std::move(job.pixels);
+    input.image->cmykSamples = std::move(job.cmykSamples);
+    input.image->cmykInverted = job.cmykInverted;
     input.status = kStatusUnspecified;  // what a successful read leaves, as every reader
     FinishMappedRead(input);
     return true;

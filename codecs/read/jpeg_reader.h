@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "codecs/common/mapped_input.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 
@@ -16,6 +16,9 @@ struct JpegReaderState {
     WideString message;       // text of the last decoder error; emptied on entry
     int32_t imageWidth = 0;   // frame size from the file header
     int32_t imageHeight = 0;
+    // Per-read option: keep a CMYK file's own samples in the record's
+    // cmykSamples beside the plain conversion (for its colour profile).
+    uint8_t keepCmykSamples = 0;
 
     // 256 x 256 products i * j / 255 for CMYK files, built on first use and
     // kept for the rest of the batch.

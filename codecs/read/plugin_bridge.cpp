@@ -8,6 +8,7 @@
 
 #include "core/os/os.h"
 #include "core/os/owned_memory.h"
+#include "core/os/path_edit.h"
 #include "core/os/plugin_host.h"
 
 namespace qdx {
@@ -36,7 +37,7 @@ bool IsVersion(const char* version, const char* kind) { return std::strncmp(vers
 bool LoadNamedPlugin(const PluginBridge& bridge, const char16_t* fileName, os::PluginLibrary& library) {
     if (!bridge.folder || bridge.folder->IsEmpty()) return false;
     WideString fullPath;
-    fullPath.SetFolderPlusName(bridge.folder->Text(), fileName);
+    SetFolderPlusName(fullPath, bridge.folder->Text(), fileName);
     return !fullPath.IsEmpty() && os::LoadPluginLibrary(fullPath.Text(), library);
 }
 
@@ -71,11 +72,17 @@ bool FindPlugin(PluginBridge& bridge, const char* path, const uint8_t* header, o
 }
 
 // Step 5: the picture from the accepted plug-in into `image`.
-bool DecodeWithPlugin(os::PluginLibrary& plugin, const char* path, int32_t offset, DecodedImage& image) {
+// The size the plug-in reports goes through the pixel check before it is
+// asked for the picture, and the size it delivers before that is converted.
+bool DecodeWithPlugin(os::PluginLibrary& plugin, const char* path, int32_t offset, PixelBudget* budget,
+                      DecodedImage& image) {
     uint32_t reportedDepth = 0;
     os::PluginPictureInfo info;
-    if (plugin.GetPictureInfo(path, offset, info) && info.colourDepth > 0)
-        reportedDepth = static_cast<uint32_t>(info.colourDepth);
+    if (plugin.GetPictureInfo(path, offset, info)) {
+        if (info.colourDepth > 0) reportedDepth = static_cast<uint32_t>(info.colourDepth);
+        if (info.width > 0 && info.height > 0 && AdmitPicture(budget, uint32_t(info.width), uint32_t(info.height)))
+            return false;
+    }
 
     os::PluginMemoryBlock informationBlock;
     os::PluginMemoryBlock pixelBlock;
@@ -83,7 +90,9 @@ bool DecodeWithPlugin(os::PluginLibrary& plugin, const char* path, int32_t offse
     size_t informationSize = 0;
     const uint8_t* information = informationBlock.Lock(informationSize);
     uint16_t deliveredBits = 0;
-    if (!information || !TakeDeliveredHeader(information, informationSize, image, deliveredBits)) return false;
+    if (!information || !TakeDeliveredHeader(information, informationSize, image, deliveredBits) ||
+        AdmitPicture(budget, uint32_t(image.header.biWidth), uint32_t(image.header.biHeight)))
+        return false;
     image.sourceBitDepth = reportedDepth ? reportedDepth : deliveredBits;
     size_t pixelSize = 0;
     const uint8_t* pixels = pixelBlock.Lock(pixelSize);
@@ -107,7 +116,7 @@ bool ReadInto(PluginBridge& bridge, const WideString& path, DecodedImage& image)
     }
     os::PluginLibrary plugin;
     return FindPlugin(bridge, ansiPath, header.data(), plugin) &&
-           DecodeWithPlugin(plugin, ansiPath, bridge.headerOffset, image);
+           DecodeWithPlugin(plugin, ansiPath, bridge.headerOffset, bridge.budget, image);
 }
 
 }  // namespace

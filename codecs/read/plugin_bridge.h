@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "core/decoded_image.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
+#include "core/pixel_budget.h"
 
 namespace qdx {
 
@@ -29,6 +30,7 @@ struct PluginBridge {
     const std::vector<WideString>* excluded = nullptr;     // plug-in file names not to use
     int32_t headerOffset = 0;                              // 0 or 128, for the accepted plug-in
     DecodedImage* image = nullptr;                         // the record being filled
+    PixelBudget* budget = nullptr;                         // the batch's; null: the default limit
 };
 
 // Tries the plug-ins on one file. Fills `image` (or, when it is null, a record

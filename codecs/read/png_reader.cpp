@@ -10,7 +10,7 @@
 #include "codecs/read/png_rows.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 
@@ -115,6 +115,7 @@ bool PngParser::ReadHeader() {
     state_.width = int32_t(LoadBigEndian32(data));
     state_.height = int32_t(LoadBigEndian32(data + 4));
     if (state_.width < 1 || state_.height < 1) return Fail(kStatusUnsupported);
+    if (!AdmitPictureSize(state_.input, uint32_t(state_.width), uint32_t(state_.height))) return false;
     state_.bitDepth = data[8];
     state_.colourType = data[9];
     compression_ = data[10];

@@ -12,7 +12,7 @@
 #include "codecs/read/alpha_flatten.h"
 #include "core/file_helpers.h"
 #include "codecs/common/input_kind.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 
@@ -157,6 +157,7 @@ uint32_t Decode(TiffLibraryReaderState& state, const uint8_t* data, uint32_t siz
     uint16_t bits = 1, samples = 1;
     if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height))
         return kStatusMalformed;
+    if (const uint32_t refused = AdmitPicture(state.input.budget, width, height)) return refused;
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
     // Both the 24-bit record and libtiff's packed raster must fit 32-bit sizes

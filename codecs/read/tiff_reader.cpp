@@ -5,7 +5,7 @@
 #include "codecs/common/input_kind.h"
 #include "codecs/common/tiff_tags.h"
 #include "core/file_helpers.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 namespace {
@@ -194,6 +194,8 @@ uint32_t ReadHeaderAndDirectory(TiffReaderState& state) {
     }
 
     if (state.width < 1 || state.height < 1) return kStatusUnsupported;
+    if (const uint32_t refused = AdmitPicture(input.budget, uint32_t(state.width), uint32_t(state.height)))
+        return refused;
     if (!state.stripOffsets || !state.stripByteCounts || state.stripOffsetCount != state.stripByteCountCount)
         return kStatusMalformed;
     state.stripCount = state.stripOffsetCount;

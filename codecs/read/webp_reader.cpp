@@ -9,7 +9,7 @@
 #include "codecs/read/alpha_flatten.h"
 #include "core/file_helpers.h"
 #include "codecs/common/input_kind.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 
@@ -122,6 +122,8 @@ uint32_t Decode(WebpReaderState& state, const uint8_t* data, uint32_t size, Deco
     // allocation, like every other reader.
     if (features.width < 1 || features.height < 1) return kStatusUnsupported;
     const uint32_t width = uint32_t(features.width), height = uint32_t(features.height);
+    // An animation's size is its canvas, which the library allocates whole.
+    if (const uint32_t refused = AdmitPicture(state.input.budget, width, height)) return refused;
     uint32_t bufferSize = 0, bgraRow = 0, bgraSize = 0;
     if (!PixelBufferSize(width, height, 24, bufferSize) || !CheckedMul32(width, kBgraBytes, bgraRow) ||
         !CheckedMul32(bgraRow, height, bgraSize))

@@ -5,7 +5,7 @@
 #include "core/file_helpers.h"
 #include "core/os/os.h"
 #include "core/os/owned_memory.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

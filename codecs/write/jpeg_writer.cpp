@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "codecs/common/jpeg_error_glue.h"
+#include "codecs/write/quality_search.h"
 #include "core/decoded_image.h"
 #include "core/file_helpers.h"
 #include "core/os/owned_memory.h"
@@ -134,6 +135,12 @@ bool RunCompression(CompressJob* job) {
         cinfo->Y_density = DotsPerInch(state.verticalResolution);
     }
     jpeg_start_compress(cinfo, TRUE);
+    if (state.exif && state.exifSize != 0 && state.exifSize <= kMaxJpegExifBytes) {
+        static const uint8_t kSignature[6] = {'E', 'x', 'i', 'f', 0, 0};
+        jpeg_write_m_header(cinfo, JPEG_APP0 + 1, unsigned(sizeof kSignature + state.exifSize));
+        for (uint8_t byte : kSignature) jpeg_write_m_byte(cinfo, byte);
+        for (uint32_t i = 0; i < state.exifSize; ++i) jpeg_write_m_byte(cinfo, state.exif[i]);
+    }
 
     // The first row in memory is the bottom of the picture: feed from the last.
     const size_t stride = static_cast<size_t>(state.converter.stride);
@@ -248,31 +255,6 @@ bool WriteJpegFile(JpegWriterState& state, const WideString& path, const RGBQUAD
     return ok;
 }
 
-bool SearchJpegQuality(int32_t& quality, uint32_t limitBytes, JpegAttempt attempt, void* context) {
-    int32_t q = quality;
-    uint32_t size = 0;
-    if (!attempt(context, q, size)) return false;
-    if (size > limitBytes && q > 1) {
-        int32_t step = q / 2;
-        q -= step;
-        int32_t last = 1;
-        do {
-            quality = q;
-            if (!attempt(context, q, size)) return false;
-            if (q == 1) break;
-            if (step > 1) step /= 2;
-            if (size > limitBytes) {
-                q -= step;
-            } else {
-                if (last == q) break;
-                last = q;
-                q += step;
-            }
-        } while (q >= 1);
-    }
-    return true;
-}
-
 bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQUAD* palette, const uint8_t* pixels,
                       uint32_t limitKiB) {
     state.writeStatus = kStatusUnspecified;
@@ -303,7 +285,7 @@ bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQ
     if (ok) {
         LimitedAttempt attempt{&state, source};
         int32_t quality = state.quality;
-        ok = SearchJpegQuality(quality, limit, AttemptAtQuality, &attempt);
+        ok = SearchQuality(quality, limit, AttemptAtQuality, &attempt);
     }
     if (ok) {
         // The buffer holds the last attempt, which may still be over the limit.

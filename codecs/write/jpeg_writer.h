@@ -9,11 +9,14 @@
 #include "core/os/os.h"
 #include "core/os/owned_memory.h"
 #include "core/result_codes.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 
 struct DecodedImage;
+
+// What one APP1 segment holds after its "Exif\0\0" signature.
+inline constexpr uint32_t kMaxJpegExifBytes = 65533 - 6;
 
 struct JpegWriterState {
     uint32_t writeStatus = kStatusUnspecified;
@@ -31,6 +34,10 @@ struct JpegWriterState {
     int32_t horizontalResolution = 0;  // pixels per metre; 0 = not given
     int32_t verticalResolution = 0;
     uint32_t compressions = 0;  // complete compressions made by the last write
+    // An Exif block (a TIFF structure) to store in an APP1 segment after the
+    // JFIF one, lent for one write; null for none. At most kMaxJpegExifBytes.
+    const uint8_t* exif = nullptr;
+    uint32_t exifSize = 0;
     RGBQUAD scratchPalette[256]{};
 };
 
@@ -50,11 +57,5 @@ bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQ
 // One complete compression of 24-bit bottom-up pixels: into the memory buffer
 // when `memoryCapacity` is non-zero, else into the open file.
 bool CompressJpeg(JpegWriterState& state, const uint8_t* pixels);
-
-// The quality search of the size-limited mode. `attempt` compresses at a
-// quality and reports the bytes produced, false when compression failed.
-// Returns false when an attempt failed; `quality` ends at the last quality tried.
-using JpegAttempt = bool (*)(void* context, int32_t quality, uint32_t& size);
-bool SearchJpegQuality(int32_t& quality, uint32_t limitBytes, JpegAttempt attempt, void* context);
 
 }  // namespace qdx

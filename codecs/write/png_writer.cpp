@@ -12,7 +12,7 @@
 #include "core/file_helpers.h"
 #include "core/os/os.h"
 #include "core/os/owned_memory.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 
@@ -222,6 +222,8 @@ bool WritePngFile(PngWriterState& state, const WideString& path, const RGBQUAD* 
         physical[8] = 1;  // metre
         if (!WriteChunk(file, "pHYs", physical, 9)) return Fail(state, kStatusCannotCreate);
     }
+    if (state.exif && state.exifSize != 0 && !WriteChunk(file, "eXIf", state.exif, state.exifSize))
+        return Fail(state, kStatusCannotCreate);
 
     // The filtered image, then the six row buffers; all zero to begin with,
     // so the row above the first is zero.

@@ -28,6 +28,10 @@ struct PngWriterState {
     const uint8_t* transparentColour = nullptr;  // red, green, blue
     uint32_t horizontalResolution = 0;           // pixels per metre
     uint32_t verticalResolution = 0;
+    // An Exif block (a TIFF structure) stored as an eXIf chunk before the
+    // image data, lent for one write; null for none.
+    const uint8_t* exif = nullptr;
+    uint32_t exifSize = 0;
     // Inside the working buffer while a file is written: previous raw row,
     // current raw row, then the Sub, Up, Average and Paeth candidates.
     uint8_t* rows[6] = {};

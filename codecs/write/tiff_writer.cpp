@@ -2,20 +2,25 @@
 
 #include <cstring>
 
+#include "codecs/common/exif_tags.h"
 #include "codecs/common/tiff_tags.h"
 #include "core/decoded_image.h"
 #include "core/file_helpers.h"
 #include "core/os/os.h"
 #include "core/os/owned_memory.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 namespace {
 
 constexpr uint32_t kDirectoryOffset = 8;
-constexpr uint32_t kValuesOffset = 158;  // first byte after the directory
-constexpr uint32_t kDirectorySize = 2 + 12 * 12 + 4;
-static_assert(kDirectoryOffset + kDirectorySize == kValuesOffset);
+constexpr uint32_t kEntrySize = 12;
+constexpr uint16_t kOwnEntries = 12;
+constexpr uint32_t kValuesOffset = 158;  // first byte after the directory without Exif
+static_assert(kDirectoryOffset + 2 + kOwnEntries * kEntrySize + 4 == kValuesOffset);
+
+// The first byte after a directory of `entries` entries.
+uint32_t ValuesOffset(uint32_t entries) { return kDirectoryOffset + 2 + entries * kEntrySize + 4; }
 
 constexpr uint32_t kResolutionDenominator = 10000;
 
@@ -37,8 +42,12 @@ void PutResolution(uint8_t* p, int32_t pixelsPerMetre) {
     StoreLittleEndian32(p + 4, kResolutionDenominator);
 }
 
-// The header and the directory: the first 158 bytes of every file.
-void BuildHeaderAndDirectory(const TiffWriterState& state, uint8_t* out) {
+// The header and the directory: the first 158 bytes of every file without
+// Exif; with it, the directory also holds the Exif block's first-directory
+// entries (`exifEntries`, already pointing into the block where it lies in
+// the file), merged in tag order.
+void BuildHeaderAndDirectory(const TiffWriterState& state, const uint8_t* exifEntries, uint32_t exifCount,
+                             uint8_t* out) {
     const bool rgb = state.photometric == 2;
     const uint32_t width = uint32_t(state.converter.width);
     const uint32_t height = uint32_t(state.converter.height);
@@ -46,9 +55,9 @@ void BuildHeaderAndDirectory(const TiffWriterState& state, uint8_t* out) {
     out[1] = 'I';
     StoreLittleEndian16(out + 2, 42);
     StoreLittleEndian32(out + 4, kDirectoryOffset);
-    uint8_t* p = out + kDirectoryOffset;
-    StoreLittleEndian16(p, state.entryCount);
-    p += 2;
+    StoreLittleEndian16(out + kDirectoryOffset, state.entryCount);
+    uint8_t own[kOwnEntries * kEntrySize];
+    uint8_t* p = own;
     p = PutEntry(p, kTagImageWidth, kTypeLong, 1, width);
     p = PutEntry(p, kTagImageLength, kTypeLong, 1, height);
     p = PutEntry(p, kTagBitsPerSample, kTypeShort, state.bitsPerSampleCount, state.bitsPerSampleValue);
@@ -62,23 +71,35 @@ void BuildHeaderAndDirectory(const TiffWriterState& state, uint8_t* out) {
     p = PutEntry(p, kTagYResolution, kTypeRational, 1, state.yResolutionOffset);
     p = PutEntry(p, kTagResolutionUnit, kTypeShort, 1, 2);
     if (!rgb) p = PutEntry(p, kTagColorMap, kTypeShort, uint32_t(state.colourMapCount), state.colourMapOffset);
-    StoreLittleEndian32(p, 0);  // no next directory
+    // Both lists are in tag order and share no tag: merge them.
+    uint8_t* to = out + kDirectoryOffset + 2;
+    uint32_t a = 0;
+    uint32_t b = 0;
+    auto tagAt = [](const uint8_t* e) { return uint16_t(e[0] | e[1] << 8); };
+    while (a < kOwnEntries || b < exifCount) {
+        const bool takeOwn = b == exifCount ||
+                             (a < kOwnEntries && tagAt(own + a * kEntrySize) < tagAt(exifEntries + b * kEntrySize));
+        std::memcpy(to, takeOwn ? own + a++ * kEntrySize : exifEntries + b++ * kEntrySize, kEntrySize);
+        to += kEntrySize;
+    }
+    StoreLittleEndian32(to, 0);  // no next directory
 }
 
 // Chooses the layout by target depth; false for a depth the file cannot hold.
-bool ChooseLayout(TiffWriterState& state, uint64_t& dataSize) {
+bool ChooseLayout(TiffWriterState& state, uint32_t exifCount, uint64_t& dataSize) {
     const uint64_t pixels = uint64_t(uint32_t(state.converter.width)) * uint32_t(state.converter.height);
-    state.entryCount = 12;
+    state.entryCount = uint16_t(kOwnEntries + exifCount);
+    const uint32_t valuesOffset = ValuesOffset(state.entryCount);
     state.colourMapCount = 768;
     if (state.converter.targetDepth == 24) {
         state.photometric = 2;
         dataSize = pixels * 3;
         state.bitsPerSampleCount = 3;
-        state.bitsPerSampleValue = kValuesOffset;
-        state.xResolutionOffset = kValuesOffset + 6;
-        state.yResolutionOffset = kValuesOffset + 14;
+        state.bitsPerSampleValue = valuesOffset;
+        state.xResolutionOffset = valuesOffset + 6;
+        state.yResolutionOffset = valuesOffset + 14;
         state.colourMapOffset = 0;
-        state.stripOffset = kValuesOffset + 22;
+        state.stripOffset = valuesOffset + 22;
         return true;
     }
     if (state.converter.targetDepth == 8) {
@@ -86,9 +107,9 @@ bool ChooseLayout(TiffWriterState& state, uint64_t& dataSize) {
         dataSize = pixels;
         state.bitsPerSampleCount = 1;
         state.bitsPerSampleValue = 8;
-        state.xResolutionOffset = kValuesOffset;
-        state.yResolutionOffset = kValuesOffset + 8;
-        state.colourMapOffset = kValuesOffset + 16;
+        state.xResolutionOffset = valuesOffset;
+        state.yResolutionOffset = valuesOffset + 8;
+        state.colourMapOffset = valuesOffset + 16;
         state.stripOffset = state.colourMapOffset + uint32_t(state.colourMapCount) * 2;
         return true;
     }
@@ -176,15 +197,29 @@ uint32_t WritePalette(TiffWriterState& state, os::File& file, const RGBQUAD* pal
 
 uint32_t WriteFile(TiffWriterState& state, os::File& file, const RGBQUAD* palette, const uint8_t* pixels) {
     uint64_t dataSize = 0;
-    if (!ChooseLayout(state, dataSize)) return kStatusConversionFailed;
+    const uint32_t exifCount = ExifBlockMainEntries(state.exif, state.exifSize);
+    if (!ChooseLayout(state, exifCount, dataSize)) return kStatusConversionFailed;
     // A strip the file's 32-bit counts cannot describe fails like an output
     // that cannot be created.
     if (dataSize > 0xFFFFFFFFu) return kStatusCannotCreate;
     state.dataSize = uint32_t(dataSize);
 
-    uint8_t head[kValuesOffset];
-    BuildHeaderAndDirectory(state, head);
-    if (!os::WriteAll(file, head, sizeof head)) return kStatusCannotCreate;
+    // The Exif block follows the strip, at an even offset.
+    const uint64_t stripEnd = uint64_t(state.stripOffset) + state.dataSize;
+    const uint32_t pad = uint32_t(stripEnd & 1);
+    os::HeapMemory exif;
+    if (exifCount != 0) {
+        if (!exif.Allocate(state.exifSize)) return kStatusOutOfMemory;
+        std::memcpy(exif.Get(), state.exif, state.exifSize);
+        if (stripEnd + pad > 0xFFFFFFFFu || !RebaseExifBlock(exif.Get(), state.exifSize, uint32_t(stripEnd + pad)))
+            return kStatusCannotCreate;
+    }
+    const uint32_t headSize = ValuesOffset(state.entryCount);
+    os::HeapMemory head;
+    if (!head.Allocate(headSize)) return kStatusOutOfMemory;
+    const uint8_t* exifEntries = exifCount != 0 ? exif.Get() + kExifBlockMainDirectory + 2 : nullptr;
+    BuildHeaderAndDirectory(state, exifEntries, exifCount, head.Get());
+    if (!os::WriteAll(file, head.Get(), headSize)) return kStatusCannotCreate;
 
     os::PixelMemory data;
     if (!data.Allocate(size_t(state.dataSize) + 4)) return kStatusOutOfMemory;
@@ -192,6 +227,11 @@ uint32_t WriteFile(TiffWriterState& state, os::File& file, const RGBQUAD* palett
                                                     : WritePalette(state, file, palette, pixels, data.Get());
     if (failure) return failure;
     if (state.dataSize != 0 && !os::WriteAll(file, data.Get(), state.dataSize)) return kStatusCannotCreate;
+    if (exifCount != 0) {
+        static const uint8_t kZero = 0;
+        if ((pad && !os::WriteAll(file, &kZero, 1)) || !os::WriteAll(file, exif.Get(), state.exifSize))
+            return kStatusCannotCreate;
+    }
     return 0;
 }
 

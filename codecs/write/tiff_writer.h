@@ -6,6 +6,9 @@
 //   8     directory: 12 entries, 150 bytes
 //   158   RGB: BitsPerSample 8,8,8; XResolution 164; YResolution 172; pixels 180
 //   158   palette: XResolution 158; YResolution 166; ColorMap 174; pixels 1710
+// With an Exif block the directory grows by its first directory's entries,
+// every later offset moves by 12 bytes an entry, and the block follows the
+// pixels.
 #include <cstdint>
 
 #include "codecs/write/pixel_converter.h"
@@ -32,6 +35,11 @@ struct TiffWriterState {
     uint32_t stripOffset = 0;
     int32_t horizontalResolution = 0;  // pixels per metre
     int32_t verticalResolution = 0;
+    // An Exif block made by WriteExifBlock, lent for one write; null for none.
+    // Its first-directory entries join the file's directory and the rest of
+    // it follows the strip.
+    const uint8_t* exif = nullptr;
+    uint32_t exifSize = 0;
 };
 
 // Writes `pixels` (at the converter's source depth, bottom-up DIB rows) to

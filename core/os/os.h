@@ -44,7 +44,8 @@ private:
 // Opening. Every function closes whatever `file` held before.
 bool OpenForReadShared(const char16_t* path, File& file);      // must exist; others may read too
 bool OpenReadWriteExclusive(const char16_t* path, File& file);  // no sharing; created when absent
-bool CreateForWrite(const char16_t* path, File& file);          // created, or truncated when present
+bool CreateForWrite(const char16_t* path, File& file);          // created, or truncated when present (never
+                                                                // through a symbolic link, natively)
 bool CreateNewForWrite(const char16_t* path, File& file);       // fails when the file exists
 // A lock file, created when absent: waits until no other process holds it,
 // then holds it until `file` is closed.
@@ -74,7 +75,6 @@ public:
 
     const uint8_t* Data() const { return data_; }
     uint64_t Size() const { return size_; }
-    bool IsMapped() const { return data_ != nullptr; }
     void Unmap();
 
     // Map the whole open file (of the given non-zero size) read-only.
@@ -125,7 +125,8 @@ bool ReplaceFileAtomically(const char16_t* replacement, const char16_t* target);
 // The system's temporary folder (without trailing separator on POSIX; as the
 // system gives it on Windows). Fails when it is empty or longer than 260 units.
 bool TemporaryFolder(WideString& folder);
-// Creates a new, empty, uniquely named file with the prefix "tmp" in `folder`.
+// Creates a new, empty, uniquely named file with the prefix "tmp" in `folder`,
+// exclusively (it fails rather than open a file or link that is there).
 bool CreateTemporaryFile(const WideString& folder, WideString& path);
 
 // Physical memory of the machine in bytes (0 when the system does not say).

@@ -13,8 +13,9 @@
 #include <string>
 
 #include "core/os/os.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/path_edit.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::os {
 
@@ -69,7 +70,10 @@ bool OpenReadWriteExclusive(const char16_t* path, File& file) {
     }
     return true;
 }
-bool CreateForWrite(const char16_t* path, File& file) { return OpenWith(path, O_RDWR | O_CREAT | O_TRUNC, file); }
+// A symbolic link found where an output is to go is never followed.
+bool CreateForWrite(const char16_t* path, File& file) {
+    return OpenWith(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, file);
+}
 bool CreateNewForWrite(const char16_t* path, File& file) { return OpenWith(path, O_RDWR | O_CREAT | O_EXCL, file); }
 bool OpenLockFile(const char16_t* path, File& file) {
     if (!OpenWith(path, O_RDWR | O_CREAT | O_NOFOLLOW, file)) return false;
@@ -316,7 +320,7 @@ bool TemporaryFolder(WideString& folder) {
     if (!value || !*value) value = "/tmp";
     folder.Clear();
     if (!AppendUtf8(folder, value)) return false;
-    while (folder.Length() > 1 && folder.EndsWithSeparator()) folder.Truncate(folder.Length() - 1);
+    while (folder.Length() > 1 && EndsWithSeparator(folder)) folder.Truncate(folder.Length() - 1);
     return folder.Length() > 0 && folder.Length() <= 260;
 }
 
@@ -328,9 +332,9 @@ uint64_t PhysicalMemoryBytes() {
 
 bool CreateTemporaryFile(const WideString& folder, WideString& path) {
     WideString pattern;
-    if (!pattern.SetFolderPlusName(folder.Text(), u"tmpXXXXXX") || pattern.IsEmpty()) return false;
+    if (!SetFolderPlusName(pattern, folder.Text(), u"tmpXXXXXX") || pattern.IsEmpty()) return false;
     std::string narrow = Narrow(pattern.Text());
-    const int fd = ::mkstemp(narrow.data());
+    const int fd = ::mkostemp(narrow.data(), O_CLOEXEC);  // O_EXCL, mode 0600
     if (fd < 0) return false;
     ::close(fd);
     path.Clear();

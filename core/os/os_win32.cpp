@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "core/os/os.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::os {
 

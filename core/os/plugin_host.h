@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/os/plugin_interface.h"
+
 namespace qdx {
 
 class WideString;
@@ -30,20 +32,6 @@ inline constexpr bool kHasPluginHost = false;
 // The path handed to a plug-in: ANSI bytes with a NUL, at most this long.
 inline constexpr uint32_t kPluginPathBytes = 260;
 
-// What GetPictureInfo fills in: 32 bytes on 64-bit Windows.
-struct PluginPictureInfo {
-    int32_t left;
-    int32_t top;
-    int32_t width;
-    int32_t height;
-    uint16_t horizontalDensity;
-    uint16_t verticalDensity;
-    int16_t colourDepth;
-    uint8_t alignment[2];
-    void* textHandle;  // released with GlobalFree by the caller
-};
-static_assert(sizeof(void*) != 8 || sizeof(PluginPictureInfo) == 32);
-
 // A movable local-memory block a plug-in allocated and handed over. Owned:
 // unlocked and freed when the owner goes.
 class PluginMemoryBlock {
@@ -57,7 +45,6 @@ public:
 
     // Takes ownership of a block handle (null is allowed: an empty owner).
     void Adopt(void* handle);
-    bool IsSet() const { return handle_ != nullptr; }
     // Locks the block and returns its first byte and its size; null when it
     // cannot be locked.
     const uint8_t* Lock(size_t& size);
@@ -87,7 +74,7 @@ public:
     bool HasExport(const char* name) const;
     // Number of characters stored into `text` (size bytes, NUL-terminated).
     int32_t GetPluginInfo(int32_t number, char* text, int32_t size);
-    // `header` points to 2048 bytes of the file, from the header offset on.
+    // `header` points to kPluginHeaderBytes bytes of the file, from the header offset on.
     bool IsSupported(const char* path, const uint8_t* header);
     // Zero-fills `info`, calls with flag 0 and takes the result; a set text
     // handle is released before returning. True when the plug-in returned 0.

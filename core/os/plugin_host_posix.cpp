@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "core/os/plugin_host.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::os {
 

@@ -9,8 +9,9 @@
 #include <utility>
 
 #include "core/os/fault_guard_win32.h"
+#include "core/os/path_edit.h"
 #include "core/os/plugin_host.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::os {
 
@@ -25,9 +26,6 @@ using GetPictureFunction = int(WINAPI*)(LPCSTR path, LONG_PTR offset, unsigned f
                                         HANDLE* pixels, ProgressFunction progress, LONG_PTR userData);
 using ConfigurationFunction = int(WINAPI*)(HWND parent, int function);
 
-constexpr unsigned kReadFromFile = 0;  // the path names the file; deliver in memory
-constexpr int kConfigureSettings = 1;
-constexpr int kPluginSuccess = 0;
 
 int WINAPI KeepGoing(int, int, LONG_PTR) { return 0; }
 
@@ -156,7 +154,7 @@ bool PluginLibrary::GetPictureInfo(const char* path, int32_t offset, PluginPictu
     const auto function = reinterpret_cast<GetPictureInfoFunction>(Export("GetPictureInfo"));
     if (!function) return false;
     int result = -1;
-    auto call = [&] { result = function(path, offset, kReadFromFile, &info); };
+    auto call = [&] { result = function(path, offset, kPluginInputFile, &info); };
     if (!RunGuarded(call)) {
         faulted_ = true;
         return false;
@@ -175,7 +173,7 @@ bool PluginLibrary::GetPicture(const char* path, int32_t offset, PluginMemoryBlo
     HANDLE pixelHandle = nullptr;
     int result = -1;
     auto call = [&] {
-        result = function(path, offset, kReadFromFile, &informationHandle, &pixelHandle, KeepGoing, 0);
+        result = function(path, offset, kPluginInputFile, &informationHandle, &pixelHandle, KeepGoing, 0);
     };
     if (!RunGuarded(call)) {
         // Whatever the plug-in handed out before it faulted is not trusted.
@@ -191,7 +189,7 @@ bool PluginLibrary::OpenConfiguration(intptr_t parentWindow) {
     const auto function = reinterpret_cast<ConfigurationFunction>(Export("ConfigurationDlg"));
     if (!function) return false;
     int result = -1;
-    auto call = [&] { result = function(reinterpret_cast<HWND>(parentWindow), kConfigureSettings); };
+    auto call = [&] { result = function(reinterpret_cast<HWND>(parentWindow), kPluginConfigureSettings); };
     if (!RunGuarded(call)) {
         faulted_ = true;
         return false;
@@ -205,7 +203,7 @@ std::vector<WideString> ListPluginFiles(const WideString& folder, const char16_t
     std::vector<WideString> names;
     if (folder.IsEmpty()) return names;
     WideString search;
-    search.SetFolderPlusName(folder.Text(), pattern);
+    SetFolderPlusName(search, folder.Text(), pattern);
     WIN32_FIND_DATAW found;
     HANDLE find = ::FindFirstFileW(reinterpret_cast<const wchar_t*>(search.Text()), &found);
     if (find == INVALID_HANDLE_VALUE) return names;

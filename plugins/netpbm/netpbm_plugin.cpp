@@ -10,23 +10,21 @@
 #include <memory>
 #include <new>
 
+#include "core/os/plugin_interface.h"
 #include "plugins/netpbm/netpbm_decode.h"
 
 namespace {
 
 using qdx::netpbm::Picture;
 
-// Result codes of the interface.
-constexpr int kSuccess = 0;
-constexpr int kCancelled = 1;
-constexpr int kUnknownFormat = 2;
-constexpr int kBrokenData = 3;
-constexpr int kOutOfMemory = 4;
-constexpr int kReadError = 6;
+using qdx::os::kPluginBrokenData;
+using qdx::os::kPluginCancelled;
+using qdx::os::kPluginOutOfMemory;
+using qdx::os::kPluginReadError;
+using qdx::os::kPluginSuccess;
+using qdx::os::kPluginUnknownFormat;
+using qdx::os::PluginPictureInfo;
 
-constexpr unsigned kInputMask = 7;  // low bits of the flag: 0 file name, 1 memory
-constexpr unsigned kInputFromMemory = 1;
-constexpr size_t kHeaderBytes = 2048;
 constexpr LONG_PTR kSmallestPointer = 0x10000;  // below this, a header argument is a file handle
 
 // GetPluginInfo's texts: version, name, then pattern and type name pairs.
@@ -36,13 +34,6 @@ constexpr const char* kInfoTexts[] = {
     "*.pgm",       "Portable greymap",
     "*.ppm",       "Portable pixmap",
     "*.pnm",       "Portable anymap",
-};
-
-struct PictureInfo {
-    LONG left, top, width, height;
-    WORD horizontalDensity, verticalDensity;
-    SHORT colourDepth;
-    HLOCAL text;
 };
 
 using ProgressCallback = int(WINAPI*)(int step, int total, LONG_PTR userData);
@@ -55,14 +46,14 @@ public:
     size_t size = 0;
 
     int Load(LPCSTR source, LONG_PTR lengthOrOffset, unsigned flag) {
-        if ((flag & kInputMask) == kInputFromMemory) {
+        if ((flag & qdx::os::kPluginInputMask) == qdx::os::kPluginInputMemory) {
             data = reinterpret_cast<const BYTE*>(source);
             size = size_t(lengthOrOffset);
-            return data ? kSuccess : kReadError;
+            return data ? kPluginSuccess : kPluginReadError;
         }
         HANDLE file = ::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return kReadError;
+        if (file == INVALID_HANDLE_VALUE) return kPluginReadError;
         int result = ReadAll(file, lengthOrOffset);
         ::CloseHandle(file);
         return result;
@@ -71,19 +62,19 @@ public:
 private:
     int ReadAll(HANDLE file, LONG_PTR offset) {
         LARGE_INTEGER fileSize;
-        if (!::GetFileSizeEx(file, &fileSize) || offset < 0 || fileSize.QuadPart <= offset) return kReadError;
+        if (!::GetFileSizeEx(file, &fileSize) || offset < 0 || fileSize.QuadPart <= offset) return kPluginReadError;
         const ULONGLONG wanted = ULONGLONG(fileSize.QuadPart - offset);
-        if (wanted > 0x7FFFFFFF) return kOutOfMemory;
+        if (wanted > 0x7FFFFFFF) return kPluginOutOfMemory;
         LARGE_INTEGER to;
         to.QuadPart = offset;
-        if (!::SetFilePointerEx(file, to, nullptr, FILE_BEGIN)) return kReadError;
+        if (!::SetFilePointerEx(file, to, nullptr, FILE_BEGIN)) return kPluginReadError;
         owned_.reset(new (std::nothrow) BYTE[size_t(wanted)]);
-        if (!owned_) return kOutOfMemory;
+        if (!owned_) return kPluginOutOfMemory;
         DWORD done = 0;
-        if (!::ReadFile(file, owned_.get(), DWORD(wanted), &done, nullptr) || done != wanted) return kReadError;
+        if (!::ReadFile(file, owned_.get(), DWORD(wanted), &done, nullptr) || done != wanted) return kPluginReadError;
         data = owned_.get();
         size = size_t(wanted);
-        return kSuccess;
+        return kPluginSuccess;
     }
 
     std::unique_ptr<BYTE[]> owned_;
@@ -122,32 +113,33 @@ __declspec(dllexport) int WINAPI IsSupported(LPCSTR, void* header) {
     // Only a pointer to the first 2048 bytes is understood, not a file handle.
     if (reinterpret_cast<LONG_PTR>(header) < kSmallestPointer) return 0;
     qdx::netpbm::Header parsed;
-    return qdx::netpbm::ReadHeader(static_cast<const BYTE*>(header), kHeaderBytes, parsed) ? 1 : 0;
+    return qdx::netpbm::ReadHeader(static_cast<const BYTE*>(header), qdx::os::kPluginHeaderBytes, parsed) ? 1 : 0;
 }
 
-__declspec(dllexport) int WINAPI GetPictureInfo(LPCSTR source, LONG_PTR length, unsigned flag, PictureInfo* info) {
-    if (!info) return kBrokenData;
+__declspec(dllexport) int WINAPI GetPictureInfo(LPCSTR source, LONG_PTR length, unsigned flag,
+                                                PluginPictureInfo* info) {
+    if (!info) return kPluginBrokenData;
     Input input;
-    if (const int result = input.Load(source, length, flag); result != kSuccess) return result;
+    if (const int result = input.Load(source, length, flag); result != kPluginSuccess) return result;
     qdx::netpbm::Header header;
-    if (!qdx::netpbm::ReadHeader(input.data, input.size, header)) return kUnknownFormat;
+    if (!qdx::netpbm::ReadHeader(input.data, input.size, header)) return kPluginUnknownFormat;
     std::memset(info, 0, sizeof *info);
-    info->width = LONG(header.width);
-    info->height = LONG(header.height);
-    info->colourDepth = SHORT(qdx::netpbm::StoredBitDepth(header));
-    return kSuccess;
+    info->width = int32_t(header.width);
+    info->height = int32_t(header.height);
+    info->colourDepth = int16_t(qdx::netpbm::StoredBitDepth(header));
+    return kPluginSuccess;
 }
 
 __declspec(dllexport) int WINAPI GetPicture(LPCSTR source, LONG_PTR length, unsigned flag, HANDLE* information,
                                             HANDLE* pixels, ProgressCallback progress, LONG_PTR userData) {
-    if (!information || !pixels) return kBrokenData;
+    if (!information || !pixels) return kPluginBrokenData;
     *information = *pixels = nullptr;
     Input input;
-    if (const int result = input.Load(source, length, flag); result != kSuccess) return result;
-    if (!qdx::netpbm::HasSignature(input.data, input.size)) return kUnknownFormat;
-    if (progress && progress(0, 1, userData)) return kCancelled;
+    if (const int result = input.Load(source, length, flag); result != kPluginSuccess) return result;
+    if (!qdx::netpbm::HasSignature(input.data, input.size)) return kPluginUnknownFormat;
+    if (progress && progress(0, 1, userData)) return kPluginCancelled;
     Picture picture;
-    if (!qdx::netpbm::Decode(input.data, input.size, picture)) return kBrokenData;
+    if (!qdx::netpbm::Decode(input.data, input.size, picture)) return kPluginBrokenData;
 
     BITMAPINFOHEADER header{};
     header.biSize = sizeof header;
@@ -161,21 +153,21 @@ __declspec(dllexport) int WINAPI GetPicture(LPCSTR source, LONG_PTR length, unsi
     HLOCAL pixelBlock = infoBlock ? MakeBlock(picture.rows.get(), picture.rowBytes, nullptr, 0) : nullptr;
     if (!pixelBlock) {
         if (infoBlock) ::LocalFree(infoBlock);
-        return kOutOfMemory;
+        return kPluginOutOfMemory;
     }
     if (progress && progress(1, 1, userData)) {
         ::LocalFree(infoBlock);
         ::LocalFree(pixelBlock);
-        return kCancelled;
+        return kPluginCancelled;
     }
     *information = infoBlock;
     *pixels = pixelBlock;
-    return kSuccess;
+    return kPluginSuccess;
 }
 
 __declspec(dllexport) int WINAPI ConfigurationDlg(HWND parent, int) {
     ::MessageBoxA(parent, "This reader has no settings.", "Netpbm reader", MB_OK | MB_ICONINFORMATION);
-    return kSuccess;
+    return kPluginSuccess;
 }
 
 }  // extern "C"

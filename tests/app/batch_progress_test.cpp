@@ -16,11 +16,13 @@
 #include "app/main_window/main_window.h"
 #include "app/startup/app_state.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/preset_codes.h"
 #include "core/settings.h"
 #include "core/string_ids.h"
 #include "tests/app/gui_support.h"
 #include "tests/batch/batch_test_support.h"
+#include "tests/support/bomb_images.h"
 #include "tests/support/sample_images.h"
 #include "tests/support/temp_folder.h"
 
@@ -72,7 +74,7 @@ std::wstring LibraryString(UINT id) {
 
 int EntriesIn(const WideString& folder) {
     WideString pattern(folder);
-    pattern.AppendPathComponent(u"*");
+    AppendPathComponent(pattern, u"*");
     WIN32_FIND_DATAW found;
     HANDLE search = ::FindFirstFileW(reinterpret_cast<const wchar_t*>(pattern.Text()), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
@@ -274,6 +276,36 @@ TEST_F(BatchFixture, LongFileAnswersBetweenItsSteps) {
     }
     EXPECT_TRUE(Converted(0));
 }
+
+class PictureTooLargeTest : public BatchFixture, public ::testing::WithParamInterface<const char16_t*> {};
+
+// A file declaring more pixels than the program converts: one message naming
+// its size, in the window's language, and the next file is converted.
+TEST_P(PictureTooLargeTest, ARefusedPictureIsNamedWithItsSize) {
+    const std::string language = test::Narrow(WideString(GetParam()));
+    Open(GetParam(), 100);
+    test::ScopedTemporaryFolder batchTemporary(temporary_.Path());
+    const WideString bomb = inputs_.File("bomb.gif");
+    ASSERT_TRUE(test::WriteBytes(bomb, test::MakeBombFiles()[1].bytes));  // GIF 30000 x 30000
+    std::vector<WideString> paths{bomb};
+    for (const WideString& path : Inputs(1, 200, 100)) paths.push_back(path);
+    std::wstring boxText;
+    test::WindowActor box(
+        ::GetCurrentThreadId(),
+        [](HWND w) { return test::FindMessageBox(::GetWindowThreadProcessId(w, nullptr)) == w; },
+        [&](HWND w) {
+            EXPECT_TRUE(test::SaveWindowScreenshot(w, ("Picture_Too_Large_" + language).c_str(), {true, true}));
+            boxText = test::MessageBoxText(w);
+            ::PostMessageW(w, WM_COMMAND, IDOK, 0);
+        });
+    ::SendMessageW(::GetDlgItem(window_, kFirstDropTargetId + 1), WM_DROPFILES, WPARAM(test::MakeDrop(paths)), 0);
+    EXPECT_TRUE(box.Acted());
+    EXPECT_EQ(boxText, L"30000 \u00D7 30000" + LibraryString(kTextPictureTooLarge));
+    EXPECT_TRUE(Converted(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, PictureTooLargeTest, ::testing::Values(u"English", u"Japanese"),
+                         [](const auto& info) { return test::Narrow(WideString(info.param)); });
 
 INSTANTIATE_TEST_SUITE_P(Languages, BatchStopTest, ::testing::Values(u"English", u"Japanese"),
                          [](const auto& info) { return test::Narrow(WideString(info.param)); });

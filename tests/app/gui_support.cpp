@@ -13,6 +13,7 @@
 #include "codecs/write/png_writer.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
 
 // Draws a window's caption as the system does; exported by user32 but not
@@ -42,13 +43,13 @@ std::mutex g_textsLock;
 
 WideString BinFile(const char16_t* name) {
     WideString path;
-    path.SetFolderPlusName(FromAscii(QDX_BIN_DIR).Text(), name);
+    SetFolderPlusName(path, FromAscii(QDX_BIN_DIR).Text(), name);
     return path;
 }
 
 WideString BuildFile(const char16_t* name) {
     WideString path;
-    path.SetFolderPlusName(FromAscii(QDX_BUILD_DIR).Text(), name);
+    SetFolderPlusName(path, FromAscii(QDX_BUILD_DIR).Text(), name);
     return path;
 }
 
@@ -219,7 +220,7 @@ bool WritePng(const std::vector<uint8_t>& topDown, uint32_t width, uint32_t heig
     const WideString folder = BuildFile(u"screenshots");
     if (!os::FolderExists(folder.Text())) os::CreateFolder(folder.Text());
     WideString path = folder;
-    path.AppendPathComponent(FromAscii(name).Text());
+    AppendPathComponent(path, FromAscii(name).Text());
     path.Append(u".png");
     PngWriterState writer;
     SetLayoutFor(writer.converter, image.header, 24);

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/startup/language_library.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::test {
 

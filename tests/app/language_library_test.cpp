@@ -40,7 +40,7 @@ TEST(LanguageLibrary, APayloadLibraryIsUsedAsDataAndItsCodeNeverRuns) {
     library.Reset();
     EXPECT_FALSE(mark.Left()) << "the library's start-up code ran";
     // Loaded as code, the same library does leave the mark.
-    HMODULE code = ::LoadLibraryW(W(test::BinFile(u"PayloadLanguage.dll").Text()));
+    HMODULE code = ::LoadLibraryW(W(test::BuildFile(u"PayloadLanguage.dll").Text()));
     ASSERT_NE(code, nullptr);
     ::FreeLibrary(code);
     EXPECT_TRUE(mark.Left());
@@ -63,8 +63,8 @@ TEST(LanguageLibrary, TextsAndDialogsComeFromALibraryLoadedAsData) {
 // choice goes back to the user's language.
 TEST(LanguageLibrary, ANameThatIsNotPlainFallsBackToTheDefault) {
     PayloadMark mark;
-    WideString folder = test::BinFile(u"PayloadLanguage");
-    const std::u16string kNames[] = {std::u16string(folder.Text()), u"..\\bin\\PayloadLanguage",
+    WideString folder = test::BuildFile(u"PayloadLanguage");
+    const std::u16string kNames[] = {std::u16string(folder.Text()), u"..\\windows\\PayloadLanguage",
                                      u"C:PayloadLanguage", u"./PayloadLanguage", u"a..b"};
     for (const std::u16string& stored : kNames) {
         WideString name(stored.c_str());

@@ -21,6 +21,7 @@
 #include "app/startup/app_state.h"
 #include "app/startup/startup.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/temp_folder.h"
@@ -258,7 +259,7 @@ TEST_F(OptionsDialogTest, PluginRowsAreOrderedCheckedAndAllCheckedAfterANewFolde
     ASSERT_TRUE(os::CreateFolder(other.Text()));
     for (const char16_t* name : {u"plugin10.spi", u"plugin2.spi", u"zeta.spi"}) {
         WideString copy;
-        copy.SetFolderPlusName(other.Text(), name);
+        SetFolderPlusName(copy, other.Text(), name);
         ASSERT_TRUE(::CopyFileW(W(plugin.Text()), W(folder_.File(name).Text()), FALSE));
         ASSERT_TRUE(::CopyFileW(W(plugin.Text()), W(copy.Text()), FALSE));
     }

@@ -10,17 +10,17 @@
 namespace qdx::app {
 namespace {
 
-TEST(PresetDialogRules, SizeRowLabelsNameTheOtherSideOutsideTheBoxMode) {
+TEST(PresetDialogRules, SizeRowLabelsNameTheSideEachModeSets) {
     struct Case {
         uint32_t mode;
         bool twoNumbers;
         uint32_t widthLabel, heightLabel;
         std::u16string end;
     };
-    const Case cases[] = {{1, false, 0, 20122, u": "},
-                          {2, false, 0, 20121, u": "},
-                          {3, false, 0, 20124, u": "},
-                          {4, false, 0, 20123, u": "},
+    const Case cases[] = {{1, false, 0, 20121, u": "},
+                          {2, false, 0, 20122, u": "},
+                          {3, false, 0, 20123, u": "},
+                          {4, false, 0, 20124, u": "},
                           {5, true, 20121, 20122, u":"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);

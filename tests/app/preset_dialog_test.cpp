@@ -357,8 +357,22 @@ protected:
     PresetDialogLayoutTest() : PresetDialogTest(GetParam()) {}
 };
 
+// The labels of the size row per mode 0 to 5, as each language writes them:
+// the side the mode sets beside its one number, both sides in the box mode
+// (which mode 0, selected after it, keeps).
+struct SizeRowLabels {
+    const wchar_t* width;  // null: hidden
+    const wchar_t* height;
+};
+constexpr SizeRowLabels kEnglishLabels[] = {{L"Width:", L"Height:"}, {nullptr, L"Width: "},
+                                            {nullptr, L"Height: "},  {nullptr, L"Long side: "},
+                                            {nullptr, L"Short side: "}, {L"Width:", L"Height:"}};
+constexpr SizeRowLabels kJapaneseLabels[] = {{L"幅:", L"高さ:"}, {nullptr, L"幅: "},  {nullptr, L"高さ: "},
+                                             {nullptr, L"長辺: "}, {nullptr, L"短辺: "}, {L"幅:", L"高さ:"}};
+
 TEST_P(PresetDialogLayoutTest, EveryModeLayoutFitsAtBothFontSizes) {
     const std::string language = GetParam()[0] == u'E' ? "English" : "Japanese";
+    const SizeRowLabels* labels = GetParam()[0] == u'E' ? kEnglishLabels : kJapaneseLabels;
     for (bool large : {false, true}) {
         CurrentSettings().largeDialogFont = large ? 1 : 0;
         CurrentSettings().globalOutputFolder.Assign(large ? u"C:\\" : u"");
@@ -370,6 +384,9 @@ TEST_P(PresetDialogLayoutTest, EveryModeLayoutFitsAtBothFontSizes) {
                 Select(dialog, kModeList, mode);
                 EXPECT_EQ(Visible(dialog, kHeightEdit), mode == 5 || mode == 0) << "mode 0 keeps the box row";
                 EXPECT_EQ(Enabled(dialog, kWidthEdit), mode != 0);
+                EXPECT_EQ(GetText(dialog, kHeightLabel), labels[mode].height);
+                EXPECT_EQ(Visible(dialog, kWidthLabel), labels[mode].width != nullptr);
+                if (labels[mode].width) EXPECT_EQ(GetText(dialog, kWidthLabel), labels[mode].width);
                 ExpectNothingClippedOrOverlapping(dialog);
                 const std::string name = "PresetDialog_" + language + (large ? "_11pt" : "_9pt") + "_mode" +
                                          std::to_string(mode);
@@ -424,7 +441,7 @@ TEST(PresetDialogWithoutTemplate, DoesNotOpen) {
     test::GuiApp app(u"English");
     ASSERT_TRUE(app.Ready());
     app::ModuleHandle english = std::move(app::State().languageLibrary);
-    app::State().languageLibrary.Reset(::LoadLibraryExW(W(test::BinFile(u"NoSignature.dll").Text()), nullptr, 0));
+    app::State().languageLibrary.Reset(::LoadLibraryExW(W(test::BuildFile(u"NoSignature.dll").Text()), nullptr, 0));
     ASSERT_TRUE(app::State().languageLibrary);
     const Preset before = CurrentSettings().presets[0];
     test::WindowActor actor(

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/common/win32_owners.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
 #include "tests/support/sample_images.h"
@@ -21,13 +23,14 @@ namespace {
 using app::U;
 using app::W;
 
-WideString BinFile(const char16_t* name) {
-    WideString bin;
-    for (const char* p = QDX_BIN_DIR; *p; ++p) bin.Append(char16_t(*p == '/' ? '\\' : *p));
+WideString FileIn(const char* folder, const char16_t* name) {
+    WideString windowsFolder;
+    for (const char* p = folder; *p; ++p) windowsFolder.Append(char16_t(*p == '/' ? '\\' : *p));
     WideString path;
-    path.SetFolderPlusName(bin.Text(), name);
+    SetFolderPlusName(path, windowsFolder.Text(), name);
     return path;
 }
+WideString BinFile(const char16_t* name) { return FileIn(QDX_BIN_DIR, name); }
 
 // A private installation: the program and its language libraries copied
 // into a folder of their own, with an input folder beside it.
@@ -38,12 +41,18 @@ protected:
         inputs_ = folder_.File(u"inputs");
         ASSERT_TRUE(os::CreateFolder(install_.Text()));
         ASSERT_TRUE(os::CreateFolder(inputs_.Text()));
-        for (const char16_t* name : {u"Quillodex.exe", u"English.dll", u"Japanese.dll", u"NoSignature.dll"}) {
+        // The library without a signature is built beside the tests.
+        const std::pair<const char*, const char16_t*> files[] = {{QDX_BIN_DIR, u"Quillodex.exe"},
+                                                                 {QDX_BIN_DIR, u"English.dll"},
+                                                                 {QDX_BIN_DIR, u"Japanese.dll"},
+                                                                 {QDX_BUILD_DIR, u"NoSignature.dll"}};
+        for (const auto& [folder, name] : files) {
             WideString target;
-            target.SetFolderPlusName(install_.Text(), name);
-            ASSERT_TRUE(::CopyFileW(W(BinFile(name).Text()), W(target.Text()), FALSE)) << test::Narrow(BinFile(name));
+            SetFolderPlusName(target, install_.Text(), name);
+            const WideString source = FileIn(folder, name);
+            ASSERT_TRUE(::CopyFileW(W(source.Text()), W(target.Text()), FALSE)) << test::Narrow(source);
         }
-        settingsPath_.SetFolderPlusName(install_.Text(), u"Quillodex.ini");
+        SetFolderPlusName(settingsPath_, install_.Text(), u"Quillodex.ini");
     }
 
     // Presets 0 and 1 write BMP without resizing; only they are selected.
@@ -64,14 +73,14 @@ protected:
 
     WideString Input(const char16_t* name) const {
         WideString path;
-        path.SetFolderPlusName(inputs_.Text(), name);
+        SetFolderPlusName(path, inputs_.Text(), name);
         return path;
     }
 
     // Starts the program with `arguments` in `directory`; returns its process.
     HANDLE Start(const std::u16string& arguments, const WideString& directory) {
         WideString exe;
-        exe.SetFolderPlusName(install_.Text(), u"Quillodex.exe");
+        SetFolderPlusName(exe, install_.Text(), u"Quillodex.exe");
         std::u16string commandLine = Quoted(exe);
         commandLine.push_back(u' ');
         commandLine.append(arguments);
@@ -116,7 +125,7 @@ WideString RoamingQuillodexFolder() {
     PWSTR roaming = nullptr;
     WideString folder;
     if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming))) {
-        folder.SetFolderPlusName(U(roaming), u"Quillodex");
+        SetFolderPlusName(folder, U(roaming), u"Quillodex");
         ::CoTaskMemFree(roaming);
     }
     return folder;
@@ -186,31 +195,91 @@ BOOL CALLBACK FindMessageBox(HWND window, LPARAM data) {
     return TRUE;
 }
 
-TEST_F(ProgramTest, ALibraryWithoutSignatureStopsStartUp) {
-    WritePortableSettings(u"NoSignature");
-    HANDLE process = Start(Quoted(inputs_), install_);
-    ASSERT_NE(process, nullptr);
+// Waits for the process's message box, reads its caption and text and closes
+// it with OK. False when none appeared.
+bool AnswerMessageBox(HANDLE process, std::wstring& caption, std::wstring& text) {
     FoundBox found{::GetProcessId(process), nullptr};
     for (int tries = 0; tries < 300 && !found.box; ++tries) {
         ::EnumWindows(FindMessageBox, LPARAM(&found));
         if (!found.box) ::Sleep(100);
     }
-    ASSERT_NE(found.box, nullptr) << "no message box appeared";
+    if (!found.box) return false;
     // The box exists a moment before its caption and text are set.
-    wchar_t caption[64] = {}, text[128] = {};
-    for (int tries = 0; tries < 100 && (!caption[0] || !text[0]); ++tries) {
+    wchar_t captionText[64] = {}, boxText[256] = {};
+    for (int tries = 0; tries < 100 && (!captionText[0] || !boxText[0]); ++tries) {
         if (tries) ::Sleep(50);
-        ::GetWindowTextW(found.box, caption, 64);
-        ::GetDlgItemTextW(found.box, 0xFFFF, text, 128);  // the message box's text control
+        ::GetWindowTextW(found.box, captionText, 64);
+        ::GetDlgItemTextW(found.box, 0xFFFF, boxText, 256);  // the message box's text control
     }
-    EXPECT_EQ(std::wstring(caption), L"Error");
-    EXPECT_EQ(std::wstring(text), L"Language file not found.");
+    caption = captionText;
+    text = boxText;
     ::PostMessageW(found.box, WM_COMMAND, IDOK, 0);
+    return true;
+}
+
+TEST_F(ProgramTest, ALibraryWithoutSignatureStopsStartUp) {
+    WritePortableSettings(u"NoSignature");
+    HANDLE process = Start(Quoted(inputs_), install_);
+    ASSERT_NE(process, nullptr);
+    std::wstring caption, text;
+    ASSERT_TRUE(AnswerMessageBox(process, caption, text)) << "no message box appeared";
+    EXPECT_EQ(caption, L"Error");
+    EXPECT_EQ(text, L"Language file not found.");
     EXPECT_EQ(::WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
     DWORD code = 1;
     ::GetExitCodeProcess(process, &code);
     EXPECT_EQ(code, 0u);
     ::CloseHandle(process);
+}
+
+// HEIC and AVIF files from the HEIF fuzz target's seeds, with a BMP beside them.
+class HeifProgramTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        WritePortableSettings(u"English");
+        ASSERT_TRUE(test::WriteBytes(Input(u"plain.bmp"), test::MakeBmp24(5, 4, 6)));
+        for (const char16_t* name : {u"heic_8bit_odd.heic", u"avif_alpha.avif"}) {
+            WideString seed;
+            SetFolderPlusName(seed, QDX_SOURCE_DIR u"\\fuzz\\corpus\\heif_read_fuzzer", name);
+            ASSERT_TRUE(::CopyFileW(W(seed.Text()), W(Input(name).Text()), FALSE)) << test::Narrow(seed);
+        }
+        arguments_ = Quoted(Input(u"heic_8bit_odd.heic")) + u" " + Quoted(Input(u"plain.bmp")) + u" " +
+                     Quoted(Input(u"avif_alpha.avif"));
+    }
+    std::u16string arguments_;
+};
+
+TEST_F(HeifProgramTest, WithTheLibrariesBesideItHeicAndAvifConvert) {
+    for (const char16_t* name : {u"libheif.dll", u"libde265.dll"}) {
+        WideString target;
+        SetFolderPlusName(target, install_.Text(), name);
+        ASSERT_TRUE(::CopyFileW(W(BinFile(name).Text()), W(target.Text()), FALSE)) << test::Narrow(BinFile(name));
+    }
+    EXPECT_EQ(Run(arguments_, install_), 0);
+    for (const char16_t* name : {u"heic_8bit_odd_first.bmp", u"avif_alpha_first.bmp", u"plain_first.bmp"})
+        EXPECT_TRUE(os::FileExists(Input(name).Text())) << test::Narrow(Input(name));
+}
+
+TEST_F(HeifProgramTest, WithoutTheLibrariesHeifFilesFailNamingThemAndTheRestConverts) {
+    HANDLE process = Start(arguments_, install_);
+    ASSERT_NE(process, nullptr);
+    std::wstring caption, text;
+    // Once for the batch, though two files and two presets met it; the BMP
+    // converted, so no pass reports that nothing was.
+    ASSERT_TRUE(AnswerMessageBox(process, caption, text)) << "no message box appeared";
+    EXPECT_EQ(caption, L"Quillodex error");
+    EXPECT_NE(text.find(L"HEIC and AVIF"), std::wstring::npos) << test::Narrow(WideString(U(text.c_str())));
+    const std::wstring names = L": libheif.dll, libde265.dll";
+    EXPECT_EQ(text.substr(text.size() - names.size()), names);
+    const bool ended = ::WaitForSingleObject(process, 60000) == WAIT_OBJECT_0;
+    if (!ended) ::TerminateProcess(process, 99);
+    ::CloseHandle(process);
+    ASSERT_TRUE(ended) << "a second message box kept the program open";
+    EXPECT_TRUE(os::FileExists(Input(u"plain_first.bmp").Text()));
+    EXPECT_TRUE(os::FileExists(Input(u"plain_second.bmp").Text()));
+    EXPECT_FALSE(os::PathExists(Input(u"heic_8bit_odd_first.bmp").Text()));
+    EXPECT_FALSE(os::PathExists(Input(u"avif_alpha_first.bmp").Text()));
 }
 
 // The visible top-level windows of a process, with their class names.
@@ -245,7 +314,7 @@ HWND WaitForWindow(HANDLE process, bool (*match)(const std::wstring&)) {
 TEST_F(ProgramTest, WithoutArgumentsTheWindowShowsHelpOpensAndClosingSaves) {
     WritePortableSettings(u"English");
     WideString guide;
-    guide.SetFolderPlusName(install_.Text(), u"Quillodex.chm");
+    SetFolderPlusName(guide, install_.Text(), u"Quillodex.chm");
     ASSERT_TRUE(::CopyFileW(W(BinFile(u"Quillodex.chm").Text()), W(guide.Text()), FALSE)) << "no user guide built";
     HANDLE process = Start(u"", install_);
     ASSERT_NE(process, nullptr);

@@ -14,11 +14,12 @@
 namespace qdx {
 namespace {
 
-std::wstring BinFile(const wchar_t* name) {
+std::wstring FileIn(const char* folder, const wchar_t* name) {
     std::wstring path;
-    for (const char* p = QDX_BIN_DIR; *p; ++p) path += wchar_t(*p == '/' ? '\\' : *p);
+    for (const char* p = folder; *p; ++p) path += wchar_t(*p == '/' ? '\\' : *p);
     return path + L"\\" + name;
 }
+std::wstring BinFile(const wchar_t* name) { return FileIn(QDX_BIN_DIR, name); }
 
 // Loaded as data: nothing of the file runs.
 class DataModule {
@@ -83,7 +84,7 @@ TEST(LanguageLibraries, CarryTheSignatureAndTheirTexts) {
         EXPECT_EQ(caption[0], 0);
         ::FreeLibrary(library);
     }
-    DataModule unsigned_(BinFile(L"NoSignature.dll"));
+    DataModule unsigned_(FileIn(QDX_BUILD_DIR, L"NoSignature.dll"));
     ASSERT_NE(unsigned_.Get(), nullptr);
     EXPECT_FALSE(app::HasLanguageSignature(unsigned_.Get()));
     // A resource-only library has no code to run.

@@ -52,6 +52,17 @@ TEST(IdentifyInput, ClassifiesLeadingBytes) {
         {"WebP", std::string("RIFF\x24\0\0\0WEBPVP8 ", 16) + tail, kInputWebp},
         {"RIFF of another kind", std::string("RIFF\x24\0\0\0WAVEfmt ", 16) + tail, kInputNotRecognised},
         {"RIFF cut before its form type", std::string("RIFF\x24\0\0\0WE", 10), kInputNotRecognised},
+        {"HEIC", std::string("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24) + tail, kInputHeif},
+        {"AVIF", std::string("\0\0\0\x1C" "ftypavif\0\0\0\0avifmif1miaf", 28) + tail, kInputHeif},
+        {"generic HEIF brand", std::string("\0\0\0\x10" "ftypmif1\0\0\0\0", 16) + tail, kInputHeif},
+        {"HEIF brand among the compatible ones",
+         std::string("\0\0\0\x1C" "ftypmiaf\0\0\0\0isommiafheix", 28) + tail, kInputHeif},
+        {"ftyp cut after the major brand", std::string("\0\0\0\x18" "ftypavis", 12), kInputHeif},
+        {"MP4 video", std::string("\0\0\0\x18" "ftypisom\0\0\0\0isommp41", 24) + tail, kInputNotRecognised},
+        {"HEIF brand after the end of the ftyp box",
+         std::string("\0\0\0\x14" "ftypisom\0\0\0\0mp41heic", 24) + tail, kInputNotRecognised},
+        {"HEIF brand outside an ftyp box", std::string("\0\0\0\x18" "moovheic\0\0\0\0mif1heic", 24) + tail,
+         kInputNotRecognised},
     };
     test::TempFolder folder;
     int index = 0;

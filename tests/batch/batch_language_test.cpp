@@ -13,8 +13,8 @@
 #include "batch/batch_host.h"
 #include "core/builtin_texts.h"
 #include "core/string_ids.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 
@@ -43,9 +43,9 @@ const uint32_t kRequiredIds[] = {
     // plug-in list columns, version window caption, folder browser title
     20200, 20201, 20202, 20210, 20220,
     // format names
-    21000, 21001, 21002, 21003, 21004,
+    21000, 21001, 21002, 21003, 21004, 21005,
     // error caption and messages
-    30000, 30001, 30002, 30003, 30004, 30005, 30006, 30007, 30008};
+    30000, 30001, 30002, 30003, 30004, 30005, 30006, 30007, 30008, 30009, 30010};
 
 // The text of `id`, empty when there is none.
 std::u16string Text(const TableTextSource& source, uint32_t id) {
@@ -99,7 +99,7 @@ TEST(LanguageTexts, JapaneseTextsAreJapanese) {
     // Texts that are words (not format names, samplings or units) differ
     // from the English ones and use Japanese script.
     const uint32_t words[] = {1000, 1201, 2321, 3023, 3100, 20000, 20070, 20120, 20220,
-                              30000, 30001, 30002, 30003, 30004, 30005, 30006, 30007, 30008};
+                              30000, 30001, 30002, 30003, 30004, 30005, 30006, 30007, 30008, 30009, 30010};
     for (uint32_t id : words) {
         const std::u16string ja = Text(japanese, id);
         EXPECT_NE(ja, Text(english, id)) << id;

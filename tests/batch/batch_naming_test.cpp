@@ -10,6 +10,7 @@
 #include "codecs/write/png_writer.h"
 #include "codecs/write/tiff_writer.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "core/string_ids.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
@@ -77,6 +78,17 @@ TEST(BatchNaming, UniqueNameCountsPastNineAndTreatsFoldersAsTaken) {
     EXPECT_EQ(std::u16string(target.Text()), std::u16string(folder.File(u"a.b+11.jpg").Text()));
 }
 
+// A stored suffix holding a NUL: the system sees the name cut there, which
+// exists, whatever counter follows. The search gives up at once.
+TEST(BatchNaming, UniqueNameRefusesANameWithANul) {
+    test::TempFolder folder;
+    ASSERT_TRUE(test::WriteBytes(folder.File(u"photo_"), std::string("0")));
+    WideString target = folder.File(u"photo_");
+    const char16_t rest[] = u"\0cut.png";
+    ASSERT_TRUE(target.Append(rest, 8));
+    EXPECT_FALSE(MakeUniqueName(target, u".png"));
+}
+
 TEST(BatchNaming, UniqueNameHandlesUnicodeNames) {
     test::TempFolder folder;
     ASSERT_TRUE(test::WriteBytes(folder.File("写真 😀_s.png"), std::string("taken")));
@@ -103,7 +115,7 @@ TEST(BatchNaming, UniqueNameStopsAt259CodeUnits) {
         test::TempFolder root;
         const WideString folder = FolderForPathLength(root, 257, u"x.png");
         WideString target;
-        target.SetFolderPlusName(folder.Text(), u"x.png");
+        SetFolderPlusName(target, folder.Text(), u"x.png");
         ASSERT_EQ(target.Length(), 257u);
         ASSERT_TRUE(test::WriteBytes(target, std::string("taken")));
         ASSERT_TRUE(MakeUniqueName(target, u".png"));
@@ -114,7 +126,7 @@ TEST(BatchNaming, UniqueNameStopsAt259CodeUnits) {
         test::TempFolder root;
         const WideString folder = FolderForPathLength(root, 258, u"x.png");
         WideString target;
-        target.SetFolderPlusName(folder.Text(), u"x.png");
+        SetFolderPlusName(target, folder.Text(), u"x.png");
         ASSERT_EQ(target.Length(), 258u);
         ASSERT_TRUE(test::WriteBytes(target, std::string("taken")));
         EXPECT_FALSE(MakeUniqueName(target, u".png"));
@@ -124,11 +136,11 @@ TEST(BatchNaming, UniqueNameStopsAt259CodeUnits) {
         test::TempFolder root;
         const WideString folder = FolderForPathLength(root, 257, u"x.png");
         WideString target;
-        target.SetFolderPlusName(folder.Text(), u"x.png");
+        SetFolderPlusName(target, folder.Text(), u"x.png");
         ASSERT_TRUE(test::WriteBytes(target, std::string("taken")));
         for (int n = 1; n <= 9; ++n) {
             WideString taken;
-            taken.SetFolderPlusName(folder.Text(), (u"x+" + std::u16string(1, char16_t(u'0' + n)) + u".png").c_str());
+            SetFolderPlusName(taken, folder.Text(), (u"x+" + std::u16string(1, char16_t(u'0' + n)) + u".png").c_str());
             ASSERT_TRUE(test::WriteBytes(taken, std::string("taken")));
         }
         EXPECT_FALSE(MakeUniqueName(target, u".png"));
@@ -150,7 +162,7 @@ protected:
     ConversionContext context;
     test::RecordingHost host;
     WideString folder;
-    bool created = true;
+    uint32_t created = 9;
 };
 
 TEST_F(OutputFolderTest, PresetFolderThenGlobalFolderThenFirstPathsFolder) {
@@ -158,13 +170,13 @@ TEST_F(OutputFolderTest, PresetFolderThenGlobalFolderThenFirstPathsFolder) {
     const WideString sourceFolder = root.File(u"source dir.v1");
     for (const auto* f : {&presetFolder, &globalFolder, &sourceFolder}) ASSERT_TRUE(os::CreateFolder(f->Text()));
     WideString first;
-    first.SetFolderPlusName(sourceFolder.Text(), u"photo.bmp");
+    SetFolderPlusName(first, sourceFolder.Text(), u"photo.bmp");
 
     settings.presets[0].outputFolder = presetFolder;
     settings.globalOutputFolder = globalFolder;
     ASSERT_NE(Prepare(first), nullptr);
     EXPECT_EQ(test::Narrow(folder), test::Narrow(presetFolder));
-    EXPECT_FALSE(created);
+    EXPECT_EQ(created, 0u);
 
     settings.presets[0].outputFolder.Clear();
     ASSERT_NE(Prepare(first), nullptr);
@@ -183,7 +195,8 @@ TEST_F(OutputFolderTest, SelectsStepAndExtensionByFormat) {
         const char16_t* extension;
         OutputStep step;
     } formats[] = {{0, u".bmp", BmpOutputStep},  {1, u".png", PngOutputStep},  {2, u".jpg", JpegOutputStep},
-                   {3, u".gif", GifOutputStep},  {4, u".tif", TiffOutputStep}, {5, u".bmp", BmpOutputStep},
+                   {3, u".gif", GifOutputStep},  {4, u".tif", TiffOutputStep}, {5, u".webp", WebpOutputStep},
+                   {6, u".bmp", BmpOutputStep},
                    {0xFFFFFFFFu, u".bmp", BmpOutputStep}};
     for (const auto& f : formats) {
         settings.presets[0].outputFormat = f.format;
@@ -207,7 +220,7 @@ TEST_F(OutputFolderTest, MissingOutputFolderShows30003) {
     EXPECT_EQ(Prepare(root.File(u"a.bmp")), nullptr);
     settings.globalOutputFolder.Clear();
     WideString first;
-    first.SetFolderPlusName(root.File(u"gone").Text(), u"a.bmp");
+    SetFolderPlusName(first, root.File(u"gone").Text(), u"a.bmp");
     EXPECT_EQ(Prepare(first), nullptr);
     EXPECT_EQ(host.Count("error 30003"), 2);
 
@@ -220,34 +233,43 @@ TEST_F(OutputFolderTest, MissingOutputFolderShows30003) {
     EXPECT_EQ(host.events, std::vector<std::string>{"error 30003"});
 }
 
-TEST_F(OutputFolderTest, SubfolderIsCreatedOnceAndReported) {
+// A subfolder of several names is made level by level with either
+// separator, and is used as it is once it exists.
+TEST_F(OutputFolderTest, EveryLevelOfTheSubfolderIsCreatedOnce) {
     settings.presets[0].outputFolder = root.Path();
-    settings.presets[0].subfolder.Assign(u"縮小 small");
-    ASSERT_NE(Prepare(root.File(u"a.bmp")), nullptr);
-    EXPECT_TRUE(created);
-    EXPECT_EQ(test::Narrow(folder), test::Narrow(root.File("縮小 small")));
-    EXPECT_TRUE(os::FolderExists(folder.Text()));
-
-    // Existing now: used as it is, not created again.
-    ASSERT_NE(Prepare(root.File(u"a.bmp")), nullptr);
-    EXPECT_FALSE(created);
+    ASSERT_TRUE(os::CreateFolder(root.File(u"have").Text()));
+    const struct {
+        const char16_t* subfolder;
+        const char16_t* made;
+        uint32_t levels;
+    } kCases[] = {{u"縮小 small", u"縮小 small", 1}, {u"a/b\\c/", u"a\\b\\c", 3}, {u"have\\new", u"have\\new", 1}};
+    for (const auto& c : kCases) {
+        const std::string made = test::Narrow(root.File(P(c.made).c_str()));
+        settings.presets[0].subfolder.Assign(c.subfolder);
+        ASSERT_NE(Prepare(root.File(u"a.bmp")), nullptr) << made;
+        EXPECT_EQ(created, c.levels) << made;
+        EXPECT_EQ(test::Narrow(folder), made);
+        EXPECT_TRUE(os::FolderExists(folder.Text())) << made;
+        ASSERT_NE(Prepare(root.File(u"a.bmp")), nullptr);
+        EXPECT_EQ(created, 0u) << made;
+    }
     EXPECT_TRUE(host.events.empty());
 }
 
-TEST_F(OutputFolderTest, UncreatableSubfolderShows30004) {
+TEST_F(OutputFolderTest, UncreatableSubfolderShows30004AndLeavesNoLevel) {
     settings.presets[0].outputFolder = root.Path();
-    // Only one level is created.
-    settings.presets[0].subfolder.Assign(P(u"missing\\deeper").c_str());
-    EXPECT_EQ(Prepare(root.File(u"a.bmp")), nullptr);
-    EXPECT_FALSE(created);
-    EXPECT_EQ(host.events, std::vector<std::string>{"error 30004"});
-
-    // A file already holds the subfolder's name.
-    host.events.clear();
     ASSERT_TRUE(test::WriteBytes(root.File(u"taken"), std::string("x")));
-    settings.presets[0].subfolder.Assign(u"taken");
-    EXPECT_EQ(Prepare(root.File(u"a.bmp")), nullptr);
-    EXPECT_EQ(host.events, std::vector<std::string>{"error 30004"});
+    // A file holds the name, or a name is longer than any folder's may be:
+    // the levels above it that were made go again.
+    const std::u16string tooLong = u"fresh/" + std::u16string(300, u'x');
+    for (const char16_t* subfolder : {u"taken", u"taken/deeper", tooLong.c_str()}) {
+        host.events.clear();
+        settings.presets[0].subfolder.Assign(subfolder);
+        EXPECT_EQ(Prepare(root.File(u"a.bmp")), nullptr);
+        EXPECT_EQ(created, 0u);
+        EXPECT_EQ(host.events, std::vector<std::string>{"error 30004"});
+    }
+    EXPECT_FALSE(os::PathExists(root.File(u"fresh").Text()));
     EXPECT_EQ(test::ReadBytes(root.File(u"taken")), "x");
 }
 

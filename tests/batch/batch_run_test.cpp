@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "batch/batch.h"
 #include "core/os/os.h"
+#include "core/os/path_edit.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
 #include "tests/support/paths.h"
@@ -36,7 +38,7 @@ protected:
         WideString path;
         WideString wideName;
         AppendUtf8(wideName, name);
-        path.SetFolderPlusName(folder.Text(), wideName.Text());
+        SetFolderPlusName(path, folder.Text(), wideName.Text());
         return path;
     }
     uint32_t Run(const std::vector<WideString>& paths, std::initializer_list<int> presets) {
@@ -103,7 +105,7 @@ TEST_F(BatchRunTest, PassWhereEveryFileFailsRemovesItsSubfolderAndReportsOnce) {
     ASSERT_TRUE(test::WriteBytes(paths[0], std::string("not an image")));
     ASSERT_TRUE(test::WriteBytes(paths[1], std::string("")));
     ASSERT_TRUE(test::WriteBytes(paths[3], std::string("IMG")));  // decodes, but its writing fails
-    settings.presets[2].subfolder.Assign(u"converted");
+    settings.presets[2].subfolder.Assign(u"converted/deep");
 
     EXPECT_EQ(Run(paths, {2}), 0u);
     EXPECT_EQ(host.events, (Names{"busy", "error 30002", "restore"}));
@@ -111,6 +113,27 @@ TEST_F(BatchRunTest, PassWhereEveryFileFailsRemovesItsSubfolderAndReportsOnce) {
     EXPECT_EQ(FolderEntries(in), (Names{"bad1.png", "bad2.png", "nowrite.png"}));
     // The missing file was skipped before decoding.
     EXPECT_EQ(FakeCodecs::Get().decoded.size(), 3u);
+}
+
+// Reads that find their library missing fail their files; the batch names
+// the missing files once, before the pass's own message, however many passes
+// and side-by-side workers met it.
+TEST_F(BatchRunTest, AMissingLibraryIsNamedOnceABatch) {
+    const WideString in = Folder("in");
+    std::vector<WideString> paths;
+    for (const char* name : {"a.heic", "b.heic", "c.heic"}) {
+        paths.push_back(In(in, name));
+        ASSERT_TRUE(test::WriteBytes(paths.back(), std::string("ftyp")));
+    }
+    static const CodecSteps steps{[](ConversionContext& context, const WideString&) {
+                                      context.missingLibrary = u"libheif.dll, libde265.dll";
+                                      return false;
+                                  },
+                                  FakeCodecs::StepFor, true};
+    const uint8_t selection[4] = {1, 1, 0, 0};
+    EXPECT_EQ(RunConversion(host, 3, paths.data(), selection, settings, steps), 0u);
+    EXPECT_EQ(host.events, (Names{"busy", "error 30010 libheif.dll, libde265.dll", "error 30002", "error 30002",
+                                  "restore"}));
 }
 
 TEST_F(BatchRunTest, FailedPassKeepsASubfolderItDidNotCreate) {
@@ -163,7 +186,8 @@ TEST_F(BatchRunTest, FolderMessagesEndOnlyTheirOwnPass) {
     const std::vector<WideString> paths = {In(in, "a.png")};
     ASSERT_TRUE(test::WriteBytes(paths[0], std::string("IMG")));
     settings.presets[0].outputFolder = root.File(u"missing");        // 30003
-    settings.presets[1].subfolder.Assign(test::P(u"no\\such\\path").c_str());  // 30004
+    // Two levels are made, the third is too long a name: 30004.
+    settings.presets[1].subfolder.Assign((test::P(u"no\\such\\") + std::u16string(300, u'x')).c_str());
     settings.presets[2].subfolder.Assign(u"fine");
 
     EXPECT_EQ(Run(paths, {0, 1, 2}), 1u);
@@ -221,9 +245,10 @@ TEST_F(BatchRunTest, TemporaryFileLivesExactlyAsLongAsTheBatch) {
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_TRUE(FakeCodecs::Get().tempExistedWhenWriting);
     for (const auto& p : seen) EXPECT_EQ(p, seen[0]);  // one file for the whole batch
-    const std::string tempFolder = test::Narrow(temporary);
-    EXPECT_EQ(seen[0].compare(0, tempFolder.size(), tempFolder), 0) << seen[0];
-    EXPECT_EQ(seen[0].substr(tempFolder.size() + 1, 3), "tmp");
+    // In a folder of the batch's own inside the temporary folder.
+    const std::filesystem::path temp(seen[0]);
+    EXPECT_EQ(temp.parent_path().parent_path(), std::filesystem::path(test::Narrow(temporary))) << seen[0];
+    EXPECT_EQ(temp.filename().string().substr(0, 3), "tmp");
     EXPECT_TRUE(FolderEntries(temporary).empty());
 }
 

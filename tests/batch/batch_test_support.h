@@ -8,7 +8,7 @@
 
 #include "batch/batch.h"
 #include "core/os/os.h"
-#include "core/utf_convert.h"
+#include "core/os/utf_convert.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx::test {
@@ -16,10 +16,17 @@ namespace qdx::test {
 class RecordingHost final : public BatchHost {
 public:
     void ShowErrorMessage(uint32_t textId) override { events.push_back("error " + std::to_string(textId)); }
+    void ShowPictureTooLarge(uint32_t width, uint32_t height) override {
+        events.push_back("too large " + std::to_string(width) + "x" + std::to_string(height));
+    }
+    void ShowErrorMessageNaming(uint32_t textId, const char16_t* name) override {
+        events.push_back("error " + std::to_string(textId) + " " + Narrow(WideString(name)));
+    }
     void SetBusyTitle() override { events.push_back("busy"); }
     void RestoreTitle() override { events.push_back("restore"); }
     void FileDone(uint32_t pathIndex, FileOutcome outcome) override {
-        static constexpr const char* kNames[] = {"written", "missing", "unreadable", "not written"};
+        static constexpr const char* kNames[] = {"written", "missing",   "unreadable",   "not written",
+                                                 "damaged", "too large", "out of memory"};
         files.push_back(std::to_string(pathIndex) + " " + kNames[static_cast<int>(outcome)]);
     }
     void BatchStarts(uint32_t fileCount) override { announced = fileCount; }

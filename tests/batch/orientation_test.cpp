@@ -11,6 +11,7 @@
 
 #include "batch/batch.h"
 #include "codecs/common/exif_orientation.h"
+#include "core/os/path_edit.h"
 #include "core/settings.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
@@ -111,7 +112,7 @@ protected:
         const uint8_t selection[4] = {1, 0, 0, 0};
         EXPECT_EQ(RunConversion(host, 1, &source, selection, settings), 1u);
         WideString output;
-        output.SetFolderPlusName(out.Text(), u"photo");
+        SetFolderPlusName(output, out.Text(), u"photo");
         output.Append(settings.presets[0].suffix.Text());
         output.Append(OutputExtension(settings.presets[0].outputFormat));
         context.image.pixels.Reset();

@@ -76,7 +76,14 @@ Outcome RunWithThreads(uint32_t threads) {
     png.resampleFilter = 0;
     png.subfolder.Assign(u"New");
     png.outputFolder = Utf8Path(base / "out");
-    const uint8_t selection[4] = {1, 1, 1, 0};
+    Preset& webp = settings.presets[3];  // WebP within a size limit: the quality search
+    webp.outputFormat = kOutputWebp;
+    webp.jpegQuality = 80;
+    webp.limitFileSize = 1;
+    webp.maxFileSizeKiB = 1;
+    webp.subfolder.Assign(u"Web");
+    webp.outputFolder = Utf8Path(base / "out");
+    const uint8_t selection[4] = {1, 1, 1, 1};
 
     Outcome outcome;
     test::RecordingHost host;
@@ -112,7 +119,7 @@ TEST(PassFiles, FourThreadsWriteWhatOneThreadWrites) {
     const Outcome one = RunWithThreads(1), four = RunWithThreads(4);
     EXPECT_EQ(one.workers, 1u);
     EXPECT_EQ(four.workers, 3u);
-    EXPECT_EQ(one.written, 14u);  // 7 pictures, twice
+    EXPECT_EQ(one.written, 21u);  // 7 pictures, three times
     EXPECT_EQ(four.written, one.written);
     EXPECT_EQ(four.events, one.events);
     EXPECT_EQ(one.events, (std::vector<std::string>{"busy", "error 30003", "restore"}));
@@ -122,6 +129,7 @@ TEST(PassFiles, FourThreadsWriteWhatOneThreadWrites) {
     EXPECT_EQ(one.files.at("out/Sub/p3_s.jpg"), "keep me");
     EXPECT_EQ(one.files.count("out/Sub/p1_s+1.jpg"), 1u);  // the second p1
     EXPECT_EQ(one.files.count("out/New/p1+1.png"), 1u);
+    EXPECT_EQ(one.files.count("out/Web/p5.webp"), 1u);
 }
 
 // At most one file per thread, never more than there are files, and the

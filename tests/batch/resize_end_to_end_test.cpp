@@ -8,6 +8,7 @@
 
 #include "batch/batch.h"
 #include "codecs/read/bmp_reader.h"
+#include "core/os/path_edit.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
 #include "tests/support/temp_folder.h"
@@ -75,7 +76,7 @@ protected:
         const uint8_t selection[4] = {1, 0, 0, 0};
         if (RunConversion(host, 1, &source, selection, settings) != 1) return false;
         WideString output;
-        output.SetFolderPlusName(out.Text(), u"source.bmp");
+        SetFolderPlusName(output, out.Text(), u"source.bmp");
         const bool read = ReadBmpImage(reader, output, &result);
         os::RemoveFile(output.Text());
         return read;

@@ -12,7 +12,7 @@
 #include "batch/batch.h"
 #include "batch/conversion_context.h"
 #include "codecs/common/input_kind.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/blank_settings.h"
 #include "tests/support/temp_folder.h"
 

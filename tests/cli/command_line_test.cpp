@@ -14,12 +14,16 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
+#include <atomic>
+#include <set>
 
 #include "cli/command_line.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "core/utf_convert.h"
+#include "core/os/utf_convert.h"
 #include "program_version.h"
 #include "scale/resize_modes.h"
 #include "tests/support/sample_images.h"
@@ -292,7 +296,7 @@ TEST_F(CommandLineTest, ARefusedSetLeavesTheSettingsFileByteIdentical) {
     ASSERT_FALSE(before.empty());
     WriteInput("a.bmp", 2, 2);
     for (const char* arguments : {"--set nosuch=1", "--set preset5.jpegQuality=50", "--set preset1.resizeMode=9",
-                                  "--set preset1.jpegQuality=50 --set preset1.outputFormat=webp",
+                                  "--set preset1.jpegQuality=50 --set preset1.outputFormat=heic",
                                   "--set preset1.jpegQuality=high", "--set preset1.suffix", "--set fontHeight=-13",
                                   "--set multiDropSelection=", "--set languageName=C:evil",
                                   "--set languageName=..\\\\payload"}) {
@@ -385,6 +389,33 @@ TEST_F(CommandLineTest, DamagedFilesAreNamedSoAndLibraryWarningsStayQuiet) {
     EXPECT_EQ(Run("damaged.jpg", inputs_), cli::kExitNothing);
     EXPECT_NE(Output("stderr").find("quillodex: damaged.jpg: damaged"), std::string::npos) << Output("stderr");
     EXPECT_EQ(Output("stderr").find("JPEG"), std::string::npos) << Output("stderr");
+}
+
+// --recursive walks a folder for this run: outputs beside their sources in
+// the tree, a file that is no picture named once for both passes and
+// counted as not converted.
+TEST_F(CommandLineTest, RecursiveWalksFoldersForOneRun) {
+    WriteSettings(SettingsPath());
+    std::filesystem::create_directories(inputs_ + "/tree/sub");
+    WriteInput("tree/p1.bmp", 2, 2);
+    WriteInput("tree/sub/p2.bmp", 3, 2);
+    WideString text;
+    AppendUtf8(text, (inputs_ + "/tree/sub/notes.txt").c_str());
+    ASSERT_TRUE(test::WriteBytes(text, std::string("just some words")));
+
+    // Without --recursive the folder is skipped, and a skip is no success
+    // even when every file given converted.
+    WriteInput("p0.bmp", 2, 2);
+    EXPECT_EQ(Run("tree p0.bmp", inputs_), cli::kExitNothing);
+    EXPECT_TRUE(Exists("p0_first.bmp"));
+    EXPECT_EQ(Output("stderr"), "quillodex: tree: is a folder, skipped\n");
+    EXPECT_FALSE(Exists("tree/p1_first.bmp"));
+
+    // The file that is no picture was not converted: the run says so.
+    EXPECT_EQ(Run("--recursive tree", inputs_), cli::kExitNothing) << Output("stderr");
+    for (const char* name : {"tree/p1_first.bmp", "tree/p1_second.bmp", "tree/sub/p2_first.bmp", "tree/sub/p2_second.bmp"})
+        EXPECT_TRUE(Exists(name)) << name;
+    EXPECT_EQ(Output("stderr"), "quillodex: tree/sub/notes.txt: not a supported image\n");
 }
 
 TEST_F(CommandLineTest, OutputFolderServesThisRunOnly) {
@@ -500,6 +531,160 @@ TEST(CommandLineParse, JobsBetweenOneAndSixteen) {
     }
     const char* missing[] = {"quillodex", "--jobs"};
     EXPECT_EQ(cli::ParseCommandLine(2, missing).action, cli::Action::UsageError);
+}
+
+// ---- Files no one loses or overwrites ------------------------------------------
+
+std::set<std::string> Entries(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Runs the program in the background with its temporary folder at
+// `temporary`; its output is dropped.
+pid_t StartProgram(const std::vector<std::string>& arguments, const std::string& config, const std::string& temporary) {
+    const pid_t child = ::fork();
+    if (child != 0) return child;
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    ::setenv("TMPDIR", temporary.c_str(), 1);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    ::dup2(null, STDERR_FILENO);
+    std::vector<char*> argv{const_cast<char*>(QDX_CLI_PATH)};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execv(QDX_CLI_PATH, argv.data());
+    ::_exit(127);
+}
+
+// Whether process `pid` holds open a file inside `folder` other than `except`:
+// it is writing an output there.
+bool WritesInto(pid_t pid, const std::string& folder, const std::string& except) {
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        if (!error && target.rfind(folder + "/", 0) == 0 && target != except) return true;
+    }
+    return false;
+}
+
+// Whether a file under `folder` has bytes: the batch is writing its output.
+bool HoldsBytes(const std::string& folder) {
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+        if (it->is_regular_file(error) && it->file_size(error) > 0 && !error) return true;
+    return false;
+}
+
+// The process is ended while it writes its output: by kill -9 while it copies
+// the output into the folder (tried until caught there), and by each signal
+// a handler sees while the output is written in its temporary folder. No
+// file appears in the output folder, half-written or hidden, and the signals
+// take the temporary folder with them.
+TEST_F(CommandLineTest, AKilledBatchLeavesNoPartialOutputAndNoTemporaryFile) {
+    WriteSettings(SettingsPath(), kOutputBmp, 1);
+    WriteInput("big.bmp", 4000, 3000);
+    const std::string temporary = root_ + "/tmp";
+    for (const int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP}) {
+        bool caught = false;
+        for (int attempt = 0; attempt < 10 && !caught; ++attempt) {
+            std::filesystem::remove_all(temporary);
+            std::filesystem::create_directories(temporary);
+            const pid_t child = StartProgram({inputs_ + "/big.bmp"}, config_, temporary);
+            int status = 0;
+            while (!caught && ::waitpid(child, &status, WNOHANG) == 0)
+                if (signal == SIGKILL ? WritesInto(child, inputs_, inputs_ + "/big.bmp") : HoldsBytes(temporary))
+                    caught = ::kill(child, signal) == 0;
+            if (caught) {
+                ASSERT_EQ(::waitpid(child, &status, 0), child);
+                EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+                if (signal != SIGKILL) {
+                    EXPECT_TRUE(std::filesystem::is_empty(temporary)) << signal;
+                }
+                EXPECT_EQ(Entries(inputs_), std::set<std::string>{"big.bmp"}) << signal;
+            }
+            for (const std::string& name : Entries(inputs_))
+                if (name != "big.bmp") std::filesystem::remove(inputs_ + "/" + name);  // a run not caught
+        }
+        EXPECT_TRUE(caught) << "never caught writing, signal " << signal;
+    }
+}
+
+// Someone watching the shared temporary folder puts a link to another file
+// under every temporary name that goes away: nothing of theirs is written.
+// Every other file fails in the writer (wider than a GIF can be), which
+// once deleted the temporary file for the next file to make again.
+TEST_F(CommandLineTest, ALinkPlantedUnderADeletedTemporaryNameIsNeverWrittenThrough) {
+    WriteSettings(SettingsPath(), kOutputGif, 1);
+    const std::string temporary = root_ + "/tmp", victim = root_ + "/victim.txt";
+    std::filesystem::create_directories(temporary);
+    std::ofstream(victim) << "the user's own text";
+    std::string files;
+    for (int i = 0; i < 8; ++i) {
+        WriteInput("wide" + std::to_string(i) + ".bmp", 65536, 1);
+        WriteInput("good" + std::to_string(i) + ".bmp", 64, 48);
+        files += " " + Quote(inputs_ + "/wide" + std::to_string(i) + ".bmp") + " " +
+                 Quote(inputs_ + "/good" + std::to_string(i) + ".bmp");
+    }
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        std::set<std::string> seen;
+        while (!done) {
+            std::set<std::string> now;
+            std::error_code error;
+            for (auto it = std::filesystem::recursive_directory_iterator(temporary, error);
+                 !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+                if (it->is_regular_file(error)) now.insert(it->path().string());
+            for (const std::string& gone : seen)
+                if (!now.count(gone)) ::symlink(victim.c_str(), gone.c_str());
+            seen = now;
+        }
+    });
+    const std::string command = "cd " + Quote(root_) + " && TMPDIR=" + Quote(temporary) + " XDG_CONFIG_HOME=" +
+                                Quote(config_) + " " + Quote(QDX_CLI_PATH) + files + " >/dev/null 2>&1";
+    std::system(command.c_str());
+    done = true;
+    watcher.join();
+    EXPECT_EQ(FileBytes(victim), "the user's own text");
+    for (int i = 0; i < 8; ++i) EXPECT_TRUE(Exists("good" + std::to_string(i) + "_first.gif")) << i;
+}
+
+// Four processes convert files of the same names into one folder at once:
+// each takes the next free name when another took its choice first.
+TEST_F(CommandLineTest, FourProcessesConvertingIntoOneFolderLoseNothing) {
+    WriteSettings(SettingsPath(), kOutputBmp, 1);
+    const std::string out = root_ + "/out", temporary = root_ + "/tmp";
+    std::filesystem::create_directories(out);
+    std::filesystem::create_directories(temporary);
+    std::vector<std::string> arguments{"--output", out, "--jobs", "2"};
+    for (int i = 0; i < 10; ++i) {
+        WriteInput("p" + std::to_string(i) + ".bmp", 3 + i, 2);
+        arguments.push_back(inputs_ + "/p" + std::to_string(i) + ".bmp");
+    }
+    std::vector<pid_t> children;
+    for (int k = 0; k < 4; ++k) children.push_back(StartProgram(arguments, config_, temporary));
+    for (const pid_t child : children) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(Entries(out).size(), 40u);
+    for (const std::string& name : Entries(out)) EXPECT_NE(name[0], '.') << name;
+}
+
+TEST_F(CommandLineTest, APictureOverTheLimitIsRefusedWithItsSize) {
+    WriteSettings(SettingsPath(), kOutputBmp, 1);
+    WriteInput("wide.bmp", 1001, 1000);
+    EXPECT_EQ(Run("--max-megapixels 1 " + Quote(inputs_ + "/wide.bmp"), root_), cli::kExitNothing);
+    const std::string errors = Output("stderr");
+    EXPECT_NE(errors.find("1001 × 1000 pixels is larger than this program converts."), std::string::npos) << errors;
+    EXPECT_NE(errors.find("wide.bmp: too large to convert"), std::string::npos) << errors;
+    EXPECT_FALSE(Exists("wide_first.bmp"));
+    EXPECT_EQ(Run("--max-megapixels 2 " + Quote(inputs_ + "/wide.bmp"), root_), 0) << Output("stderr");
+    EXPECT_EQ(Run("--max-megapixels 0 " + Quote(inputs_ + "/wide.bmp"), root_), cli::kExitUsage);
 }
 
 }  // namespace

@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/path_edit.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {
@@ -81,7 +82,7 @@ TEST(OsFiles, TemporaryFileAndTimes) {
     ASSERT_TRUE(os::CreateTemporaryFile(tempFolder, temp));
     EXPECT_TRUE(os::FileExists(temp.Text()));
     WideString name(temp);
-    name.EditPath(2);
+    KeepFileName(name);
     EXPECT_EQ(std::u16string(name.Text(), 3), u"tmp");
     os::File file;
     ASSERT_TRUE(os::OpenForReadShared(temp.Text(), file));

@@ -180,7 +180,8 @@ TEST(SettingsRead, IntegerRules) {
     file.Integer(kFontHeight, uint32_t(-13)).Integer(kFontWeight, 600);
     file.Integer(kClientWidth, 100).Integer(kClientHeight, uint32_t(-5));
     file.Integer(kWindowLeft, uint32_t(-3000)).Integer(kOptionsPage, 3);
-    file.Integer(kOutputFormat + 0, 5).Integer(kOutputFormat + 1, 4).Integer(kOutputFormat + 2, 0);
+    file.Integer(kOutputFormat + 0, 6).Integer(kOutputFormat + 1, 4).Integer(kOutputFormat + 2, 0);
+    file.Integer(kOutputFormat + 3, 5);
     file.Integer(kResizeMode + 0, 6);
     file.Integer(kJpegSubsampling + 0, 1).Integer(kJpegSubsampling + 1, 2);
     file.Integer(kLimitFileSize + 1, 1).Integer(kMaxFileSizeKiB + 1, 0);
@@ -203,6 +204,7 @@ TEST(SettingsRead, IntegerRules) {
     EXPECT_EQ(s.presets[0].outputFormat, 2u);
     EXPECT_EQ(s.presets[1].outputFormat, 4u);
     EXPECT_EQ(s.presets[2].outputFormat, 0u);
+    EXPECT_EQ(s.presets[3].outputFormat, 5u);  // WebP; above it JPEG
     EXPECT_EQ(s.presets[0].resizeMode, 0u);
     EXPECT_EQ(s.presets[0].jpegSubsampling, 0);
     EXPECT_EQ(s.presets[1].jpegSubsampling, 2);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/os/path_edit.h"
 #include "core/settings_file.h"
 #include "tests/support/customised_settings.h"
 #include "tests/support/settings_bytes.h"
@@ -40,7 +41,7 @@ protected:
     }
     void AddPlugin(const char16_t* name) {
         WideString file;
-        file.SetFolderPlusName(plugins.Text(), name);
+        SetFolderPlusName(file, plugins.Text(), name);
         ASSERT_TRUE(test::WriteBytes(file, std::string("MZ")));
     }
     Settings Reload() {
@@ -128,7 +129,7 @@ TEST_F(SettingsWrite, LayoutHeaderTableAndDataOrder) {
 TEST_F(SettingsWrite, ExcludedPluginsKeepOnlyFilesThatExist) {
     AddPlugin(u"b.spi");
     WideString dir;
-    dir.SetFolderPlusName(plugins.Text(), u"dir.spi");
+    SetFolderPlusName(dir, plugins.Text(), u"dir.spi");
     ASSERT_TRUE(os::CreateFolder(dir.Text()));  // a folder is not a plug-in file
     Settings s;
     s.pluginFolder = plugins;

@@ -1,9 +1,11 @@
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "core/os/path_edit.h"
+#include "core/text_source.h"
 #include "tests/support/paths.h"
 
 namespace qdx {
@@ -90,12 +92,12 @@ public:
 TEST(WideStringText, LibraryTextsAreCutAt127Units) {
     FakeTexts texts;
     WideString s(u"> ");
-    s.AppendText(1, &texts);
+    AppendText(s, 1, &texts);
     EXPECT_EQ(Str(s), u"> short");
-    s.AppendText(99, &texts);  // missing string appends nothing
+    AppendText(s, 99, &texts);  // missing string appends nothing
     EXPECT_EQ(Str(s), u"> short");
     WideString longText;
-    longText.AppendText(2, &texts);
+    AppendText(longText, 2, &texts);
     EXPECT_EQ(longText.Length(), 127u);
 }
 
@@ -109,70 +111,66 @@ TEST(WideStringCompare, FoldsOnlyAsciiLetters) {
 
 TEST(WideStringPath, FolderPlusName) {
     WideString a, b, c(u"unchanged");
-    a.SetFolderPlusName(P(u"C:\\out").c_str(), u"x.png");
-    b.SetFolderPlusName(P(u"C:\\out\\").c_str(), u"x.png");
+    SetFolderPlusName(a, P(u"C:\\out").c_str(), u"x.png");
+    SetFolderPlusName(b, P(u"C:\\out\\").c_str(), u"x.png");
     EXPECT_EQ(Str(a), P(u"C:\\out\\x.png"));
     EXPECT_EQ(Str(b), Str(a));
-    c.SetFolderPlusName(u"", u"x.png");
+    SetFolderPlusName(c, u"", u"x.png");
     EXPECT_EQ(Str(c), u"unchanged");
 
     WideString d, e;
-    d.SetFolderWithSeparator(P(u"C:\\out").c_str());
-    e.SetFolderWithSeparator(P(u"C:\\out\\").c_str());
+    SetFolderWithSeparator(d, P(u"C:\\out").c_str());
+    SetFolderWithSeparator(e, P(u"C:\\out\\").c_str());
     EXPECT_EQ(Str(d), P(u"C:\\out\\"));
     EXPECT_EQ(Str(e), P(u"C:\\out\\"));
 }
 
 TEST(WideStringPath, AppendComponent) {
     WideString s(P(u"C:\\out").c_str());
-    s.AppendPathComponent(u"Output");
+    AppendPathComponent(s, u"Output");
     EXPECT_EQ(Str(s), P(u"C:\\out\\Output"));
-    s.AppendPathComponent(u"");
+    AppendPathComponent(s, u"");
     EXPECT_EQ(Str(s), P(u"C:\\out\\Output"));
     WideString trailing(P(u"C:\\out\\").c_str());
-    trailing.AppendPathComponent(u"a");
+    AppendPathComponent(trailing, u"a");
     EXPECT_EQ(Str(trailing), P(u"C:\\out\\a"));
     WideString empty;
-    empty.AppendPathComponent(u"a");
+    AppendPathComponent(empty, u"a");
     EXPECT_EQ(Str(empty), u"a");
 }
 
 TEST(WideStringPath, ReplaceExtension) {
     WideString s(P(u"C:\\in\\a.b.c").c_str());
-    s.ReplaceExtension(u".png");
+    ReplaceExtension(s, u".png");
     EXPECT_EQ(Str(s), P(u"C:\\in\\a.b.png"));
     // The only dot is in a folder name: nothing is cut.
     WideString folderDot(P(u"C:\\in.d\\photo").c_str());
-    folderDot.ReplaceExtension(u".jpg");
+    ReplaceExtension(folderDot, u".jpg");
     EXPECT_EQ(Str(folderDot), P(u"C:\\in.d\\photo.jpg"));
     WideString dll(P(u"C:\\prog\\Quillodex.exe").c_str());
-    dll.ReplaceFileNameWithDllPattern();
+    ReplaceFileNameWithDllPattern(dll);
     EXPECT_EQ(Str(dll), P(u"C:\\prog\\*.dll"));
     WideString bare(u"name");
-    bare.ReplaceFileNameWithDllPattern();
+    ReplaceFileNameWithDllPattern(bare);
     EXPECT_EQ(Str(bare), u"name");
 }
 
-TEST(WideStringPath, NumberedEdits) {
+TEST(WideStringPath, NamedEdits) {
     const std::u16string path = P(u"C:\\photos\\2024\\trip.final.jpg");
-    auto edited = [&](int edit, const std::u16string& from) {
+    auto edited = [&](void (*edit)(WideString&), const std::u16string& from) {
         WideString s(from.c_str());
-        s.EditPath(edit);
+        edit(s);
         return Str(s);
     };
-    EXPECT_EQ(edited(1, path), P(u"photos\\2024\\trip.final.jpg"));
-    EXPECT_EQ(edited(2, path), u"trip.final.jpg");
-    EXPECT_EQ(edited(3, path), P(u"C:\\photos\\2024"));
-    EXPECT_EQ(edited(5, path), P(u"C:\\photos\\2024\\trip.final"));
-    EXPECT_EQ(edited(7, path), P(u"C:\\photos"));
-    EXPECT_EQ(edited(4, path), path);
-    EXPECT_EQ(edited(6, path), path);
+    EXPECT_EQ(edited(KeepFileName, path), u"trip.final.jpg");
+    EXPECT_EQ(edited(KeepFolder, path), P(u"C:\\photos\\2024"));
+    EXPECT_EQ(edited(RemoveExtension, path), P(u"C:\\photos\\2024\\trip.final"));
+    EXPECT_EQ(edited(KeepFileName, P(u"C:\\photos\\")), u"");
     // When the character sought is absent the text is left unchanged.
-    EXPECT_EQ(edited(1, u"plain"), u"plain");
-    EXPECT_EQ(edited(2, u"plain"), u"plain");
-    EXPECT_EQ(edited(3, u"plain"), u"plain");
-    EXPECT_EQ(edited(5, P(u"C:\\a.d\\plain")), P(u"C:\\a.d\\plain"));
-    EXPECT_EQ(edited(7, P(u"C:\\plain")), P(u"C:\\plain"));
+    EXPECT_EQ(edited(KeepFileName, u"plain"), u"plain");
+    EXPECT_EQ(edited(KeepFolder, u"plain"), u"plain");
+    EXPECT_EQ(edited(RemoveExtension, P(u"C:\\a.d\\plain")), P(u"C:\\a.d\\plain"));
+    EXPECT_EQ(edited(RemoveExtension, u""), u"");
 }
 
 TEST(WideStringDecimal, SignedValues) {

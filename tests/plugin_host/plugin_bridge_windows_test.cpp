@@ -15,7 +15,8 @@
 #include "codecs/read/bmp_reader.h"
 #include "codecs/read/plugin_bridge.h"
 #include "core/os/os.h"
-#include "core/utf_convert.h"
+#include "core/os/path_edit.h"
+#include "core/os/utf_convert.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
 #include "tests/support/temp_folder.h"
@@ -46,7 +47,7 @@ protected:
 
     WideString PluginPath(const char* name) const {
         WideString path;
-        path.SetFolderPlusName(plugins.Text(), FromUtf8(name).Text());
+        SetFolderPlusName(path, plugins.Text(), FromUtf8(name).Text());
         return path;
     }
     // Copies a built plug-in into this test's plug-in folder as `name`.
@@ -114,7 +115,7 @@ TEST_F(PluginFolderTest, NetpbmFilesThroughTheBatchMatchAnIndependentDecoder) {
         ref.get();
         const std::string rgb((std::istreambuf_iterator<char>(ref)), std::istreambuf_iterator<char>());
         WideString output = out;
-        output.AppendPathComponent(FromUtf8(name.substr(0, name.rfind('.')) + ".bmp").Text());
+        AppendPathComponent(output, FromUtf8(name.substr(0, name.rfind('.')) + ".bmp").Text());
         image.pixels.Reset();
         ASSERT_TRUE(ReadBmpImage(reader, output, &image));
         ASSERT_EQ(image.header.biWidth, width);

@@ -3,6 +3,7 @@
 // 4 bytes, from the pixel allocator), owned for the length of a test.
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/decoded_image.h"
@@ -14,7 +15,8 @@ class Picture {
 public:
     Picture() = default;
     // Adopts a pixel buffer of width x height, 24 bits.
-    Picture(uint8_t* pixels, int32_t width, int32_t height) : pixels_(pixels), width_(width), height_(height) {}
+    Picture(os::PixelMemory pixels, int32_t width, int32_t height)
+        : pixels_(std::move(pixels)), width_(width), height_(height) {}
     Picture(int32_t width, int32_t height)
         : pixels_(AllocatePixelBuffer(uint32_t(width), uint32_t(height), 24)), width_(width), height_(height) {}
 

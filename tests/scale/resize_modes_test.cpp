@@ -230,7 +230,7 @@ TEST_F(ResizeModes, CropRectCountsRowsFromTheTop) {
     // Columns 1..3, rows 0..1 from the top = stored rows 3 and 4.
     os::PixelMemory cut = CropRect({1, 0, 3, 1}, p.pixels(), 6, 5, 24, w, h);
     ASSERT_TRUE(cut);
-    const Picture cropped(cut.Release(), w, h);
+    const Picture cropped(std::move(cut), w, h);
     EXPECT_EQ(Size(w, h), Size(3, 2));
     EXPECT_EQ(cropped.at(0, 0, 0), 10 + 3);
     EXPECT_EQ(cropped.at(2, 1, 2), 30 + 4 + 200);
@@ -281,10 +281,10 @@ TEST_F(ResizeModes, SharpensAfterTheResampleOnly) {
     ScalingState state;
     DecodedImage expected;
     SetImageHeader(expected, 20, 20, 24);
-    expected.pixels.Reset(Resample(state, base.pixels(), 40, 40, 20, 20, FilterAreaAverage, nullptr));
+    expected.pixels = Resample(state, base.pixels(), 40, 40, 20, 20, FilterAreaAverage, nullptr);
     SharpenState sharpen;
     ASSERT_TRUE(Sharpen(sharpen, expected, 4));
-    const Picture want(expected.pixels.Release(), 20, 20);
+    const Picture want(std::move(expected.pixels), 20, 20);
     EXPECT_TRUE(want.SameAs(context.image.pixels.Get()));
     const Picture plain(Resample(state, base.pixels(), 40, 40, 20, 20, FilterAreaAverage, nullptr), 20, 20);
     EXPECT_FALSE(plain.SameAs(context.image.pixels.Get()));

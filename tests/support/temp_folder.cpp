@@ -4,7 +4,8 @@
 #include <random>
 
 #include "core/os/os.h"
-#include "core/utf_convert.h"
+#include "core/os/path_edit.h"
+#include "core/os/utf_convert.h"
 
 namespace qdx::test {
 
@@ -25,7 +26,7 @@ TempFolder::TempFolder() {
         std::string name = "qdx-test-" + std::to_string(random()) + std::to_string(attempt);
         WideString wideName;
         AppendUtf8(wideName, name.c_str());
-        candidate.SetFolderPlusName(root.Text(), wideName.Text());
+        SetFolderPlusName(candidate, root.Text(), wideName.Text());
         if (os::CreateFolder(candidate.Text())) {
             path_ = candidate;
             return;
@@ -41,7 +42,7 @@ TempFolder::~TempFolder() {
 
 WideString TempFolder::File(const char16_t* name) const {
     WideString result;
-    result.SetFolderPlusName(path_.Text(), name);
+    SetFolderPlusName(result, path_.Text(), name);
     return result;
 }
 

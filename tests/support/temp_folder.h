@@ -3,7 +3,7 @@
 // with everything in it afterwards. Paths are WideStrings like the program's.
 #include <string>
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx::test {
 

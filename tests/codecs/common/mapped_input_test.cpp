@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {
@@ -31,6 +31,22 @@ TEST(MappedInput, MapsAWholeFile) {
     // The file can be removed once the reader has let go of it.
     EXPECT_TRUE(os::RemoveFile(path.Text()));
 }
+
+#if !defined(_WIN32)
+// Another program shortens the file while it is being converted: the bytes
+// read stay readable (a mapping would end the process at the first page past
+// the new end).
+TEST(MappedInput, AFileShortenedAfterOpeningKeepsItsBytes) {
+    test::TempFolder folder;
+    const WideString path = folder.File(u"shrinks.bin");
+    const std::string bytes(3 * 65536, 'x');
+    ASSERT_TRUE(test::WriteBytes(path, bytes));
+    MappedInput input;
+    ASSERT_EQ(OpenAndMapInput(input, path), bytes.size());
+    ASSERT_TRUE(test::WriteBytes(path, std::string("short")));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(input.dataStart), bytes.size()), bytes);
+}
+#endif
 
 TEST(MappedInput, EmptyMissingAndFolderInputsFailWith50004) {
     test::TempFolder folder;

@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/file_helpers.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {
@@ -175,10 +176,6 @@ TEST(BmpReader, ColourTableSizes) {
     ASSERT_TRUE(reader.Read(Build(fields)));
     EXPECT_EQ(std::memcmp(reader.image.palette, fields.table.data(), 8), 0);
     EXPECT_EQ(EntryBits(reader.image.palette[2]), 0u);
-    // ... and refuses a file too short for those 256 entries.
-    fields.table = Table(2);
-    EXPECT_FALSE(reader.Read(Build(fields)));
-    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
 
     // A 4-bit file whose table holds one entry: the other 15 stay 0.
     fields.bitCount = 4;
@@ -268,44 +265,88 @@ TEST(BmpReader, MasksWithoutRoom) {
     EXPECT_EQ(reader.image.pixels.Get()[2], 0);
 }
 
-TEST(BmpReader, RefusedLayouts) {
-    Reader reader;
+// 4 bits, 8 wide, 2 high: file rows of 4 bytes.
+BmpFields PackedFile() {
+    BmpFields fields;
+    fields.bitCount = 4;
+    fields.width = 8;
+    fields.height = 2;
+    fields.table = Table(16);
+    fields.pixels = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF1};
+    return fields;
+}
+
+// 16 bits with 5-6-5 masks, 2 x 2.
+BmpFields MaskedFile() {
+    BmpFields fields;
+    fields.bitCount = 16;
+    fields.compression = 3;
+    fields.width = 2;
+    fields.height = 2;
+    fields.table = Masks(0xF800, 0x07E0, 0x001F);
+    fields.pixels = {0xFF, 0xFF, 0xFF, 0xFF, 0x1F, 0x00, 0x1F, 0x00};
+    return fields;
+}
+
+// A 1 x 1 24-bit file changed by `change`.
+template <typename Change>
+std::string Changed(Change change) {
     BmpFields fields;
     fields.pixels = {1, 2, 3, 0};
-    fields.height = INT32_MIN;  // no top-down height to turn round
-    EXPECT_FALSE(reader.Read(Build(fields)));
-    EXPECT_EQ(reader.Status(), kStatusUnsupported);
-    EXPECT_EQ(reader.image.pixels.Get(), nullptr);
-    fields.height = 1;
-    fields.width = 0;
-    EXPECT_FALSE(reader.Read(Build(fields)));
-    EXPECT_EQ(reader.Status(), kStatusUnsupported);
-    fields.width = 1;
-    struct Layout {
-        uint16_t bits;
-        uint32_t compression;
+    change(fields);
+    return Build(fields);
+}
+
+// Every file the reader refuses, with the reason it gives; none leaves pixels.
+TEST(BmpReader, RefusedFiles) {
+    struct Case {
+        std::string what;
+        std::string bytes;
+        uint32_t status;
     };
-    for (Layout layout : {Layout{8, 2}, Layout{4, 1}, Layout{2, 0}, Layout{0, 0}, Layout{24, 3}, Layout{32, 4},
-                          Layout{16, 5}, Layout{48, 0}, Layout{8, 3}}) {
-        fields.bitCount = layout.bits;
-        fields.compression = layout.compression;
-        fields.table = Table(256);
-        fields.pixels.assign(16, 0);
-        EXPECT_FALSE(reader.Read(Build(fields))) << layout.bits << "/" << layout.compression;
-        EXPECT_EQ(reader.Status(), kStatusUnsupported) << layout.bits << "/" << layout.compression;
+    BmpFields twoByTwo;
+    twoByTwo.width = 2;
+    twoByTwo.height = 2;
+    twoByTwo.pixels.assign(16, 1);
+    const std::string whole = Build(twoByTwo);
+    std::string pastTheEnd = whole;
+    StoreLittleEndian32(reinterpret_cast<uint8_t*>(pastTheEnd.data()) + 10, uint32_t(whole.size() + 1));
+    const std::string packed = Build(PackedFile());
+    const std::string masked = Build(MaskedFile());
+    std::vector<Case> cases = {
+        {"no top-down height to turn round", Changed([](BmpFields& f) { f.height = INT32_MIN; }), kStatusUnsupported},
+        {"width 0", Changed([](BmpFields& f) { f.width = 0; }), kStatusUnsupported},
+        {"24-bit buffer beyond 32 bits", Changed([](BmpFields& f) { f.width = 0x7FFFFFFF, f.height = 3; }),
+         kStatusTooManyPixels},
+        {"32-bit buffer beyond 32 bits",
+         Changed([](BmpFields& f) { f.width = 0x7FFFFFFF, f.height = 3, f.bitCount = 32; }), kStatusTooManyPixels},
+        {"too short for the 256 entries a huge count asks",
+         Changed([](BmpFields& f) { f.width = 2, f.bitCount = 1, f.clrUsed = 0xFFFFFFFFu, f.table = Table(2); }),
+         kStatusCannotOpen},
+        {"one byte short", whole.substr(0, whole.size() - 1), kStatusCannotOpen},
+        {"shorter than the headers", whole.substr(0, 53), kStatusCannotOpen},
+        {"empty", std::string(), kStatusCannotOpen},
+        {"pixels begin past the end", pastTheEnd, kStatusCannotOpen},
+        {"4-bit rows one byte short", packed.substr(0, packed.size() - 1), kStatusCannotOpen},
+        {"too short for its masks", masked.substr(0, 60), kStatusCannotOpen},
+        {"masked rows one byte short", masked.substr(0, masked.size() - 1), kStatusCannotOpen},
+    };
+    // Bit counts and compressions not read.
+    for (const std::pair<uint16_t, uint32_t>& layout :
+         {std::pair<uint16_t, uint32_t>{8, 2}, {4, 1}, {2, 0}, {0, 0}, {24, 3}, {32, 4}, {16, 5}, {48, 0}, {8, 3}}) {
+        cases.push_back({std::to_string(layout.first) + " bits, compression " + std::to_string(layout.second),
+                         Changed([&](BmpFields& f) {
+                             f.bitCount = layout.first, f.compression = layout.second, f.table = Table(256);
+                             f.pixels.assign(16, 0);
+                         }),
+                         kStatusUnsupported});
     }
-    // Sizes whose buffer does not fit in 32 bits.
-    fields.compression = 0;
-    fields.table.clear();
-    fields.pixels.assign(16, 0);
-    fields.bitCount = 24;
-    fields.width = 0x7FFFFFFF;
-    fields.height = 3;
-    EXPECT_FALSE(reader.Read(Build(fields)));
-    EXPECT_EQ(reader.Status(), kStatusUnsupported);
-    fields.bitCount = 32;
-    EXPECT_FALSE(reader.Read(Build(fields)));
-    EXPECT_EQ(reader.Status(), kStatusUnsupported);
+    Reader reader;
+    for (const Case& c : cases) {
+        EXPECT_FALSE(reader.Read(c.bytes)) << c.what;
+        EXPECT_EQ(reader.Status(), c.status) << c.what;
+        EXPECT_EQ(reader.image.pixels.Get(), nullptr) << c.what;
+    }
 }
 
 TEST(BmpReader, ShortFilesAndOffsets) {
@@ -317,20 +358,10 @@ TEST(BmpReader, ShortFilesAndOffsets) {
     const std::string whole = Build(fields);
     ASSERT_TRUE(reader.Read(whole));
     EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), fields.pixels.data(), 16), 0);
-    EXPECT_FALSE(reader.Read(whole.substr(0, whole.size() - 1)));
-    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
-    EXPECT_FALSE(reader.Read(whole.substr(0, 53)));
-    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
-    EXPECT_FALSE(reader.Read(std::string()));
-    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
-    EXPECT_EQ(reader.image.pixels.Get(), nullptr);
 
-    // bfOffBits beyond the end is refused; at the very end it is allowed and
-    // the pixels, all missing, stay black.
+    // bfOffBits at the very end is allowed (beyond it is refused, see
+    // RefusedFiles): the pixels, all missing, stay black.
     std::string shifted = whole;
-    StoreLittleEndian32(reinterpret_cast<uint8_t*>(shifted.data()) + 10, uint32_t(whole.size() + 1));
-    EXPECT_FALSE(reader.Read(shifted));
-    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
     StoreLittleEndian32(reinterpret_cast<uint8_t*>(shifted.data()) + 10, uint32_t(whole.size()));
     ASSERT_TRUE(reader.Read(shifted));
     for (int i = 0; i < 16; ++i) EXPECT_EQ(reader.image.pixels.Get()[i], 0);
@@ -355,38 +386,18 @@ TEST(BmpReader, ShortFilesAndOffsets) {
 
 TEST(BmpReader, ShortPackedAndMaskedFiles) {
     Reader reader;
-    // 4 bits, 8 wide, 2 high: file rows of 4 bytes.
-    BmpFields fields;
-    fields.bitCount = 4;
-    fields.width = 8;
-    fields.height = 2;
-    fields.table = Table(16);
-    fields.pixels = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF1};
-    std::string bytes = Build(fields);
-    EXPECT_FALSE(reader.Read(bytes.substr(0, bytes.size() - 1)));
-    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
+    BmpFields fields = PackedFile();
     // Starting 3 bytes late: the last 3 bytes (6 pixels) of the top row are missing.
     fields.offBits = 54 + 64 + 3;
-    bytes = Build(fields);
+    std::string bytes = Build(fields);
     bytes.resize(54 + 64 + 8);
     ASSERT_TRUE(reader.Read(bytes));
     const uint8_t expected[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(std::memcmp(reader.image.pixels.Get(), expected, 16), 0);
 
-    // 16 bits with masks: a file too short for its masks or rows is refused.
-    BmpFields masked;
-    masked.bitCount = 16;
-    masked.compression = 3;
-    masked.width = 2;
-    masked.height = 2;
-    masked.table = Masks(0xF800, 0x07E0, 0x001F);
-    masked.pixels = {0xFF, 0xFF, 0xFF, 0xFF, 0x1F, 0x00, 0x1F, 0x00};
-    bytes = Build(masked);
-    EXPECT_FALSE(reader.Read(bytes.substr(0, 60)));
-    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
-    EXPECT_FALSE(reader.Read(bytes.substr(0, bytes.size() - 1)));
-    EXPECT_EQ(reader.Status(), kStatusCannotOpen);
-    // Starting 2 bytes late: the top row's second pixel is missing and black.
+    // 16 bits with masks starting 2 bytes late: the top row's second pixel
+    // is missing and black.
+    BmpFields masked = MaskedFile();
     masked.offBits = 54 + 12 + 2;
     bytes = Build(masked);
     bytes.resize(54 + 12 + 8);

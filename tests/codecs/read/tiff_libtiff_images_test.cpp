@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "codecs/read/tiff_reader.h"
-#include "core/utf_convert.h"
-#include "core/wide_string.h"
+#include "core/os/utf_convert.h"
+#include "core/os/wide_string.h"
 #include "tests/support/temp_folder.h"
 
 namespace qdx {
@@ -144,8 +144,7 @@ const std::map<std::string, std::string> kNetpbmReference = {{"rgb-3c-8b.tiff", 
 
 TEST(TiffLibtiffImages, AcceptedLayoutsDecodeLikeLibtiffAndTheRestIsRefused) {
     const fs::path images = ImagesFolder();
-    if (images.empty())
-        GTEST_SKIP() << "libtiff test images absent: scripts/fetch-test-suites.sh";
+    ASSERT_FALSE(images.empty()) << "libtiff test images absent: scripts/fetch-test-suites.sh";
     test::TempFolder scratch;
     std::error_code error;
     size_t accepted = 0, comparedWithNetpbm = 0, comparedWithTool = 0, refused = 0;

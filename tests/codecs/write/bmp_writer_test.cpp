@@ -8,11 +8,13 @@
 
 #include "batch/batch.h"
 #include "batch/conversion_context.h"
+#include "tests/support/blank_settings.h"
 #include "batch/decode_input.h"
 #include "batch/output_steps.h"
 #include "codecs/read/bmp_reader.h"
 #include "core/file_helpers.h"
-#include "core/wide_string.h"
+#include "core/os/path_edit.h"
+#include "core/os/wide_string.h"
 #include "scale/resize_modes.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/temp_folder.h"
@@ -31,10 +33,12 @@ uint16_t U16(const std::string& bytes, size_t at) {
 struct Batch {
     test::TempFolder folder;
     WideString output = folder.File(u"out.tmp");
+    Settings settings = test::BlankSettings();
     ConversionContext context;
 
     Batch() {
         EXPECT_TRUE(context.Initialise());
+        context.settings = &settings;
         context.tempPath = &output;
     }
     void SetImage(int32_t width, int32_t height, uint16_t bits) {
@@ -145,7 +149,7 @@ TEST(BmpWriter, Failures) {
     batch.SetImage(2, 2, 24);
     // An output that cannot be created.
     WideString nowhere = batch.folder.File(u"missing");
-    nowhere.AppendPathComponent(u"out.bmp");
+    AppendPathComponent(nowhere, u"out.bmp");
     batch.context.tempPath = &nowhere;
     EXPECT_FALSE(BmpOutputStep(batch.context));
     EXPECT_EQ(batch.context.bmpWriter->writeStatus, kStatusCannotCreate);

@@ -8,7 +8,7 @@
 #include "batch/conversion_context.h"
 #include "batch/output_steps.h"
 #include "codecs/read/gif_reader.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/gif_builder.h"
 #include "tests/support/temp_folder.h"
 

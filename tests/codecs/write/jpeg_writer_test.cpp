@@ -1,4 +1,5 @@
 #include "codecs/write/jpeg_writer.h"
+#include "codecs/write/quality_search.h"
 
 #include <gtest/gtest.h>
 
@@ -342,7 +343,7 @@ bool SizeByQuality(void* context, int32_t quality, uint32_t& size) {
     return quality != attempts->failAt;
 }
 
-TEST(JpegQualitySearch, HalvesItsStepsAndStopsWhenItSettles) {
+TEST(QualitySearch, HalvesItsStepsAndStopsWhenItSettles) {
     struct Case {
         int32_t start;
         uint32_t limit;
@@ -360,7 +361,7 @@ TEST(JpegQualitySearch, HalvesItsStepsAndStopsWhenItSettles) {
     for (const Case& c : cases) {
         Attempts attempts;
         int32_t quality = c.start;
-        EXPECT_EQ(SearchJpegQuality(quality, c.limit, SizeByQuality, &attempts), c.ok);
+        EXPECT_EQ(SearchQuality(quality, c.limit, SizeByQuality, &attempts), c.ok);
         EXPECT_EQ(attempts.qualities, c.tried) << "start " << c.start << " limit " << c.limit;
         EXPECT_EQ(quality, c.tried.back());
     }
@@ -368,7 +369,7 @@ TEST(JpegQualitySearch, HalvesItsStepsAndStopsWhenItSettles) {
     Attempts attempts;
     attempts.failAt = 47;
     int32_t quality = 75;
-    EXPECT_FALSE(SearchJpegQuality(quality, 4050, SizeByQuality, &attempts));
+    EXPECT_FALSE(SearchQuality(quality, 4050, SizeByQuality, &attempts));
     EXPECT_EQ(attempts.qualities, (std::vector<int>{75, 38, 56, 47}));
 }
 
@@ -411,9 +412,8 @@ TEST(JpegWriter, FailuresAreReportedWithTheirCodes) {
     }
 }
 
-#if defined(_WIN32)
-TEST(JpegWriter, OutputDecodesWithDjpegToOurPixels) { GTEST_SKIP() << "djpeg is checked in the native build"; }
-#else
+// djpeg (libjpeg-turbo-progs, installed by the setup) runs natively only.
+#if !defined(_WIN32)
 bool HaveDjpeg() { return std::system("djpeg -version >/dev/null 2>&1") == 0; }
 
 // Reads a binary PPM (P6) or PGM (P5) file: width, height, channels, samples top-down.
@@ -457,7 +457,7 @@ void ExpectSamePixelsAsDjpeg(const WideString& jpeg, const std::string& label) {
 }
 
 TEST(JpegWriter, OutputDecodesWithDjpegToOurPixels) {
-    if (!HaveDjpeg()) GTEST_SKIP() << "djpeg is not installed (Debian package libjpeg-turbo-progs)";
+    ASSERT_TRUE(HaveDjpeg()) << "djpeg is not installed (Debian package libjpeg-turbo-progs)";
     for (int subsampling : {0, 2}) {
         TestImage picture(37, 23, 24);  // odd sizes: partial blocks and padded rows
         FillNoise(picture, 3);

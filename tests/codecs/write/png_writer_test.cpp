@@ -9,7 +9,7 @@
 
 #include "codecs/read/png_reader.h"
 #include "codecs/write/png_row_filter.h"
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 #include "tests/support/png_files.h"
 #include "tests/support/temp_folder.h"
 

@@ -21,16 +21,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/os/plugin_interface.h"
+
 #define QDX_IS(name) (std::strcmp(QDX_TEST_PLUGIN, name) == 0)
 
 namespace {
 
-struct PictureInfo {
-    LONG left, top, width, height;
-    WORD horizontalDensity, verticalDensity;
-    SHORT colourDepth;
-    HLOCAL text;
-};
+using qdx::os::PluginPictureInfo;
 using ProgressCallback = int(WINAPI*)(int, int, LONG_PTR);
 
 LONG_PTR g_infoOffset = -1;
@@ -74,13 +71,13 @@ __declspec(dllexport) int WINAPI IsSupported(LPCSTR, void* header) {
     return Starts(header, "QDXT");
 }
 
-__declspec(dllexport) int WINAPI GetPictureInfo(LPCSTR, LONG_PTR offset, unsigned, PictureInfo* info) {
+__declspec(dllexport) int WINAPI GetPictureInfo(LPCSTR, LONG_PTR offset, unsigned, PluginPictureInfo* info) {
     if (QDX_IS("overflow_info")) return Recurse(nullptr);
     g_infoOffset = offset;
     std::memset(info, 0, sizeof *info);
     info->width = info->height = 1;
     info->colourDepth = QDX_IS("prefixed") ? 4 : 0;
-    info->text = ::GlobalAlloc(GMEM_MOVEABLE, 16);  // the caller frees it
+    info->textHandle = ::GlobalAlloc(GMEM_MOVEABLE, 16);  // the caller frees it
     return 0;
 }
 

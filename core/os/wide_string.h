@@ -3,9 +3,8 @@
 // the program. Buffers grow in steps of 128 bytes and never shrink; a growth
 // that fails leaves the string empty with no buffer, and the text that was to
 // be added is dropped.
+// Path edits are in core/os/path_edit.h, texts by number in core/text_source.h.
 #include <cstdint>
-
-#include "core/text_source.h"
 
 namespace qdx {
 
@@ -40,32 +39,8 @@ public:
     // Cut the text at `length` units (no effect when already shorter).
     void Truncate(uint32_t length);
 
-    // Appends at most 127 units of string `id` from the text source.
-    bool AppendText(uint32_t id, const TextSource* source = CurrentTextSource());
-
     // Decimal form of a signed 32-bit value appended to the text.
     bool AppendDecimal(int32_t value);
-
-    // Path composition with the platform separator.
-    // Copies `folder`, adds a separator unless it ends with one, then appends
-    // `name`. Nothing at all happens when the folder is empty.
-    bool SetFolderPlusName(const char16_t* folder, const char16_t* name);
-    // Copies `folder` and adds a separator unless it ends with one.
-    bool SetFolderWithSeparator(const char16_t* folder);
-    // Adds a separator unless the text is empty or ends with one, then
-    // appends the component (nothing when the component is empty).
-    bool AppendPathComponent(const char16_t* component);
-    // Cuts at the last "." after the last separator (if any), then appends.
-    bool ReplaceExtension(const char16_t* extension);
-    // Cuts after the last separator and appends "*.dll" (nothing when the
-    // text has no separator).
-    bool ReplaceFileNameWithDllPattern();
-    // In-place edits selected by number: 1 drop up to and including the first
-    // separator; 2 keep the file name; 3 keep the folder; 5 drop the
-    // extension; 7 keep the parent of the folder. Others do nothing.
-    void EditPath(int edit);
-
-    bool EndsWithSeparator() const;
 
     const char16_t* Text() const { return buffer_ ? buffer_ : u""; }
     const char16_t* Buffer() const { return buffer_; }

@@ -1,6 +1,6 @@
-#include "core/utf_convert.h"
+#include "core/os/utf_convert.h"
 
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 namespace qdx {
 

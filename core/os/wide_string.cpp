@@ -1,4 +1,4 @@
-#include "core/wide_string.h"
+#include "core/os/wide_string.h"
 
 #include <cstring>
 #include <utility>
@@ -8,8 +8,6 @@
 namespace qdx {
 
 namespace {
-
-constexpr uint32_t kTextUnits = 127;  // at most this many units of a library text
 
 // (2n + 2) bytes rounded up to a multiple of 128; false when that leaves 32 bits.
 bool BytesFor(uint32_t n, uint32_t& bytes) {
@@ -152,124 +150,10 @@ void WideString::Truncate(uint32_t length) {
     buffer_[length_] = 0;
 }
 
-bool WideString::AppendText(uint32_t id, const TextSource* source) {
-    if (!Reserve(length_ + kTextUnits)) return false;
-    if (!source) return true;
-    char16_t piece[kTextUnits + 1] = {};
-    const uint32_t n = source->LoadText(id, piece, kTextUnits + 1);
-    return Append(piece, n > kTextUnits ? kTextUnits : n);
-}
-
 bool WideString::AppendDecimal(int32_t value) {
     char16_t digits[12];
     const uint32_t n = FormatDecimal(value, digits);
     return Append(digits, n);
-}
-
-bool WideString::EndsWithSeparator() const {
-    return length_ > 0 && buffer_[length_ - 1] == os::kPathSeparator;
-}
-
-bool WideString::SetFolderPlusName(const char16_t* folder, const char16_t* name) {
-    const uint32_t folderLength = TextLength(folder);
-    if (folderLength == 0) return true;
-    WideString result;
-    if (!result.Append(folder, folderLength)) return false;
-    if (folder[folderLength - 1] != os::kPathSeparator && !result.Append(os::kPathSeparator)) return false;
-    if (!result.Append(name)) return false;
-    *this = std::move(result);
-    return true;
-}
-
-bool WideString::SetFolderWithSeparator(const char16_t* folder) {
-    WideString result;
-    const uint32_t folderLength = TextLength(folder);
-    if (!result.Append(folder, folderLength)) return false;
-    if ((folderLength == 0 || folder[folderLength - 1] != os::kPathSeparator) && !result.Append(os::kPathSeparator))
-        return false;
-    *this = std::move(result);
-    return true;
-}
-
-bool WideString::AppendPathComponent(const char16_t* component) {
-    if (TextLength(component) == 0) return true;
-    if (length_ > 0 && !EndsWithSeparator() && !Append(os::kPathSeparator)) return false;
-    return Append(component);
-}
-
-namespace {
-
-// Index of the last occurrence of `unit` at or after `from`, or -1.
-int64_t LastIndexOf(const char16_t* text, uint32_t length, char16_t unit, uint32_t from = 0) {
-    for (uint32_t i = length; i > from; --i)
-        if (text[i - 1] == unit) return int64_t(i - 1);
-    return -1;
-}
-
-// The last "." that follows the last separator, or -1.
-int64_t ExtensionDot(const char16_t* text, uint32_t length) {
-    const int64_t separator = LastIndexOf(text, length, os::kPathSeparator);
-    const int64_t dot = LastIndexOf(text, length, u'.');
-    return dot > separator ? dot : -1;
-}
-
-}  // namespace
-
-bool WideString::ReplaceExtension(const char16_t* extension) {
-    const int64_t dot = buffer_ ? ExtensionDot(buffer_, length_) : -1;
-    if (dot >= 0) Truncate(uint32_t(dot));
-    return Append(extension);
-}
-
-bool WideString::ReplaceFileNameWithDllPattern() {
-    const int64_t separator = buffer_ ? LastIndexOf(buffer_, length_, os::kPathSeparator) : -1;
-    if (separator < 0) return true;
-    Truncate(uint32_t(separator + 1));
-    return Append(u"*.dll");
-}
-
-void WideString::EditPath(int edit) {
-    if (!buffer_ || length_ == 0) return;
-    switch (edit) {
-        case 1: {  // drop up to and including the first separator
-            uint32_t i = 0;
-            while (i < length_ && buffer_[i] != os::kPathSeparator) ++i;
-            if (i == length_) return;
-            const uint32_t rest = length_ - i - 1;
-            std::memmove(buffer_, buffer_ + i + 1, size_t(rest) * 2);
-            length_ = rest;
-            buffer_[length_] = 0;
-            return;
-        }
-        case 2: {  // keep the file name
-            const int64_t separator = LastIndexOf(buffer_, length_, os::kPathSeparator);
-            if (separator < 0) return;
-            const uint32_t rest = length_ - uint32_t(separator) - 1;
-            std::memmove(buffer_, buffer_ + separator + 1, size_t(rest) * 2);
-            length_ = rest;
-            buffer_[length_] = 0;
-            return;
-        }
-        case 3: {  // keep the folder, without its trailing separator
-            const int64_t separator = LastIndexOf(buffer_, length_, os::kPathSeparator);
-            if (separator >= 0) Truncate(uint32_t(separator));
-            return;
-        }
-        case 5: {  // drop the extension
-            const int64_t dot = ExtensionDot(buffer_, length_);
-            if (dot >= 0) Truncate(uint32_t(dot));
-            return;
-        }
-        case 7: {  // cut at the last-but-one separator
-            const int64_t last = LastIndexOf(buffer_, length_, os::kPathSeparator);
-            if (last <= 0) return;
-            const int64_t previous = LastIndexOf(buffer_, uint32_t(last), os::kPathSeparator);
-            if (previous >= 0) Truncate(uint32_t(previous));
-            return;
-        }
-        default:
-            return;
-    }
 }
 
 bool EqualsIgnoringAsciiCase(const char16_t* a, const char16_t* b) {

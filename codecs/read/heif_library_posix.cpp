@@ -1,0 +1,32 @@
+// Natively libheif, libde265 and dav1d are linked in: the table is fixed.
+#include "codecs/read/heif_library.h"
+
+namespace qdx {
+
+const HeifFunctions* LoadHeifFunctions(const char16_t*& missing) {
+    static const HeifFunctions functions{
+        heif_context_alloc,
+        heif_context_free,
+        heif_context_read_from_memory_without_copy,
+        heif_context_set_maximum_image_size_limit,
+        heif_context_get_primary_image_handle,
+        heif_image_handle_release,
+        heif_image_handle_get_width,
+        heif_image_handle_get_height,
+        heif_image_handle_has_alpha_channel,
+        heif_image_handle_is_premultiplied_alpha,
+        heif_image_handle_get_luma_bits_per_pixel,
+        heif_decoding_options_alloc,
+        heif_decoding_options_free,
+        heif_decode_image,
+        heif_image_get_width,
+        heif_image_get_height,
+        heif_image_get_bits_per_pixel_range,
+        heif_image_get_plane_readonly,
+        heif_image_release,
+    };
+    missing = nullptr;
+    return &functions;
+}
+
+}  // namespace qdx
