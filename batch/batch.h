@@ -61,6 +61,10 @@ InputKind IdentifyInput(const WideString& path);
 // built-in reader of its kind first, then the plug-in readers when a plug-in
 // folder is set and exists.
 bool DecodeInput(ConversionContext& context, const WideString& path);
+// What became of a file no reader decoded: refused for its declared size,
+// damaged when it starts as a format the program reads itself, unreadable
+// otherwise.
+FileOutcome DecodeFailure(const ConversionContext& context);
 
 // The output step and file extension of an OutputFormat code (BMP for any
 // code but 1 to 5).
@@ -69,12 +73,19 @@ const char16_t* OutputExtension(uint32_t outputFormat);
 
 // Selects the output step into the context and sets `folder` to the pass's
 // output folder (the preset's, else the global one, else the first path's
-// folder, plus the preset's subfolder, which is created when missing; then
-// `created` is set). Returns the extension, or null after showing 30003 or
-// 30004.
+// folder, plus the preset's subfolder, whose missing levels are created;
+// `created` counts them). Returns the extension, or null after showing 30003
+// or 30004.
 const char16_t* PrepareOutputFolder(BatchHost& host, ConversionContext& context, WideString& folder,
-                                    const WideString& firstPath, bool& created,
+                                    const WideString& firstPath, uint32_t& created,
                                     const CodecSteps& steps = BuiltInCodecSteps());
+// Creates the missing folders of `folder` after its first `existing` code
+// units (the part before them exists), top first; `created` counts them.
+// On failure the ones it made are removed again.
+bool MakeFolderTree(const WideString& folder, uint32_t existing, uint32_t& created);
+// Removes the deepest `levels` folders of `folder`, deepest first, each only
+// when empty; `top` is the last one removed.
+bool RemoveFolderLevels(const WideString& folder, uint32_t levels, WideString& top);
 
 // Appends to `target` (an output folder ending with a separator) the source's
 // file name without its last extension, the suffix and the extension.

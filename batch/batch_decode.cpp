@@ -1,6 +1,7 @@
 #include "batch/batch.h"
 #include "batch/decode_input.h"
 #include "core/os/os.h"
+#include "core/result_codes.h"
 
 namespace qdx {
 
@@ -9,6 +10,7 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
     context.budget.refusal = 0;
     bool decoded = false;
     const uint32_t kind = IdentifyInput(path);
+    context.inputKind = kind;
     const uint32_t orientation = ReadSourceData(context.image, path, kind);
     switch (kind) {
     case kInputBmp:
@@ -46,6 +48,13 @@ bool DecodeInput(ConversionContext& context, const WideString& path) {
     const Settings* settings = context.settings;
     if (settings->pluginFolder.IsEmpty() || !os::FolderExists(settings->pluginFolder.Text())) return false;
     return DecodePluginInput(context, path);
+}
+
+FileOutcome DecodeFailure(const ConversionContext& context) {
+    if (context.budget.refusal == kStatusTooManyPixels) return FileOutcome::TooLarge;
+    if (context.budget.refusal == kStatusOutOfMemory) return FileOutcome::OutOfMemory;
+    const bool known = context.inputKind != kInputNotRecognised && context.inputKind != kInputUnreadable;
+    return known ? FileOutcome::Damaged : FileOutcome::Unreadable;
 }
 
 }  // namespace qdx

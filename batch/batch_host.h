@@ -16,6 +16,7 @@ enum class FileOutcome {
     Missing,     // gone since the batch started
     Unreadable,  // no reader could decode it
     NotWritten,  // decoded, but scaling, writing or the copy failed
+    Damaged,     // of a format the program reads, but broken or cut short
     TooLarge,    // refused from its declared size: more pixels than the limit
     OutOfMemory, // refused from its declared size: more than the machine's memory
 };

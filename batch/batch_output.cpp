@@ -53,15 +53,27 @@ bool FolderOfPath(const WideString& path, WideString& folder) {
     return true;
 }
 
+// Appends the subfolder's names to `folder` with this system's separator for
+// each '/' or '\\', and no separator at the end.
+bool AppendSubfolder(WideString& folder, const WideString& subfolder) {
+    if (!EndsWithSeparator(folder) && !folder.Append(os::kPathSeparator)) return false;
+    for (uint32_t i = 0; i < subfolder.Length(); ++i) {
+        const char16_t unit = subfolder[i] == u'/' || subfolder[i] == u'\\' ? os::kPathSeparator : subfolder[i];
+        if (!folder.Append(unit)) return false;
+    }
+    while (EndsWithSeparator(folder)) folder.Truncate(folder.Length() - 1);
+    return true;
+}
+
 }  // namespace
 
 const char16_t* PrepareOutputFolder(BatchHost& host, ConversionContext& context, WideString& folder,
-                                    const WideString& firstPath, bool& created, const CodecSteps& steps) {
+                                    const WideString& firstPath, uint32_t& created, const CodecSteps& steps) {
     const Preset& preset = *context.preset;
     const Settings& settings = *context.settings;
     context.outputStep = steps.outputStepFor(preset.outputFormat);
     const char16_t* extension = OutputExtension(preset.outputFormat);
-    created = false;
+    created = 0;
 
     if (!preset.outputFolder.IsEmpty())
         folder.Assign(preset.outputFolder);
@@ -76,18 +88,52 @@ const char16_t* PrepareOutputFolder(BatchHost& host, ConversionContext& context,
 
     if (preset.subfolder.IsEmpty()) return extension;
     const uint32_t parentLength = folder.Length();
-    if (!AppendPathComponent(folder, preset.subfolder.Text()) || folder.Length() == parentLength) {
+    if (!AppendSubfolder(folder, preset.subfolder) || folder.Length() == parentLength) {
         ShowErrorMessage(host, kTextSubfolderFailed);
         return nullptr;
     }
     if (os::FolderExists(folder.Text())) return extension;
-    if (!os::CreateFolder(folder.Text())) {
+    uint32_t made = 0;
+    if (!MakeFolderTree(folder, parentLength, made)) {
         ShowErrorMessage(host, kTextSubfolderFailed);
         return nullptr;
     }
-    os::NotifyShell(os::ShellChange::FolderCreated, folder.Text());
-    created = true;
+    WideString top(folder);
+    for (uint32_t level = 1; level < made; ++level) KeepFolder(top);
+    os::NotifyShell(os::ShellChange::FolderCreated, top.Text());
+    created = made;
     return extension;
+}
+
+bool MakeFolderTree(const WideString& folder, uint32_t existing, uint32_t& created) {
+    created = 0;
+    WideString level, deepest;
+    for (uint32_t i = existing + 1; i <= folder.Length(); ++i) {
+        if (i < folder.Length() && folder[i] != os::kPathSeparator) continue;
+        level.Clear();
+        bool made = level.Append(folder.Text(), i) && level.Length() == i;
+        if (made && os::FolderExists(level.Text())) continue;
+        made = made && os::CreateFolder(level.Text()) && deepest.Assign(level);
+        if (!made) {
+            // Nothing half made stays behind.
+            WideString top;
+            RemoveFolderLevels(deepest, created, top);
+            created = 0;
+            return false;
+        }
+        ++created;
+    }
+    return true;
+}
+
+bool RemoveFolderLevels(const WideString& folder, uint32_t levels, WideString& top) {
+    WideString level;
+    if (!level.Assign(folder)) return false;
+    for (uint32_t i = 0; i < levels; ++i) {
+        if (!os::RemoveFolder(level.Text()) || !top.Assign(level)) return false;
+        KeepFolder(level);
+    }
+    return true;
 }
 
 bool AppendTargetName(WideString& target, const WideString& sourcePath, const WideString& suffix,

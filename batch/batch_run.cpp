@@ -9,6 +9,7 @@
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
 #include "core/os/private_files.h"
+#include "core/preset_rules.h"
 #include "core/text_ids.h"
 #include "scale/resize_modes.h"
 #include "scale/scaling.h"
@@ -48,19 +49,6 @@ const CodecSteps& BuiltInCodecSteps() {
 void ShowErrorMessage(BatchHost& host, uint32_t identifier) { host.ShowErrorMessage(identifier); }
 
 namespace {
-
-// Creates the folders of `folder` from `existing` code units on (the part
-// before them exists), one level at a time.
-bool MakeFolderTree(const WideString& folder, uint32_t existing) {
-    WideString level;
-    for (uint32_t i = existing + 1; i <= folder.Length(); ++i) {
-        if (i < folder.Length() && folder[i] != os::kPathSeparator) continue;
-        level.Clear();
-        if (!level.Append(folder.Text(), i) || level.Length() != i) return false;
-        if (!os::FolderExists(level.Text()) && !os::CreateFolder(level.Text())) return false;
-    }
-    return true;
-}
 
 uint32_t RunBatch(BatchHost& host, const BatchFiles& files, const uint8_t selection[4], const Settings& settings,
                   const CodecSteps& steps, uint64_t maxPixels) {
@@ -128,6 +116,12 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const Ba
     const uint32_t count = batch.count;
     const WideString* paths = batch.paths;
     if (count == 0 || !paths) return 0;
+    // A suffix or subfolder that leads out of the output folder (typed into
+    // the settings file by hand) stops this preset before anything is made.
+    if (!PresetNamesSafe(preset)) {
+        ShowErrorMessage(host, kTextUnsafeOutputName);
+        return 0;
+    }
     context.preset = &preset;
     // The halftone filter draws through a memory device context that lives
     // for the rest of the batch; a failure here shows up as failed resizes.
@@ -135,7 +129,7 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const Ba
         PrepareHalftoneContext(*context.scaling);
 
     WideString folder;
-    bool created = false;
+    uint32_t created = 0;
     const char16_t* extension =
         PrepareOutputFolder(host, context, folder, batch.firstItem ? *batch.firstItem : paths[0], created, steps);
     if (!extension) return 0;
@@ -163,9 +157,10 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const Ba
             const WideString* below = batch.outputSubfolders ? &batch.outputSubfolders[i] : nullptr;
             WideString destination;
             copied = target.Assign(base);
+            uint32_t made = 0;
             if (copied && below && !below->IsEmpty())
                 copied = target.Append(*below) && target.Append(os::kPathSeparator) &&
-                         MakeFolderTree(target, base.Length() - 1);
+                         MakeFolderTree(target, base.Length() - 1, made);
             copied = copied && destination.Assign(target) && AppendTargetName(target, path, preset.suffix, extension) &&
                      PlaceOutput(*output, destination, target, extension);
         }
@@ -191,7 +186,9 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const Ba
         os::NotifyShell(os::ShellChange::FolderUpdated, folder.Text());
         return written;
     }
-    if (created && os::RemoveFolder(folder.Text())) os::NotifyShell(os::ShellChange::FolderRemoved, folder.Text());
+    WideString removed;
+    if (created > 0 && RemoveFolderLevels(folder, created, removed))
+        os::NotifyShell(os::ShellChange::FolderRemoved, removed.Text());
     if (!cut) ShowErrorMessage(host, kTextNothingConverted);  // the stop reports instead
     return 0;
 }

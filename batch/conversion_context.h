@@ -87,6 +87,8 @@ struct ConversionContext {
     PixelBudget budget;
     uint16_t savedBitDepth = 0;
     TransparentColour transparent;
+    // What DecodeInput found the last file to be (an InputKind).
+    uint32_t inputKind = 0;
     OutputStep outputStep = nullptr;
     // Set by a read that needed a library which could not be loaded: the
     // names of its missing files, for the batch to tell once.

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <new>
 
+#include "batch/batch.h"
 #include "batch/resize_and_write.h"
 #include "core/os/os.h"
 #include "core/os/private_files.h"
@@ -17,12 +18,6 @@ namespace {
 
 // A file's slot in results_: pending, or 1 + its FileOutcome.
 constexpr uint8_t kPending = 0;
-// What a failed decode became: refused from its size, or simply unreadable.
-FileOutcome RefusalOutcome(const PixelBudget& budget, FileOutcome otherwise) {
-    if (budget.refusal == kStatusTooManyPixels) return FileOutcome::TooLarge;
-    if (budget.refusal == kStatusOutOfMemory) return FileOutcome::OutOfMemory;
-    return otherwise;
-}
 uint8_t ResultOf(FileOutcome outcome) { return uint8_t(1 + uint8_t(outcome)); }
 FileOutcome OutcomeOf(uint8_t result) { return FileOutcome(result - 1); }
 // The decoded pictures being worked on stay below this share of the memory.
@@ -154,8 +149,12 @@ void PassFiles::Work(uint32_t k) {
         }
         const WideString& path = paths_[f];
         FileOutcome outcome = FileOutcome::Missing;
-        if (os::FileExists(path.Text())) outcome = FileOutcome::Unreadable;
-        if (outcome == FileOutcome::Unreadable && steps_.decode(c, path)) {
+        bool decoded = false;
+        if (os::FileExists(path.Text())) {
+            decoded = steps_.decode(c, path);
+            if (!decoded) outcome = DecodeFailure(c);
+        }
+        if (decoded) {
             c.savedBitDepth = c.image.header.biBitCount;
             // Decode steps that reserved nothing from a header are counted
             // by the picture they made.
@@ -168,8 +167,6 @@ void PassFiles::Work(uint32_t k) {
             }
             outcome = ResizeAndWrite(c) ? FileOutcome::Written : FileOutcome::NotWritten;
             if (outcome == FileOutcome::NotWritten) os::EmptyFile(c.tempPath->Text());
-        } else if (outcome == FileOutcome::Unreadable) {
-            outcome = RefusalOutcome(c.budget, outcome);
         }
         c.image.pixels.Reset();
         {
@@ -187,9 +184,8 @@ const WideString* PassFiles::Next(uint32_t index, FileOutcome& outcome) {
         const WideString& path = paths_[index];
         outcome = FileOutcome::Missing;
         if (!os::FileExists(path.Text())) return nullptr;
-        outcome = FileOutcome::Unreadable;
         if (!steps_.decode(context_, path)) {
-            outcome = RefusalOutcome(context_.budget, outcome);
+            outcome = DecodeFailure(context_);
             return nullptr;
         }
         if (host_) host_->KeepResponsive();

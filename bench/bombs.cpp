@@ -20,6 +20,7 @@
 #include "codecs/read/tiff_libtiff_reader.h"
 #include "core/os/os.h"
 #include "core/result_codes.h"
+#include "core/settings.h"
 #include "core/os/utf_convert.h"
 #include "tests/support/bomb_images.h"
 #include "tests/support/jpeg_fixtures.h"
@@ -59,8 +60,11 @@ Figures Measure(const std::string& path, bool libtiff) {
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(channel[0]);
+        // The readers take their choices from the settings, as in the batch.
+        const Settings settings;
         ConversionContext context;
         if (!context.Initialise(1)) ::_exit(3);
+        context.settings = &settings;
         context.budget.memoryBytes = os::PhysicalMemoryBytes();
         const WideString wide = Wide(path);
         const auto start = std::chrono::steady_clock::now();

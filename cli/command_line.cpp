@@ -59,14 +59,16 @@ constexpr char kUsageEnd[] =
     "limit of 0 switches the limit off. An unknown key or a bad value changes\n"
     "nothing and exits with status 2.\n"
     "\n"
-    "Every argument not converted is named on standard error after the batch.\n"
+    "Every argument not converted is named on standard error after the batch;\n"
+    "a folder given without --recursive is skipped and counts as not converted.\n"
     "\n"
     "Settings: Quillodex.ini beside the program when one exists there, otherwise\n"
     "$XDG_CONFIG_HOME/Quillodex/Quillodex.ini (default ~/.config/Quillodex).\n"
     "\n"
-    "Exit status: 0 when every pass converted at least one file (or settings were\n"
-    "shown or changed), 1 when a pass converted nothing or a message was shown,\n"
-    "2 for a usage error.\n";
+    "Exit status: 0 when every file given was converted by every pass (or settings\n"
+    "were shown or changed), 1 when any file failed, was skipped (unsupported,\n"
+    "damaged, missing, or a folder not walked) or a message was shown, 2 for a\n"
+    "usage error.\n";
 
 // ---- Options ----------------------------------------------------------------
 
@@ -265,6 +267,7 @@ int UsageError(const std::string& error) {
 // What became of one argument, or null when it was converted by every pass
 // that reached it.
 const char* SkipReason(const StandardErrorHost& host, size_t keptIndex) {
+    if (host.Had(keptIndex, FileOutcome::Damaged)) return "damaged or cut short, not converted";
     if (host.Had(keptIndex, FileOutcome::Unreadable)) return "not a supported image";
     if (host.Had(keptIndex, FileOutcome::NotWritten)) return "could not be written";
     if (host.Had(keptIndex, FileOutcome::TooLarge)) return "too large to convert";
@@ -338,6 +341,17 @@ int RunCommandLine(int argc, const char* const* argv) {
         return kExitNothing;
     }
     Settings& settings = CurrentSettings();
+    // --set reads, changes and writes the file under one lock, so that runs
+    // changing settings side by side each keep the other's change.
+    os::File lock;
+    if (!parsed.assignments.empty()) {
+        WideString lockPath(settingsPath);
+        if (!lockPath.Append(u".lock") || !os::OpenLockFile(lockPath.Text(), lock)) {
+            std::fprintf(stderr, "quillodex: the settings file %s could not be locked\n",
+                         ToUtf8(settingsPath.Text()).c_str());
+            return kExitNothing;
+        }
+    }
     LoadSettings(settingsPath.Text(), settings);
     // There are no language libraries here; the texts are the built-in English
     // ones and the name stays what start-up on Windows would have chosen.
@@ -353,15 +367,24 @@ int RunCommandLine(int argc, const char* const* argv) {
         if (!os::FolderExists(outputFolder.Text()))
             return UsageError("--output: " + parsed.outputFolder + ": no such folder");
     }
+    int status = kExitConverted;
     if (!parsed.assignments.empty()) {
+        const Settings before = settings;
         SettingChanges changes;
         if (!ApplySettingChanges(settings, parsed.assignments, current, changes))
             return UsageError("--set: " + changes.error);
         for (const std::string& note : changes.notes) std::fprintf(stderr, "quillodex: note: %s\n", note.c_str());
+        // Only a change is written: a run never puts back what it read over
+        // a change made meanwhile.
+        if (!(settings == before) && !SaveSettings(settingsPath.Text(), settings)) {
+            std::fprintf(stderr, "quillodex: the settings could not be saved to %s\n",
+                         ToUtf8(settingsPath.Text()).c_str());
+            status = kExitNothing;
+        }
+        lock.Close();
     }
     if (parsed.showSettings) std::fputs(ShowSettings(settings).c_str(), stdout);
 
-    int status = kExitConverted;
     if (!parsed.paths.empty()) {
         // Keep, in order, every argument that names an existing file, and
         // the files below the folders when they are walked.
@@ -379,6 +402,9 @@ int RunCommandLine(int argc, const char* const* argv) {
         if (!outputFolder.IsEmpty())
             for (Preset& preset : run.presets) preset.outputFolder = outputFolder;
         const uint8_t* selection = parsed.presetsChosen ? parsed.presets : settings.multiDropSelection;
+        bool anyPass = false;
+        for (int i = 0; i < kPresetCount; ++i) anyPass |= selection[i] != 0;
+        if (!anyPass) std::fprintf(stderr, "quillodex: no preset is selected; give --preset N\n");
         StandardErrorHost host(kept.paths.size(), !parsed.quiet && os::StandardErrorIsTerminal());
         uint32_t written = 0;
         if (!kept.paths.empty())
@@ -388,25 +414,26 @@ int RunCommandLine(int argc, const char* const* argv) {
         // Each argument, or each file found below it, once.
         size_t next = 0;
         for (size_t i = 0; i < parsed.paths.size(); ++i) {
-            if (kept.itemWasFolder[i] && !walk)
+            // A folder given and not walked counts as skipped.
+            bool skipped = false;
+            if (kept.itemWasFolder[i] && !walk) {
                 std::fprintf(stderr, "quillodex: %s: is a folder, skipped\n", parsed.paths[i].c_str());
-            else if (!kept.itemWasFolder[i] && (next == kept.items.size() || kept.items[next] != i))
+                skipped = true;
+            } else if (!kept.itemWasFolder[i] && (next == kept.items.size() || kept.items[next] != i)) {
                 std::fprintf(stderr, "quillodex: %s: no such file\n", parsed.paths[i].c_str());
+                skipped = true;
+            }
             for (; next < kept.items.size() && kept.items[next] == i; ++next) {
                 const char* reason = SkipReason(host, next);
                 if (!reason) continue;
                 // A walked file is named as typed plus its place below the folder.
                 const std::string below = ToUtf8(kept.paths[next].Text() + items[i].Length());
                 std::fprintf(stderr, "quillodex: %s%s: %s\n", parsed.paths[i].c_str(), below.c_str(), reason);
+                skipped = true;
             }
+            if (skipped) status = kExitNothing;
         }
-        if (host.messagesShown > 0 || written == 0) status = kExitNothing;
-    }
-    // Saved as on exit of the Windows program; showing alone changes nothing.
-    if ((!parsed.paths.empty() || !parsed.assignments.empty()) && !SaveSettings(settingsPath.Text(), settings) &&
-        !parsed.assignments.empty()) {
-        std::fprintf(stderr, "quillodex: the settings could not be saved to %s\n", ToUtf8(settingsPath.Text()).c_str());
-        status = kExitNothing;
+        if (!anyPass || host.messagesShown > 0 || written == 0) status = kExitNothing;
     }
     SetCurrentTextSource(nullptr);
     return status;

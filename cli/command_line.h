@@ -39,8 +39,8 @@ inline constexpr unsigned long kMaxMegapixelsOption = 100000;
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
 
 // Exit statuses.
-inline constexpr int kExitConverted = 0;  // every pass wrote at least one file
-inline constexpr int kExitNothing = 1;    // a pass wrote nothing, or a message was shown
+inline constexpr int kExitConverted = 0;  // every file given was converted by every pass
+inline constexpr int kExitNothing = 1;    // a file failed or was skipped, or a message was shown
 inline constexpr int kExitUsage = 2;
 
 int RunCommandLine(int argc, const char* const* argv);

@@ -99,17 +99,34 @@ bool ParseText(std::string_view text, uint32_t maxLength, WideString& out, std::
     return true;
 }
 
-// A file name of its own: not empty, no folder separators.
+// A file name of its own: not empty, no separators, ':' or '..'.
 bool ParseName(std::string_view text, uint32_t maxLength, WideString& out, std::string& reason) {
-    if (text.empty()) {
-        reason = "must not be empty";
+    WideString name;
+    if (!ParseText(text, maxLength, name, reason)) return false;
+    if (!LanguageNameIsPlain(name.Text(), name.Length())) {
+        reason = "a plain name, without folder separators, ':' or '..'";
         return false;
     }
-    if (text.find_first_of("/\\") != std::string_view::npos) {
-        reason = "a name, without folder separators";
+    out = static_cast<WideString&&>(name);
+    return true;
+}
+
+// Text of the suffix or the subfolder, which must keep outputs inside the
+// output folder.
+bool ParseOutputName(FieldKind kind, std::string_view text, uint32_t maxLength, WideString& out,
+                     std::string& reason) {
+    WideString name;
+    if (!ParseText(text, maxLength, name, reason)) return false;
+    if (kind == FieldKind::Suffix && !SuffixIsSafe(name.Text(), name.Length())) {
+        reason = "a suffix may not hold folder separators or ':'";
         return false;
     }
-    return ParseText(text, maxLength, out, reason);
+    if (kind == FieldKind::Subfolder && !SubfolderIsSafe(name.Text(), name.Length())) {
+        reason = "a subfolder is one or more folder names, without '.', '..', ':' or a leading separator";
+        return false;
+    }
+    out = static_cast<WideString&&>(name);
+    return true;
 }
 
 // ---- Setters by kind --------------------------------------------------------
@@ -328,6 +345,9 @@ struct SetField {
         switch (field.kind) {
             case FieldKind::Name: return ParseName(request.text, maxLength, text, request.reason);
             case FieldKind::Folder: return SetFolder(text, request);
+            case FieldKind::Suffix:
+            case FieldKind::Subfolder:
+                return ParseOutputName(field.kind, request.text, maxLength, text, request.reason);
             default:
                 if (field.min > 0 && request.text.empty()) {
                     request.reason = "must not be empty";
@@ -340,7 +360,8 @@ struct SetField {
     bool operator()(uint32_t (&colours)[16]) const { return SetColours(colours, request); }
     bool operator()(uint8_t (&selection)[kPresetCount]) const {
         uint8_t chosen[kPresetCount] = {};
-        if (!request.text.empty() && !ParsePresetNumbers(request.text, chosen)) {
+        // An empty selection would leave a run without --preset nothing to do.
+        if (!ParsePresetNumbers(request.text, chosen)) {
             request.reason = "'" + std::string(request.text) + "' is not a list of preset numbers 1 to 4";
             return false;
         }
@@ -470,6 +491,7 @@ std::string SettingsHelp() {
     text += "  " + choices + "\n";
     text += "  flags (" + flags + ", ...)  0/1, off/on, no/yes\n";
     text += "  folders  a missing output folder is stored empty; relative to here\n";
+    text += "  suffix  no '/', '\\' or ':'; subfolder  folder names, no '.', '..' or drive\n";
     text += "  colours  #RRGGBB; multiDropSelection  preset numbers, like --preset\n";
     return text;
 }

@@ -8,20 +8,27 @@ if(WIN32)
   target_compile_definitions(app_tests PRIVATE QDX_BIN_DIR="Z:${CMAKE_BINARY_DIR}/bin"
                                                QDX_BUILD_DIR="Z:${CMAKE_BINARY_DIR}"
                                                QDX_SOURCE_DIR="Z:${CMAKE_SOURCE_DIR}")
-  add_dependencies(app_tests Quillodex NoSignature)
+  add_dependencies(app_tests Quillodex NoSignature PayloadLanguage)
   # The options dialog lists and loads the language libraries found beside
   # the running program, so the tests keep a copy beside themselves.
   add_custom_command(TARGET app_tests POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:English> $<TARGET_FILE:Japanese>
-            $<TARGET_FILE_DIR:app_tests>)
-  # A library that loads but lacks the signature. It is built beside the
-  # tests, not in bin/, whose libraries all ship in the release.
+            $<TARGET_FILE:NoSignature> $<TARGET_FILE:PayloadLanguage> $<TARGET_FILE_DIR:app_tests>)
+  # Test libraries are built beside the tests, not in bin/, whose libraries
+  # all ship in the release. A library that loads but lacks the signature:
   add_library(NoSignature SHARED ${CMAKE_SOURCE_DIR}/tests/app/no_signature.rc)
   set_target_properties(NoSignature PROPERTIES PREFIX "" LINKER_LANGUAGE C
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
-  # Build folders from before the move still hold a copy in bin/.
-  file(REMOVE ${CMAKE_BINARY_DIR}/bin/NoSignature.dll)
+  # Build folders from before the move still hold copies in bin/.
+  file(REMOVE ${CMAKE_BINARY_DIR}/bin/NoSignature.dll ${CMAKE_BINARY_DIR}/bin/PayloadLanguage.dll)
   target_link_options(NoSignature PRIVATE -nostdlib -Wl,--entry=0 -s)
+  # A signed library with start-up code that leaves a file when it runs.
+  add_library(PayloadLanguage SHARED ${CMAKE_SOURCE_DIR}/tests/app/payload/payload_language.cpp
+              ${CMAKE_SOURCE_DIR}/lang/signature.rc)
+  set_target_properties(PayloadLanguage PROPERTIES PREFIX ""
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+  target_include_directories(PayloadLanguage PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_options(PayloadLanguage PRIVATE -static)
   qdx_add_gtest(app_tests)
   # A settings file written by the native command line reads back unchanged
   # in the Windows program (test-all.sh builds the native tree first).

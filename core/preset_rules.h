@@ -10,6 +10,7 @@
 //                                     // validity, output folder
 //
 // The options dialog on OK or Apply: ApplyOptionsDialogRules(settings).
+#include <cstddef>
 #include <cstdint>
 
 #include "core/settings.h"
@@ -49,6 +50,19 @@ inline constexpr uint32_t kFontFaceMaxLength = 31;  // a face name fills at most
 // The main window is never restored smaller than this client area.
 inline constexpr int32_t kMinClientWidth = 330;
 inline constexpr int32_t kMinClientHeight = 220;
+
+// Names that keep outputs inside the output folder. A suffix is added to a
+// file's name, so it holds no folder separator, ':' or control character. A
+// subfolder is one or more plain folder names separated by '/' or '\\' (a
+// last separator may end it): no '.', '..', drive, or leading separator.
+// Empty texts are safe.
+bool SuffixIsSafe(const char16_t* text, size_t length);
+bool SubfolderIsSafe(const char16_t* text, size_t length);
+// Both of the preset's names are safe.
+bool PresetNamesSafe(const Preset& preset);
+// A language library's name: a file name of its own, not empty, with no
+// separator, ':', '..' or control character.
+bool LanguageNameIsPlain(const char16_t* text, size_t length);
 
 // A typed quality raised to 1 or lowered to 100.
 uint32_t ClampJpegQuality(int64_t typed);

@@ -32,7 +32,9 @@ enum class FieldKind : uint8_t {
     Allowed,        // one of `allowed`; anything else is refused with `refusal`
     Format,         // an output format by name
     Text,           // at most max UTF-16 units; min 1: must not be empty
-    Name,           // a file name of its own: not empty, no folder separators
+    Name,           // a file name of its own: not empty, no separators, ':' or '..'
+    Suffix,         // Text that stays part of a file name (SuffixIsSafe)
+    Subfolder,      // Text of plain folder names (SubfolderIsSafe)
     Folder,         // kept as a full path; missing ones are emptied on --set
     Colour,         // #RRGGBB, red kept in the low byte
     Colours,        // 16 colours separated by ','
@@ -46,6 +48,8 @@ enum class ReadRule : uint8_t {
     FallbackAboveMax,       // above max: `fallback`
     FallbackUnlessAllowed,  // not one of `allowed`: `fallback`
     AtLeastMin,             // below min: min
+    Clamp,                  // held to min..max, as its dialog control holds it
+    EmptyUnlessPlainName,   // not a plain name (LanguageNameIsPlain): empty
     MenuFontWhenEmpty,      // empty: the system's menu font face
 };
 
@@ -106,7 +110,8 @@ inline constexpr PresetField kPresetFields[] = {
     {.name = "keepTransparency", .entry = settings_file::kKeepTransparency, .member = &Preset::keepTransparency,
      .kind = FieldKind::Flag, .defaults = {0, 0, 0, 1}},
     {.name = "jpegQuality", .entry = settings_file::kJpegQuality, .member = &Preset::jpegQuality,
-     .kind = FieldKind::Clamped, .defaults = {90, 75, 75, 75}, .min = kJpegQualityMin, .max = kJpegQualityMax},
+     .kind = FieldKind::Clamped, .defaults = {90, 75, 75, 75}, .min = kJpegQualityMin, .max = kJpegQualityMax,
+     .rule = ReadRule::Clamp},
     {.name = "jpegSubsampling", .entry = settings_file::kJpegSubsampling, .member = &Preset::jpegSubsampling,
      .kind = FieldKind::Allowed, .defaults = {kChromaFullResolution, kChromaHalved, kChromaHalved, kChromaHalved},
      .rule = ReadRule::FallbackUnlessAllowed, .fallback = kSubsamplingHalf, .allowed = kSubsamplingCodes,
@@ -114,7 +119,7 @@ inline constexpr PresetField kPresetFields[] = {
     {.name = "limitFileSize", .entry = settings_file::kLimitFileSize, .member = &Preset::limitFileSize,
      .kind = FieldKind::Flag, .defaults = {1, 0, 0, 0}},
     {.name = "maxFileSizeKiB", .entry = settings_file::kMaxFileSizeKiB, .member = &Preset::maxFileSizeKiB,
-     .kind = FieldKind::Clamped, .defaults = {100, 0, 0, 0}, .max = kSizeFieldMax},
+     .kind = FieldKind::Clamped, .defaults = {100, 0, 0, 0}, .max = kSizeFieldMax, .rule = ReadRule::Clamp},
     {.name = "resizeMode", .entry = settings_file::kResizeMode, .member = &Preset::resizeMode,
      .kind = FieldKind::Choice, .defaults = {ResizeToBox, ResizeToWidth, ResizeToHeight, ResizeLongerSide},
      .max = kResizeModeCount - 1, .rule = ReadRule::FallbackAboveMax, .fallback = ResizeNone},
@@ -129,10 +134,10 @@ inline constexpr PresetField kPresetFields[] = {
      .kind = FieldKind::Flag, .defaults = {1, 0, 0, 0}},
     {.name = "sharpness", .entry = settings_file::kSharpness, .member = &Preset::sharpness,
      .kind = FieldKind::Choice, .max = kSharpnessCount - 1, .rule = ReadRule::FallbackAboveMax},
-    {.name = "suffix", .entry = settings_file::kSuffix, .member = &Preset::suffix, .kind = FieldKind::Text,
+    {.name = "suffix", .entry = settings_file::kSuffix, .member = &Preset::suffix, .kind = FieldKind::Suffix,
      .textDefaults = {u"_800x600", u"", u"", u""}, .max = kSuffixMaxLength},
     {.name = "subfolder", .entry = settings_file::kSubfolder, .member = &Preset::subfolder,
-     .kind = FieldKind::Text, .textDefaults = {u"Output", u"", u"", u""}, .max = kSubfolderMaxLength},
+     .kind = FieldKind::Subfolder, .textDefaults = {u"Output", u"", u"", u""}, .max = kSubfolderMaxLength},
     {.name = "outputFolder", .entry = settings_file::kOutputFolder, .member = &Preset::outputFolder,
      .kind = FieldKind::Folder, .max = kFolderPathMaxLength},
     {.name = "targetDisabled", .entry = settings_file::kTargetDisabled, .member = &Preset::targetDisabled,
@@ -142,7 +147,8 @@ inline constexpr PresetField kPresetFields[] = {
 inline constexpr GlobalField kGlobalFields[] = {
     // Empty: chosen at start-up from the user's language.
     {.name = "languageName", .entry = settings_file::kLanguageName, .member = &Settings::languageName,
-     .kind = FieldKind::Name, .max = kFolderPathMaxLength, .stage = ReadStage::Language},
+     .kind = FieldKind::Name, .max = kFolderPathMaxLength, .rule = ReadRule::EmptyUnlessPlainName,
+     .stage = ReadStage::Language},
     {.name = "fontFace", .entry = settings_file::kFontFace, .member = &Settings::fontFace, .kind = FieldKind::Text,
      .min = 1, .max = kFontFaceMaxLength, .rule = ReadRule::MenuFontWhenEmpty},
     {.name = "fontHeight", .entry = settings_file::kFontHeight, .member = &Settings::fontHeight,

@@ -63,7 +63,11 @@ void ReadString(SettingsReader& reader, uint32_t index, const char16_t* fallback
     // order of the machine.
     os::HeapMemory block;
     if (!block.Allocate(bytes) || !ReadBlock(reader, index, block.Get(), bytes)) return;
-    out.Append(reinterpret_cast<const char16_t*>(block.Get()), bytes / 2);
+    // The text ends at its first NUL, as every name made from it would.
+    const char16_t* units = reinterpret_cast<const char16_t*>(block.Get());
+    uint32_t length = 0;
+    while (length < bytes / 2 && units[length] != 0) ++length;
+    out.Append(units, length);
 }
 
 void ReadCustomColours(SettingsReader& reader, uint32_t index, uint32_t fallback, uint32_t colours[16]) {
@@ -138,6 +142,7 @@ int64_t NumberRule(const FieldDescriptor<Record>& field, int64_t value) {
         case ReadRule::FallbackAboveMax: return value > field.max ? field.fallback : value;
         case ReadRule::FallbackUnlessAllowed: return FieldAllows(field, value) ? value : field.fallback;
         case ReadRule::AtLeastMin: return value < field.min ? field.min : value;
+        case ReadRule::Clamp: return ClampToField(field, value);
         default: return value;
     }
 }
@@ -153,6 +158,8 @@ struct FieldRule {
     }
     void operator()(WideString& text) const {
         if (field.rule == ReadRule::MenuFontWhenEmpty && text.IsEmpty()) os::MenuFontFace(text);
+        if (field.rule == ReadRule::EmptyUnlessPlainName && !LanguageNameIsPlain(text.Text(), text.Length()))
+            text.Clear();
     }
     template <typename Other>
     void operator()(Other&) const {}

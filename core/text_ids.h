@@ -129,6 +129,8 @@
     X(kTextNoTemporaryFile, 30005)                                                              \
     X(kTextBatchStopped, 30006)    /* followed by the count of outputs */                       \
     X(kTextPictureTooLarge, 30007) /* after "<width> × <height>" */                             \
+    X(kTextUnsafeOutputName, 30008) /* a stored suffix or subfolder leads elsewhere */          \
+    X(kTextOutputNameRefused, 30009) /* the preset dialog refuses such a text */                \
     X(kTextLibraryMissing, 30010)  /* followed by the names of the missing files */
 
 namespace qdx {

@@ -11,10 +11,12 @@
 #include "app/preset_dialog/preset_dialog_rules.h"
 #include "app/shell/shell_utilities.h"
 #include "app/startup/language_library.h"
+#include "batch/batch_host.h"
 #include "core/os/os.h"
 #include "core/preset_rules.h"
 #include "core/settings.h"
 #include "core/settings_fields.h"
+#include "core/text_ids.h"
 
 namespace qdx::app {
 
@@ -245,6 +247,18 @@ void OnOk(HWND dialog) {
     const WideString suffix = ControlText(dialog, IDC_PRESET_SUFFIX_EDIT);
     const WideString subfolder = ControlText(dialog, IDC_PRESET_SUBFOLDER_EDIT);
     const WideString folder = ControlText(dialog, IDC_PRESET_FOLDER_EDIT);
+    // Text that would place outputs outside the output folder is refused
+    // where it was typed, and the dialog stays open.
+    const bool suffixSafe = SuffixIsSafe(suffix.Text(), suffix.Length());
+    if (!suffixSafe || !SubfolderIsSafe(subfolder.Text(), subfolder.Length())) {
+        WideString text, caption;
+        ErrorMessageTexts(kTextOutputNameRefused, CurrentTextSource(), text, caption);
+        ::MessageBoxW(dialog, W(text.Text()), W(caption.Text()), MB_OK | MB_ICONWARNING);
+        const HWND edit = ::GetDlgItem(dialog, suffixSafe ? IDC_PRESET_SUBFOLDER_EDIT : IDC_PRESET_SUFFIX_EDIT);
+        ::SetFocus(edit);
+        ::SendMessageW(edit, EM_SETSEL, 0, -1);
+        return;
+    }
     PresetDialogValues values;
     values.formatIndex = Selection(dialog, IDC_PRESET_FORMAT_LIST);
     values.keepTransparency = IsChecked(dialog, IDC_PRESET_KEEP_TRANSPARENCY);

@@ -9,18 +9,27 @@
 #include "app/common/win32_owners.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
+#include "core/preset_rules.h"
 
 namespace qdx::app {
 
 namespace {
 
-
 constexpr LANGID kJapanese = 0x0411;
 
+// As data only: the library's resources are mapped, none of its code runs.
+constexpr DWORD kAsData = LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE;
+
+// The library of that name beside the program, by its full path. A name that
+// is not a plain file name (a folder, a drive, "..") is never looked up.
 ModuleHandle LoadByName(const char16_t* name) {
     WideString file(name);
-    file.Append(u".dll");
-    return ModuleHandle(::LoadLibraryExW(W(file.Text()), nullptr, 0));
+    WideString path;
+    if (!LanguageNameIsPlain(file.Text(), file.Length()) || !file.Append(u".dll") || !os::ExecutablePath(path))
+        return ModuleHandle();
+    KeepFolder(path);
+    if (path.IsEmpty() || !AppendPathComponent(path, file.Text())) return ModuleHandle();
+    return ModuleHandle(::LoadLibraryExW(W(path.Text()), nullptr, kAsData));
 }
 
 }  // namespace
@@ -35,7 +44,9 @@ bool HasLanguageSignature(HINSTANCE library) {
 }
 
 bool LoadLanguageLibrary(WideString& name, ModuleHandle& library) {
-    if (name.IsEmpty()) name.Assign(::GetUserDefaultUILanguage() == kJapanese ? u"Japanese" : u"English");
+    // Anything but a plain name is taken as no choice at all.
+    if (!LanguageNameIsPlain(name.Text(), name.Length()))
+        name.Assign(::GetUserDefaultUILanguage() == kJapanese ? u"Japanese" : u"English");
     ModuleHandle loaded = LoadByName(name.Text());
     if (!loaded) {
         name.Assign(u"English");
@@ -53,6 +64,8 @@ bool LoadLanguageLibrary(WideString& name, ModuleHandle& library) {
 int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
     WideString pattern;
     if (!os::ExecutablePath(pattern) || !ReplaceFileNameWithDllPattern(pattern)) return -1;
+    WideString folder(pattern);
+    KeepFolder(folder);
     WIN32_FIND_DATAW found;
     const FindHandle search(::FindFirstFileW(W(pattern.Text()), &found));
     if (!search) return -1;
@@ -67,7 +80,9 @@ int ListLanguageLibraries(HWND comboBox, const char16_t* currentName) {
             usable = true;
         } else {
             // Load as data only: nothing of the library runs while we look.
-            const ModuleHandle library(::LoadLibraryExW(found.cFileName, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+            WideString path;
+            const bool named = SetFolderPlusName(path, folder.Text(), U(found.cFileName)) && !path.IsEmpty();
+            const ModuleHandle library(named ? ::LoadLibraryExW(W(path.Text()), nullptr, kAsData) : nullptr);
             usable = library && HasLanguageSignature(library.Get());
         }
         if (usable) {

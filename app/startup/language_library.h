@@ -16,8 +16,9 @@ namespace qdx::app {
 // The signature every usable library carries as RCDATA 1.
 inline constexpr char kLanguageSignature[10] = {'Q', 'u', 'i', 'l', 'l', 'o', 'd', 'e', 'x', 0};
 
-// Loads the library named `name` (empty: chosen by the user interface
-// language), falling back to "English", then "Japanese". On success `name`
+// Loads the library named `name` from the program's folder as data (empty
+// or not a plain name: chosen by the user interface language), falling back
+// to "English", then "Japanese". On success `name`
 // holds the name actually loaded. A library that loads but lacks the
 // signature fails without fallback.
 bool LoadLanguageLibrary(WideString& name, ModuleHandle& library);

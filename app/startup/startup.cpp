@@ -114,6 +114,19 @@ bool HandleCommandLine(const MainWindowState& state, std::vector<WideString>& ar
     return false;
 }
 
+// A library loaded by a bare name comes from the system folder only, never
+// from the current folder or the program's: plug-ins and the language
+// libraries are loaded by full path. Systems without the call at least drop
+// the current folder from the search.
+void SearchOnlySystemFolderForLibraries() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    const auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+                                         reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                                   : nullptr;
+    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) ::SetDllDirectoryW(L"");
+}
+
 // The language library's text source goes into the state, and the engine
 // reads through it until the program ends. The settings file is open only
 // from here until the main window exists.
@@ -179,6 +192,7 @@ int OperatingSystemLevel(DWORD major, DWORD minor) {
 }
 
 int ProgramMain(HINSTANCE instance, int showCommand) {
+    SearchOnlySystemFolderForLibraries();
     if (!os::CreatePrivateHeap()) return 0;
     // The one place the program's settings are taken; the main window and
     // everything it opens are handed them from here.

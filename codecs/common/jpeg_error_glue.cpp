@@ -15,12 +15,22 @@ void ErrorExit(j_common_ptr cinfo) {
     std::longjmp(glue.recovery, 1);
 }
 
+// Warnings ("Corrupt JPEG data: ... extraneous bytes") are counted as the
+// library counts them but never printed: the program says in its own words
+// what became of the file.
+void CountWarning(j_common_ptr cinfo, int level) {
+    if (level < 0) ++cinfo->err->num_warnings;
+}
+void PrintNothing(j_common_ptr) {}
+
 }  // namespace
 
 jpeg_error_mgr* UseJpegErrorGlue(JpegErrorGlue& glue) {
     jpeg_error_mgr* errors = jpeg_std_error(&glue.errors);
     errors->trace_level = 0;
     errors->error_exit = ErrorExit;
+    errors->emit_message = CountWarning;
+    errors->output_message = PrintNothing;
     return errors;
 }
 

@@ -273,7 +273,11 @@ bool WriteJpegLimited(JpegWriterState& state, const WideString& path, const RGBQ
         return false;
     }
     state.memorySize = n;
-    const uint32_t limit = limitKiB * 1024u;  // in 32 bits, as the setting has always been read
+    // 4 GiB or more would wrap to a tiny limit in 32 bits: such a limit holds
+    // any picture this writer makes.
+    constexpr uint64_t kBytesPerKiB = 1024;
+    const uint64_t wanted = uint64_t(limitKiB) * kBytesPerKiB;
+    const uint32_t limit = wanted > UINT32_MAX ? UINT32_MAX : uint32_t(wanted);
 
     os::PixelMemory owned;
     const uint8_t* source = PreparePixels(state, palette, pixels, owned);

@@ -47,6 +47,9 @@ bool OpenReadWriteExclusive(const char16_t* path, File& file);  // no sharing; c
 bool CreateForWrite(const char16_t* path, File& file);          // created, or truncated when present (never
                                                                 // through a symbolic link, natively)
 bool CreateNewForWrite(const char16_t* path, File& file);       // fails when the file exists
+// A lock file, created when absent: waits until no other process holds it,
+// then holds it until `file` is closed.
+bool OpenLockFile(const char16_t* path, File& file);
 
 // Reading and writing. Read/Write return the byte count moved (0 on failure).
 uint32_t Read(File& file, void* buffer, uint32_t size);

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,6 +75,16 @@ bool CreateForWrite(const char16_t* path, File& file) {
     return OpenWith(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, file);
 }
 bool CreateNewForWrite(const char16_t* path, File& file) { return OpenWith(path, O_RDWR | O_CREAT | O_EXCL, file); }
+bool OpenLockFile(const char16_t* path, File& file) {
+    if (!OpenWith(path, O_RDWR | O_CREAT | O_NOFOLLOW, file)) return false;
+    int status;
+    do {
+        status = ::flock(Fd(file), LOCK_EX);
+    } while (status != 0 && errno == EINTR);
+    if (status == 0) return true;
+    file.Close();
+    return false;
+}
 
 uint32_t Read(File& file, void* buffer, uint32_t size) {
     if (!file.IsOpen()) return 0;

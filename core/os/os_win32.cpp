@@ -48,6 +48,14 @@ bool CreateForWrite(const char16_t* path, File& file) {
 bool CreateNewForWrite(const char16_t* path, File& file) {
     return OpenWith(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW, file);
 }
+bool OpenLockFile(const char16_t* path, File& file) {
+    if (!OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, file))
+        return false;
+    OVERLAPPED whole{};
+    if (::LockFileEx(H(file), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) return true;
+    file.Close();
+    return false;
+}
 
 uint32_t Read(File& file, void* buffer, uint32_t size) {
     if (!file.IsOpen()) return 0;

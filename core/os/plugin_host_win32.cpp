@@ -94,8 +94,21 @@ bool LoadPluginLibrary(const char16_t* path, PluginLibrary& library) {
     library.Unload();
     // No "missing DLL" boxes from the system for a plug-in's own dependencies.
     const UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = ::LoadLibraryExW(reinterpret_cast<const wchar_t*>(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // Its dependencies come from its own folder and the system's, never from
+    // the current folder; systems that lack those flags refuse them and take
+    // the plug-in's folder first instead. The plug-in's start-up code runs
+    // here, under the fault guard like every other call into it.
+    const auto* file = reinterpret_cast<const wchar_t*>(path);
+    HMODULE module = nullptr;
+    auto load = [&] {
+        module = ::LoadLibraryExW(file, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER)
+            module = ::LoadLibraryExW(file, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    };
+    const bool ran = RunGuarded(load);
     ::SetErrorMode(previous);
+    // A start-up that faulted leaves whatever was mapped where it is.
+    if (!ran) return false;
     library.module_ = module;
     return module != nullptr;
 }

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/common/control_ids.h"
 #include "app/common/controls.h"
@@ -400,6 +401,41 @@ TEST_P(PresetDialogLayoutTest, EveryModeLayoutFitsAtBothFontSizes) {
         }));
         EXPECT_TRUE(PresetAt(0) == before);
     }
+}
+
+// A suffix or subfolder that would place outputs elsewhere is refused with a
+// message, and the dialog stays open with the preset unchanged.
+TEST_P(PresetDialogLayoutTest, NamesLeadingOutOfTheOutputFolderAreRefused) {
+    const std::string language = GetParam()[0] == u'E' ? "English" : "Japanese";
+    const Preset before = PresetAt(0);
+    const std::pair<int, const wchar_t*> kRefused[] = {
+        {IDC_PRESET_SUBFOLDER_EDIT, L"..\\outside"}, {IDC_PRESET_SUBFOLDER_EDIT, L"C:\\elsewhere"}, {IDC_PRESET_SUFFIX_EDIT, L"\\..\\ESCAPED"}};
+    std::vector<std::wstring> messages;
+    ASSERT_TRUE(Run(0, [&](HWND dialog) {
+        const DWORD thread = ::GetWindowThreadProcessId(dialog, nullptr);
+        for (auto [edit, text] : kRefused) {
+            SetText(dialog, edit, text);
+            ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            HWND box = nullptr;
+            for (int tries = 0; tries < 500 && !(box = test::FindMessageBox(thread)); ++tries) ::Sleep(10);
+            if (!box) break;
+            messages.push_back(test::MessageBoxText(box));
+            if (messages.size() == 1) {
+                ::Sleep(200);  // drawn by its own thread
+                EXPECT_TRUE(test::SaveWindowScreenshot(box, ("PresetDialog_" + language + "_refusedName").c_str(),
+                                                       {.repaint = true, .caption = true}));
+            }
+            ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+            for (int tries = 0; tries < 500 && test::FindMessageBox(thread); ++tries) ::Sleep(10);
+            EXPECT_TRUE(::IsWindow(dialog)) << "the dialog stays open";
+            SetText(dialog, edit, L"");
+        }
+        Press(dialog, IDCANCEL);
+    }));
+    ASSERT_EQ(messages.size(), std::size(kRefused));
+    for (const std::wstring& message : messages) EXPECT_EQ(message, messages[0]);
+    EXPECT_NE(messages[0], L"");
+    EXPECT_TRUE(PresetAt(0) == before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, PresetDialogLayoutTest, ::testing::Values(u"English", u"Japanese"),

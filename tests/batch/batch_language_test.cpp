@@ -77,7 +77,7 @@ TEST(LanguageTexts, JapaneseTextsAreJapanese) {
         kTextPreset,       kTextCloseButton,      kTextFolderHint,     kTextSourceFolderHint,   kTextNoPluginFolderHint,
         kTextBusyTitle,    kTextDropTargetTip,    kTextNone,           kTextFolderBrowserTitle, kTextErrorCaption,
         kTextOutOfMemory,  kTextNothingConverted, kTextNoOutputFolder, kTextSubfolderFailed,    kTextNoTemporaryFile,
-        kTextBatchStopped, kTextPictureTooLarge,  kTextLibraryMissing};
+        kTextBatchStopped, kTextPictureTooLarge,  kTextUnsafeOutputName, kTextOutputNameRefused,  kTextLibraryMissing};
     for (uint32_t id : words) {
         const std::u16string ja = Text(japanese, id);
         EXPECT_NE(ja, Text(english, id)) << id;

@@ -162,7 +162,7 @@ protected:
     ConversionContext context;
     test::RecordingHost host;
     WideString folder;
-    bool created = true;
+    uint32_t created = 9;
 };
 
 TEST_F(OutputFolderTest, PresetFolderThenGlobalFolderThenFirstPathsFolder) {
@@ -176,7 +176,7 @@ TEST_F(OutputFolderTest, PresetFolderThenGlobalFolderThenFirstPathsFolder) {
     settings.globalOutputFolder = globalFolder;
     ASSERT_NE(Prepare(first), nullptr);
     EXPECT_EQ(test::Narrow(folder), test::Narrow(presetFolder));
-    EXPECT_FALSE(created);
+    EXPECT_EQ(created, 0u);
 
     settings.presets[0].outputFolder.Clear();
     ASSERT_NE(Prepare(first), nullptr);
@@ -233,34 +233,43 @@ TEST_F(OutputFolderTest, MissingOutputFolderShows30003) {
     EXPECT_EQ(host.events, std::vector<std::string>{"error 30003"});
 }
 
-TEST_F(OutputFolderTest, SubfolderIsCreatedOnceAndReported) {
+// A subfolder of several names is made level by level with either
+// separator, and is used as it is once it exists.
+TEST_F(OutputFolderTest, EveryLevelOfTheSubfolderIsCreatedOnce) {
     settings.presets[0].outputFolder = root.Path();
-    settings.presets[0].subfolder.Assign(u"縮小 small");
-    ASSERT_NE(Prepare(root.File(u"a.bmp")), nullptr);
-    EXPECT_TRUE(created);
-    EXPECT_EQ(test::Narrow(folder), test::Narrow(root.File("縮小 small")));
-    EXPECT_TRUE(os::FolderExists(folder.Text()));
-
-    // Existing now: used as it is, not created again.
-    ASSERT_NE(Prepare(root.File(u"a.bmp")), nullptr);
-    EXPECT_FALSE(created);
+    ASSERT_TRUE(os::CreateFolder(root.File(u"have").Text()));
+    const struct {
+        const char16_t* subfolder;
+        const char16_t* made;
+        uint32_t levels;
+    } kCases[] = {{u"縮小 small", u"縮小 small", 1}, {u"a/b\\c/", u"a\\b\\c", 3}, {u"have\\new", u"have\\new", 1}};
+    for (const auto& c : kCases) {
+        const std::string made = test::Narrow(root.File(P(c.made).c_str()));
+        settings.presets[0].subfolder.Assign(c.subfolder);
+        ASSERT_NE(Prepare(root.File(u"a.bmp")), nullptr) << made;
+        EXPECT_EQ(created, c.levels) << made;
+        EXPECT_EQ(test::Narrow(folder), made);
+        EXPECT_TRUE(os::FolderExists(folder.Text())) << made;
+        ASSERT_NE(Prepare(root.File(u"a.bmp")), nullptr);
+        EXPECT_EQ(created, 0u) << made;
+    }
     EXPECT_TRUE(host.events.empty());
 }
 
-TEST_F(OutputFolderTest, UncreatableSubfolderShows30004) {
+TEST_F(OutputFolderTest, UncreatableSubfolderShows30004AndLeavesNoLevel) {
     settings.presets[0].outputFolder = root.Path();
-    // Only one level is created.
-    settings.presets[0].subfolder.Assign(P(u"missing\\deeper").c_str());
-    EXPECT_EQ(Prepare(root.File(u"a.bmp")), nullptr);
-    EXPECT_FALSE(created);
-    EXPECT_EQ(host.events, std::vector<std::string>{"error 30004"});
-
-    // A file already holds the subfolder's name.
-    host.events.clear();
     ASSERT_TRUE(test::WriteBytes(root.File(u"taken"), std::string("x")));
-    settings.presets[0].subfolder.Assign(u"taken");
-    EXPECT_EQ(Prepare(root.File(u"a.bmp")), nullptr);
-    EXPECT_EQ(host.events, std::vector<std::string>{"error 30004"});
+    // A file holds the name, or a name is longer than any folder's may be:
+    // the levels above it that were made go again.
+    const std::u16string tooLong = u"fresh/" + std::u16string(300, u'x');
+    for (const char16_t* subfolder : {u"taken", u"taken/deeper", tooLong.c_str()}) {
+        host.events.clear();
+        settings.presets[0].subfolder.Assign(subfolder);
+        EXPECT_EQ(Prepare(root.File(u"a.bmp")), nullptr);
+        EXPECT_EQ(created, 0u);
+        EXPECT_EQ(host.events, std::vector<std::string>{"error 30004"});
+    }
+    EXPECT_FALSE(os::PathExists(root.File(u"fresh").Text()));
     EXPECT_EQ(test::ReadBytes(root.File(u"taken")), "x");
 }
 

@@ -105,7 +105,7 @@ TEST_F(BatchRunTest, PassWhereEveryFileFailsRemovesItsSubfolderAndReportsOnce) {
     ASSERT_TRUE(test::WriteBytes(paths[0], std::string("not an image")));
     ASSERT_TRUE(test::WriteBytes(paths[1], std::string("")));
     ASSERT_TRUE(test::WriteBytes(paths[3], std::string("IMG")));  // decodes, but its writing fails
-    settings.presets[2].subfolder.Assign(u"converted");
+    settings.presets[2].subfolder.Assign(u"converted/deep");
 
     EXPECT_EQ(Run(paths, {2}), 0u);
     EXPECT_EQ(host.events, (Names{"busy", "error 30002", "restore"}));
@@ -186,7 +186,8 @@ TEST_F(BatchRunTest, FolderMessagesEndOnlyTheirOwnPass) {
     const std::vector<WideString> paths = {In(in, "a.png")};
     ASSERT_TRUE(test::WriteBytes(paths[0], std::string("IMG")));
     settings.presets[0].outputFolder = root.File(u"missing");        // 30003
-    settings.presets[1].subfolder.Assign(test::P(u"no\\such\\path").c_str());  // 30004
+    // Two levels are made, the third is too long a name: 30004.
+    settings.presets[1].subfolder.Assign((test::P(u"no\\such\\") + std::u16string(300, u'x')).c_str());
     settings.presets[2].subfolder.Assign(u"fine");
 
     EXPECT_EQ(Run(paths, {0, 1, 2}), 1u);

@@ -25,8 +25,8 @@ public:
     void SetBusyTitle() override { events.push_back("busy"); }
     void RestoreTitle() override { events.push_back("restore"); }
     void FileDone(uint32_t pathIndex, FileOutcome outcome) override {
-        static constexpr const char* kNames[] = {"written",     "missing",  "unreadable",
-                                                 "not written", "too large", "out of memory"};
+        static constexpr const char* kNames[] = {"written", "missing",   "unreadable",   "not written",
+                                                 "damaged", "too large", "out of memory"};
         files.push_back(std::to_string(pathIndex) + " " + kNames[static_cast<int>(outcome)]);
     }
     void BatchStarts(uint32_t fileCount) override { announced = fileCount; }

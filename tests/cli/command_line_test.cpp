@@ -181,15 +181,38 @@ TEST_F(CommandLineTest, APassThatWritesNothingSaysSoOnStandardError) {
     EXPECT_GE(errors.size(), 10u) << errors;
 }
 
-TEST_F(CommandLineTest, SettingsAreCreatedUnderTheConfigFolderAndSaved) {
+// A conversion or a --set that changes nothing leaves the file alone, so a
+// run never puts back what it read over a change made meanwhile.
+TEST_F(CommandLineTest, TheSettingsFileIsWrittenOnlyForAChange) {
     WriteInput("a.bmp", 2, 2);
     Run(Quote(inputs_ + "/a.bmp"), root_);
-    EXPECT_TRUE(std::filesystem::exists(SettingsPath()));
-    Settings saved;
-    WideString wide;
-    AppendUtf8(wide, SettingsPath().c_str());
-    LoadSettings(wide.Text(), saved);
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath())) << "a conversion saved the settings";
+    EXPECT_EQ(Run("--set showTooltips=0", root_), 0) << Output("stderr");
+    const Settings saved = Load(SettingsPath());
     EXPECT_EQ(std::u16string(saved.languageName.Text()), u"English");
+    EXPECT_EQ(saved.showTooltips, 0);
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(SettingsPath().c_str(), &before), 0);
+    Run("--set showTooltips=off " + Quote(inputs_ + "/a.bmp"), root_);
+    ASSERT_EQ(::stat(SettingsPath().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced without a change";
+}
+
+// Runs changing settings side by side each keep the others' changes.
+TEST_F(CommandLineTest, SettingsChangedSideBySideAreAllKept) {
+    WriteSettings(SettingsPath());
+    std::string command = "cd " + Quote(root_) + "; export XDG_CONFIG_HOME=" + Quote(config_) + " HOME=" + Quote(root_) + "; ";
+    constexpr int kRuns = 8;
+    for (int i = 0; i < kRuns; ++i)
+        command += "(" + Quote(QDX_CLI_PATH) + " --set preset" + std::to_string(i % 4 + 1) +
+                   (i < 4 ? ".jpegQuality=" : ".targetWidth=") + std::to_string(10 + i) + " 2>/dev/null) & ";
+    command += "wait";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Settings saved = Load(SettingsPath());
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(saved.presets[i].jpegQuality, uint32_t(10 + i)) << i;
+        EXPECT_EQ(saved.presets[i].targetWidth, 14 + i) << i;
+    }
 }
 
 TEST_F(CommandLineTest, ASettingsFileBesideTheProgramMakesItPortable) {
@@ -274,7 +297,9 @@ TEST_F(CommandLineTest, ARefusedSetLeavesTheSettingsFileByteIdentical) {
     WriteInput("a.bmp", 2, 2);
     for (const char* arguments : {"--set nosuch=1", "--set preset5.jpegQuality=50", "--set preset1.resizeMode=9",
                                   "--set preset1.jpegQuality=50 --set preset1.outputFormat=heic",
-                                  "--set preset1.jpegQuality=high", "--set preset1.suffix", "--set fontHeight=-13"}) {
+                                  "--set preset1.jpegQuality=high", "--set preset1.suffix", "--set fontHeight=-13",
+                                  "--set multiDropSelection=", "--set languageName=C:evil",
+                                  "--set languageName=..\\\\payload"}) {
         EXPECT_EQ(Run(std::string(arguments) + " " + Quote(inputs_ + "/a.bmp"), root_), cli::kExitUsage) << arguments;
         EXPECT_NE(Output("stderr").find("--set: "), std::string::npos) << Output("stderr");
         EXPECT_EQ(FileBytes(SettingsPath()), before) << arguments;
@@ -290,7 +315,7 @@ TEST_F(CommandLineTest, EveryArgumentNotConvertedIsNamedOnStandardError) {
     AppendUtf8(text, (inputs_ + "/notes.txt").c_str());
     ASSERT_TRUE(test::WriteBytes(text, std::string("just some words")));
     std::filesystem::create_directories(inputs_ + "/sub");
-    EXPECT_EQ(Run("missing.jpg good.bmp sub notes.txt", inputs_), 0) << Output("stderr");
+    EXPECT_EQ(Run("missing.jpg good.bmp sub notes.txt", inputs_), cli::kExitNothing) << Output("stderr");
     EXPECT_TRUE(Exists("good_first.bmp"));
     EXPECT_EQ(Output("stderr"),
               "quillodex: missing.jpg: no such file\n"
@@ -298,8 +323,77 @@ TEST_F(CommandLineTest, EveryArgumentNotConvertedIsNamedOnStandardError) {
               "quillodex: notes.txt: not a supported image\n");
 }
 
+// A suffix or subfolder that would lead out of the output folder is refused
+// by --set, and one stored in the file fails its preset with a message.
+TEST_F(CommandLineTest, NamesLeadingOutOfTheOutputFolderAreRefusedEverywhere) {
+    const struct {
+        const char* field;
+        const char* text;
+    } kRefused[] = {{"subfolder", "../../outside/sub"}, {"subfolder", "/tmp/x"}, {"subfolder", "a/../.."},
+                    {"subfolder", "C:evil"}, {"suffix", "/../../ESCAPED"}, {"suffix", "\\..\\..\\ESCAPED"},
+                    {"suffix", "a:b"}};
+    const std::string inside = inputs_ + "/in/deeper";
+    std::filesystem::create_directories(inside);
+    WideString wide;
+    AppendUtf8(wide, (inside + "/a.bmp").c_str());
+    ASSERT_TRUE(test::WriteBytes(wide, test::MakeBmp24(2, 2)));
+    const auto everything = [&] {
+        size_t count = 0;
+        for (auto it = std::filesystem::recursive_directory_iterator(root_); it != std::filesystem::end(it); ++it)
+            ++count;
+        return count;
+    };
+    for (const auto& c : kRefused) {
+        WriteSettings(SettingsPath(), kOutputBmp, 1);
+        const std::string before = FileBytes(SettingsPath());
+        const std::string key = std::string("preset1.") + c.field;
+        EXPECT_EQ(Run("--set " + Quote(key + "=" + c.text), root_), cli::kExitUsage) << c.text;
+        EXPECT_EQ(FileBytes(SettingsPath()), before) << c.text;
+
+        Settings stored = Load(SettingsPath());
+        WideString& name = std::string(c.field) == "suffix" ? stored.presets[0].suffix : stored.presets[0].subfolder;
+        name.Clear();
+        AppendUtf8(name, c.text);
+        WideString path;
+        AppendUtf8(path, SettingsPath().c_str());
+        ASSERT_TRUE(SaveSettings(path.Text(), stored));
+        std::filesystem::remove(root_ + "/stdout");
+        std::filesystem::remove(root_ + "/stderr");
+        const size_t files = everything();
+        EXPECT_EQ(Run(Quote(inside + "/a.bmp"), root_), cli::kExitNothing) << c.text;
+        EXPECT_NE(Output("stderr").find("leads outside the output folder"), std::string::npos) << Output("stderr");
+        EXPECT_EQ(everything(), files + 2) << c.text << ": only stdout and stderr are new";
+    }
+}
+
+// A damaged file of a format the program reads is named as damaged; what the
+// libraries have to say about a file is never printed as it stands.
+TEST_F(CommandLineTest, DamagedFilesAreNamedSoAndLibraryWarningsStayQuiet) {
+    WriteSettings(SettingsPath(), kOutputJpeg, 1);
+    WriteInput("a.bmp", 16, 16);
+    ASSERT_EQ(Run(Quote(inputs_ + "/a.bmp"), root_), 0) << Output("stderr");
+    const std::string jpeg = FileBytes(inputs_ + "/a_first.jpg");
+    ASSERT_GT(jpeg.size(), 100u);
+    ASSERT_EQ(jpeg.substr(jpeg.size() - 2), "\xFF\xD9");
+    // Bytes before the end marker draw a warning from the library; the
+    // picture still converts.
+    const std::string extraneous = jpeg.substr(0, jpeg.size() - 2) + std::string(300, '\x55') + "\xFF\xD9";
+    const std::string damaged = jpeg.substr(0, 20) + std::string(64, '\xFF');
+    for (const auto& [name, bytes] : {std::pair{"extra.jpg", extraneous}, std::pair{"damaged.jpg", damaged}}) {
+        WideString wide;
+        AppendUtf8(wide, (inputs_ + "/" + name).c_str());
+        ASSERT_TRUE(test::WriteBytes(wide, bytes));
+    }
+    EXPECT_EQ(Run("extra.jpg", inputs_), 0) << Output("stderr");
+    EXPECT_EQ(Output("stderr"), "");
+    EXPECT_EQ(Run("damaged.jpg", inputs_), cli::kExitNothing);
+    EXPECT_NE(Output("stderr").find("quillodex: damaged.jpg: damaged"), std::string::npos) << Output("stderr");
+    EXPECT_EQ(Output("stderr").find("JPEG"), std::string::npos) << Output("stderr");
+}
+
 // --recursive walks a folder for this run: outputs beside their sources in
-// the tree, a file that is no picture named once for both passes.
+// the tree, a file that is no picture named once for both passes and
+// counted as not converted.
 TEST_F(CommandLineTest, RecursiveWalksFoldersForOneRun) {
     WriteSettings(SettingsPath());
     std::filesystem::create_directories(inputs_ + "/tree/sub");
@@ -309,11 +403,16 @@ TEST_F(CommandLineTest, RecursiveWalksFoldersForOneRun) {
     AppendUtf8(text, (inputs_ + "/tree/sub/notes.txt").c_str());
     ASSERT_TRUE(test::WriteBytes(text, std::string("just some words")));
 
-    EXPECT_EQ(Run("tree", inputs_), cli::kExitNothing);
+    // Without --recursive the folder is skipped, and a skip is no success
+    // even when every file given converted.
+    WriteInput("p0.bmp", 2, 2);
+    EXPECT_EQ(Run("tree p0.bmp", inputs_), cli::kExitNothing);
+    EXPECT_TRUE(Exists("p0_first.bmp"));
     EXPECT_EQ(Output("stderr"), "quillodex: tree: is a folder, skipped\n");
     EXPECT_FALSE(Exists("tree/p1_first.bmp"));
 
-    EXPECT_EQ(Run("--recursive tree", inputs_), 0) << Output("stderr");
+    // The file that is no picture was not converted: the run says so.
+    EXPECT_EQ(Run("--recursive tree", inputs_), cli::kExitNothing) << Output("stderr");
     for (const char* name : {"tree/p1_first.bmp", "tree/p1_second.bmp", "tree/sub/p2_first.bmp", "tree/sub/p2_second.bmp"})
         EXPECT_TRUE(Exists(name)) << name;
     EXPECT_EQ(Output("stderr"), "quillodex: tree/sub/notes.txt: not a supported image\n");

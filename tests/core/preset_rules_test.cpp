@@ -20,6 +20,26 @@ TEST(PresetRules, NumberFieldsAreHeldToTheirRanges) {
     EXPECT_EQ(ClampSizeField(int64_t(1) << 40), 9999);
 }
 
+// Outputs stay inside the output folder whatever the suffix and subfolder.
+TEST(PresetRules, SuffixAndSubfolderKeepOutputsInside) {
+    const struct {
+        std::u16string text;
+        bool suffix, subfolder;
+    } kCases[] = {
+        {u"", true, true},           {u"_800x600", true, true},    {u"Output", true, true},
+        {u"a/b", false, true},       {u"a\\b\\", false, true},     {u"web.small", true, true},
+        {u"..", true, false},        {u".", true, false},           {u"...", true, false},
+        {u"../../outside/sub", false, false},                       {u"\\..\\..\\ESCAPED", false, false},
+        {u"/tmp", false, false},     {u"C:evil", false, false},     {u"a//b", false, false},
+        {u"a/./b", false, false},    {u"x:y", false, false},        {u"a\tb", false, false},
+        {std::u16string(u"a\0b", 3), false, false},               {u"a\x7F", false, false},
+    };
+    for (const auto& c : kCases) {
+        EXPECT_EQ(SuffixIsSafe(c.text.data(), c.text.size()), c.suffix) << (&c - kCases);
+        EXPECT_EQ(SubfolderIsSafe(c.text.data(), c.text.size()), c.subfolder) << (&c - kCases);
+    }
+}
+
 TEST(PresetRules, OnlyTheOfferedFontsAreAllowed) {
     const GlobalField& height = *FindGlobalField("fontHeight");
     const GlobalField& weight = *FindGlobalField("fontWeight");

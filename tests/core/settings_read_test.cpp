@@ -160,7 +160,7 @@ TEST(SettingsRead, DamagedStringEntriesReadEmpty) {
     file.Entry(kSubfolder + 1, 2, 4);                        // offset 2: inside the header
     file.Block(kSubfolder + 2, std::string("a\0b\0c", 5));   // odd length: 2 units
     file.Entry(kSubfolder + 3, 717, 8);                      // runs past the end of the file
-    file.Block(kOutputFolder + 0, std::string("x\0\0\0y\0", 6));  // an embedded NUL is kept
+    file.Block(kOutputFolder + 0, std::string("x\0\0\0y\0", 6));  // cut at the NUL
     file.Filler(std::string(4, 'z'));
     const Settings s = LoadBytes(file.Bytes());
     EXPECT_EQ(Str(s.presets[0].suffix), u"_ok");
@@ -168,11 +168,11 @@ TEST(SettingsRead, DamagedStringEntriesReadEmpty) {
     EXPECT_TRUE(s.presets[1].suffix.IsEmpty());
     EXPECT_TRUE(s.presets[2].suffix.IsEmpty());
     EXPECT_TRUE(s.presets[3].suffix.IsEmpty());
-    EXPECT_EQ(Str(s.presets[1].subfolder), std::u16string(u"\x0578\0", 2));  // header and table bytes
+    EXPECT_EQ(Str(s.presets[1].subfolder), u"\x0578");  // header bytes, up to the count's NUL
     EXPECT_EQ(Str(s.presets[2].subfolder), u"ab");
     EXPECT_EQ(s.presets[2].subfolder.Text()[2], 0);  // terminated despite the odd byte
     EXPECT_TRUE(s.presets[3].subfolder.IsEmpty());
-    EXPECT_EQ(Str(s.presets[0].outputFolder), std::u16string(u"x\0y", 3));
+    EXPECT_EQ(Str(s.presets[0].outputFolder), u"x");
 }
 
 TEST(SettingsRead, IntegerRules) {
@@ -189,7 +189,8 @@ TEST(SettingsRead, IntegerRules) {
     file.Integer(kKeepAspect + 0, 2).Integer(kKeepAspect + 1, 0xFFFFFFFFu);
     file.Integer(kResampleFilter + 0, 4).Integer(kResampleFilter + 1, 3);
     file.Integer(kSharpness + 0, 4).Integer(kSharpness + 1, 3);
-    file.Integer(kJpegQuality + 3, 250).Integer(kBackgroundColour, 0x12345678);
+    file.Integer(kJpegQuality + 3, 250).Integer(kJpegQuality + 2, 0).Integer(kBackgroundColour, 0x12345678);
+    file.Integer(kMaxFileSizeKiB + 0, 4194304).Integer(kMaxFileSizeKiB + 3, 0xFFFFFFFFu);
     file.Integer(kShowTooltips, 2).Integer(kAlwaysOnTop, 5).Integer(kTargetDisabled + 3, 1);
     file.Integer(kMultiDropSelection + 2, 0);
     file.Entry(kUseOwnBackground, 7, 1);  // not A = 1: the default
@@ -215,7 +216,12 @@ TEST(SettingsRead, IntegerRules) {
     EXPECT_EQ(s.presets[1].resampleFilter, 3u);
     EXPECT_EQ(s.presets[0].sharpness, 0u);
     EXPECT_EQ(s.presets[1].sharpness, 3u);
-    EXPECT_EQ(s.presets[3].jpegQuality, 250u);  // the writer deals with it
+    // Held to the range the preset dialog holds them to.
+    EXPECT_EQ(s.presets[3].jpegQuality, 100u);
+    EXPECT_EQ(s.presets[2].jpegQuality, 1u);
+    EXPECT_EQ(s.presets[0].maxFileSizeKiB, 9999u);
+    EXPECT_EQ(s.presets[0].limitFileSize, 1);
+    EXPECT_EQ(s.presets[3].maxFileSizeKiB, 9999u);
     EXPECT_EQ(s.backgroundColour, 0x12345678u);
     EXPECT_EQ(s.showTooltips, 0);
     EXPECT_EQ(s.alwaysOnTop, 1);
@@ -240,6 +246,21 @@ Preset LoadResize(uint32_t version, uint32_t mode, int32_t width, int32_t height
     SettingsBytes file(87, version);
     file.Integer(kResizeMode, mode).Integer(kTargetWidth, uint32_t(width)).Integer(kTargetHeight, uint32_t(height));
     return LoadBytes(file.Bytes()).presets[0];
+}
+
+// A language library is a plain name in the program's folder: anything else
+// reads as empty, so start-up picks the user's language.
+TEST(SettingsRead, LanguageNameMustBePlain) {
+    const struct {
+        const char16_t* stored;
+        const char16_t* read;
+    } kCases[] = {{u"Japanese", u"Japanese"}, {u"..\\payload", u""}, {u"Z:\\tmp\\payload", u""},
+                  {u"C:evil", u""}, {u"sub/English", u""}, {u"a..b", u""}, {u"..", u""}};
+    for (const auto& c : kCases) {
+        SettingsBytes file(87);
+        file.Text(kLanguageName, c.stored);
+        EXPECT_EQ(Str(LoadBytes(file.Bytes()).languageName), c.read) << (&c - kCases);
+    }
 }
 
 TEST(SettingsRead, OldResizeEntriesAreTranslated) {
