@@ -78,6 +78,7 @@ uint32_t RunBatch(BatchHost& host, const BatchFiles& files, const uint8_t select
         return 0;
     }
     context->settings = &settings;
+    context->sourceData = SourceDataOptionsOf(settings);
     context->tempPath = &temporary.Path();
     context->temporaryFolder = temporary.Folder();
     context->budget.maxPixels = maxPixels;
