@@ -1,6 +1,6 @@
 #include "batch/batch_host.h"
 
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 #include "core/os/wide_string.h"
 #include "core/text_source.h"
 

@@ -31,12 +31,12 @@ class BatchHost {
 public:
     virtual ~BatchHost() = default;
     // Tell the user about a failure: the text of string `textId`, captioned by
-    // string 30000, with the error icon, in front of everything (on Windows a
+    // kTextErrorCaption, with the error icon, in front of everything (on Windows a
     // message box owned by the main window, with the arrow cursor).
     virtual void ShowErrorMessage(uint32_t textId) = 0;
     // A file was refused because its picture has `width` x `height` pixels,
     // more than the program converts: the text of PictureTooLargeText, shown
-    // like an error message. The default shows string 30007 alone.
+    // like an error message. The default shows kTextPictureTooLarge alone.
     virtual void ShowPictureTooLarge(uint32_t width, uint32_t height);
     // The same with `name` (a file name, or several separated by ", ")
     // after the text and a space. A host that shows no names shows the text.
@@ -44,7 +44,7 @@ public:
         (void)name;
         ShowErrorMessage(textId);
     }
-    // A batch starts: the title becomes string 20000.
+    // A batch starts: the title becomes kTextBusyTitle.
     virtual void SetBusyTitle() = 0;
     // The batch has ended: the title becomes kProgramTitle again.
     virtual void RestoreTitle() = 0;
@@ -71,18 +71,18 @@ public:
 };
 
 // The texts a host shows for an error message: string `textId` and the
-// caption (string 30000), each at most 127 code units, and `name` after the
+// caption (kTextErrorCaption), each at most 127 code units, and `name` after the
 // text and a space when one is given. Missing strings give empty texts.
 void ErrorMessageTexts(uint32_t textId, const TextSource* source, WideString& text, WideString& caption,
                        const char16_t* name = nullptr);
 
-// "<width> × <height>" followed by string 30007 (which starts with a blank).
+// "<width> × <height>" followed by kTextPictureTooLarge (which starts with a blank).
 void PictureTooLargeText(const TextSource* source, uint32_t width, uint32_t height, WideString& text);
 
-// The busy title (string 20000, at most 127 code units).
+// The busy title (kTextBusyTitle, at most 127 code units).
 void BusyTitleText(const TextSource* source, WideString& title);
 
-// The message after a stop: string 30006, a space and the count of outputs.
+// The message after a stop: kTextBatchStopped, a space and the count of outputs.
 void StoppedMessageText(const TextSource* source, uint32_t written, WideString& text);
 
 // The busy title followed by the progress, like "<busy> 3 / 120".

@@ -5,7 +5,7 @@
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
 #include "core/os/private_files.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 
 namespace qdx {
 

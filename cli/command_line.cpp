@@ -13,7 +13,7 @@
 #include "core/settings.h"
 #include "core/settings_file.h"
 #include "core/os/utf_convert.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 #include "core/worker_pool.h"
 #include "program_version.h"
 

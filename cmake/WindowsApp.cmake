@@ -15,11 +15,15 @@ add_library(qdx_app STATIC ${QDX_APP_SOURCES})
 target_link_libraries(qdx_app PUBLIC qdx_engine comctl32 comdlg32 shell32 ole32 uuid htmlhelp shlwapi)
 target_compile_options(qdx_app PUBLIC -municode)
 
+# Resource and control identifiers, shared by the C++ code and every resource
+# script (found from the source folder, which the scripts get as an include path).
+set(QDX_CONTROL_IDS ${CMAKE_SOURCE_DIR}/app/common/control_ids.h)
+
 # The manifest carries the version too; the resource script finds it (and
 # program_version.h) in the generated folder.
 configure_file(app/resources/Quillodex.manifest.in ${CMAKE_BINARY_DIR}/generated/Quillodex.manifest @ONLY)
 set_source_files_properties(app/resources/Quillodex.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/generated/Quillodex.manifest;${CMAKE_BINARY_DIR}/generated/program_version.h")
+  OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/generated/Quillodex.manifest;${CMAKE_BINARY_DIR}/generated/program_version.h;${QDX_CONTROL_IDS}")
 add_executable(Quillodex WIN32 app/startup/program_main.cpp app/resources/Quillodex.rc)
 target_link_libraries(Quillodex PRIVATE qdx_app)
 target_link_options(Quillodex PRIVATE -municode -mwindows)
@@ -43,8 +47,9 @@ function(qdx_language_library name)
   file(WRITE ${script}.in "${content}")
   configure_file(${script}.in ${script} COPYONLY)
   set_source_files_properties(${script} PROPERTIES
-    OBJECT_DEPENDS "${QDX_GENERATED_DIR}/lang/${name}.rc;${CMAKE_SOURCE_DIR}/lang/signature.rc;${dialogs}")
+    OBJECT_DEPENDS "${QDX_GENERATED_DIR}/lang/${name}.rc;${CMAKE_SOURCE_DIR}/lang/signature.rc;${dialogs};${QDX_CONTROL_IDS}")
   add_library(${name} SHARED ${script})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   set_target_properties(${name} PROPERTIES
     PREFIX "" LINKER_LANGUAGE C
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin

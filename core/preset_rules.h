@@ -36,8 +36,12 @@ inline constexpr uint32_t kSuffixMaxLength = 40;
 inline constexpr uint32_t kSubfolderMaxLength = 40;
 inline constexpr uint32_t kFolderPathMaxLength = 260;
 
-// The options dialog's choices.
-inline constexpr int32_t kFontHeights[] = {-12, -14, -16};
+// The options dialog's choices: the main font's small, medium and large
+// heights (in the font's own negative units) and its two weights.
+inline constexpr int32_t kSmallFontHeight = -12;
+inline constexpr int32_t kMediumFontHeight = -14;
+inline constexpr int32_t kLargeFontHeight = -16;
+inline constexpr int32_t kFontHeights[] = {kSmallFontHeight, kMediumFontHeight, kLargeFontHeight};
 inline constexpr int32_t kFontWeightNormal = 400;
 inline constexpr int32_t kFontWeightBold = 700;
 inline constexpr uint32_t kOptionsPageCount = 3;

@@ -2,25 +2,25 @@
 
 #include <commctrl.h>
 
-#include <utility>
-
+#include "app/common/control_ids.h"
 #include "app/common/win32_owners.h"
-#include "app/startup/app_state.h"
-#include "core/settings.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 #include "core/text_source.h"
 
 namespace qdx::app {
 
 namespace {
 
-
-constexpr int kFirstDropTarget = 1000;
 constexpr int kDropTargetCount = 4;
 constexpr int kMaxFaceLength = 31;
 constexpr int kListItemDialogUnits = 12;
 constexpr int kItemTextIndent = 2;
 constexpr int kRuleGap = 5;
+// What a control, a number edit with its spin control and a check box add
+// to the text they show.
+constexpr int kControlPadding = 6;
+constexpr int kSpinPadding = 10;
+constexpr int kCheckBoxPadding = 7;
 
 // Identifiers of our subclasses (any distinct numbers).
 constexpr UINT_PTR kListViewRepaintId = 0x5144'0001;
@@ -37,13 +37,19 @@ int CharacterHeight(HDC dc) {
 
 }  // namespace
 
-InterfaceMetrics& Metrics() {
-    static InterfaceMetrics metrics;
-    return metrics;
+InterfaceMetrics MakeInterfaceMetrics(const FontMeasures& font, const SystemMeasures& system) {
+    InterfaceMetrics result;
+    result.textHeight = font.height;
+    result.controlHeight = font.height + kControlPadding;
+    result.internalLeading = font.internalLeading;
+    result.digitWidth = font.digitWidth;
+    result.spinAllowance = system.verticalScrollWidth + kSpinPadding;
+    result.checkBoxAllowance = system.menuCheckWidth + kCheckBoxPadding;
+    return result;
 }
 
-InterfaceMetrics MeasureInterfaceMetrics(HWND window, HFONT font) {
-    InterfaceMetrics result;
+FontMeasures MeasureFont(HWND window, HFONT font) {
+    FontMeasures result;
     WindowDC dc(window);
     if (!dc.Get()) return result;
     SelectedObject selected(dc.Get(), font);
@@ -51,13 +57,14 @@ InterfaceMetrics MeasureInterfaceMetrics(HWND window, HFONT font) {
     ::GetTextMetricsW(dc.Get(), &text);
     SIZE digit{};
     ::GetTextExtentPoint32W(dc.Get(), L"0", 1, &digit);
-    result.textHeight = text.tmHeight;
-    result.controlHeight = text.tmHeight + 6;
+    result.height = text.tmHeight;
     result.internalLeading = text.tmInternalLeading;
     result.digitWidth = digit.cx;
-    result.spinAllowance = ::GetSystemMetrics(SM_CXVSCROLL) + 10;
-    result.checkBoxAllowance = ::GetSystemMetrics(SM_CXMENUCHECK) + 7;
     return result;
+}
+
+SystemMeasures CurrentSystemMeasures() {
+    return {::GetSystemMetrics(SM_CXVSCROLL), ::GetSystemMetrics(SM_CXMENUCHECK)};
 }
 
 HFONT CreateMainFont(const char16_t* face, int height, int weight) {
@@ -67,15 +74,6 @@ HFONT CreateMainFont(const char16_t* face, int height, int weight) {
     font.lfCharSet = DEFAULT_CHARSET;
     for (int i = 0; i < kMaxFaceLength && face && face[i]; ++i) font.lfFaceName[i] = wchar_t(face[i]);
     return ::CreateFontIndirectW(&font);
-}
-
-bool RecreateMainFont(HWND window) {
-    const Settings& settings = CurrentSettings();
-    FontHandle font(CreateMainFont(settings.fontFace.Text(), settings.fontHeight, settings.fontWeight));
-    if (!font) return false;
-    Metrics() = MeasureInterfaceMetrics(window, font.Get());
-    State().mainFont = std::move(font);
-    return true;
 }
 
 WideString LanguageText(uint32_t id) {
@@ -126,32 +124,30 @@ bool AddDropTargetTool(HWND tooltip, HWND owner, HWND target) {
 void RefreshTooltips(HWND tooltip, HWND owner, UINT message) {
     for (int i = 0; i < kDropTargetCount; ++i) {
         WideString text;
-        TTTOOLINFOW tool = DropTargetTool(owner, ::GetDlgItem(owner, kFirstDropTarget + i), text);
+        TTTOOLINFOW tool = DropTargetTool(owner, ::GetDlgItem(owner, IDC_MAIN_FIRST_DROP_TARGET + i), text);
         ::SendMessageW(tooltip, message, 0, LPARAM(&tool));
     }
 }
 
-void SetTextFromString(HWND window, int id) {
+void SetTextFromString(HWND window, int id, HFONT font) {
     HWND control = ::GetDlgItem(window, id);
     if (!control) return;
-    ::SendMessageW(control, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
+    ::SendMessageW(control, WM_SETFONT, WPARAM(font), FALSE);
     ::SetWindowTextW(control, W(LanguageText(uint32_t(id)).Text()));
 }
 
-HWND CreateCheckBox(HWND parent, int id, int x, int y, int width, HDC measuring) {
+HWND CreateCheckBox(HWND parent, int id, HFONT font, int height) {
     const WideString text = LanguageText(uint32_t(id));
-    if (measuring) {
-        SelectedObject selected(measuring, State().mainFont.Get());
-        SIZE size{};
-        ::GetTextExtentPoint32W(measuring, W(text.Text()), int(text.Length()), &size);
-        width = size.cx + Metrics().checkBoxAllowance;
-    }
     HWND box = ::CreateWindowExW(0, L"BUTTON", W(text.Text()), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
-                                 x, y, width, Metrics().controlHeight, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 0, 0, 0, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
-    if (box) ::SendMessageW(box, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
+    if (box) ::SendMessageW(box, WM_SETFONT, WPARAM(font), FALSE);
     return box;
+}
+
+void KeepCreationParameter(HWND window, LPARAM createStruct) {
+    const auto* parameters = reinterpret_cast<const CREATESTRUCTW*>(createStruct);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(parameters->lpCreateParams));
 }
 
 void SetListItemHeight(HWND comboBox) {

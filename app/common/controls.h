@@ -11,7 +11,8 @@
 
 namespace qdx::app {
 
-// Measured with the main font whenever that font is (re)created.
+// What the dialogs and windows size themselves by, worked out from the main
+// font whenever that font is (re)created.
 struct InterfaceMetrics {
     int textHeight = 0;         // the font's character height
     int controlHeight = 0;      // text height + 6
@@ -21,20 +22,28 @@ struct InterfaceMetrics {
     int checkBoxAllowance = 0;  // extra width of a check box beyond its text
 };
 
-// The process-wide metrics of the main font.
-InterfaceMetrics& Metrics();
+// What is measured of a font in a device context.
+struct FontMeasures {
+    int height = 0;           // character height
+    int internalLeading = 0;
+    int digitWidth = 0;       // width of "0"
+};
+// The system's sizes the metrics add to the font's; they depend on the
+// display's resolution, not on the font.
+struct SystemMeasures {
+    int verticalScrollWidth = 0;  // width of a vertical scroll bar (and spin control)
+    int menuCheckWidth = 0;       // width of a check mark
+};
+InterfaceMetrics MakeInterfaceMetrics(const FontMeasures& font, const SystemMeasures& system);
 
-// Measures `font` in a device context of `window`.
-InterfaceMetrics MeasureInterfaceMetrics(HWND window, HFONT font);
+// Measures `font` in a device context of `window` (all zero without one).
+FontMeasures MeasureFont(HWND window, HFONT font);
+// The system's sizes at the resolution the program runs with.
+SystemMeasures CurrentSystemMeasures();
 
 // The main font from the settings' face (at most 31 code units), height and
 // weight, default character set. The caller owns it.
 HFONT CreateMainFont(const char16_t* face, int height, int weight);
-
-// Replaces the process-wide main font by one made from the settings (face,
-// height, weight) and measures the metrics again in a device context of
-// `window`. False when no font could be made (the old one is then kept).
-bool RecreateMainFont(HWND window);
 
 // String `id` of the language library (at most 127 code units; empty when
 // the library lacks it).
@@ -52,25 +61,31 @@ inline constexpr COLORREF kHintTextColour = RGB(128, 128, 128);
 inline constexpr COLORREF kAddressColour = RGB(0, 0, 255);
 
 // Tooltips of the drop targets.
-inline constexpr uint32_t kTextDropTargetTip = 20070;
 inline constexpr int kTooltipDelay = 300;      // ms before a tip shows
 inline constexpr int kTooltipMaxWidth = 400;   // pixels; longer tips wrap
 // A top-most tooltip window owned by `owner`, with a white tip background.
 HWND CreateTooltipWindow(HWND owner, HINSTANCE instance);
 // Registers `target` (a child of `owner`) as a tool identified by its window,
-// subclassed by the tooltip, with string 20070 as its text.
+// subclassed by the tooltip, with the drop-target tip as its text.
 bool AddDropTargetTool(HWND tooltip, HWND owner, HWND target);
 // Sends `message` (for instance TTM_UPDATETIPTEXTW after a language change)
-// with each drop target's tool description (controls 1000 to 1003 of `owner`).
+// with each drop target's tool description (the drop targets of `owner`).
 void RefreshTooltips(HWND tooltip, HWND owner, UINT message);
 
-// Gives control `id` of `window` the main font and the text of string `id`.
-void SetTextFromString(HWND window, int id);
+// Gives control `id` of `window` the font and the text of string `id`.
+void SetTextFromString(HWND window, int id, HFONT font);
 
 // A visible automatic check box whose control identifier and text string are
-// both `id`; as wide as its text plus the check-box allowance when `measuring`
-// is given, else `width`; the control height; the main font.
-HWND CreateCheckBox(HWND parent, int id, int x, int y, int width, HDC measuring);
+// both `id`, `height` high, with `font`; placed by its parent's layout later.
+HWND CreateCheckBox(HWND parent, int id, HFONT font, int height);
+
+// The creation parameter of the window being made, kept in its user data
+// (for WM_NCCREATE, whose `lParam` is the CREATESTRUCTW), and read back.
+void KeepCreationParameter(HWND window, LPARAM createStruct);
+template <typename T>
+T* UserDataOf(HWND window) {
+    return reinterpret_cast<T*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
 
 // Sets the selection field and the items of a drop-down list to 12 dialog
 // units (of its dialog) less 4 pixels.

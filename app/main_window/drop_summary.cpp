@@ -1,31 +1,11 @@
 #include "app/main_window/drop_summary.h"
 
+#include "core/text_ids.h"
 #include "core/text_source.h"
 
 namespace qdx::app {
 
 namespace {
-
-// Texts of the summary.
-constexpr uint32_t kTextPreset = 1000;
-constexpr uint32_t kTextCombinedArea = 1100;
-constexpr uint32_t kTextSameFolder = 3023;
-constexpr uint32_t kTextTransparencyKept = 20010;
-constexpr uint32_t kTextQuality = 20020;
-constexpr uint32_t kTextSampling = 20021;
-constexpr uint32_t kTextSizeLimitUnit = 20022;
-constexpr uint32_t kTextResize = 20030;
-constexpr uint32_t kTextPixels = 20031;
-constexpr uint32_t kTextSuffix = 20040;
-constexpr uint32_t kTextFolder = 20050;
-constexpr uint32_t kTextSubfolder = 20060;
-constexpr uint32_t kTextChroma420 = 20100;
-constexpr uint32_t kTextChroma444 = 20101;
-constexpr uint32_t kTextNone = 20120;  // also resize mode 0
-constexpr uint32_t kTextCropped = 20131;
-constexpr uint32_t kTextFirstFilter = 20140;
-constexpr uint32_t kTextSharpen = 20150;  // levels follow at 20151 to 20153
-constexpr uint32_t kTextFirstFormat = 21000;
 
 constexpr uint32_t kBoxMode = 5;
 constexpr uint32_t kLastMode = 5;
@@ -155,7 +135,7 @@ DropSummary SummarizePreset(const Preset& preset, const WideString& globalOutput
     else if (!globalOutputFolder.IsEmpty())
         folder.Plain(ShortenFolder(globalOutputFolder));
     else
-        folder.Text(kTextSameFolder);
+        folder.Text(kTextSourceFolderHint);
     summary.folder = folder.Take();
     summary.subfolder = TextOrNone(kTextSubfolder, preset.subfolder, texts);
     return summary;

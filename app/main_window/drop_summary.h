@@ -22,9 +22,9 @@ struct DropSummary {
 // without a folder of its own.
 DropSummary SummarizePreset(const Preset& preset, const WideString& globalOutputFolder, const TextSource* texts);
 
-// String 1000, a blank and the target number (1 to 4).
+// kTextPreset, a blank and the target number (1 to 4).
 WideString DropTargetTitle(int number, const TextSource* texts);
-// String 1000, " 5 - " and string 1100.
+// kTextPreset, " 5 - " and kTextCombinedArea.
 WideString CombinedAreaTitle(const TextSource* texts);
 
 // The first component (up to the first backslash), "\...", then the last

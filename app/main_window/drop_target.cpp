@@ -8,11 +8,10 @@
 #include "app/main_window/drop_summary.h"
 #include "app/main_window/main_window.h"
 #include "app/preset_dialog/preset_dialog.h"
-#include "app/startup/app_state.h"
 #include "batch/batch.h"
 #include "core/os/os.h"
 #include "core/settings.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 
 namespace qdx::app {
 
@@ -28,12 +27,12 @@ constexpr int kDetailGap = 16;  // between the format name and its options
 // selections end before the pen and brush are deleted.
 class PaintTools {
 public:
-    PaintTools(HDC dc, COLORREF fill, COLORREF outline)
+    PaintTools(HDC dc, COLORREF fill, COLORREF outline, HFONT font)
         : brush_(::CreateSolidBrush(fill)),
           pen_(::CreatePen(PS_SOLID, 1, outline)),
           brushSelected_(dc, brush_.Get()),
           penSelected_(dc, pen_.Get()),
-          fontSelected_(dc, State().mainFont.Get()) {
+          fontSelected_(dc, font) {
         ::SetBkMode(dc, TRANSPARENT);
     }
 
@@ -43,9 +42,8 @@ private:
     SelectedObject brushSelected_, penSelected_, fontSelected_;
 };
 
-int Leading() {
-    const int leading = Metrics().internalLeading;
-    return leading < kMaxLeading ? leading : kMaxLeading;
+int Leading(const InterfaceMetrics& metrics) {
+    return metrics.internalLeading < kMaxLeading ? metrics.internalLeading : kMaxLeading;
 }
 
 void PutText(HDC dc, int x, int y, const WideString& text) {
@@ -60,12 +58,13 @@ void DrawFrame(HWND window, HDC dc) {
     ::RoundRect(dc, client.left, client.top, client.right, client.bottom, kCornerWidth, kCornerHeight);
 }
 
-void DrawSummary(HDC dc, const Preset& preset) {
-    const DropSummary summary = SummarizePreset(preset, CurrentSettings().globalOutputFolder, CurrentTextSource());
+void DrawSummary(const MainWindowState& state, HDC dc, const Preset& preset) {
+    const DropSummary summary = SummarizePreset(preset, state.settings.globalOutputFolder, CurrentTextSource());
     ::SetTextColor(dc, preset.targetDisabled ? kDisabledSummaryColour : kSummaryColour);
-    const int textHeight = Metrics().textHeight;
-    const int step = textHeight + 5 - Leading();
-    int y = textHeight + 5 - 2 * Leading() + 8;
+    const int textHeight = state.metrics.textHeight;
+    const int leading = Leading(state.metrics);
+    const int step = textHeight + 5 - leading;
+    int y = textHeight + 5 - 2 * leading + 8;
     PutText(dc, kTextLeft, y, summary.format);
     SIZE format{};
     ::GetTextExtentPoint32W(dc, W(summary.format.Text()), int(summary.format.Length()), &format);
@@ -77,60 +76,60 @@ void DrawSummary(HDC dc, const Preset& preset) {
 }
 
 int PresetIndexOf(HWND target) {
-    const int index = ::GetDlgCtrlID(target) - kFirstDropTargetId;
+    const int index = ::GetDlgCtrlID(target) - IDC_MAIN_FIRST_DROP_TARGET;
     return index >= 0 && index < kPresetCount ? index : 0;
 }
 
-LRESULT OnPaintTarget(HWND window) {
+LRESULT OnPaintTarget(const MainWindowState& state, HWND window) {
     const int index = PresetIndexOf(window);
     const TargetColours& colours = kTargetColours[index];
     const PaintDC paint(window);
     HDC dc = paint.Get();
-    const PaintTools tools(dc, colours.fill, colours.outline);
+    const PaintTools tools(dc, colours.fill, colours.outline, state.mainFont.Get());
     DrawFrame(window, dc);
     ::SetTextColor(dc, colours.title);
-    PutText(dc, kTextLeft, 8 - Leading(), DropTargetTitle(index + 1, CurrentTextSource()));
+    PutText(dc, kTextLeft, 8 - Leading(state.metrics), DropTargetTitle(index + 1, CurrentTextSource()));
     // While the window is sized only the titles are drawn.
-    if (!IsSizing()) DrawSummary(dc, CurrentSettings().presets[index]);
+    if (!state.sizing) DrawSummary(state, dc, state.settings.presets[index]);
     return 0;
 }
 
 // Drops count only while no modal window (preset, options, version) is open.
-bool MainWindowTakesDrops() { return State().mainWindow && ::IsWindowEnabled(State().mainWindow); }
+bool MainWindowTakesDrops(const MainWindowState& state) { return state.window && ::IsWindowEnabled(state.window); }
 
-LRESULT OnTargetDrop(HWND window, DropHandle drop) {
+LRESULT OnTargetDrop(const MainWindowState& state, HWND window, DropHandle drop) {
     const int index = PresetIndexOf(window);
-    if (!MainWindowTakesDrops() || CurrentSettings().presets[index].targetDisabled) return 0;
+    if (!MainWindowTakesDrops(state) || state.settings.presets[index].targetDisabled) return 0;
     uint8_t selection[kPresetCount] = {};
     selection[index] = 1;
-    HandleDrop(drop.Get(), selection);
+    HandleDrop(state, drop.Get(), selection);
     return 0;
 }
 
-LRESULT OnPaintCombinedArea(HWND window) {
+LRESULT OnPaintCombinedArea(const MainWindowState& state, HWND window) {
     const PaintDC paint(window);
     HDC dc = paint.Get();
-    const PaintTools tools(dc, kCombinedFill, kCombinedOutline);
+    const PaintTools tools(dc, kCombinedFill, kCombinedOutline, state.mainFont.Get());
     DrawFrame(window, dc);
     ::SetTextColor(dc, kCombinedTitle);
-    PutText(dc, kTextLeft, 8 - Leading(), CombinedAreaTitle(CurrentTextSource()));
+    PutText(dc, kTextLeft, 8 - Leading(state.metrics), CombinedAreaTitle(CurrentTextSource()));
     return 0;
 }
 
-LRESULT OnCreateCombinedArea(HWND window) {
+LRESULT OnCreateCombinedArea(const MainWindowState& state, HWND window) {
     for (int i = 0; i < kPresetCount; ++i) {
-        HWND box = CreateCheckBox(window, kFirstCombinedCheckId + i, 0, 0, 0, nullptr);
-        ::SendMessageW(box, BM_SETCHECK, CurrentSettings().multiDropSelection[i] ? BST_CHECKED : BST_UNCHECKED, 0);
+        HWND box = CreateCheckBox(window, IDC_MAIN_FIRST_COMBINED_CHECK + i, state.mainFont.Get(), state.metrics.controlHeight);
+        ::SendMessageW(box, BM_SETCHECK, state.settings.multiDropSelection[i] ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     return 0;
 }
 
-LRESULT OnCombinedDrop(DropHandle drop) {
-    if (!MainWindowTakesDrops()) return 0;
+LRESULT OnCombinedDrop(const MainWindowState& state, DropHandle drop) {
+    if (!MainWindowTakesDrops(state)) return 0;
     // A copy: a check box clicked during the batch waits until it ends anyway.
     uint8_t selection[kPresetCount];
-    for (int i = 0; i < kPresetCount; ++i) selection[i] = CurrentSettings().multiDropSelection[i];
-    HandleDrop(drop.Get(), selection);
+    for (int i = 0; i < kPresetCount; ++i) selection[i] = state.settings.multiDropSelection[i];
+    HandleDrop(state, drop.Get(), selection);
     return 0;
 }
 
@@ -141,10 +140,10 @@ LRESULT OnCombinedChildColour(HDC dc) {
 
 }  // namespace
 
-void HandleDrop(HDROP drop, const uint8_t selection[4]) {
+void HandleDrop(const MainWindowState& state, HDROP drop, const uint8_t selection[4]) {
     const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     std::unique_ptr<WideString[]> paths(count ? new (std::nothrow) WideString[count] : nullptr);
-    MainWindowHost host(State().mainWindow);
+    MainWindowHost host(state.window);
     if (count && !paths) {
         host.ShowErrorMessage(kTextOutOfMemory);
         return;
@@ -159,39 +158,45 @@ void HandleDrop(HDROP drop, const uint8_t selection[4]) {
         path.RecomputeLength();
         if (!os::FolderExists(path.Text())) ++kept;  // folders are skipped, not opened
     }
-    if (kept > 0) RunConversion(host, kept, paths.get(), selection, CurrentSettings());
+    if (kept > 0) RunConversion(host, kept, paths.get(), selection, state.settings);
 }
 
-void ArrangeCombinedArea(HWND area) {
+void ArrangeCombinedArea(const MainWindowState& state, HWND area) {
     RECT client{};
     ::GetClientRect(area, &client);
-    const CombinedLayout layout = LayOutCombinedArea(MeasureLayout(area), client.right);
+    const CombinedLayout layout = LayOutCombinedArea(MeasureLayout(state, area), client.right);
     for (int i = 0; i < kPresetCount; ++i) {
         const Box& box = layout.checks[i];
-        ::MoveWindow(::GetDlgItem(area, kFirstCombinedCheckId + i), box.x, box.y, box.width, box.height, TRUE);
+        ::MoveWindow(::GetDlgItem(area, IDC_MAIN_FIRST_COMBINED_CHECK + i), box.x, box.y, box.width, box.height, TRUE);
     }
 }
 
 LRESULT CALLBACK DropTargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) KeepCreationParameter(window, lParam);
+    MainWindowState* state = StateOf(window);
+    if (!state) return ::DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
-        case WM_PAINT: return OnPaintTarget(window);
-        case WM_LBUTTONDOWN: OpenPresetDialog(PresetIndexOf(window), window); return 0;
-        case WM_DROPFILES: return OnTargetDrop(window, DropHandle(reinterpret_cast<HDROP>(wParam)));
+        case WM_PAINT: return OnPaintTarget(*state, window);
+        case WM_LBUTTONDOWN: OpenPresetDialog(*state, PresetIndexOf(window), window); return 0;
+        case WM_DROPFILES: return OnTargetDrop(*state, window, DropHandle(reinterpret_cast<HDROP>(wParam)));
         default: return ::DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
 LRESULT CALLBACK CombinedAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) KeepCreationParameter(window, lParam);
+    MainWindowState* state = StateOf(window);
+    if (!state) return ::DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
-        case WM_CREATE: return OnCreateCombinedArea(window);
+        case WM_CREATE: return OnCreateCombinedArea(*state, window);
         case WM_SIZE:
-            if (!IsSizing()) ArrangeCombinedArea(window);
+            if (!state->sizing) ArrangeCombinedArea(*state, window);
             return 0;
-        case WM_PAINT: return OnPaintCombinedArea(window);
+        case WM_PAINT: return OnPaintCombinedArea(*state, window);
         case WM_COMMAND: return ::SendMessageW(::GetParent(window), WM_COMMAND, wParam, lParam);
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN: return OnCombinedChildColour(reinterpret_cast<HDC>(wParam));
-        case WM_DROPFILES: return OnCombinedDrop(DropHandle(reinterpret_cast<HDROP>(wParam)));
+        case WM_DROPFILES: return OnCombinedDrop(*state, DropHandle(reinterpret_cast<HDROP>(wParam)));
         default: return ::DefWindowProcW(window, message, wParam, lParam);
     }
 }

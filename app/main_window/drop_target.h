@@ -6,17 +6,21 @@
 
 #include <cstdint>
 
+#include "app/main_window/main_window_state.h"
+
 namespace qdx::app {
 
 LRESULT CALLBACK DropTargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK CombinedAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Both keep the main window's state, their creation parameter, in their user
+// data.
 // Converts the dropped files (folders skipped) with the presets set in
 // `selection`; the caller's owner releases the handle.
-void HandleDrop(HDROP drop, const uint8_t selection[4]);
+void HandleDrop(const MainWindowState& state, HDROP drop, const uint8_t selection[4]);
 
 // Places the combined area's check boxes for its current width.
-void ArrangeCombinedArea(HWND area);
+void ArrangeCombinedArea(const MainWindowState& state, HWND area);
 
 // Drop-target colours, by target.
 struct TargetColours {

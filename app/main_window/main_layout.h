@@ -19,9 +19,9 @@ struct LayoutMeasures {
     int controlHeight = 0;
     int internalLeading = 0;      // capped at kMaxLeading for placement
     int checkBoxAllowance = 0;
-    int keepOnTopTextWidth = 0;   // string 1210
-    int widestButtonTextWidth = 0;  // the widest of strings 1200 to 1203
-    int lastPresetCheckTextWidth = 0;  // string 1113
+    int keepOnTopTextWidth = 0;        // kTextKeepOnTop
+    int widestButtonTextWidth = 0;     // the widest of the four buttons' texts
+    int lastPresetCheckTextWidth = 0;  // kTextCombinedPreset4
 };
 
 inline constexpr int kMaxLeading = 5;

@@ -6,11 +6,10 @@
 #include "app/common/win32_owners.h"
 #include "app/main_window/drop_target.h"
 #include "app/options/options_dialog.h"
-#include "app/startup/app_state.h"
 #include "core/os/private_files.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 
 namespace qdx::app {
 
@@ -19,65 +18,62 @@ namespace {
 constexpr UINT kClassStyle = CS_HREDRAW | CS_VREDRAW;
 constexpr DWORD kMainStyle = WS_OVERLAPPEDWINDOW;
 
+constexpr int kBottomRowIds[] = {IDC_MAIN_KEEP_ON_TOP, IDC_MAIN_OPTIONS, IDC_MAIN_CLOSE, IDC_MAIN_HELP, IDC_MAIN_VERSION};
 
-// The main window's own state beside the process-wide one.
-struct MainWindowParts {
-    HWND tooltip = nullptr;
-    bool sizing = false;
-};
-MainWindowParts g_parts;
+HWND CombinedCheck(HWND window, int preset) {
+    return ::GetDlgItem(::GetDlgItem(window, IDC_MAIN_COMBINED_AREA), IDC_MAIN_FIRST_COMBINED_CHECK + preset);
+}
 
-constexpr int kBottomRowIds[] = {kKeepOnTopId, kOptionsButtonId, kCloseButtonId, kHelpButtonId, kVersionButtonId};
-
-HWND Child(int id) { return ::GetDlgItem(State().mainWindow, id); }
-HWND CombinedCheck(int preset) { return ::GetDlgItem(Child(kCombinedAreaId), kFirstCombinedCheckId + preset); }
-
-HWND CreateChild(HWND parent, DWORD extendedStyle, const wchar_t* className, DWORD style, int id) {
+// A button with string `id` as its text and the main font.
+HWND CreateButton(const MainWindowState& state, HWND parent, DWORD style, int id) {
     const WideString text = LanguageText(uint32_t(id));
-    HWND child = ::CreateWindowExW(extendedStyle, className, W(text.Text()), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
-                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), State().instance, nullptr);
-    if (child) ::SendMessageW(child, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
+    HWND child = ::CreateWindowExW(0, L"BUTTON", W(text.Text()), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), state.instance, nullptr);
+    if (child) ::SendMessageW(child, WM_SETFONT, WPARAM(state.mainFont.Get()), FALSE);
     return child;
+}
+
+// A drop area of class `className`; it keeps the state as the main window does.
+void CreateDropArea(MainWindowState& state, HWND parent, DWORD extendedStyle, const wchar_t* className, int id) {
+    ::CreateWindowExW(extendedStyle, className, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), state.instance, &state);
 }
 
 void MoveTo(HWND window, const Box& box) { ::MoveWindow(window, box.x, box.y, box.width, box.height, TRUE); }
 
-void ArrangeChildren(HWND window, int width, int height) {
-    const MainLayout layout = LayOutMainWindow(MeasureLayout(window), width, height);
-    for (int i = 0; i < kTargetCount; ++i) MoveTo(::GetDlgItem(window, kFirstDropTargetId + i), layout.targets[i]);
-    MoveTo(::GetDlgItem(window, kCombinedAreaId), layout.combinedArea);
-    MoveTo(::GetDlgItem(window, kKeepOnTopId), layout.keepOnTop);
-    for (int i = 0; i < kButtonCount; ++i) MoveTo(::GetDlgItem(window, kOptionsButtonId + i), layout.buttons[i]);
+void ArrangeChildren(const MainWindowState& state, HWND window, int width, int height) {
+    const MainLayout layout = LayOutMainWindow(MeasureLayout(state, window), width, height);
+    for (int i = 0; i < kTargetCount; ++i) MoveTo(::GetDlgItem(window, IDC_MAIN_FIRST_DROP_TARGET + i), layout.targets[i]);
+    MoveTo(::GetDlgItem(window, IDC_MAIN_COMBINED_AREA), layout.combinedArea);
+    MoveTo(::GetDlgItem(window, IDC_MAIN_KEEP_ON_TOP), layout.keepOnTop);
+    for (int i = 0; i < kButtonCount; ++i) MoveTo(::GetDlgItem(window, IDC_MAIN_OPTIONS + i), layout.buttons[i]);
 }
 
-HWND CreateTooltips(HWND window) {
-    HWND tooltip = CreateTooltipWindow(window, State().instance);
+HWND CreateTooltips(const MainWindowState& state, HWND window) {
+    HWND tooltip = CreateTooltipWindow(window, state.instance);
     if (!tooltip) return nullptr;
     ::SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, kTooltipMaxWidth);
-    for (int i = 0; i < kTargetCount; ++i) AddDropTargetTool(tooltip, window, ::GetDlgItem(window, kFirstDropTargetId + i));
-    ::SendMessageW(tooltip, TTM_ACTIVATE, CurrentSettings().showTooltips ? TRUE : FALSE, 0);
+    for (int i = 0; i < kTargetCount; ++i) AddDropTargetTool(tooltip, window, ::GetDlgItem(window, IDC_MAIN_FIRST_DROP_TARGET + i));
+    ::SendMessageW(tooltip, TTM_ACTIVATE, state.settings.showTooltips ? TRUE : FALSE, 0);
     return tooltip;
 }
 
-LRESULT OnCreate(HWND window) {
-    State().mainWindow = window;
-    const Settings& settings = CurrentSettings();
-    if (!RecreateMainFont(window)) return -1;
-    for (int id = kOptionsButtonId; id <= kVersionButtonId; ++id) CreateChild(window, 0, L"BUTTON", WS_TABSTOP, id);
-    HWND keepOnTop = CreateChild(window, 0, L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, kKeepOnTopId);
+LRESULT OnCreate(MainWindowState& state, HWND window) {
+    state.window = window;
+    const Settings& settings = state.settings;
+    if (!RecreateMainFont(state, window)) return -1;
+    for (int id = IDC_MAIN_OPTIONS; id <= IDC_MAIN_VERSION; ++id) CreateButton(state, window, WS_TABSTOP, id);
+    HWND keepOnTop = CreateButton(state, window, WS_TABSTOP | BS_AUTOCHECKBOX, IDC_MAIN_KEEP_ON_TOP);
     ::SendMessageW(keepOnTop, BM_SETCHECK, settings.alwaysOnTop ? BST_CHECKED : BST_UNCHECKED, 0);
     for (int i = 0; i < kTargetCount; ++i) {
         const DWORD accepts = settings.presets[i].targetDisabled ? 0 : WS_EX_ACCEPTFILES;
-        ::CreateWindowExW(accepts, kDropClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstDropTargetId + i)), State().instance,
-                          nullptr);
+        CreateDropArea(state, window, accepts, kDropClass, IDC_MAIN_FIRST_DROP_TARGET + i);
     }
-    ::CreateWindowExW(WS_EX_ACCEPTFILES, kCombinedDropClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCombinedAreaId)), State().instance, nullptr);
-    g_parts.tooltip = CreateTooltips(window);
+    CreateDropArea(state, window, WS_EX_ACCEPTFILES, kCombinedDropClass, IDC_MAIN_COMBINED_AREA);
+    state.tooltip = CreateTooltips(state, window);
     RECT client{};
     ::GetClientRect(window, &client);
-    ArrangeChildren(window, client.right, client.bottom);
+    ArrangeChildren(state, window, client.right, client.bottom);
     return 0;
 }
 
@@ -98,35 +94,36 @@ WindowGeometry CurrentGeometry(HWND window) {
     return geometry;
 }
 
-void SaveCurrentSettings(HWND window) {
+void SaveCurrentSettings(const MainWindowState& state, HWND window) {
     const WindowGeometry geometry = CurrentGeometry(window);
-    SaveSettings(State().settingsPath.Text(), CurrentSettings(), &geometry);
+    SaveSettings(state.settingsPath.Text(), state.settings, &geometry);
 }
 
-LRESULT OnClose(HWND window) {
-    SaveCurrentSettings(window);
+LRESULT OnClose(const MainWindowState& state, HWND window) {
+    SaveCurrentSettings(state, window);
     ::DestroyWindow(window);
     return 0;
 }
 
-LRESULT OnDestroy() {
-    g_parts = MainWindowParts{};
-    State().mainWindow = nullptr;
+LRESULT OnDestroy(MainWindowState& state) {
+    state.window = nullptr;
+    state.tooltip = nullptr;
+    state.sizing = false;
     ::PostQuitMessage(0);
     return 0;
 }
 
 // The session may end while a batch waits in a message box: its temporary
 // files go now, as the process may not get to end it.
-LRESULT OnEndSession(HWND window, WPARAM ending) {
+LRESULT OnEndSession(const MainWindowState& state, HWND window, WPARAM ending) {
     if (!ending) return 0;
-    SaveCurrentSettings(window);
+    SaveCurrentSettings(state, window);
     os::RemovePrivateFilesNow();
     return 0;
 }
 
-LRESULT OnSize(HWND window, WPARAM kind, LPARAM size) {
-    if (kind != SIZE_MINIMIZED) ArrangeChildren(window, LOWORD(size), HIWORD(size));
+LRESULT OnSize(const MainWindowState& state, HWND window, WPARAM kind, LPARAM size) {
+    if (kind != SIZE_MINIMIZED) ArrangeChildren(state, window, LOWORD(size), HIWORD(size));
     return 0;
 }
 
@@ -139,59 +136,63 @@ LRESULT OnGetMinMaxInfo(LPARAM info) {
     return 0;
 }
 
-void ShowCombinedChecks(bool show) {
-    for (int i = 0; i < kPresetCount; ++i) ::ShowWindow(CombinedCheck(i), show ? SW_SHOWNA : SW_HIDE);
+void ShowCombinedChecks(HWND window, bool show) {
+    for (int i = 0; i < kPresetCount; ++i) ::ShowWindow(CombinedCheck(window, i), show ? SW_SHOWNA : SW_HIDE);
 }
 
-LRESULT OnEnterSizeMove() {
-    g_parts.sizing = true;
-    ShowCombinedChecks(false);
+LRESULT OnEnterSizeMove(MainWindowState& state, HWND window) {
+    state.sizing = true;
+    ShowCombinedChecks(window, false);
     return 0;
 }
 
-LRESULT OnExitSizeMove(HWND window) {
-    g_parts.sizing = false;
-    ShowCombinedChecks(true);
-    ArrangeCombinedArea(::GetDlgItem(window, kCombinedAreaId));
+LRESULT OnExitSizeMove(MainWindowState& state, HWND window) {
+    state.sizing = false;
+    ShowCombinedChecks(window, true);
+    ArrangeCombinedArea(state, ::GetDlgItem(window, IDC_MAIN_COMBINED_AREA));
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     return 0;
 }
 
-void ToggleAlwaysOnTop(HWND window) {
-    uint8_t& onTop = CurrentSettings().alwaysOnTop;
+void ToggleAlwaysOnTop(Settings& settings, HWND window) {
+    uint8_t& onTop = settings.alwaysOnTop;
     onTop = onTop ? 0 : 1;
     ::SetWindowPos(window, onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
-LRESULT OnCommand(HWND window, int id, HWND control) {
-    if (id >= kFirstCombinedCheckId && id < kFirstCombinedCheckId + kPresetCount) {
-        CurrentSettings().multiDropSelection[id - kFirstCombinedCheckId] =
+LRESULT OnCommand(MainWindowState& state, HWND window, int id, HWND control) {
+    if (id >= IDC_MAIN_FIRST_COMBINED_CHECK && id < IDC_MAIN_FIRST_COMBINED_CHECK + kPresetCount) {
+        state.settings.multiDropSelection[id - IDC_MAIN_FIRST_COMBINED_CHECK] =
             ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
         return 0;
     }
     switch (id) {
-        case kOptionsButtonId: OpenOptionsDialog(window); break;
-        case kCloseButtonId: ::SendMessageW(window, WM_CLOSE, 0, 0); break;
-        case kHelpButtonId: OpenHelp(); break;
-        case kVersionButtonId: ShowProgramVersion(window); break;
-        case kKeepOnTopId: ToggleAlwaysOnTop(window); break;
+        case IDC_MAIN_OPTIONS: OpenOptionsDialog(state); break;
+        case IDC_MAIN_CLOSE: ::SendMessageW(window, WM_CLOSE, 0, 0); break;
+        case IDC_MAIN_HELP: OpenHelp(); break;
+        case IDC_MAIN_VERSION: ShowProgramVersion(state); break;
+        case IDC_MAIN_KEEP_ON_TOP: ToggleAlwaysOnTop(state.settings, window); break;
         default: break;
     }
     return 0;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The minimum size is asked before WM_NCCREATE brings the state.
+    if (message == WM_GETMINMAXINFO) return OnGetMinMaxInfo(lParam);
+    if (message == WM_NCCREATE) KeepCreationParameter(window, lParam);
+    MainWindowState* state = StateOf(window);
+    if (!state) return ::DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
-        case WM_CREATE: return OnCreate(window);
-        case WM_DESTROY: return OnDestroy();
-        case WM_CLOSE: return OnClose(window);
-        case WM_ENDSESSION: return OnEndSession(window, wParam);
-        case WM_SIZE: return OnSize(window, wParam, lParam);
+        case WM_CREATE: return OnCreate(*state, window);
+        case WM_DESTROY: return OnDestroy(*state);
+        case WM_CLOSE: return OnClose(*state, window);
+        case WM_ENDSESSION: return OnEndSession(*state, window, wParam);
+        case WM_SIZE: return OnSize(*state, window, wParam, lParam);
         case WM_PAINT: PaintPlainBackground(window); return 0;
-        case WM_GETMINMAXINFO: return OnGetMinMaxInfo(lParam);
-        case WM_ENTERSIZEMOVE: return OnEnterSizeMove();
-        case WM_EXITSIZEMOVE: return OnExitSizeMove(window);
-        case WM_COMMAND: return OnCommand(window, LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+        case WM_ENTERSIZEMOVE: return OnEnterSizeMove(*state, window);
+        case WM_EXITSIZEMOVE: return OnExitSizeMove(*state, window);
+        case WM_COMMAND: return OnCommand(*state, window, LOWORD(wParam), reinterpret_cast<HWND>(lParam));
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
@@ -218,7 +219,7 @@ bool RegisterClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, L
 }  // namespace
 
 bool RegisterWindowClasses(HINSTANCE instance) {
-    HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(100));
+    HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
     return RegisterClass(instance, kMainClass, MainWindowProc, IDC_ARROW, icon) &&
            RegisterClass(instance, kDropClass, DropTargetProc, IDC_HAND, nullptr) &&
            RegisterClass(instance, kCombinedDropClass, CombinedAreaProc, IDC_ARROW, nullptr);
@@ -232,8 +233,8 @@ Placement FitToWorkArea(int left, int top, int width, int height, const RECT* wo
     return {left, top, width, height};
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
-    const Settings& settings = CurrentSettings();
+HWND CreateMainWindow(MainWindowState& state) {
+    const Settings& settings = state.settings;
     RECT bounds{0, 0, std::max(settings.clientWidth, kMinClientWidth), std::max(settings.clientHeight, kMinClientHeight)};
     ::AdjustWindowRectEx(&bounds, kMainStyle, FALSE, 0);
     const int width = bounds.right - bounds.left;
@@ -247,56 +248,57 @@ HWND CreateMainWindow(HINSTANCE instance) {
         FitToWorkArea(settings.windowLeft, settings.windowTop, width, height, known ? &monitor.rcWork : nullptr);
     const DWORD extended = settings.alwaysOnTop ? WS_EX_TOPMOST : 0;
     return ::CreateWindowExW(extended, kMainClass, W(kProgramTitle), kMainStyle, place.left, place.top, place.width,
-                             place.height, nullptr, nullptr, instance, nullptr);
+                             place.height, nullptr, nullptr, state.instance, &state);
 }
 
-LayoutMeasures MeasureLayout(HWND window) {
-    const InterfaceMetrics& metrics = Metrics();
+LayoutMeasures MeasureLayout(const MainWindowState& state, HWND window) {
+    const InterfaceMetrics& metrics = state.metrics;
     LayoutMeasures measures;
     measures.textHeight = metrics.textHeight;
     measures.controlHeight = metrics.controlHeight;
     measures.internalLeading = metrics.internalLeading;
     measures.checkBoxAllowance = metrics.checkBoxAllowance;
-    HFONT font = State().mainFont.Get();
-    measures.keepOnTopTextWidth = TextWidth(window, font, LanguageText(kKeepOnTopId).Text());
-    for (int id = kOptionsButtonId; id <= kVersionButtonId; ++id)
+    HFONT font = state.mainFont.Get();
+    measures.keepOnTopTextWidth = TextWidth(window, font, LanguageText(IDC_MAIN_KEEP_ON_TOP).Text());
+    for (int id = IDC_MAIN_OPTIONS; id <= IDC_MAIN_VERSION; ++id)
         measures.widestButtonTextWidth =
             std::max(measures.widestButtonTextWidth, TextWidth(window, font, LanguageText(uint32_t(id)).Text()));
-    measures.lastPresetCheckTextWidth = TextWidth(window, font, LanguageText(kFirstCombinedCheckId + 3).Text());
+    measures.lastPresetCheckTextWidth = TextWidth(window, font, LanguageText(IDC_MAIN_FIRST_COMBINED_CHECK + 3).Text());
     return measures;
 }
 
-bool IsSizing() { return g_parts.sizing; }
-
-void ArrangeMainWindow() {
-    HWND window = State().mainWindow;
+void ArrangeMainWindow(const MainWindowState& state) {
+    HWND window = state.window;
     if (!window) return;
     RECT client{};
     ::GetClientRect(window, &client);
-    ArrangeChildren(window, client.right, client.bottom);
-    ArrangeCombinedArea(Child(kCombinedAreaId));
+    ArrangeChildren(state, window, client.right, client.bottom);
+    ArrangeCombinedArea(state, ::GetDlgItem(window, IDC_MAIN_COMBINED_AREA));
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
-void ApplyMainFont() {
-    HWND window = State().mainWindow;
-    if (!window || !RecreateMainFont(window)) return;
-    for (int id : kBottomRowIds) ::SendMessageW(Child(id), WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
-    for (int i = 0; i < kPresetCount; ++i) ::SendMessageW(CombinedCheck(i), WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
-    ArrangeMainWindow();
+void ApplyMainFont(MainWindowState& state) {
+    HWND window = state.window;
+    if (!window || !RecreateMainFont(state, window)) return;
+    const WPARAM font = WPARAM(state.mainFont.Get());
+    for (int id : kBottomRowIds) ::SendDlgItemMessageW(window, id, WM_SETFONT, font, FALSE);
+    for (int i = 0; i < kPresetCount; ++i) ::SendMessageW(CombinedCheck(window, i), WM_SETFONT, font, FALSE);
+    ArrangeMainWindow(state);
 }
 
-void ResetMainWindowTexts() {
-    HWND window = State().mainWindow;
+void ResetMainWindowTexts(MainWindowState& state) {
+    HWND window = state.window;
     if (!window) return;
-    for (int id : kBottomRowIds) SetTextFromString(window, id);
-    for (int i = 0; i < kPresetCount; ++i) SetTextFromString(Child(kCombinedAreaId), kFirstCombinedCheckId + i);
-    if (g_parts.tooltip) RefreshTooltips(g_parts.tooltip, window, TTM_UPDATETIPTEXTW);
-    ArrangeMainWindow();
+    HFONT font = state.mainFont.Get();
+    for (int id : kBottomRowIds) SetTextFromString(window, id, font);
+    for (int i = 0; i < kPresetCount; ++i)
+        SetTextFromString(::GetDlgItem(window, IDC_MAIN_COMBINED_AREA), IDC_MAIN_FIRST_COMBINED_CHECK + i, font);
+    if (state.tooltip) RefreshTooltips(state.tooltip, window, TTM_UPDATETIPTEXTW);
+    ArrangeMainWindow(state);
 }
 
-void ApplyTooltipSetting() {
-    if (g_parts.tooltip) ::SendMessageW(g_parts.tooltip, TTM_ACTIVATE, CurrentSettings().showTooltips ? TRUE : FALSE, 0);
+void ApplyTooltipSetting(const MainWindowState& state) {
+    if (state.tooltip) ::SendMessageW(state.tooltip, TTM_ACTIVATE, state.settings.showTooltips ? TRUE : FALSE, 0);
 }
 
 // Keys typed while the batch kept the window busy wait in the queue; a

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "app/common/control_ids.h"
 #include "app/main_window/main_layout.h"
+#include "app/main_window/main_window_state.h"
 #include "batch/batch_host.h"
 #include "core/os/wide_string.h"
 
@@ -16,19 +18,10 @@ inline constexpr wchar_t kMainClass[] = L"Quillodex_main_class";
 inline constexpr wchar_t kDropClass[] = L"Quillodex_drop_class";
 inline constexpr wchar_t kCombinedDropClass[] = L"Quillodex_exdrop_class";
 
-// Control identifiers of the main window's children.
-inline constexpr int kFirstDropTargetId = 1000;  // to 1003, one per preset
-inline constexpr int kCombinedAreaId = 1100;
-inline constexpr int kFirstCombinedCheckId = 1110;  // to 1113
-inline constexpr int kOptionsButtonId = 1200;
-inline constexpr int kCloseButtonId = 1201;
-inline constexpr int kHelpButtonId = 1202;
-inline constexpr int kVersionButtonId = 1203;
-inline constexpr int kKeepOnTopId = 1210;
-
 bool RegisterWindowClasses(HINSTANCE instance);
-// Creates the main window hidden, sized and placed from the settings.
-HWND CreateMainWindow(HINSTANCE instance);
+// Creates the main window hidden, sized and placed from the state's settings;
+// the window keeps `state`, which must outlive it.
+HWND CreateMainWindow(MainWindowState& state);
 
 // The window rectangle for a client area and position, pulled onto the work
 // area `work` (left, top, right, bottom) when given.
@@ -38,28 +31,27 @@ struct Placement {
 Placement FitToWorkArea(int left, int top, int width, int height, const RECT* work);
 
 // What the layout needs, measured with the main font in `window`.
-LayoutMeasures MeasureLayout(HWND window);
+LayoutMeasures MeasureLayout(const MainWindowState& state, HWND window);
 
-// True while the user moves or sizes the main window.
-bool IsSizing();
-
-// Pieces the dialogs call when they change what the main window shows.
+// Pieces the dialogs call when they change what the main window shows; each
+// does nothing while the window does not exist.
 // After a change of the main font: the font and metrics are made again, every
 // child gets the new font, the window is laid out and redrawn.
-void ApplyMainFont();
+void ApplyMainFont(MainWindowState& state);
 // After a change of language: every text of the main window is read again
 // from the library, the tooltips take the new text, then layout and redraw.
-void ResetMainWindowTexts();
+void ResetMainWindowTexts(MainWindowState& state);
 // Lays out every child for the current client size and redraws.
-void ArrangeMainWindow();
+void ArrangeMainWindow(const MainWindowState& state);
 // Switches the drop targets' tooltips on or off by `showTooltips`.
-void ApplyTooltipSetting();
+void ApplyTooltipSetting(const MainWindowState& state);
 
 // Opens the compiled help beside the executable, else the web help page.
 // Returns the help window (null for the web page or on failure).
 HWND OpenHelp();
-// The version window with the program's name, version, maker and address.
-void ShowProgramVersion(HWND mainWindow);
+// The version window with the program's name, version, maker and address,
+// over the main window.
+void ShowProgramVersion(const MainWindowState& state);
 // The help file's path: the executable's path with ".chm" for its extension.
 bool HelpFilePath(WideString& path);
 

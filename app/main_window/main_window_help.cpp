@@ -7,16 +7,11 @@
 #include "app/main_window/project_address.h"
 #include "app/main_window/version_window.h"
 #include "app/shell/shell_utilities.h"
+#include "core/text_ids.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
 
 namespace qdx::app {
-
-namespace {
-
-constexpr uint32_t kTextVersionCaption = 20210;
-
-}  // namespace
 
 bool HelpFilePath(WideString& path) {
     return os::ExecutablePath(path) && ReplaceExtension(path, u".chm");
@@ -30,9 +25,9 @@ HWND OpenHelp() {
     return nullptr;
 }
 
-void ShowProgramVersion(HWND mainWindow) {
+void ShowProgramVersion(const MainWindowState& state) {
     const VersionInfo info{u"Quillodex", u"1.4.0.0 (64-bit)", u"Ormsted", kProjectAddress, kTextVersionCaption};
-    ShowVersionWindow(mainWindow, info);
+    ShowVersionWindow(state, state.window, info);
 }
 
 }  // namespace qdx::app

@@ -3,7 +3,6 @@
 #include "app/common/controls.h"
 #include "app/common/win32_owners.h"
 #include "app/shell/shell_utilities.h"
-#include "app/startup/app_state.h"
 
 namespace qdx::app {
 
@@ -21,21 +20,13 @@ constexpr int kRowTops[3] = {7, 27, 47};
 // creation and kept in the window's user data (the address control reads
 // its parent's).
 struct VersionWindowData {
+    const MainWindowState* state = nullptr;
     const VersionInfo* info = nullptr;
     HWND owner = nullptr;
     WideString lines[2];
 };
 
-VersionWindowData* DataOf(HWND window) {
-    return reinterpret_cast<VersionWindowData*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-}
-
-// The creation parameter becomes the window's user data before any other
-// message arrives.
-void AttachData(HWND window, LPARAM create) {
-    const auto* parameters = reinterpret_cast<const CREATESTRUCTW*>(create);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(parameters->lpCreateParams));
-}
+VersionWindowData* DataOf(HWND window) { return UserDataOf<VersionWindowData>(window); }
 
 // True while this thread shows a version window.
 bool VersionWindowOpen() {
@@ -53,11 +44,12 @@ bool VersionWindowOpen() {
     return found != nullptr;
 }
 
-HWND CreateChild(HWND parent, const wchar_t* className, const char16_t* text, DWORD style, int id, int row) {
+HWND CreateChild(const MainWindowState& state, HWND parent, const wchar_t* className, const char16_t* text,
+                 DWORD style, int id, int row) {
     HWND child = ::CreateWindowExW(0, className, W(text), WS_CHILD | WS_VISIBLE | style, kTextLeft, kRowTops[row],
                                    kTextWidth, kTextHeight, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   State().instance, nullptr);
-    if (child) ::SendMessageW(child, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
+                                   state.instance, nullptr);
+    if (child) ::SendMessageW(child, WM_SETFONT, WPARAM(state.mainFont.Get()), FALSE);
     return child;
 }
 
@@ -70,9 +62,10 @@ LRESULT OnVersionCreate(HWND window) {
     for (UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) ::DeleteMenu(menu, command, MF_BYCOMMAND);
     constexpr DWORD kStaticStyle = SS_LEFT | SS_ENDELLIPSIS | SS_CENTERIMAGE;
     const VersionWindowData* data = DataOf(window);
-    CreateChild(window, L"STATIC", data->lines[0].Text(), kStaticStyle, kVersionTextId, 0);
-    CreateChild(window, L"STATIC", data->lines[1].Text(), kStaticStyle, kNoticeTextId, 1);
-    CreateChild(window, kVersionUrlClass, data->info->address, 0, kAddressId, 2);
+    const MainWindowState& state = *data->state;
+    CreateChild(state, window, L"STATIC", data->lines[0].Text(), kStaticStyle, kVersionTextId, 0);
+    CreateChild(state, window, L"STATIC", data->lines[1].Text(), kStaticStyle, kNoticeTextId, 1);
+    CreateChild(state, window, kVersionUrlClass, data->info->address, 0, kAddressId, 2);
     return 0;
 }
 
@@ -85,7 +78,7 @@ LRESULT OnVersionClose(HWND window) {
 
 LRESULT CALLBACK VersionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_NCCREATE: AttachData(window, lParam); break;
+        case WM_NCCREATE: KeepCreationParameter(window, lParam); break;
         case WM_CREATE: return OnVersionCreate(window);
         case WM_PAINT: PaintPlainBackground(window); return 0;
         case WM_KEYDOWN:
@@ -106,12 +99,13 @@ void PaintAddress(HWND control) {
     RECT client{};
     ::GetClientRect(control, &client);
     ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
-    const SelectedObject font(dc, State().mainFont.Get());
+    const VersionWindowData* data = DataOf(::GetParent(control));
+    if (!data) return;
+    const SelectedObject font(dc, data->state->mainFont.Get());
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, kAddressColour);
-    const VersionWindowData* data = DataOf(::GetParent(control));
-    const char16_t* address = data ? data->info->address : u"";
-    const int y = (client.bottom - Metrics().textHeight) / 2;
+    const char16_t* address = data->info->address;
+    const int y = (client.bottom - data->state->metrics.textHeight) / 2;
     ::ExtTextOutW(dc, 0, y, ETO_CLIPPED, &client, W(address), TextLength(address), nullptr);
 }
 
@@ -123,20 +117,20 @@ LRESULT CALLBACK AddressProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
-bool RegisterVersionClass(const wchar_t* name, WNDPROC procedure, LPCWSTR cursor) {
+bool RegisterVersionClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, LPCWSTR cursor) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = State().instance;
+    windowClass.hInstance = instance;
     windowClass.hCursor = ::LoadCursorW(nullptr, cursor);
     windowClass.lpszClassName = name;
     return ::RegisterClassExW(&windowClass) != 0;
 }
 
-void UnregisterVersionClasses() {
-    ::UnregisterClassW(kVersionInfoClass, State().instance);
-    ::UnregisterClassW(kVersionUrlClass, State().instance);
+void UnregisterVersionClasses(HINSTANCE instance) {
+    ::UnregisterClassW(kVersionInfoClass, instance);
+    ::UnregisterClassW(kVersionUrlClass, instance);
 }
 
 HWND CreateVersionWindow(HWND owner, const VersionInfo& info, VersionWindowData& data) {
@@ -148,7 +142,7 @@ HWND CreateVersionWindow(HWND owner, const VersionInfo& info, VersionWindowData&
     return ::CreateWindowExW(WS_EX_DLGMODALFRAME, kVersionInfoClass, W(caption.Text()),
                              WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | WS_CLIPCHILDREN,
                              (around.left + around.right - width) / 2, (around.top + around.bottom - height) / 2, width,
-                             height, owner, nullptr, State().instance, &data);
+                             height, owner, nullptr, data.state->instance, &data);
 }
 
 }  // namespace
@@ -167,16 +161,17 @@ WideString NoticeLine(const VersionInfo& info) {
     return line;
 }
 
-void ShowVersionWindow(HWND owner, const VersionInfo& info) {
+void ShowVersionWindow(const MainWindowState& state, HWND owner, const VersionInfo& info) {
     if (VersionWindowOpen()) return;
     ::EnableWindow(owner, FALSE);
     VersionWindowData data;
+    data.state = &state;
     data.info = &info;
     data.owner = owner;
     data.lines[0] = VersionLine(info);
     data.lines[1] = NoticeLine(info);
-    const bool registered = RegisterVersionClass(kVersionInfoClass, VersionWindowProc, IDC_ARROW) &&
-                            RegisterVersionClass(kVersionUrlClass, AddressProc, IDC_HAND);
+    const bool registered = RegisterVersionClass(state.instance, kVersionInfoClass, VersionWindowProc, IDC_ARROW) &&
+                            RegisterVersionClass(state.instance, kVersionUrlClass, AddressProc, IDC_HAND);
     HWND window = registered ? CreateVersionWindow(owner, info, data) : nullptr;
     if (window) {
         ::SetFocus(window);
@@ -193,7 +188,7 @@ void ShowVersionWindow(HWND owner, const VersionInfo& info) {
             ::DispatchMessageW(&message);
         }
     }
-    UnregisterVersionClasses();
+    UnregisterVersionClasses(state.instance);
     ::EnableWindow(owner, TRUE);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "app/main_window/main_window_state.h"
 #include "core/os/wide_string.h"
 
 namespace qdx::app {
@@ -28,7 +29,8 @@ struct VersionInfo {
 WideString VersionLine(const VersionInfo& info);
 WideString NoticeLine(const VersionInfo& info);
 
-// Shows the window centred on `owner` and returns once it has been closed.
-void ShowVersionWindow(HWND owner, const VersionInfo& info);
+// Shows the window centred on `owner`, in the main font of `state`, and
+// returns once it has been closed.
+void ShowVersionWindow(const MainWindowState& state, HWND owner, const VersionInfo& info);
 
 }  // namespace qdx::app

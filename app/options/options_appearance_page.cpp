@@ -12,30 +12,28 @@ namespace qdx::app {
 
 namespace {
 
-using namespace options_id;
-
-constexpr int kHeadings[] = {kLanguageHeading, kFontHeading, kDialogFontHeading, kTooltipHeading};
+constexpr int kHeadings[] = {IDC_OPTIONS_LANGUAGE_HEADING, IDC_OPTIONS_FONT_HEADING, IDC_OPTIONS_DIALOG_FONT_HEADING,
+                             IDC_OPTIONS_TOOLTIP_HEADING};
 
 int HeightButton(int32_t height) {
-    if (height == kSmallFontHeight) return kSmallFont;
-    if (height == kMediumFontHeight) return kMediumFont;
-    return kLargeFont;
+    if (height == kSmallFontHeight) return IDC_OPTIONS_SMALL_FONT;
+    if (height == kMediumFontHeight) return IDC_OPTIONS_MEDIUM_FONT;
+    return IDC_OPTIONS_LARGE_FONT;
 }
 
 INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
-    AttachDialog(page, initParam);
-    const Settings& settings = CurrentSettings();
+    const Settings& settings = AttachDialog(page, initParam)->settings;
     for (int id : kHeadings) InstallSectionHeading(::GetDlgItem(page, id));
-    HWND languages = ::GetDlgItem(page, kLanguageList);
+    HWND languages = ::GetDlgItem(page, IDC_OPTIONS_LANGUAGE_LIST);
     const int current = ListLanguageLibraries(languages, settings.languageName.Text());
     ::SendMessageW(languages, CB_SETCURSEL, WPARAM(current), 0);
-    FillFontList(::GetDlgItem(page, kFontList), settings.fontFace.Text());
-    ::CheckRadioButton(page, kSmallFont, kLargeFont, HeightButton(settings.fontHeight));
-    ::CheckRadioButton(page, kNormalWeight, kBoldWeight,
-                       settings.fontWeight == kNormalFontWeight ? kNormalWeight : kBoldWeight);
-    ::CheckRadioButton(page, kNormalDialogFont, kLargeDialogFont,
-                       settings.largeDialogFont ? kLargeDialogFont : kNormalDialogFont);
-    SetChecked(page, kShowTooltips, settings.showTooltips != 0);
+    FillFontList(::GetDlgItem(page, IDC_OPTIONS_FONT_LIST), settings.fontFace.Text());
+    ::CheckRadioButton(page, IDC_OPTIONS_SMALL_FONT, IDC_OPTIONS_LARGE_FONT, HeightButton(settings.fontHeight));
+    ::CheckRadioButton(page, IDC_OPTIONS_NORMAL_WEIGHT, IDC_OPTIONS_BOLD_WEIGHT,
+                       settings.fontWeight == kFontWeightNormal ? IDC_OPTIONS_NORMAL_WEIGHT : IDC_OPTIONS_BOLD_WEIGHT);
+    ::CheckRadioButton(page, IDC_OPTIONS_NORMAL_DIALOG_FONT, IDC_OPTIONS_LARGE_DIALOG_FONT,
+                       settings.largeDialogFont ? IDC_OPTIONS_LARGE_DIALOG_FONT : IDC_OPTIONS_NORMAL_DIALOG_FONT);
+    SetChecked(page, IDC_OPTIONS_SHOW_TOOLTIPS, settings.showTooltips != 0);
     return FALSE;
 }
 

@@ -5,7 +5,6 @@
 #include "app/common/controls.h"
 #include "app/options/options_dialog_state.h"
 #include "app/options/options_host.h"
-#include "app/startup/app_state.h"
 #include "app/startup/language_library.h"
 #include "core/os/os.h"
 #include "core/settings.h"
@@ -13,8 +12,6 @@
 namespace qdx::app {
 
 namespace {
-
-using namespace options_id;
 
 // Pixels between the page buttons and the page below them.
 constexpr int kPageGap = 4;
@@ -24,9 +21,11 @@ constexpr INT_PTR kNotOpened = 0;
 constexpr DLGPROC kPageProcs[kOptionsPageCount] = {OutputPageProc, PluginPageProc, AppearancePageProc};
 
 // The subclassed controls of every page, removed before the dialog ends.
-constexpr int kHeadings[] = {kOutputHeading,   kBackgroundHeading, kShortcutHeading, kLanguageHeading,
-                             kFontHeading,     kDialogFontHeading, kTooltipHeading};
-constexpr int kHintEdits[] = {kOutputFolder, kPluginFolder};
+constexpr int kHeadings[] = {IDC_OPTIONS_OUTPUT_HEADING,   IDC_OPTIONS_BACKGROUND_HEADING,
+                             IDC_OPTIONS_SHORTCUT_HEADING, IDC_OPTIONS_LANGUAGE_HEADING,
+                             IDC_OPTIONS_FONT_HEADING,     IDC_OPTIONS_DIALOG_FONT_HEADING,
+                             IDC_OPTIONS_TOOLTIP_HEADING};
+constexpr int kHintEdits[] = {IDC_OPTIONS_OUTPUT_FOLDER, IDC_OPTIONS_PLUGIN_FOLDER};
 
 HWND Control(const OptionsDialog& dialog, int id) {
     for (HWND page : dialog.pages)
@@ -46,15 +45,15 @@ void ShowPage(OptionsDialog& dialog, uint32_t index) {
 // Creates the pages as child dialogs below the page buttons, in the tab order
 // right after them.
 bool CreatePages(OptionsDialog& dialog) {
-    const bool large = CurrentSettings().largeDialogFont != 0;
+    const bool large = dialog.settings.largeDialogFont != 0;
     HWND lastButton = ::GetDlgItem(dialog.frame, kPageButtons[kOptionsPageCount - 1]);
     RECT button{};
     ::GetWindowRect(lastButton, &button);
     ::MapWindowPoints(nullptr, dialog.frame, reinterpret_cast<POINT*>(&button), 2);
     for (int i = 0; i < kOptionsPageCount; ++i) {
-        const DialogTemplate page = LoadDialogTemplate(State().languageLibrary.Get(), kOptionsPageTemplates[i], large);
+        const DialogTemplate page = LoadDialogTemplate(dialog.main.languageLibrary.Get(), kOptionsPageTemplates[i], large);
         if (!page) return false;
-        dialog.pages[i] = ::CreateDialogIndirectParamW(State().instance, page.get(), dialog.frame, kPageProcs[i],
+        dialog.pages[i] = ::CreateDialogIndirectParamW(dialog.main.instance, page.get(), dialog.frame, kPageProcs[i],
                                                        reinterpret_cast<LPARAM>(&dialog));
         if (!dialog.pages[i]) return false;
         ::SetWindowPos(dialog.pages[i], lastButton, 0, button.bottom + kPageGap, 0, 0,
@@ -67,32 +66,32 @@ bool CreatePages(OptionsDialog& dialog) {
 OptionsValues ReadValues(const OptionsDialog& dialog) {
     const HWND output = dialog.pages[0], plugins = dialog.pages[1], appearance = dialog.pages[2];
     OptionsValues values;
-    values.globalOutputFolder = ControlText(output, kOutputFolder);
-    values.useOwnBackground = IsChecked(output, kOwnBackground);
-    values.desktopShortcut = IsChecked(output, kDesktopShortcut);
-    values.sendToShortcut = IsChecked(output, kSendToShortcut);
-    values.pluginFolder = ControlText(plugins, kPluginFolder);
-    values.uncheckedPlugins = UncheckedPlugins(::GetDlgItem(plugins, kPluginList));
+    values.globalOutputFolder = ControlText(output, IDC_OPTIONS_OUTPUT_FOLDER);
+    values.useOwnBackground = IsChecked(output, IDC_OPTIONS_OWN_BACKGROUND);
+    values.desktopShortcut = IsChecked(output, IDC_OPTIONS_DESKTOP_SHORTCUT);
+    values.sendToShortcut = IsChecked(output, IDC_OPTIONS_SEND_TO_SHORTCUT);
+    values.pluginFolder = ControlText(plugins, IDC_OPTIONS_PLUGIN_FOLDER);
+    values.uncheckedPlugins = UncheckedPlugins(::GetDlgItem(plugins, IDC_OPTIONS_PLUGIN_LIST));
     values.page = dialog.page;
-    values.largeDialogFont = IsChecked(appearance, kLargeDialogFont);
-    values.languageText = ControlText(appearance, kLanguageList);
-    values.fontText = ControlText(appearance, kFontList);
-    values.fontHeight = IsChecked(appearance, kSmallFont)    ? kSmallFontHeight
-                        : IsChecked(appearance, kMediumFont) ? kMediumFontHeight
+    values.largeDialogFont = IsChecked(appearance, IDC_OPTIONS_LARGE_DIALOG_FONT);
+    values.languageText = ControlText(appearance, IDC_OPTIONS_LANGUAGE_LIST);
+    values.fontText = ControlText(appearance, IDC_OPTIONS_FONT_LIST);
+    values.fontHeight = IsChecked(appearance, IDC_OPTIONS_SMALL_FONT)    ? kSmallFontHeight
+                        : IsChecked(appearance, IDC_OPTIONS_MEDIUM_FONT) ? kMediumFontHeight
                                                              : kLargeFontHeight;
-    values.fontWeight = IsChecked(appearance, kNormalWeight) ? kNormalFontWeight : kBoldFontWeight;
-    values.showTooltips = IsChecked(appearance, kShowTooltips);
+    values.fontWeight = IsChecked(appearance, IDC_OPTIONS_NORMAL_WEIGHT) ? kFontWeightNormal : kFontWeightBold;
+    values.showTooltips = IsChecked(appearance, IDC_OPTIONS_SHOW_TOOLTIPS);
     return values;
 }
 
 void Store(OptionsDialog& dialog) {
-    MainWindowOptionsHost host(::GetWindow(dialog.frame, GW_OWNER));
-    StoreOptions(ReadValues(dialog), dialog.remembered, CurrentSettings(), host);
+    MainWindowOptionsHost host(dialog.main);
+    StoreOptions(ReadValues(dialog), dialog.remembered, dialog.settings, host);
 }
 
 void Close(OptionsDialog& dialog, INT_PTR result) {
     for (int id : kHintEdits) RemoveHintText(Control(dialog, id));
-    RemoveListViewRepaint(Control(dialog, kPluginList));
+    RemoveListViewRepaint(Control(dialog, IDC_OPTIONS_PLUGIN_LIST));
     for (int id : kHeadings) RemoveSectionHeading(Control(dialog, id));
     ::EndDialog(dialog.frame, result);
 }
@@ -106,14 +105,14 @@ INT_PTR OnInitDialog(HWND frame, LPARAM initParam) {
         return TRUE;
     }
     // The pages were made hidden; the last one shown opens.
-    ShowPage(*dialog, CurrentSettings().optionsPage);
-    ::EnableWindow(::GetDlgItem(frame, kApply), FALSE);
+    ShowPage(*dialog, dialog->settings.optionsPage);
+    ::EnableWindow(::GetDlgItem(frame, IDC_OPTIONS_APPLY), FALSE);
     return TRUE;
 }
 
 void OnApply(OptionsDialog& dialog) {
     Store(dialog);
-    HWND apply = ::GetDlgItem(dialog.frame, kApply);
+    HWND apply = ::GetDlgItem(dialog.frame, IDC_OPTIONS_APPLY);
     // A disabled button cannot keep the keyboard focus.
     if (::GetFocus() == apply) ::SendMessageW(dialog.frame, WM_NEXTDLGCTL, WPARAM(::GetDlgItem(dialog.frame, IDOK)), TRUE);
     ::EnableWindow(apply, FALSE);
@@ -131,7 +130,7 @@ INT_PTR OnCommand(HWND frame, int id, int code) {
     switch (id) {
         case IDOK: Store(*dialog); Close(*dialog, IDOK); return TRUE;
         case IDCANCEL: Close(*dialog, IDCANCEL); return TRUE;
-        case kApply: OnApply(*dialog); return TRUE;
+        case IDC_OPTIONS_APPLY: OnApply(*dialog); return TRUE;
         default: return FALSE;
     }
 }
@@ -146,21 +145,21 @@ INT_PTR CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-void EnableApply(OptionsDialog& dialog) { ::EnableWindow(::GetDlgItem(dialog.frame, kApply), TRUE); }
+void EnableApply(OptionsDialog& dialog) { ::EnableWindow(::GetDlgItem(dialog.frame, IDC_OPTIONS_APPLY), TRUE); }
 
-bool OpenOptionsDialog(HWND owner) {
+bool OpenOptionsDialog(MainWindowState& state) {
     // Without a language library there is no template and no text to show.
-    if (!State().languageLibrary) return false;
+    if (!state.languageLibrary) return false;
     const DialogTemplate frame =
-        LoadDialogTemplate(State().languageLibrary.Get(), kOptionsFrameTemplate, CurrentSettings().largeDialogFont != 0);
+        LoadDialogTemplate(state.languageLibrary.Get(), IDD_OPTIONS, state.settings.largeDialogFont != 0);
     if (!frame) return false;
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&classes);
-    OptionsDialog dialog;
+    OptionsDialog dialog(state);
     dialog.bridge.folder = &dialog.pluginFolder;
-    dialog.bridge.excluded = &CurrentSettings().excludedPlugins;
-    const INT_PTR result =
-        ::DialogBoxIndirectParamW(State().instance, frame.get(), owner, FrameProc, reinterpret_cast<LPARAM>(&dialog));
+    dialog.bridge.excluded = &state.settings.excludedPlugins;
+    const INT_PTR result = ::DialogBoxIndirectParamW(state.instance, frame.get(), state.window, FrameProc,
+                                                     reinterpret_cast<LPARAM>(&dialog));
     return result == IDOK || result == IDCANCEL;
 }
 

@@ -2,6 +2,7 @@
 // What the options dialog's frame and its three pages share while it is open.
 #include <windows.h>
 
+#include "app/main_window/main_window_state.h"
 #include "app/options/options_controls.h"
 #include "app/options/options_store.h"
 #include "codecs/read/plugin_bridge.h"
@@ -10,6 +11,9 @@
 namespace qdx::app {
 
 struct OptionsDialog {
+    explicit OptionsDialog(MainWindowState& state) : main(state), settings(state.settings) {}
+    MainWindowState& main;      // the window that shows what the options change
+    Settings& settings;         // what the dialog edits
     HWND frame = nullptr;
     HWND pages[kOptionsPageCount] = {};
     uint32_t page = 0;          // the page shown

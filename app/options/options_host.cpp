@@ -11,20 +11,20 @@ bool MainWindowOptionsHost::FolderExists(const char16_t* path) { return os::Fold
 
 void MainWindowOptionsHost::SyncShortcut(int shellFolder, bool wanted) { app::SyncShortcut(shellFolder, wanted); }
 
-bool MainWindowOptionsHost::ReloadLanguage(WideString& name) { return ReplaceLanguageLibrary(name); }
+bool MainWindowOptionsHost::ReloadLanguage(WideString& name) { return ReplaceLanguageLibrary(state_, name); }
 
 // A new font with its metrics for every child, then every text again (the
 // tooltips too), each followed by a new layout.
 void MainWindowOptionsHost::RebuildMainWindow() {
-    ApplyMainFont();
-    ResetMainWindowTexts();
+    ApplyMainFont(state_);
+    ResetMainWindowTexts(state_);
 }
 
 void MainWindowOptionsHost::RepaintMainWindow() {
-    ::RedrawWindow(mainWindow_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (state_.window) ::RedrawWindow(state_.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // The setting was stored just before.
-void MainWindowOptionsHost::ActivateTooltips(bool) { ApplyTooltipSetting(); }
+void MainWindowOptionsHost::ActivateTooltips(bool) { ApplyTooltipSetting(state_); }
 
 }  // namespace qdx::app

@@ -3,13 +3,14 @@
 // language library and the main window.
 #include <windows.h>
 
+#include "app/main_window/main_window_state.h"
 #include "app/options/options_store.h"
 
 namespace qdx::app {
 
 class MainWindowOptionsHost final : public OptionsHost {
 public:
-    explicit MainWindowOptionsHost(HWND mainWindow) : mainWindow_(mainWindow) {}
+    explicit MainWindowOptionsHost(MainWindowState& state) : state_(state) {}
     bool FolderExists(const char16_t* path) override;
     void SyncShortcut(int shellFolder, bool wanted) override;
     bool ReloadLanguage(WideString& name) override;
@@ -18,7 +19,7 @@ public:
     void ActivateTooltips(bool active) override;
 
 private:
-    HWND mainWindow_;
+    MainWindowState& state_;
 };
 
 }  // namespace qdx::app

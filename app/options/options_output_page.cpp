@@ -17,9 +17,7 @@ namespace qdx::app {
 
 namespace {
 
-using namespace options_id;
-
-constexpr int kHeadings[] = {kOutputHeading, kBackgroundHeading, kShortcutHeading};
+constexpr int kHeadings[] = {IDC_OPTIONS_OUTPUT_HEADING, IDC_OPTIONS_BACKGROUND_HEADING, IDC_OPTIONS_SHORTCUT_HEADING};
 
 bool ShortcutIsThere(int folderId) {
     ShortcutPaths paths;
@@ -28,35 +26,36 @@ bool ShortcutIsThere(int folderId) {
 
 INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
     OptionsDialog* dialog = AttachDialog(page, initParam);
-    const Settings& settings = CurrentSettings();
+    const Settings& settings = dialog->settings;
     for (int id : kHeadings) InstallSectionHeading(::GetDlgItem(page, id));
-    HWND folder = ::GetDlgItem(page, kOutputFolder);
+    HWND folder = ::GetDlgItem(page, IDC_OPTIONS_OUTPUT_FOLDER);
     ::SendMessageW(folder, EM_LIMITTEXT, WPARAM(FieldOf(&Settings::globalOutputFolder)->max), 0);
-    InstallHintText(folder, kOutputFolder);
+    InstallHintText(folder, kTextSourceFolderHint);
     ::SetWindowTextW(folder, W(settings.globalOutputFolder.Text()));
     dialog->remembered.desktop = ShortcutIsThere(kDesktopFolder);
     dialog->remembered.sendTo = ShortcutIsThere(kSendToFolder);
-    SetChecked(page, kDesktopShortcut, dialog->remembered.desktop);
-    SetChecked(page, kSendToShortcut, dialog->remembered.sendTo);
-    SetChecked(page, kOwnBackground, settings.useOwnBackground != 0);
+    SetChecked(page, IDC_OPTIONS_DESKTOP_SHORTCUT, dialog->remembered.desktop);
+    SetChecked(page, IDC_OPTIONS_SEND_TO_SHORTCUT, dialog->remembered.sendTo);
+    SetChecked(page, IDC_OPTIONS_OWN_BACKGROUND, settings.useOwnBackground != 0);
     return FALSE;  // the frame gives the focus
 }
 
 // The browser starts at the folder typed in the edit when that exists; its
 // title names the folder stored so far.
-void BrowseOutputFolder(HWND page) {
-    WideString title = LanguageText(kFolderBrowserTitle);
-    title.Append(CurrentSettings().globalOutputFolder);
-    WideString folder = ControlText(page, kOutputFolder);
+void BrowseOutputFolder(HWND page, const Settings& settings) {
+    WideString title = LanguageText(kTextFolderBrowserTitle);
+    title.Append(settings.globalOutputFolder);
+    WideString folder = ControlText(page, IDC_OPTIONS_OUTPUT_FOLDER);
     if (!os::FolderExists(folder.Text())) folder.Clear();
-    if (BrowseForFolder(page, title.Text(), folder)) ::SetDlgItemTextW(page, kOutputFolder, W(folder.Text()));
+    if (BrowseForFolder(page, title.Text(), folder))
+        ::SetDlgItemTextW(page, IDC_OPTIONS_OUTPUT_FOLDER, W(folder.Text()));
 }
 
 // The chosen colour takes effect at once, even when the dialog is then
 // cancelled; the chooser keeps its custom colours in the settings.
-void ChooseBackgroundColour(HWND page) {
-    Settings& settings = CurrentSettings();
-    HWND swatch = ::GetDlgItem(page, kColourSwatch);
+void ChooseBackgroundColour(HWND page, OptionsDialog& dialog) {
+    Settings& settings = dialog.settings;
+    HWND swatch = ::GetDlgItem(page, IDC_OPTIONS_COLOUR_SWATCH);
     CHOOSECOLORW chooser{};
     chooser.lStructSize = sizeof chooser;
     chooser.hwndOwner = swatch;
@@ -66,15 +65,16 @@ void ChooseBackgroundColour(HWND page) {
     if (!::ChooseColorW(&chooser)) return;
     settings.backgroundColour = chooser.rgbResult;
     ::InvalidateRect(swatch, nullptr, TRUE);
-    if (OptionsDialog* dialog = DialogOf(page)) EnableApply(*dialog);
+    EnableApply(dialog);
 }
 
 INT_PTR OnCommand(HWND page, int id, int code) {
-    if (code == BN_CLICKED) {
+    OptionsDialog* dialog = DialogOf(page);
+    if (dialog && code == BN_CLICKED) {
         switch (id) {
-            case kBrowseOutputFolder: BrowseOutputFolder(page); break;
-            case kClearOutputFolder: ::SetDlgItemTextW(page, kOutputFolder, L""); break;
-            case kChooseColour: ChooseBackgroundColour(page); break;
+            case IDC_OPTIONS_BROWSE_OUTPUT_FOLDER: BrowseOutputFolder(page, dialog->settings); break;
+            case IDC_OPTIONS_CLEAR_OUTPUT_FOLDER: ::SetDlgItemTextW(page, IDC_OPTIONS_OUTPUT_FOLDER, L""); break;
+            case IDC_OPTIONS_CHOOSE_COLOUR: ChooseBackgroundColour(page, *dialog); break;
             default: break;
         }
     }
@@ -84,8 +84,9 @@ INT_PTR OnCommand(HWND page, int id, int code) {
 
 // The swatch shows the background colour; the headings draw their own way.
 INT_PTR OnColourStatic(HWND page, HDC dc, HWND control) {
-    if (control == ::GetDlgItem(page, kColourSwatch)) {
-        ::SetDCBrushColor(dc, CurrentSettings().backgroundColour);
+    const OptionsDialog* dialog = DialogOf(page);
+    if (dialog && control == ::GetDlgItem(page, IDC_OPTIONS_COLOUR_SWATCH)) {
+        ::SetDCBrushColor(dc, dialog->settings.backgroundColour);
         return reinterpret_cast<INT_PTR>(::GetStockObject(DC_BRUSH));
     }
     return HeadingColours(page, dc, control, kHeadings, int(std::size(kHeadings)));

@@ -44,22 +44,21 @@ WideString ControlText(HWND page, int id) {
 }
 
 bool EnablesApply(int id, int code) {
-    using namespace options_id;
     switch (id) {
-        case kDesktopShortcut:
-        case kSendToShortcut:
-        case kSmallFont:
-        case kMediumFont:
-        case kLargeFont:
-        case kNormalWeight:
-        case kBoldWeight:
-        case kNormalDialogFont:
-        case kLargeDialogFont: return code == BN_CLICKED;
-        case kOutputFolder:
-        case kPluginFolder: return code == EN_CHANGE;
-        case kLanguageList:
-        case kFontList: return code == CBN_SELCHANGE;
-        case kPluginList: return code == int(LVN_ITEMCHANGED);
+        case IDC_OPTIONS_DESKTOP_SHORTCUT:
+        case IDC_OPTIONS_SEND_TO_SHORTCUT:
+        case IDC_OPTIONS_SMALL_FONT:
+        case IDC_OPTIONS_MEDIUM_FONT:
+        case IDC_OPTIONS_LARGE_FONT:
+        case IDC_OPTIONS_NORMAL_WEIGHT:
+        case IDC_OPTIONS_BOLD_WEIGHT:
+        case IDC_OPTIONS_NORMAL_DIALOG_FONT:
+        case IDC_OPTIONS_LARGE_DIALOG_FONT: return code == BN_CLICKED;
+        case IDC_OPTIONS_OUTPUT_FOLDER:
+        case IDC_OPTIONS_PLUGIN_FOLDER: return code == EN_CHANGE;
+        case IDC_OPTIONS_LANGUAGE_LIST:
+        case IDC_OPTIONS_FONT_LIST: return code == CBN_SELCHANGE;
+        case IDC_OPTIONS_PLUGIN_LIST: return code == int(LVN_ITEMCHANGED);
         default: return false;  // the background and tooltip boxes wait for another change
     }
 }

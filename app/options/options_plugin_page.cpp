@@ -15,8 +15,6 @@ namespace qdx::app {
 
 namespace {
 
-using namespace options_id;
-
 // Column widths in pixels; the last column takes the rest of the list.
 constexpr int kFileColumnWidth = 100;
 constexpr int kTypesColumnWidth = 135;
@@ -33,19 +31,19 @@ WideString ItemText(HWND list, int row, int column) {
 }
 
 void Refill(HWND page, const OptionsDialog& dialog) {
-    HWND list = ::GetDlgItem(page, kPluginList);
+    HWND list = ::GetDlgItem(page, IDC_OPTIONS_PLUGIN_LIST);
     ListView_DeleteAllItems(list);
     FillPluginList(list, dialog.bridge, {});
 }
 
 INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
     OptionsDialog* dialog = AttachDialog(page, initParam);
-    const Settings& settings = CurrentSettings();
+    const Settings& settings = dialog->settings;
     dialog->pluginFolder = settings.pluginFolder;
-    HWND folder = ::GetDlgItem(page, kPluginFolder);
+    HWND folder = ::GetDlgItem(page, IDC_OPTIONS_PLUGIN_FOLDER);
     ::SetWindowTextW(folder, W(dialog->pluginFolder.Text()));
-    InstallHintText(folder, kPluginFolder);
-    HWND list = ::GetDlgItem(page, kPluginList);
+    InstallHintText(folder, kTextNoPluginFolderHint);
+    HWND list = ::GetDlgItem(page, IDC_OPTIONS_PLUGIN_LIST);
     SetUpPluginList(list);
     if (os::FolderExists(dialog->pluginFolder.Text()))
         FillPluginList(list, dialog->bridge, settings.excludedPlugins);
@@ -55,51 +53,51 @@ INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
 
 // A folder typed into the edit takes effect when the edit is left.
 void OnFolderLeft(HWND page, OptionsDialog& dialog) {
-    WideString typed = ControlText(page, kPluginFolder);
+    WideString typed = ControlText(page, IDC_OPTIONS_PLUGIN_FOLDER);
     if (EqualsIgnoringAsciiCase(typed.Text(), dialog.pluginFolder.Text())) return;
     dialog.pluginFolder = typed;
     Refill(page, dialog);
 }
 
 void BrowsePluginFolder(HWND page, OptionsDialog& dialog) {
-    WideString title = LanguageText(kFolderBrowserTitle);
+    WideString title = LanguageText(kTextFolderBrowserTitle);
     title.Append(dialog.pluginFolder);
     WideString folder = dialog.pluginFolder;
     if (!BrowseForFolder(page, title.Text(), folder)) return;
     dialog.pluginFolder = folder;
-    ::SetDlgItemTextW(page, kPluginFolder, W(folder.Text()));
+    ::SetDlgItemTextW(page, IDC_OPTIONS_PLUGIN_FOLDER, W(folder.Text()));
     Refill(page, dialog);
 }
 
 void ClearPluginFolder(HWND page, OptionsDialog& dialog) {
     dialog.pluginFolder.Clear();
-    ::SetDlgItemTextW(page, kPluginFolder, L"");
-    ListView_DeleteAllItems(::GetDlgItem(page, kPluginList));
+    ::SetDlgItemTextW(page, IDC_OPTIONS_PLUGIN_FOLDER, L"");
+    ListView_DeleteAllItems(::GetDlgItem(page, IDC_OPTIONS_PLUGIN_LIST));
 }
 
 INT_PTR OnCommand(HWND page, int id, int code) {
     OptionsDialog* dialog = DialogOf(page);
     if (!dialog) return FALSE;
-    if (id == kPluginFolder && code == EN_KILLFOCUS) OnFolderLeft(page, *dialog);
-    if (id == kBrowsePluginFolder && code == BN_CLICKED) BrowsePluginFolder(page, *dialog);
-    if (id == kClearPluginFolder && code == BN_CLICKED) ClearPluginFolder(page, *dialog);
+    if (id == IDC_OPTIONS_PLUGIN_FOLDER && code == EN_KILLFOCUS) OnFolderLeft(page, *dialog);
+    if (id == IDC_OPTIONS_BROWSE_PLUGIN_FOLDER && code == BN_CLICKED) BrowsePluginFolder(page, *dialog);
+    if (id == IDC_OPTIONS_CLEAR_PLUGIN_FOLDER && code == BN_CLICKED) ClearPluginFolder(page, *dialog);
     NoteChange(page, id, code);
     return TRUE;
 }
 
 void OpenSelectedConfiguration(HWND page, const OptionsDialog& dialog) {
-    HWND list = ::GetDlgItem(page, kPluginList);
+    HWND list = ::GetDlgItem(page, IDC_OPTIONS_PLUGIN_LIST);
     const int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
     if (row < 0) return;
     OpenPluginConfiguration(dialog.bridge, reinterpret_cast<intptr_t>(dialog.frame), ItemText(list, row, 0));
 }
 
 INT_PTR OnNotify(HWND page, const NMHDR& header) {
-    if (int(header.idFrom) != kPluginList) return FALSE;
+    if (int(header.idFrom) != IDC_OPTIONS_PLUGIN_LIST) return FALSE;
     if (header.code == NM_DBLCLK) {
         if (const OptionsDialog* dialog = DialogOf(page)) OpenSelectedConfiguration(page, *dialog);
     }
-    NoteChange(page, kPluginList, int(header.code));
+    NoteChange(page, IDC_OPTIONS_PLUGIN_LIST, int(header.code));
     return FALSE;
 }
 

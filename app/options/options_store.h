@@ -6,17 +6,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/preset_rules.h"
 #include "core/settings.h"
 #include "core/os/wide_string.h"
 
 namespace qdx::app {
-
-// The font sizes and weights the appearance page offers.
-inline constexpr int32_t kSmallFontHeight = -12;
-inline constexpr int32_t kMediumFontHeight = -14;
-inline constexpr int32_t kLargeFontHeight = -16;
-inline constexpr int32_t kNormalFontWeight = 400;
-inline constexpr int32_t kBoldFontWeight = 700;
 
 // Everything the dialog's controls hold when OK or Apply is pressed.
 struct OptionsValues {
@@ -31,7 +25,7 @@ struct OptionsValues {
     WideString languageText;  // the selected language library, empty when none is selected
     WideString fontText;      // the selected font family, empty when none is selected
     int32_t fontHeight = kSmallFontHeight;
-    int32_t fontWeight = kNormalFontWeight;
+    int32_t fontWeight = kFontWeightNormal;
     bool showTooltips = true;
 };
 

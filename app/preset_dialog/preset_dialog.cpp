@@ -5,11 +5,11 @@
 
 #include <memory>
 
+#include "app/common/control_ids.h"
 #include "app/common/controls.h"
 #include "app/common/win32_owners.h"
 #include "app/preset_dialog/preset_dialog_rules.h"
 #include "app/shell/shell_utilities.h"
-#include "app/startup/app_state.h"
 #include "app/startup/language_library.h"
 #include "core/os/os.h"
 #include "core/preset_rules.h"
@@ -20,22 +20,23 @@ namespace qdx::app {
 
 namespace {
 
-using namespace preset_ids;
-
-
 // What the dialog works on for one modal run; the preset is touched by OK only.
 struct PresetDialogRecord {
+    HWND mainWindow = nullptr;  // repainted by OK
     HWND dropTarget = nullptr;
     int presetIndex = 0;
     Preset* preset = nullptr;
+    bool globalFolder = false;  // a global output folder is set
     uint32_t workingMode = 0;
     int rowLeft = 0;  // where the size row starts, in client pixels
 };
 
-constexpr int kHeadings[] = {kFormatHeading, kTransparencyHeading, kJpegHeading, kResizeHeading, kOutputHeading};
-constexpr int kModeDependent[] = {kWidthLabel,  kWidthEdit,  kWidthSpin,  kWidthUnit,  kHeightLabel,
-                                  kHeightEdit,  kHeightSpin, kHeightUnit, kFilterLabel, kFilterList,
-                                  kSharpnessLabel, kSharpnessList};
+constexpr int kHeadings[] = {IDC_PRESET_FORMAT_HEADING, IDC_PRESET_TRANSPARENCY_HEADING, IDC_PRESET_JPEG_HEADING,
+                             IDC_PRESET_RESIZE_HEADING, IDC_PRESET_OUTPUT_HEADING};
+constexpr int kModeDependent[] = {IDC_PRESET_WIDTH_LABEL, IDC_PRESET_WIDTH_EDIT,      IDC_PRESET_WIDTH_SPIN,
+                                  IDC_PRESET_WIDTH_UNIT,  IDC_PRESET_HEIGHT_LABEL,    IDC_PRESET_HEIGHT_EDIT,
+                                  IDC_PRESET_HEIGHT_SPIN, IDC_PRESET_HEIGHT_UNIT,     IDC_PRESET_FILTER_LABEL,
+                                  IDC_PRESET_FILTER_LIST, IDC_PRESET_SHARPNESS_LABEL, IDC_PRESET_SHARPNESS_LIST};
 
 PresetDialogRecord* Record(HWND dialog) {
     return reinterpret_cast<PresetDialogRecord*>(::GetWindowLongPtrW(dialog, DWLP_USER));
@@ -107,11 +108,11 @@ void LayOutSizeRowFor(HWND dialog, const PresetDialogRecord& record, uint32_t mo
     widthLabel.Append(u":");
     WideString heightLabel = LanguageText(plan.heightLabel);
     heightLabel.Append(plan.heightLabelEnd);
-    const WideString unit = LanguageText(kTextSizeUnit);
-    ::SetDlgItemTextW(dialog, kWidthLabel, W(widthLabel.Text()));
-    ::SetDlgItemTextW(dialog, kHeightLabel, W(heightLabel.Text()));
-    ::SetDlgItemTextW(dialog, kWidthUnit, W(unit.Text()));
-    ::SetDlgItemTextW(dialog, kHeightUnit, W(unit.Text()));
+    const WideString unit = LanguageText(kTextPixels);
+    ::SetDlgItemTextW(dialog, IDC_PRESET_WIDTH_LABEL, W(widthLabel.Text()));
+    ::SetDlgItemTextW(dialog, IDC_PRESET_HEIGHT_LABEL, W(heightLabel.Text()));
+    ::SetDlgItemTextW(dialog, IDC_PRESET_WIDTH_UNIT, W(unit.Text()));
+    ::SetDlgItemTextW(dialog, IDC_PRESET_HEIGHT_UNIT, W(unit.Text()));
 
     // Measured with the dialog's own font, which is not the main font.
     const auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
@@ -121,32 +122,34 @@ void LayOutSizeRowFor(HWND dialog, const PresetDialogRecord& record, uint32_t mo
     metrics.heightLabel = TextWidth(dialog, font, heightLabel.Text());
     metrics.unit = TextWidth(dialog, font, unit.Text());
     metrics.digit = TextWidth(dialog, font, u"0");
-    const DWORD margins = DWORD(::SendDlgItemMessageW(dialog, kWidthEdit, EM_GETMARGINS, 0, 0));
+    const DWORD margins = DWORD(::SendDlgItemMessageW(dialog, IDC_PRESET_WIDTH_EDIT, EM_GETMARGINS, 0, 0));
     metrics.editMargin = LOWORD(margins) + HIWORD(margins) + 4 * ::GetSystemMetrics(SM_CXEDGE);
     metrics.spin = ::GetSystemMetrics(SM_CXVSCROLL);
     metrics.gap = metrics.digit / 2 + 1;
 
     const SizeRowLayout row = LayOutSizeRow(plan, metrics);
-    MoveAcross(dialog, kWidthLabel, row.widthLabel);
-    MoveAcross(dialog, kWidthEdit, row.widthEdit);
-    MoveAcross(dialog, kWidthUnit, row.widthUnit);
-    MoveAcross(dialog, kHeightLabel, row.heightLabel);
-    MoveAcross(dialog, kHeightEdit, row.heightEdit);
-    MoveAcross(dialog, kHeightUnit, row.heightUnit);
-    ::SendDlgItemMessageW(dialog, kWidthSpin, UDM_SETBUDDY, WPARAM(::GetDlgItem(dialog, kWidthEdit)), 0);
-    ::SendDlgItemMessageW(dialog, kHeightSpin, UDM_SETBUDDY, WPARAM(::GetDlgItem(dialog, kHeightEdit)), 0);
-    ::ShowWindow(::GetDlgItem(dialog, kHeightSpin), row.heightEdit.visible ? SW_SHOW : SW_HIDE);
+    MoveAcross(dialog, IDC_PRESET_WIDTH_LABEL, row.widthLabel);
+    MoveAcross(dialog, IDC_PRESET_WIDTH_EDIT, row.widthEdit);
+    MoveAcross(dialog, IDC_PRESET_WIDTH_UNIT, row.widthUnit);
+    MoveAcross(dialog, IDC_PRESET_HEIGHT_LABEL, row.heightLabel);
+    MoveAcross(dialog, IDC_PRESET_HEIGHT_EDIT, row.heightEdit);
+    MoveAcross(dialog, IDC_PRESET_HEIGHT_UNIT, row.heightUnit);
+    ::SendDlgItemMessageW(dialog, IDC_PRESET_WIDTH_SPIN, UDM_SETBUDDY,
+                          WPARAM(::GetDlgItem(dialog, IDC_PRESET_WIDTH_EDIT)), 0);
+    ::SendDlgItemMessageW(dialog, IDC_PRESET_HEIGHT_SPIN, UDM_SETBUDDY,
+                          WPARAM(::GetDlgItem(dialog, IDC_PRESET_HEIGHT_EDIT)), 0);
+    ::ShowWindow(::GetDlgItem(dialog, IDC_PRESET_HEIGHT_SPIN), row.heightEdit.visible ? SW_SHOW : SW_HIDE);
     ::InvalidateRect(dialog, nullptr, TRUE);
 }
 
 void ApplyEnablingRules(HWND dialog, uint32_t mode) {
     for (int id : kModeDependent) ::EnableWindow(::GetDlgItem(dialog, id), SizeControlsEnabled(mode));
-    ::EnableWindow(::GetDlgItem(dialog, kStretch), AspectChoiceEnabled(mode));
-    ::EnableWindow(::GetDlgItem(dialog, kKeepAspect), AspectChoiceEnabled(mode));
+    ::EnableWindow(::GetDlgItem(dialog, IDC_PRESET_STRETCH), AspectChoiceEnabled(mode));
+    ::EnableWindow(::GetDlgItem(dialog, IDC_PRESET_KEEP_ASPECT), AspectChoiceEnabled(mode));
 }
 
 void SetCaption(HWND dialog, int presetIndex) {
-    WideString caption = LanguageText(kTextPresetTitle);
+    WideString caption = LanguageText(kTextPreset);
     caption.Append(u" ");
     caption.AppendDecimal(presetIndex + 1);
     ::SetWindowTextW(dialog, W(caption.Text()));
@@ -159,44 +162,52 @@ BOOL OnInitDialog(HWND dialog, LPARAM parameter) {
     for (int id : kHeadings) InstallSectionHeading(::GetDlgItem(dialog, id));
     SetCaption(dialog, record->presetIndex);
 
-    FillList(dialog, kFormatList, {21000, 21001, 21002, 21003, 21004, 21005}, preset.outputFormat);
-    FillList(dialog, kSubsamplingList, {20100, 20101}, SubsamplingItem(preset.jpegSubsampling));
-    FillList(dialog, kModeList, {20120, 20121, 20122, 20123, 20124, 20125}, record->workingMode);
-    FillList(dialog, kFilterList, {20140, 20141, 20142, 20143}, preset.resampleFilter);
-    FillList(dialog, kSharpnessList, {kTextModeNone, 20151, 20152, 20153}, preset.sharpness);
+    FillList(dialog, IDC_PRESET_FORMAT_LIST,
+             {kTextFormatBmp, kTextFormatPng, kTextFormatJpeg, kTextFormatGif, kTextFormatTiff, kTextFormatWebp},
+             preset.outputFormat);
+    FillList(dialog, IDC_PRESET_SUBSAMPLING_LIST, {kTextChroma420, kTextChroma444},
+             SubsamplingItem(preset.jpegSubsampling));
+    FillList(dialog, IDC_PRESET_MODE_LIST,
+             {kTextNone, kTextWidth, kTextHeight, kTextLongerSide, kTextShorterSide, kTextBox}, record->workingMode);
+    FillList(dialog, IDC_PRESET_FILTER_LIST, {kTextAreaAverage, kTextBicubic, kTextNearestPixel, kTextHalftone},
+             preset.resampleFilter);
+    FillList(dialog, IDC_PRESET_SHARPNESS_LIST, {kTextNone, kTextSharpenLow, kTextSharpenMedium, kTextSharpenHigh},
+             preset.sharpness);
 
-    ::CheckDlgButton(dialog, kKeepTransparency, preset.keepTransparency ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(dialog, kLimitFileSize, preset.limitFileSize ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckRadioButton(dialog, kStretch, kKeepAspect, preset.keepAspect ? kKeepAspect : kStretch);
+    ::CheckDlgButton(dialog, IDC_PRESET_KEEP_TRANSPARENCY, preset.keepTransparency ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(dialog, IDC_PRESET_LIMIT_FILE_SIZE, preset.limitFileSize ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckRadioButton(dialog, IDC_PRESET_STRETCH, IDC_PRESET_KEEP_ASPECT,
+                       preset.keepAspect ? IDC_PRESET_KEEP_ASPECT : IDC_PRESET_STRETCH);
 
-    SetUpNumber(dialog, kQualityEdit, kQualitySpin, *FieldOf(&Preset::jpegQuality), int(preset.jpegQuality),
-                kQualityDigits);
-    SetUpNumber(dialog, kMaxSizeEdit, kMaxSizeSpin, *FieldOf(&Preset::maxFileSizeKiB), int(preset.maxFileSizeKiB),
-                kSizeDigits);
-    SetUpNumber(dialog, kWidthEdit, kWidthSpin, *FieldOf(&Preset::targetWidth), preset.targetWidth, kSizeDigits);
-    SetUpNumber(dialog, kHeightEdit, kHeightSpin, *FieldOf(&Preset::targetHeight), preset.targetHeight, kSizeDigits);
-    LimitText(dialog, kSuffixEdit, *FieldOf(&Preset::suffix));
-    LimitText(dialog, kSubfolderEdit, *FieldOf(&Preset::subfolder));
-    LimitText(dialog, kFolderEdit, *FieldOf(&Preset::outputFolder));
+    SetUpNumber(dialog, IDC_PRESET_QUALITY_EDIT, IDC_PRESET_QUALITY_SPIN, *FieldOf(&Preset::jpegQuality),
+                int(preset.jpegQuality), kQualityDigits);
+    SetUpNumber(dialog, IDC_PRESET_MAX_SIZE_EDIT, IDC_PRESET_MAX_SIZE_SPIN, *FieldOf(&Preset::maxFileSizeKiB),
+                int(preset.maxFileSizeKiB), kSizeDigits);
+    SetUpNumber(dialog, IDC_PRESET_WIDTH_EDIT, IDC_PRESET_WIDTH_SPIN, *FieldOf(&Preset::targetWidth),
+                preset.targetWidth, kSizeDigits);
+    SetUpNumber(dialog, IDC_PRESET_HEIGHT_EDIT, IDC_PRESET_HEIGHT_SPIN, *FieldOf(&Preset::targetHeight),
+                preset.targetHeight, kSizeDigits);
+    LimitText(dialog, IDC_PRESET_SUFFIX_EDIT, *FieldOf(&Preset::suffix));
+    LimitText(dialog, IDC_PRESET_SUBFOLDER_EDIT, *FieldOf(&Preset::subfolder));
+    LimitText(dialog, IDC_PRESET_FOLDER_EDIT, *FieldOf(&Preset::outputFolder));
 
     // The row starts under the mode list; mode 0 opens with the box's
     // arrangement of the row.
-    record->rowLeft = ClientRect(dialog, kModeList).left;
+    record->rowLeft = ClientRect(dialog, IDC_PRESET_MODE_LIST).left;
     LayOutSizeRowFor(dialog, *record, record->workingMode == 0 ? kResizeModeBox : record->workingMode);
     ApplyEnablingRules(dialog, record->workingMode);
 
-    ::SetDlgItemTextW(dialog, kSuffixEdit, W(preset.suffix.Text()));
-    ::SetDlgItemTextW(dialog, kSubfolderEdit, W(preset.subfolder.Text()));
-    ::SetDlgItemTextW(dialog, kFolderEdit, W(preset.outputFolder.Text()));
-    const bool globalFolder = !CurrentSettings().globalOutputFolder.IsEmpty();
-    InstallHintText(::GetDlgItem(dialog, kFolderEdit), globalFolder ? kTextFolderHint : kTextSourceFolderHint);
-    ::CheckDlgButton(dialog, kDisableTarget, preset.targetDisabled ? BST_CHECKED : BST_UNCHECKED);
+    ::SetDlgItemTextW(dialog, IDC_PRESET_SUFFIX_EDIT, W(preset.suffix.Text()));
+    ::SetDlgItemTextW(dialog, IDC_PRESET_SUBFOLDER_EDIT, W(preset.subfolder.Text()));
+    ::SetDlgItemTextW(dialog, IDC_PRESET_FOLDER_EDIT, W(preset.outputFolder.Text()));
+    InstallHintText(::GetDlgItem(dialog, IDC_PRESET_FOLDER_EDIT), record->globalFolder ? kTextFolderHint : kTextSourceFolderHint);
+    ::CheckDlgButton(dialog, IDC_PRESET_DISABLE_TARGET, preset.targetDisabled ? BST_CHECKED : BST_UNCHECKED);
     return TRUE;
 }
 
 void OnModeChanged(HWND dialog) {
     PresetDialogRecord* record = Record(dialog);
-    record->workingMode = Selection(dialog, kModeList);
+    record->workingMode = Selection(dialog, IDC_PRESET_MODE_LIST);
     LayOutSizeRowFor(dialog, *record, record->workingMode);
     ApplyEnablingRules(dialog, record->workingMode);
 }
@@ -207,12 +218,13 @@ void OnSizeFieldLeft(HWND dialog, int edit) {
 }
 
 void OnBrowse(HWND dialog) {
-    WideString title = LanguageText(kTextBrowseTitle);
+    WideString title = LanguageText(kTextFolderBrowserTitle);
     title.Append(Record(dialog)->preset->outputFolder.Text());
     // The browser starts at the typed folder only when that exists.
-    WideString folder = ControlText(dialog, kFolderEdit);
+    WideString folder = ControlText(dialog, IDC_PRESET_FOLDER_EDIT);
     if (!os::FolderExists(folder.Text())) folder.Clear();
-    if (BrowseForFolder(dialog, title.Text(), folder)) ::SetDlgItemTextW(dialog, kFolderEdit, W(folder.Text()));
+    if (BrowseForFolder(dialog, title.Text(), folder))
+        ::SetDlgItemTextW(dialog, IDC_PRESET_FOLDER_EDIT, W(folder.Text()));
 }
 
 INT_PTR OnStaticColour(HDC dc, HWND control) {
@@ -224,50 +236,50 @@ INT_PTR OnStaticColour(HDC dc, HWND control) {
 
 void EndPresetDialog(HWND dialog, INT_PTR result) {
     for (int id : kHeadings) RemoveSectionHeading(::GetDlgItem(dialog, id));
-    RemoveHintText(::GetDlgItem(dialog, kFolderEdit));
+    RemoveHintText(::GetDlgItem(dialog, IDC_PRESET_FOLDER_EDIT));
     ::EndDialog(dialog, result);
 }
 
 void OnOk(HWND dialog) {
     PresetDialogRecord* record = Record(dialog);
-    const WideString suffix = ControlText(dialog, kSuffixEdit);
-    const WideString subfolder = ControlText(dialog, kSubfolderEdit);
-    const WideString folder = ControlText(dialog, kFolderEdit);
+    const WideString suffix = ControlText(dialog, IDC_PRESET_SUFFIX_EDIT);
+    const WideString subfolder = ControlText(dialog, IDC_PRESET_SUBFOLDER_EDIT);
+    const WideString folder = ControlText(dialog, IDC_PRESET_FOLDER_EDIT);
     PresetDialogValues values;
-    values.formatIndex = Selection(dialog, kFormatList);
-    values.keepTransparency = IsChecked(dialog, kKeepTransparency);
-    values.quality = ControlNumber(dialog, kQualityEdit);
-    values.subsamplingIndex = Selection(dialog, kSubsamplingList);
-    values.limitFileSize = IsChecked(dialog, kLimitFileSize);
-    values.maxFileSizeKiB = ControlNumber(dialog, kMaxSizeEdit);
+    values.formatIndex = Selection(dialog, IDC_PRESET_FORMAT_LIST);
+    values.keepTransparency = IsChecked(dialog, IDC_PRESET_KEEP_TRANSPARENCY);
+    values.quality = ControlNumber(dialog, IDC_PRESET_QUALITY_EDIT);
+    values.subsamplingIndex = Selection(dialog, IDC_PRESET_SUBSAMPLING_LIST);
+    values.limitFileSize = IsChecked(dialog, IDC_PRESET_LIMIT_FILE_SIZE);
+    values.maxFileSizeKiB = ControlNumber(dialog, IDC_PRESET_MAX_SIZE_EDIT);
     values.resizeMode = record->workingMode;
-    values.targetWidth = ControlNumber(dialog, kWidthEdit);
-    values.targetHeight = ControlNumber(dialog, kHeightEdit);
-    values.keepAspect = IsChecked(dialog, kKeepAspect);
-    values.resampleFilter = Selection(dialog, kFilterList);
-    values.sharpness = Selection(dialog, kSharpnessList);
+    values.targetWidth = ControlNumber(dialog, IDC_PRESET_WIDTH_EDIT);
+    values.targetHeight = ControlNumber(dialog, IDC_PRESET_HEIGHT_EDIT);
+    values.keepAspect = IsChecked(dialog, IDC_PRESET_KEEP_ASPECT);
+    values.resampleFilter = Selection(dialog, IDC_PRESET_FILTER_LIST);
+    values.sharpness = Selection(dialog, IDC_PRESET_SHARPNESS_LIST);
     values.suffix = suffix.Text();
     values.subfolder = subfolder.Text();
     values.outputFolder = folder.Text();
-    values.targetDisabled = IsChecked(dialog, kDisableTarget);
+    values.targetDisabled = IsChecked(dialog, IDC_PRESET_DISABLE_TARGET);
     StorePresetValues(values, *record->preset);
 
     ::DragAcceptFiles(record->dropTarget, record->preset->targetDisabled ? FALSE : TRUE);
-    ::RedrawWindow(State().mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    ::RedrawWindow(record->mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     EndPresetDialog(dialog, IDOK);
 }
 
 BOOL OnCommand(HWND dialog, WPARAM wParam) {
     const int id = LOWORD(wParam);
     const int code = HIWORD(wParam);
-    if (id == kModeList && code == CBN_SELCHANGE) {
+    if (id == IDC_PRESET_MODE_LIST && code == CBN_SELCHANGE) {
         OnModeChanged(dialog);
-    } else if ((id == kWidthEdit || id == kHeightEdit) && code == EN_KILLFOCUS) {
+    } else if ((id == IDC_PRESET_WIDTH_EDIT || id == IDC_PRESET_HEIGHT_EDIT) && code == EN_KILLFOCUS) {
         OnSizeFieldLeft(dialog, id);
-    } else if (id == kBrowse && code == BN_CLICKED) {
+    } else if (id == IDC_PRESET_BROWSE && code == BN_CLICKED) {
         OnBrowse(dialog);
-    } else if (id == kClearFolder && code == BN_CLICKED) {
-        ::SetDlgItemTextW(dialog, kFolderEdit, L"");
+    } else if (id == IDC_PRESET_CLEAR_FOLDER && code == BN_CLICKED) {
+        ::SetDlgItemTextW(dialog, IDC_PRESET_FOLDER_EDIT, L"");
     } else if (id == IDOK) {
         OnOk(dialog);
     } else if (id == IDCANCEL) {
@@ -290,23 +302,23 @@ INT_PTR CALLBACK PresetDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-void OpenPresetDialog(int presetIndex, HWND dropTarget) {
+void OpenPresetDialog(MainWindowState& state, int presetIndex, HWND dropTarget) {
     if (presetIndex < 0 || presetIndex >= kPresetCount) return;
-    const AppState& state = State();
     // Without a language library there is no template to take: a null
     // module would make the resource search fall back to the executable.
     if (!state.languageLibrary) return;
-    Settings& settings = CurrentSettings();
+    Settings& settings = state.settings;
     const bool largeFont = settings.largeDialogFont != 0;
-    const DialogTemplate dialogTemplate = LoadDialogTemplate(state.languageLibrary.Get(), kPresetDialogTemplate, largeFont);
+    const DialogTemplate dialogTemplate = LoadDialogTemplate(state.languageLibrary.Get(), IDD_PRESET, largeFont);
     if (!dialogTemplate) return;
     PresetDialogRecord record;
+    record.mainWindow = state.window;
     record.dropTarget = dropTarget;
     record.presetIndex = presetIndex;
     record.preset = &settings.presets[presetIndex];
+    record.globalFolder = !settings.globalOutputFolder.IsEmpty();
     record.workingMode = record.preset->resizeMode;
-    ::DialogBoxIndirectParamW(state.instance, dialogTemplate.get(), state.mainWindow, PresetDialogProc,
-                              LPARAM(&record));
+    ::DialogBoxIndirectParamW(state.instance, dialogTemplate.get(), state.window, PresetDialogProc, LPARAM(&record));
 }
 
 }  // namespace qdx::app

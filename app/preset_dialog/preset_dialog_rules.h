@@ -5,61 +5,10 @@
 #include <cstdint>
 
 #include "core/settings.h"
+#include "core/text_ids.h"
 #include "core/os/wide_string.h"
 
 namespace qdx::app {
-
-inline constexpr uint16_t kPresetDialogTemplate = 2000;
-
-// Control identifiers of template 2000 (shared with the language libraries).
-namespace preset_ids {
-inline constexpr int kDisableTarget = 2001;
-inline constexpr int kFormatHeading = 2110;
-inline constexpr int kFormatList = 2111;
-inline constexpr int kTransparencyHeading = 2120;
-inline constexpr int kKeepTransparency = 2121;
-inline constexpr int kJpegHeading = 2130;
-inline constexpr int kQualityEdit = 2132;
-inline constexpr int kQualitySpin = 2133;
-inline constexpr int kSubsamplingList = 2135;
-inline constexpr int kLimitFileSize = 2136;
-inline constexpr int kMaxSizeEdit = 2137;
-inline constexpr int kMaxSizeSpin = 2138;
-inline constexpr int kResizeHeading = 2200;
-inline constexpr int kModeList = 2211;
-inline constexpr int kWidthLabel = 2220;
-inline constexpr int kWidthEdit = 2221;
-inline constexpr int kWidthSpin = 2222;
-inline constexpr int kWidthUnit = 2223;
-inline constexpr int kHeightLabel = 2230;
-inline constexpr int kHeightEdit = 2231;
-inline constexpr int kHeightSpin = 2232;
-inline constexpr int kHeightUnit = 2233;
-inline constexpr int kStretch = 2240;
-inline constexpr int kKeepAspect = 2241;
-inline constexpr int kFilterLabel = 2250;
-inline constexpr int kFilterList = 2251;
-inline constexpr int kSharpnessLabel = 2260;
-inline constexpr int kSharpnessList = 2261;
-inline constexpr int kOutputHeading = 2300;
-inline constexpr int kSuffixEdit = 2311;
-inline constexpr int kFolderEdit = 2321;
-inline constexpr int kBrowse = 2322;
-inline constexpr int kClearFolder = 2323;
-inline constexpr int kSubfolderEdit = 2331;
-}  // namespace preset_ids
-
-// String identifiers of the texts the dialog puts together itself.
-inline constexpr uint32_t kTextPresetTitle = 1000;
-inline constexpr uint32_t kTextSizeUnit = 20031;
-inline constexpr uint32_t kTextModeNone = 20120;  // also sharpness "off"
-inline constexpr uint32_t kTextWidth = 20121;
-inline constexpr uint32_t kTextHeight = 20122;
-inline constexpr uint32_t kTextLongerSide = 20123;
-inline constexpr uint32_t kTextShorterSide = 20124;
-inline constexpr uint32_t kTextFolderHint = 2321;
-inline constexpr uint32_t kTextSourceFolderHint = 3023;
-inline constexpr uint32_t kTextBrowseTitle = 20220;
 
 inline constexpr uint32_t kResizeModeBox = 5;
 
@@ -72,8 +21,8 @@ inline constexpr int kSizeDigits = 4;
 // names the side the mode sets (the mode's own text: "Width" for Width).
 struct SizeRowPlan {
     bool twoNumbers = false;
-    uint32_t widthLabel = 0;   // text of 2220 (box mode only)
-    uint32_t heightLabel = 0;  // text of 2230
+    uint32_t widthLabel = 0;               // the width label's text (box mode only)
+    uint32_t heightLabel = 0;              // the height label's text
     const char16_t* heightLabelEnd = u"";  // ":" in the box mode, ": " otherwise
 };
 
@@ -89,9 +38,9 @@ bool AspectChoiceEnabled(uint32_t mode);
 // dialog's font.
 struct SizeRowMetrics {
     int left = 0;         // where the row starts
-    int widthLabel = 0;   // text of 2220
-    int heightLabel = 0;  // text of 2230
-    int unit = 0;         // text of 2223 and 2233
+    int widthLabel = 0;   // the width label's text
+    int heightLabel = 0;  // the height label's text
+    int unit = 0;         // the units' text
     int digit = 0;        // width of "0"
     int editMargin = 0;   // the edit's borders and inner margins together
     int spin = 0;         // width the spin control takes beside its edit
@@ -104,8 +53,9 @@ struct RowItem {
     bool visible = false;
 };
 
-// Left to right: [2220] [2221 + spin] [2223]  [2230] [2231 + spin] [2233] in
-// the box mode; [2230] [2221 + spin] [2223] otherwise. Each edit holds four
+// Left to right: [width label] [width edit + spin] [unit]  [height label]
+// [height edit + spin] [unit] in the box mode; [height label] [width edit +
+// spin] [unit] otherwise. Each edit holds four
 // digits; its width includes the spin control that sits at its right.
 struct SizeRowLayout {
     RowItem widthLabel, widthEdit, widthUnit, heightLabel, heightEdit, heightUnit;

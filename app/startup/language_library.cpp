@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/common/control_ids.h"
 #include "app/common/win32_owners.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
@@ -25,7 +26,8 @@ ModuleHandle LoadByName(const char16_t* name) {
 }  // namespace
 
 bool HasLanguageSignature(HINSTANCE library) {
-    HRSRC resource = ::FindResourceW(library, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(10));  // RT_RCDATA
+    HRSRC resource =
+        ::FindResourceW(library, MAKEINTRESOURCEW(IDR_LANGUAGE_SIGNATURE), MAKEINTRESOURCEW(10));  // RT_RCDATA
     if (!resource || ::SizeofResource(library, resource) < sizeof kLanguageSignature) return false;
     HGLOBAL loaded = ::LoadResource(library, resource);
     const void* bytes = loaded ? ::LockResource(loaded) : nullptr;

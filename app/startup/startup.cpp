@@ -13,14 +13,13 @@
 
 #include "app/common/win32_owners.h"
 #include "app/main_window/main_window.h"
-#include "app/startup/app_state.h"
 #include "app/startup/language_library.h"
 #include "batch/batch.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 
 namespace qdx::app {
 
@@ -74,7 +73,7 @@ bool CaptureArguments(std::vector<WideString>& captured) {
     return true;
 }
 
-bool CheckEnvironment(AppState& state) {
+bool CheckEnvironment(MainWindowState& state) {
     WideString folder;
     if (!os::ExecutablePath(folder)) return false;
     KeepFolder(folder);
@@ -99,9 +98,9 @@ bool CheckEnvironment(AppState& state) {
 // Converts every argument that names an existing file (not a folder) with the
 // presets of the combined drop area. Returns true when the window is to be
 // shown (no arguments at all).
-bool HandleCommandLine(AppState& state, std::vector<WideString>& arguments, bool listAllocated) {
+bool HandleCommandLine(const MainWindowState& state, std::vector<WideString>& arguments, bool listAllocated) {
     if (!listAllocated) {
-        MainWindowHost(state.mainWindow).ShowErrorMessage(kTextOutOfMemory);
+        MainWindowHost(state.window).ShowErrorMessage(kTextOutOfMemory);
         return false;
     }
     if (arguments.empty()) return true;
@@ -109,59 +108,60 @@ bool HandleCommandLine(AppState& state, std::vector<WideString>& arguments, bool
     uint32_t keptCount = 0;
     for (WideString& argument : arguments)
         if (os::FileExists(argument.Text())) arguments[keptCount++] = std::move(argument);
-    MainWindowHost host(state.mainWindow);
-    const Settings& settings = CurrentSettings();
+    MainWindowHost host(state.window);
+    const Settings& settings = state.settings;
     if (keptCount > 0) RunConversion(host, keptCount, arguments.data(), settings.multiDropSelection, settings);
     return false;
 }
 
 // The language library's text source goes into the state, and the engine
-// reads through it until the program ends.
-bool StartUp(AppState& state, int showCommand) {
+// reads through it until the program ends. The settings file is open only
+// from here until the main window exists.
+bool StartUp(MainWindowState& state, int osLevel, int showCommand) {
     // Full paths before the current directory changes to the executable's folder.
     std::vector<WideString> arguments;
     const bool listAllocated = CaptureArguments(arguments);
-    if (state.osLevel == 0 || !CheckEnvironment(state)) {
+    if (osLevel == 0 || !CheckEnvironment(state)) {
         ShowStartupError(kFailedToExecute);
         return false;
     }
-    Settings& settings = CurrentSettings();
-    OpenSettings(state.settingsReader, state.settingsPath.Text());
-    LoadLanguageName(state.settingsReader, settings);
+    Settings& settings = state.settings;
+    SettingsReader reader;
+    OpenSettings(reader, state.settingsPath.Text());
+    LoadLanguageName(reader, settings);
     if (!LoadLanguageLibrary(settings.languageName, state.languageLibrary)) {
         ShowStartupError(kLanguageFileNotFound);
-        CloseSettings(state.settingsReader);
+        CloseSettings(reader);
         return false;
     }
     state.texts.reset(new (std::nothrow) LibraryTextSource(state.languageLibrary.Get()));
     SetCurrentTextSource(state.texts.get());
-    LoadSettings(state.settingsReader, settings);
-    LoadWindowGeometry(state.settingsReader, settings);
+    LoadSettings(reader, settings);
+    LoadWindowGeometry(reader, settings);
     if (!RegisterWindowClasses(state.instance)) {
-        CloseSettings(state.settingsReader);
+        CloseSettings(reader);
         return false;
     }
     // Up-down controls for the dialogs, and the tooltips of the drop targets.
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
-    state.mainWindow = CreateMainWindow(state.instance);
+    HWND window = CreateMainWindow(state);
     // Everything is read once the window exists. The file is let go before a
     // command line is handled, so that the save at the close request can
     // replace it.
-    CloseSettings(state.settingsReader);
-    if (!state.mainWindow) return false;
+    CloseSettings(reader);
+    if (!window) return false;
     if (HandleCommandLine(state, arguments, listAllocated)) {
-        ::ShowWindow(state.mainWindow, showCommand == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+        ::ShowWindow(window, showCommand == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     } else {
-        ::SendMessageW(state.mainWindow, WM_CLOSE, 0, 0);
+        ::SendMessageW(window, WM_CLOSE, 0, 0);
     }
     return true;
 }
 
 }  // namespace
 
-bool ReplaceLanguageLibrary(WideString& name) {
-    AppState& state = State();
+bool ReplaceLanguageLibrary(MainWindowState& state, WideString& name) {
     state.languageLibrary.Reset();
     ModuleHandle library;
     if (LoadLanguageLibrary(name, library)) state.languageLibrary = std::move(library);
@@ -172,11 +172,6 @@ bool ReplaceLanguageLibrary(WideString& name) {
     return bool(state.languageLibrary);
 }
 
-AppState& State() {
-    static AppState state;
-    return state;
-}
-
 int OperatingSystemLevel(DWORD major, DWORD minor) {
     if (major == 5) return (minor == 1 || minor == 2) ? 1 : 0;
     if (major == 6) return minor == 0 ? 2 : minor == 1 ? 3 : minor == 2 ? 4 : 5;
@@ -185,14 +180,16 @@ int OperatingSystemLevel(DWORD major, DWORD minor) {
 
 int ProgramMain(HINSTANCE instance, int showCommand) {
     if (!os::CreatePrivateHeap()) return 0;
-    AppState& state = State();
-    state.instance = instance;
-    state.osLevel = DetectOperatingSystemLevel();
+    // The one place the program's settings are taken; the main window and
+    // everything it opens are handed them from here.
+    MainWindowState state(instance, CurrentSettings());
+    const int osLevel = DetectOperatingSystemLevel();
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ::HtmlHelpW(nullptr, nullptr, HH_INITIALIZE, reinterpret_cast<DWORD_PTR>(&state.htmlHelpCookie));
+    DWORD htmlHelpCookie = 0;
+    ::HtmlHelpW(nullptr, nullptr, HH_INITIALIZE, reinterpret_cast<DWORD_PTR>(&htmlHelpCookie));
 
     WPARAM exitCode = 0;
-    if (StartUp(state, showCommand)) {
+    if (StartUp(state, osLevel, showCommand)) {
         MSG message;
         while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
             ::TranslateMessage(&message);
@@ -204,7 +201,7 @@ int ProgramMain(HINSTANCE instance, int showCommand) {
     SetCurrentTextSource(nullptr);
     state.texts.reset();
 
-    ::HtmlHelpW(nullptr, nullptr, HH_UNINITIALIZE, state.htmlHelpCookie);
+    ::HtmlHelpW(nullptr, nullptr, HH_UNINITIALIZE, htmlHelpCookie);
     os::DestroyPrivateHeap();
     if (SUCCEEDED(com)) ::CoUninitialize();
     state.mainFont.Reset();

@@ -14,12 +14,11 @@
 #include <vector>
 
 #include "app/main_window/main_window.h"
-#include "app/startup/app_state.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
 #include "core/preset_codes.h"
 #include "core/settings.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 #include "tests/app/gui_support.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/bomb_images.h"
@@ -66,9 +65,9 @@ void PressEscape() {
     ::SendInput(2, keys, sizeof(INPUT));
 }
 
-std::wstring LibraryString(UINT id) {
+std::wstring LibraryString(HINSTANCE library, UINT id) {
     wchar_t text[128] = {};
-    ::LoadStringW(State().languageLibrary.Get(), id, text, 128);
+    ::LoadStringW(library, id, text, 128);
     return text;
 }
 
@@ -132,14 +131,14 @@ protected:
     void Open(const char16_t* language, int32_t width) {
         app_ = std::make_unique<test::GuiApp>(language);
         ASSERT_TRUE(app_->Ready());
-        Preset& preset = CurrentSettings().presets[1];
+        Preset& preset = app_->SettingsInUse().presets[1];
         preset.outputFormat = kOutputPng;
         preset.resizeMode = ResizeToWidth;
         preset.targetWidth = width;
         preset.resampleFilter = FilterBicubic;
         preset.subfolder.Assign(u"");
         preset.suffix.Assign(u"_out");
-        window_ = CreateMainWindow(State().instance);
+        window_ = CreateMainWindow(app_->State());
         ASSERT_NE(window_, nullptr);
         ::ShowWindow(window_, SW_SHOWNORMAL);
         ::UpdateWindow(window_);
@@ -181,7 +180,8 @@ protected:
     // Drops `paths` on target 1 with a request for the title waiting.
     void Drop(const std::vector<WideString>& paths) {
         WaitForRequest();
-        ::SendMessageW(::GetDlgItem(window_, kFirstDropTargetId + 1), WM_DROPFILES, WPARAM(test::MakeDrop(paths)), 0);
+        ::SendMessageW(::GetDlgItem(window_, IDC_MAIN_FIRST_DROP_TARGET + 1), WM_DROPFILES,
+                       WPARAM(test::MakeDrop(paths)), 0);
     }
 
     test::TempFolder inputs_, temporary_;
@@ -197,7 +197,7 @@ TEST_P(BatchStopTest, TitleCountsAndEscapeStopsAfterTheThirdFile) {
     Open(GetParam(), 1000);
     test::ScopedTemporaryFolder batchTemporary(temporary_.Path());
     const std::vector<WideString> paths = Inputs(30, 1600, 1200);
-    const std::wstring busy = LibraryString(kTextBusyTitle);
+    const std::wstring busy = LibraryString(app_->State().languageLibrary.Get(), kTextBusyTitle);
     auto progress = [&](int done) { return busy + L" " + std::to_wstring(done) + L" / 30"; };
 
     // Escape goes down right after the third file's count reaches the title;
@@ -234,7 +234,7 @@ TEST_P(BatchStopTest, TitleCountsAndEscapeStopsAfterTheThirdFile) {
     reader.Stop();
 
     EXPECT_TRUE(stopBox.Acted());
-    EXPECT_EQ(boxText, LibraryString(kTextBatchStopped) + L" 3");
+    EXPECT_EQ(boxText, LibraryString(app_->State().languageLibrary.Get(), kTextBatchStopped) + L" 3");
     EXPECT_EQ(boxCaption, L"Quillodex");
     EXPECT_EQ(convertedAtPress, 3);
     for (int i = 0; i < 30; ++i) {
@@ -259,7 +259,7 @@ TEST_F(BatchFixture, LongFileAnswersBetweenItsSteps) {
     Open(u"English", 4000);
     const std::vector<WideString> large = Inputs(1, 4000, 3000);
     const std::vector<WideString> small = Inputs(1, 400, 300);
-    const std::wstring busy = LibraryString(kTextBusyTitle);
+    const std::wstring busy = LibraryString(app_->State().languageLibrary.Get(), kTextBusyTitle);
     for (const auto& paths : {large, std::vector<WideString>{large[0], small[0]}}) {
         SCOPED_TRACE(paths.size());
         g_log.titlesSet.clear();
@@ -298,9 +298,10 @@ TEST_P(PictureTooLargeTest, ARefusedPictureIsNamedWithItsSize) {
             boxText = test::MessageBoxText(w);
             ::PostMessageW(w, WM_COMMAND, IDOK, 0);
         });
-    ::SendMessageW(::GetDlgItem(window_, kFirstDropTargetId + 1), WM_DROPFILES, WPARAM(test::MakeDrop(paths)), 0);
+    ::SendMessageW(::GetDlgItem(window_, IDC_MAIN_FIRST_DROP_TARGET + 1), WM_DROPFILES, WPARAM(test::MakeDrop(paths)),
+                   0);
     EXPECT_TRUE(box.Acted());
-    EXPECT_EQ(boxText, L"30000 \u00D7 30000" + LibraryString(kTextPictureTooLarge));
+    EXPECT_EQ(boxText, L"30000 \u00D7 30000" + LibraryString(app_->State().languageLibrary.Get(), kTextPictureTooLarge));
     EXPECT_TRUE(Converted(0));
 }
 

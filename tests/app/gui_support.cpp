@@ -9,7 +9,6 @@
 #include "app/common/controls.h"
 #include "app/common/win32_owners.h"
 #include "app/main_window/main_window.h"
-#include "app/startup/app_state.h"
 #include "codecs/write/png_writer.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
@@ -53,34 +52,25 @@ WideString BuildFile(const char16_t* name) {
     return path;
 }
 
-GuiApp::GuiApp(const char16_t* language, const WideString& settingsPath) {
-    app::AppState& state = app::State();
-    state.instance = ::GetModuleHandleW(nullptr);
+GuiApp::GuiApp(const char16_t* language, const WideString& settingsPath)
+    : state_(::GetModuleHandleW(nullptr), settings_) {
     WideString file(language);
     file.Append(u".dll");
-    state.languageLibrary.Reset(::LoadLibraryExW(W(BinFile(file.Text()).Text()), nullptr, 0));
-    if (!state.languageLibrary || !app::HasLanguageSignature(state.languageLibrary.Get())) return;
-    texts_ = new app::LibraryTextSource(state.languageLibrary.Get());
-    SetCurrentTextSource(texts_);
-    Settings& settings = CurrentSettings();
-    ResetToDefaults(settings);
-    settings.languageName.Assign(language);
-    os::MenuFontFace(settings.fontFace);
-    state.settingsPath = settingsPath;
-    if (!app::RegisterWindowClasses(state.instance)) return;
-    ready_ = app::RecreateMainFont(::GetDesktopWindow());
+    state_.languageLibrary.Reset(::LoadLibraryExW(W(BinFile(file.Text()).Text()), nullptr, 0));
+    if (!state_.languageLibrary || !app::HasLanguageSignature(state_.languageLibrary.Get())) return;
+    state_.texts = std::make_unique<app::LibraryTextSource>(state_.languageLibrary.Get());
+    SetCurrentTextSource(state_.texts.get());
+    settings_.languageName.Assign(language);
+    os::MenuFontFace(settings_.fontFace);
+    state_.settingsPath = settingsPath;
+    if (!app::RegisterWindowClasses(state_.instance)) return;
+    ready_ = app::RecreateMainFont(state_, ::GetDesktopWindow());
 }
 
 GuiApp::~GuiApp() {
-    app::AppState& state = app::State();
     for (const wchar_t* name : {app::kMainClass, app::kDropClass, app::kCombinedDropClass})
-        ::UnregisterClassW(name, state.instance);
+        ::UnregisterClassW(name, state_.instance);
     SetCurrentTextSource(nullptr);
-    delete texts_;
-    state.languageLibrary.Reset();
-    state.mainFont.Reset();
-    state.mainWindow = nullptr;
-    ResetToDefaults(CurrentSettings());
 }
 
 void PumpMessages(DWORD milliseconds) {

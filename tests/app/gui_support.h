@@ -14,7 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/startup/language_library.h"
+#include "app/main_window/main_window_state.h"
+#include "core/settings.h"
 #include "core/os/wide_string.h"
 
 namespace qdx::test {
@@ -23,11 +24,12 @@ namespace qdx::test {
 WideString BinFile(const char16_t* name);
 WideString BuildFile(const char16_t* name);
 
-// The program's process-wide state as start-up leaves it: the language
-// library `language` loaded from the build, default settings (menu font face,
-// language name set), window classes registered, the main font created and
-// measured. Undone by the destructor. The settings path is `settingsPath`
-// (empty: none; SaveSettings then fails quietly).
+// The main window's state as start-up leaves it, on settings of its own: the
+// language library `language` loaded from the build (and the engine's texts
+// read through it), default settings (menu font face, language name set),
+// window classes registered, the main font created and measured. Undone by
+// the destructor. The settings path is `settingsPath` (empty: none;
+// SaveSettings then fails quietly).
 class GuiApp {
 public:
     explicit GuiApp(const char16_t* language, const WideString& settingsPath = WideString());
@@ -35,10 +37,13 @@ public:
     GuiApp(const GuiApp&) = delete;
     GuiApp& operator=(const GuiApp&) = delete;
     bool Ready() const { return ready_; }
+    app::MainWindowState& State() { return state_; }
+    Settings& SettingsInUse() { return settings_; }
 
 private:
+    Settings settings_;
+    app::MainWindowState state_;
     bool ready_ = false;
-    app::LibraryTextSource* texts_ = nullptr;
 };
 
 // Dispatches the thread's messages for `milliseconds` (at least one round).

@@ -19,10 +19,10 @@
 #include "app/main_window/drop_target.h"
 #include "app/main_window/main_window.h"
 #include "app/main_window/version_window.h"
-#include "app/startup/app_state.h"
 #include "core/os/os.h"
 #include "core/settings.h"
 #include "core/settings_file.h"
+#include "core/text_ids.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/sample_images.h"
 #include "tests/support/temp_folder.h"
@@ -51,8 +51,8 @@ protected:
         settingsPath_ = folder_.File(u"Quillodex.ini");
         app_ = std::make_unique<test::GuiApp>(language, settingsPath_);
         ASSERT_TRUE(app_->Ready());
-        if (prepare) prepare(CurrentSettings());
-        window_ = CreateMainWindow(State().instance);
+        if (prepare) prepare(app_->SettingsInUse());
+        window_ = CreateMainWindow(app_->State());
         ASSERT_NE(window_, nullptr);
         ::ShowWindow(window_, SW_SHOWNORMAL);
         ::UpdateWindow(window_);
@@ -64,8 +64,8 @@ protected:
         app_.reset();
     }
 
-    HWND Target(int index) const { return ::GetDlgItem(window_, kFirstDropTargetId + index); }
-    HWND Combined() const { return ::GetDlgItem(window_, kCombinedAreaId); }
+    HWND Target(int index) const { return ::GetDlgItem(window_, IDC_MAIN_FIRST_DROP_TARGET + index); }
+    HWND Combined() const { return ::GetDlgItem(window_, IDC_MAIN_COMBINED_AREA); }
 
     void SetClientSize(int width, int height) {
         const RECT frame = FrameFor(width, height);
@@ -120,16 +120,17 @@ TEST_F(MainWindowTest, ChildrenFollowTheLayoutAtEverySize) {
         ::GetClientRect(window_, &client);
         ASSERT_EQ(client.right, size.width);
         ASSERT_EQ(client.bottom, size.height);
-        const MainLayout layout = LayOutMainWindow(MeasureLayout(window_), size.width, size.height);
+        const MainLayout layout = LayOutMainWindow(MeasureLayout(app_->State(), window_), size.width, size.height);
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(ChildBox(Target(i)), layout.targets[i]) << "target " << i;
-            EXPECT_EQ(ChildBox(::GetDlgItem(window_, kOptionsButtonId + i)), layout.buttons[i]) << "button " << i;
+            EXPECT_EQ(ChildBox(::GetDlgItem(window_, IDC_MAIN_OPTIONS + i)), layout.buttons[i]) << "button " << i;
         }
         EXPECT_EQ(ChildBox(Combined()), layout.combinedArea);
-        EXPECT_EQ(ChildBox(::GetDlgItem(window_, kKeepOnTopId)), layout.keepOnTop);
-        const CombinedLayout checks = LayOutCombinedArea(MeasureLayout(window_), layout.combinedArea.width);
+        EXPECT_EQ(ChildBox(::GetDlgItem(window_, IDC_MAIN_KEEP_ON_TOP)), layout.keepOnTop);
+        const CombinedLayout checks = LayOutCombinedArea(MeasureLayout(app_->State(), window_), layout.combinedArea.width);
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(ChildBox(::GetDlgItem(Combined(), kFirstCombinedCheckId + i)), checks.checks[i]) << "check " << i;
+            EXPECT_EQ(ChildBox(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK + i)), checks.checks[i])
+                << "check " << i;
     }
     // Smaller than 330 x 220 is refused.
     SetClientSize(200, 100);
@@ -147,8 +148,8 @@ TEST_F(MainWindowTest, StoredGeometryIsClampedAndPulledOntoTheWorkArea) {
     ASSERT_TRUE(SaveSettings(settingsPath_.Text(), stored, &geometry));
     Open(u"English", nullptr);
     DestroyWindow(window_);
-    LoadSettings(settingsPath_.Text(), CurrentSettings());
-    window_ = CreateMainWindow(State().instance);
+    LoadSettings(settingsPath_.Text(), app_->SettingsInUse());
+    window_ = CreateMainWindow(app_->State());
     RECT client{}, frame{};
     ::GetClientRect(window_, &client);
     ::GetWindowRect(window_, &frame);
@@ -210,7 +211,7 @@ TEST_F(MainWindowTest, DropsWaitForNoModalWindowAndNoDisabledTarget) {
             ::SendMessageW(Combined(), WM_DROPFILES, WPARAM(test::MakeDrop({one})), 0);
             ::PostMessageW(version, WM_CLOSE, 0, 0);
         });
-    ::SendMessageW(window_, WM_COMMAND, kVersionButtonId, 0);
+    ::SendMessageW(window_, WM_COMMAND, IDC_MAIN_VERSION, 0);
     EXPECT_TRUE(actor.Acted());
     EXPECT_TRUE(disabledMeanwhile);
     EXPECT_TRUE(::IsWindowEnabled(window_));
@@ -223,7 +224,7 @@ TEST_F(MainWindowTest, DisabledTargetDrawsItsSummaryGrey) {
     test::Capture enabled, disabled;
     ASSERT_TRUE(test::CaptureWindow(Target(0), enabled));
     ASSERT_TRUE(test::CaptureWindow(Target(2), disabled));
-    const int top = Metrics().textHeight + 8;  // below the title
+    const int top = app_->State().metrics.textHeight + 8;  // below the title
     EXPECT_GT(enabled.Count(kSummaryColour, 0, top, enabled.width, enabled.height), 100);
     EXPECT_EQ(enabled.Count(kDisabledSummaryColour, 0, top, enabled.width, enabled.height), 0);
     EXPECT_EQ(disabled.Count(kSummaryColour, 0, top, disabled.width, disabled.height), 0);
@@ -264,37 +265,39 @@ TEST_F(MainWindowTest, TitleShowsTheBatchWhileItRuns) {
 
 TEST_F(MainWindowTest, SizingShowsOnlyTitlesAndHidesTheChecks) {
     Open();
-    const int top = Metrics().textHeight + 8;
+    const int top = app_->State().metrics.textHeight + 8;
     ::SendMessageW(window_, WM_ENTERSIZEMOVE, 0, 0);
     ::RedrawWindow(Target(0), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     test::Capture sizing;
     ASSERT_TRUE(test::CaptureWindow(Target(0), sizing));
     EXPECT_EQ(sizing.Count(kSummaryColour, 0, top, sizing.width, sizing.height), 0);
     EXPECT_GT(sizing.Count(kTargetColours[0].title, 0, 0, sizing.width, top), 20);
-    for (int i = 0; i < 4; ++i) EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(Combined(), kFirstCombinedCheckId + i)));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK + i)));
 
     ::SendMessageW(window_, WM_EXITSIZEMOVE, 0, 0);
     test::Capture after;
     ASSERT_TRUE(test::CaptureWindow(Target(0), after));
     EXPECT_GT(after.Count(kSummaryColour, 0, top, after.width, after.height), 100);
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(Combined(), kFirstCombinedCheckId + i)));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK + i)));
 }
 
 TEST_F(MainWindowTest, CheckBoxesChangeTheirSettings) {
     Open(u"English", [](Settings& s) { s.alwaysOnTop = 1; });
     EXPECT_TRUE(::GetWindowLongW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    HWND keepOnTop = ::GetDlgItem(window_, kKeepOnTopId);
+    HWND keepOnTop = ::GetDlgItem(window_, IDC_MAIN_KEEP_ON_TOP);
     EXPECT_EQ(::SendMessageW(keepOnTop, BM_GETCHECK, 0, 0), BST_CHECKED);
     // Wine leaves the topmost style of a window that owns a topmost tooltip
     // as it is, so only the setting is checked after a click.
     ::SendMessageW(keepOnTop, BM_CLICK, 0, 0);
-    EXPECT_EQ(CurrentSettings().alwaysOnTop, 0);
+    EXPECT_EQ(app_->SettingsInUse().alwaysOnTop, 0);
     ::SendMessageW(keepOnTop, BM_CLICK, 0, 0);
-    EXPECT_EQ(CurrentSettings().alwaysOnTop, 1);
+    EXPECT_EQ(app_->SettingsInUse().alwaysOnTop, 1);
 
-    ::SendMessageW(::GetDlgItem(Combined(), kFirstCombinedCheckId + 1), BM_CLICK, 0, 0);
-    EXPECT_EQ(CurrentSettings().multiDropSelection[1], 0);
-    EXPECT_EQ(CurrentSettings().multiDropSelection[0], 1);
+    ::SendMessageW(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK + 1), BM_CLICK, 0, 0);
+    EXPECT_EQ(app_->SettingsInUse().multiDropSelection[1], 0);
+    EXPECT_EQ(app_->SettingsInUse().multiDropSelection[0], 1);
 }
 
 TEST_F(MainWindowTest, FontAndLanguageChangesRebuildTheWindow) {
@@ -308,26 +311,26 @@ TEST_F(MainWindowTest, FontAndLanguageChangesRebuildTheWindow) {
     ASSERT_NE(tooltip, nullptr);
     EXPECT_EQ(::SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 4);
 
-    CurrentSettings().fontHeight = -16;
-    ApplyMainFont();
-    HWND options = ::GetDlgItem(window_, kOptionsButtonId);
-    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(options, WM_GETFONT, 0, 0)), State().mainFont.Get());
+    app_->SettingsInUse().fontHeight = -16;
+    ApplyMainFont(app_->State());
+    HWND options = ::GetDlgItem(window_, IDC_MAIN_OPTIONS);
+    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(options, WM_GETFONT, 0, 0)), app_->State().mainFont.Get());
     RECT client{};
     ::GetClientRect(window_, &client);
-    EXPECT_EQ(ChildBox(Combined()), LayOutMainWindow(MeasureLayout(window_), client.right, client.bottom).combinedArea);
+    EXPECT_EQ(ChildBox(Combined()), LayOutMainWindow(MeasureLayout(app_->State(), window_), client.right, client.bottom).combinedArea);
 
     HINSTANCE japanese = ::LoadLibraryExW(W(test::BinFile(u"Japanese.dll").Text()), nullptr, 0);
     ASSERT_NE(japanese, nullptr);
     LibraryTextSource japaneseTexts(japanese);
     const TextSource* english = CurrentTextSource();
     SetCurrentTextSource(&japaneseTexts);
-    ResetMainWindowTexts();
+    ResetMainWindowTexts(app_->State());
     wchar_t expected[128] = {}, shown[128] = {}, tip[256] = {};
-    ::LoadStringW(japanese, kOptionsButtonId, expected, 128);
+    ::LoadStringW(japanese, IDC_MAIN_OPTIONS, expected, 128);
     ::GetWindowTextW(options, shown, 128);
     EXPECT_STREQ(shown, expected);
-    ::GetWindowTextW(::GetDlgItem(Combined(), kFirstCombinedCheckId), shown, 128);
-    ::LoadStringW(japanese, kFirstCombinedCheckId, expected, 128);
+    ::GetWindowTextW(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK), shown, 128);
+    ::LoadStringW(japanese, IDC_MAIN_FIRST_COMBINED_CHECK, expected, 128);
     EXPECT_STREQ(shown, expected);
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -345,7 +348,7 @@ TEST_F(MainWindowTest, ClosingSavesTheGeometry) {
     Open();
     const RECT frame = FrameFor(500, 400);
     ::SetWindowPos(window_, nullptr, 150, 120, frame.right - frame.left, frame.bottom - frame.top, SWP_NOZORDER);
-    CurrentSettings().presets[3].suffix.Assign(u"_kept");
+    app_->SettingsInUse().presets[3].suffix.Assign(u"_kept");
     // The end of the session saves too, and the window stays.
     ::SendMessageW(window_, WM_ENDSESSION, TRUE, 0);
     Settings atLogoff;

@@ -18,7 +18,6 @@
 #include "app/options/options_controls.h"
 #include "app/options/options_dialog.h"
 #include "app/shell/shell_utilities.h"
-#include "app/startup/app_state.h"
 #include "app/startup/startup.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
@@ -28,9 +27,6 @@
 
 namespace qdx::app {
 namespace {
-
-using namespace options_id;
-
 
 // Works the open dialog from the helper thread.
 class DialogDriver {
@@ -45,7 +41,7 @@ public:
     }
     void Click(int id) const { ::SendMessageW(Control(id), BM_CLICK, 0, 0); }
     bool Checked(int id) const { return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    bool ApplyEnabled() const { return ::IsWindowEnabled(Control(kApply)) != FALSE; }
+    bool ApplyEnabled() const { return ::IsWindowEnabled(Control(IDC_OPTIONS_APPLY)) != FALSE; }
     void Choose(int id, const wchar_t* text) const {
         HWND list = Control(id);
         const LRESULT index = ::SendMessageW(list, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text));
@@ -59,7 +55,7 @@ public:
     }
     // Column 0 of every plug-in row and whether it is checked, top to bottom.
     std::vector<std::pair<std::wstring, bool>> PluginRows() const {
-        HWND list = Control(kPluginList);
+        HWND list = Control(IDC_OPTIONS_PLUGIN_LIST);
         std::vector<std::pair<std::wstring, bool>> rows;
         const int count = ListView_GetItemCount(list);
         for (int row = 0; row < count; ++row) {
@@ -69,15 +65,17 @@ public:
         }
         return rows;
     }
-    void SetRowCheck(int row, bool checked) const { ListView_SetCheckState(Control(kPluginList), row, checked); }
+    void SetRowCheck(int row, bool checked) const {
+        ListView_SetCheckState(Control(IDC_OPTIONS_PLUGIN_LIST), row, checked);
+    }
     // Selects the row and tells the page it was double-clicked, as the list does.
     void DoubleClickRow(int row) const {
-        HWND list = Control(kPluginList);
+        HWND list = Control(IDC_OPTIONS_PLUGIN_LIST);
         ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         NMITEMACTIVATE activate{};
-        activate.hdr = {list, UINT_PTR(kPluginList), UINT(NM_DBLCLK)};
+        activate.hdr = {list, UINT_PTR(IDC_OPTIONS_PLUGIN_LIST), UINT(NM_DBLCLK)};
         activate.iItem = row;
-        ::SendMessageW(::GetParent(list), WM_NOTIFY, WPARAM(kPluginList), LPARAM(&activate));
+        ::SendMessageW(::GetParent(list), WM_NOTIFY, WPARAM(IDC_OPTIONS_PLUGIN_LIST), LPARAM(&activate));
     }
     void End(int id) const { ::PostMessageW(frame_, WM_COMMAND, WPARAM(id), 0); }
     // The whole dialog, frame included, as it is now drawn.
@@ -105,25 +103,23 @@ WideString ListedFace() {
 }
 
 bool IsOptionsFrame(HWND window) {
-    return test::ClassOf(window) == L"#32770" && ::GetWindow(window, GW_OWNER) == State().mainWindow;
+    return test::ClassOf(window) == L"#32770" && test::ClassOf(::GetWindow(window, GW_OWNER)) == kMainClass;
 }
 
 class OptionsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(app_.Ready());
-        Settings& settings = CurrentSettings();
+        Settings& settings = app_.SettingsInUse();
         settings.languageName.Assign(u"English");
         settings.fontFace = ListedFace();
         ASSERT_FALSE(settings.fontFace.IsEmpty());
-        State().mainWindow = CreateMainWindow(State().instance);
-        ASSERT_NE(State().mainWindow, nullptr);
-        ::ShowWindow(State().mainWindow, SW_SHOWNORMAL);
+        ASSERT_NE(CreateMainWindow(app_.State()), nullptr);
+        ::ShowWindow(app_.State().window, SW_SHOWNORMAL);
         test::PumpMessages(100);
     }
     void TearDown() override {
-        if (State().mainWindow) ::DestroyWindow(State().mainWindow);
-        State().mainWindow = nullptr;
+        if (app_.State().window) ::DestroyWindow(app_.State().window);
     }
 
     // Runs the dialog as the Options button does while `script` works it
@@ -137,7 +133,7 @@ protected:
             script(driver);
             if (::IsWindow(frame)) driver.End(IDCANCEL);
         });
-        OpenOptionsDialog(State().mainWindow);
+        OpenOptionsDialog(app_.State());
         const bool acted = actor.Acted();
         if (boxTexts) {
             *boxTexts = boxes.Texts();
@@ -147,9 +143,9 @@ protected:
         return acted;
     }
 
-    std::wstring MainText(int id) const {
+    std::wstring MainText(int id) {
         wchar_t text[128] = {};
-        ::GetDlgItemTextW(State().mainWindow, id, text, 128);
+        ::GetDlgItemTextW(app_.State().window, id, text, 128);
         return text;
     }
 
@@ -158,52 +154,52 @@ protected:
 };
 
 TEST_F(OptionsDialogTest, OkWithoutChangesKeepsEverySettingWithoutReloadingOrRebuilding) {
-    Settings& settings = CurrentSettings();
+    Settings& settings = app_.SettingsInUse();
     settings.languageName.Assign(u"eNGLISH");  // only A-Z case differs from the library's name
     settings.globalOutputFolder = folder_.Path();
     settings.fontHeight = -14;
     settings.optionsPage = 2;
     const Settings before = settings;
-    const HINSTANCE library = State().languageLibrary.Get();
+    const HINSTANCE library = app_.State().languageLibrary.Get();
     const TextSource* texts = CurrentTextSource();
-    const HFONT font = State().mainFont.Get();
+    const HFONT font = app_.State().mainFont.Get();
     bool applyAtOpening = true;
     std::wstring language, face;
     ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
         applyAtOpening = dialog.ApplyEnabled();
         language.resize(64);
-        language.resize(size_t(::GetWindowTextW(dialog.Control(kLanguageList), language.data(), 64)));
+        language.resize(size_t(::GetWindowTextW(dialog.Control(IDC_OPTIONS_LANGUAGE_LIST), language.data(), 64)));
         face.resize(64);
-        face.resize(size_t(::GetWindowTextW(dialog.Control(kFontList), face.data(), 64)));
+        face.resize(size_t(::GetWindowTextW(dialog.Control(IDC_OPTIONS_FONT_LIST), face.data(), 64)));
         dialog.End(IDOK);
     }));
     EXPECT_FALSE(applyAtOpening);
     EXPECT_EQ(language, L"English");
     EXPECT_EQ(face, W(before.fontFace.Text()));
-    EXPECT_TRUE(CurrentSettings() == before);
-    EXPECT_EQ(State().languageLibrary.Get(), library);
+    EXPECT_TRUE(app_.SettingsInUse() == before);
+    EXPECT_EQ(app_.State().languageLibrary.Get(), library);
     EXPECT_EQ(CurrentTextSource(), texts);
-    EXPECT_EQ(State().mainFont.Get(), font);
+    EXPECT_EQ(app_.State().mainFont.Get(), font);
 }
 
 TEST_F(OptionsDialogTest, CancelAfterApplyKeepsWhatApplyStored) {
     bool enabledByHeight = false, enabledByBackground = true;
     ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
         dialog.Click(kPageButtons[2]);
-        dialog.Click(kShowTooltips);  // waits for another change
+        dialog.Click(IDC_OPTIONS_SHOW_TOOLTIPS);  // waits for another change
         dialog.Click(kPageButtons[0]);
-        dialog.Click(kOwnBackground);
+        dialog.Click(IDC_OPTIONS_OWN_BACKGROUND);
         enabledByBackground = dialog.ApplyEnabled();
         dialog.Click(kPageButtons[2]);
-        dialog.Click(kLargeFont);
+        dialog.Click(IDC_OPTIONS_LARGE_FONT);
         enabledByHeight = dialog.ApplyEnabled();
-        dialog.Click(kApply);
-        dialog.Click(kBoldWeight);  // not applied
+        dialog.Click(IDC_OPTIONS_APPLY);
+        dialog.Click(IDC_OPTIONS_BOLD_WEIGHT);  // not applied
         dialog.End(IDCANCEL);
     }));
     EXPECT_FALSE(enabledByBackground);
     EXPECT_TRUE(enabledByHeight);
-    const Settings& settings = CurrentSettings();
+    const Settings& settings = app_.SettingsInUse();
     EXPECT_EQ(settings.fontHeight, -16);
     EXPECT_EQ(settings.fontWeight, 400);
     EXPECT_EQ(settings.useOwnBackground, 1);
@@ -218,12 +214,12 @@ TEST_F(OptionsDialogTest, TheDesktopBoxDeletesAndCreatesTheShortcutOnApply) {
     bool checkedAtOpening = false, afterUncheck = true, afterCheck = false;
     ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
         ShortcutPaths found;
-        checkedAtOpening = dialog.Checked(kDesktopShortcut);
-        dialog.Click(kDesktopShortcut);
-        dialog.Click(kApply);
+        checkedAtOpening = dialog.Checked(IDC_OPTIONS_DESKTOP_SHORTCUT);
+        dialog.Click(IDC_OPTIONS_DESKTOP_SHORTCUT);
+        dialog.Click(IDC_OPTIONS_APPLY);
         afterUncheck = ShortcutExists(kDesktopFolder, found);
-        dialog.Click(kDesktopShortcut);
-        dialog.Click(kApply);
+        dialog.Click(IDC_OPTIONS_DESKTOP_SHORTCUT);
+        dialog.Click(IDC_OPTIONS_APPLY);
         afterCheck = ShortcutExists(kDesktopFolder, found);
         dialog.End(IDOK);
     }));
@@ -234,21 +230,21 @@ TEST_F(OptionsDialogTest, TheDesktopBoxDeletesAndCreatesTheShortcutOnApply) {
 }
 
 TEST_F(OptionsDialogTest, JapaneseOnApplyChangesTheMainWindowTextsAtOnce) {
-    ASSERT_EQ(MainText(1200), L"Options");
+    ASSERT_EQ(MainText(IDC_MAIN_OPTIONS), L"Options");
     std::wstring afterApply;
     ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
         dialog.Click(kPageButtons[2]);
-        dialog.Choose(kLanguageList, L"Japanese");
-        dialog.Click(kApply);
+        dialog.Choose(IDC_OPTIONS_LANGUAGE_LIST, L"Japanese");
+        dialog.Click(IDC_OPTIONS_APPLY);
         afterApply = MainText(1200);
-        test::SaveWindowScreenshot(State().mainWindow, "OptionsDialog_MainWindowAfterJapanese");
+        test::SaveWindowScreenshot(app_.State().window, "OptionsDialog_MainWindowAfterJapanese");
         dialog.End(IDCANCEL);
     }));
     EXPECT_EQ(afterApply, L"\u30AA\u30D7\u30B7\u30E7\u30F3");  // "options" in Japanese
-    EXPECT_STREQ(reinterpret_cast<const char*>(CurrentSettings().languageName.Text()),
+    EXPECT_STREQ(reinterpret_cast<const char*>(app_.SettingsInUse().languageName.Text()),
                  reinterpret_cast<const char*>(u"Japanese"));
     WideString english(u"English");
-    ReplaceLanguageLibrary(english);
+    ReplaceLanguageLibrary(app_.State(), english);
 }
 
 // Three copies of one plug-in in two folders, one of them excluded in
@@ -263,7 +259,7 @@ TEST_F(OptionsDialogTest, PluginRowsAreOrderedCheckedAndAllCheckedAfterANewFolde
         ASSERT_TRUE(::CopyFileW(W(plugin.Text()), W(folder_.File(name).Text()), FALSE));
         ASSERT_TRUE(::CopyFileW(W(plugin.Text()), W(copy.Text()), FALSE));
     }
-    Settings& settings = CurrentSettings();
+    Settings& settings = app_.SettingsInUse();
     settings.pluginFolder = folder_.Path();
     settings.excludedPlugins.emplace_back(u"PLUGIN10.SPI");
     using Rows = std::vector<std::pair<std::wstring, bool>>;
@@ -275,11 +271,11 @@ TEST_F(OptionsDialogTest, PluginRowsAreOrderedCheckedAndAllCheckedAfterANewFolde
         dialog.Click(kPageButtons[1]);
         atOpening = dialog.PluginRows();
         wchar_t text[260] = {};
-        ListView_GetItemText(dialog.Control(kPluginList), 0, 1, text, 260);
+        ListView_GetItemText(dialog.Control(IDC_OPTIONS_PLUGIN_LIST), 0, 1, text, 260);
         types = text;
         dialog.Screenshot("OptionsDialog_PluginList");
-        dialog.Type(kPluginFolder, W(other.Text()));
-        dialog.Leave(kPluginFolder);
+        dialog.Type(IDC_OPTIONS_PLUGIN_FOLDER, W(other.Text()));
+        dialog.Leave(IDC_OPTIONS_PLUGIN_FOLDER);
         afterTyping = dialog.PluginRows();
         dialog.SetRowCheck(0, false);
         // In the browser the first folder is chosen again.
@@ -290,7 +286,7 @@ TEST_F(OptionsDialogTest, PluginRowsAreOrderedCheckedAndAllCheckedAfterANewFolde
                 ::SendMessageW(window, BFFM_SETSELECTIONW, TRUE, LPARAM(folder_.Path().Text()));
                 ::PostMessageW(window, WM_COMMAND, IDOK, 0);
             });
-        ::PostMessageW(dialog.Control(kBrowsePluginFolder), BM_CLICK, 0, 0);
+        ::PostMessageW(dialog.Control(IDC_OPTIONS_BROWSE_PLUGIN_FOLDER), BM_CLICK, 0, 0);
         browsed = browser.Acted();
         test::PumpUntil([&] { return dialog.PluginRows() == afterTyping; }, 3000);
         afterBrowsing = dialog.PluginRows();
@@ -305,20 +301,20 @@ TEST_F(OptionsDialogTest, PluginRowsAreOrderedCheckedAndAllCheckedAfterANewFolde
     EXPECT_EQ(afterTyping, allChecked);
     EXPECT_TRUE(browsed);
     EXPECT_EQ(afterBrowsing, allChecked);
-    ASSERT_EQ(CurrentSettings().excludedPlugins.size(), 1u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(CurrentSettings().excludedPlugins[0].Text()),
+    ASSERT_EQ(app_.SettingsInUse().excludedPlugins.size(), 1u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(app_.SettingsInUse().excludedPlugins[0].Text()),
                  reinterpret_cast<const char*>(u"zeta.spi"));
-    EXPECT_TRUE(SameText(CurrentSettings().pluginFolder, folder_.Path()));
+    EXPECT_TRUE(SameText(app_.SettingsInUse().pluginFolder, folder_.Path()));
 }
 
 TEST_F(OptionsDialogTest, ScreenshotsOfEveryPageInBothLanguagesAndSizes) {
     const char* pages[] = {"Output", "Plugins", "Appearance"};
     for (const char16_t* language : {u"English", u"Japanese"}) {
         WideString name(language);
-        ASSERT_TRUE(ReplaceLanguageLibrary(name));
-        CurrentSettings().languageName = name;
+        ASSERT_TRUE(ReplaceLanguageLibrary(app_.State(), name));
+        app_.SettingsInUse().languageName = name;
         for (uint8_t large : {0, 1}) {
-            CurrentSettings().largeDialogFont = large;
+            app_.SettingsInUse().largeDialogFont = large;
             int saved = 0;
             ASSERT_TRUE(Run([&](const DialogDriver& dialog) {
                 for (int page = 0; page < kOptionsPageCount; ++page) {
@@ -333,19 +329,19 @@ TEST_F(OptionsDialogTest, ScreenshotsOfEveryPageInBothLanguagesAndSizes) {
         }
     }
     WideString english(u"English");
-    ReplaceLanguageLibrary(english);
+    ReplaceLanguageLibrary(app_.State(), english);
 }
 
 // A library that loads but lacks the signature is not replaced by a
 // fallback: the program goes on with empty texts and the dialog stays shut.
 TEST_F(OptionsDialogTest, WithoutAUsableLanguageLibraryTextsAreEmptyAndTheDialogDoesNotOpen) {
     WideString unsigned_(u"NoSignature");
-    EXPECT_FALSE(ReplaceLanguageLibrary(unsigned_));
-    EXPECT_FALSE(State().languageLibrary);
+    EXPECT_FALSE(ReplaceLanguageLibrary(app_.State(), unsigned_));
+    EXPECT_FALSE(app_.State().languageLibrary);
     EXPECT_TRUE(LanguageText(1200).IsEmpty());
-    EXPECT_FALSE(OpenOptionsDialog(State().mainWindow));
+    EXPECT_FALSE(OpenOptionsDialog(app_.State()));
     WideString english(u"English");
-    EXPECT_TRUE(ReplaceLanguageLibrary(english));
+    EXPECT_TRUE(ReplaceLanguageLibrary(app_.State(), english));
 }
 
 }  // namespace

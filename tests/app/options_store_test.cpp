@@ -117,23 +117,24 @@ TEST(OptionsStore, AMissingOutputFolderIsDroppedThePluginFolderIsNot) {
 }
 
 TEST(OptionsApply, EnabledByExactlyTheListedChanges) {
-    using namespace options_id;
-    for (int id : {kDesktopShortcut, kSendToShortcut, kSmallFont, kMediumFont, kLargeFont, kNormalWeight, kBoldWeight,
-                   kNormalDialogFont, kLargeDialogFont})
+    for (int id : {IDC_OPTIONS_DESKTOP_SHORTCUT, IDC_OPTIONS_SEND_TO_SHORTCUT, IDC_OPTIONS_SMALL_FONT,
+                   IDC_OPTIONS_MEDIUM_FONT, IDC_OPTIONS_LARGE_FONT, IDC_OPTIONS_NORMAL_WEIGHT, IDC_OPTIONS_BOLD_WEIGHT,
+                   IDC_OPTIONS_NORMAL_DIALOG_FONT, IDC_OPTIONS_LARGE_DIALOG_FONT})
         EXPECT_TRUE(EnablesApply(id, BN_CLICKED)) << id;
-    EXPECT_TRUE(EnablesApply(kOutputFolder, EN_CHANGE));
-    EXPECT_TRUE(EnablesApply(kPluginFolder, EN_CHANGE));
-    EXPECT_TRUE(EnablesApply(kLanguageList, CBN_SELCHANGE));
-    EXPECT_TRUE(EnablesApply(kFontList, CBN_SELCHANGE));
-    EXPECT_TRUE(EnablesApply(kPluginList, int(LVN_ITEMCHANGED)));
+    EXPECT_TRUE(EnablesApply(IDC_OPTIONS_OUTPUT_FOLDER, EN_CHANGE));
+    EXPECT_TRUE(EnablesApply(IDC_OPTIONS_PLUGIN_FOLDER, EN_CHANGE));
+    EXPECT_TRUE(EnablesApply(IDC_OPTIONS_LANGUAGE_LIST, CBN_SELCHANGE));
+    EXPECT_TRUE(EnablesApply(IDC_OPTIONS_FONT_LIST, CBN_SELCHANGE));
+    EXPECT_TRUE(EnablesApply(IDC_OPTIONS_PLUGIN_LIST, int(LVN_ITEMCHANGED)));
     // Not the background and tooltip boxes, the buttons themselves, leaving
     // an edit, opening a list or a double click.
-    for (int id : {kOwnBackground, kShowTooltips, kBrowseOutputFolder, kClearOutputFolder, kChooseColour,
-                   kBrowsePluginFolder, kClearPluginFolder})
+    for (int id : {IDC_OPTIONS_OWN_BACKGROUND, IDC_OPTIONS_SHOW_TOOLTIPS, IDC_OPTIONS_BROWSE_OUTPUT_FOLDER,
+                   IDC_OPTIONS_CLEAR_OUTPUT_FOLDER, IDC_OPTIONS_CHOOSE_COLOUR, IDC_OPTIONS_BROWSE_PLUGIN_FOLDER,
+                   IDC_OPTIONS_CLEAR_PLUGIN_FOLDER})
         EXPECT_FALSE(EnablesApply(id, BN_CLICKED)) << id;
-    EXPECT_FALSE(EnablesApply(kPluginFolder, EN_KILLFOCUS));
-    EXPECT_FALSE(EnablesApply(kLanguageList, CBN_DROPDOWN));
-    EXPECT_FALSE(EnablesApply(kPluginList, int(NM_DBLCLK)));
+    EXPECT_FALSE(EnablesApply(IDC_OPTIONS_PLUGIN_FOLDER, EN_KILLFOCUS));
+    EXPECT_FALSE(EnablesApply(IDC_OPTIONS_LANGUAGE_LIST, CBN_DROPDOWN));
+    EXPECT_FALSE(EnablesApply(IDC_OPTIONS_PLUGIN_LIST, int(NM_DBLCLK)));
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ BOOL CALLBACK CheckLabel(HWND control, LPARAM data) {
     ::GetClassNameW(control, className, 32);
     const int length = ::GetWindowTextW(control, text, 128);
     const bool button = lstrcmpiW(className, L"Button") == 0;
-    if (button || (lstrcmpiW(className, L"Static") == 0 && id != options_id::kColourSwatch))
+    if (button || (lstrcmpiW(className, L"Static") == 0 && id != IDC_OPTIONS_COLOUR_SWATCH))
         ::LoadStringW(check->library, UINT(id), expected, 128);
     if (lstrcmpW(text, expected) != 0) check->faults += " text of " + std::to_string(id) + ";";
     if (length == 0) return TRUE;
@@ -71,21 +71,32 @@ BOOL CALLBACK CheckLabel(HWND control, LPARAM data) {
 class OptionsTemplates : public ::testing::TestWithParam<const wchar_t*> {};
 
 TEST_P(OptionsTemplates, EveryControlIsThereLabelledAndUnclippedAtBothSizes) {
-    using namespace options_id;
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&classes);
     HMODULE library = ::LoadLibraryExW(BinFile(GetParam()).c_str(), nullptr, 0);
     ASSERT_NE(library, nullptr);
-    const int required[] = {kApply, IDOK, IDCANCEL, kOutputFolder, kColourSwatch, kSendToShortcut, kPluginFolder,
-                            kPluginList, kLanguageList, kFontList, kLargeFont, kBoldWeight, kLargeDialogFont,
-                            kShowTooltips, kTooltipHeading};
+    const int required[] = {IDC_OPTIONS_APPLY,
+                            IDOK,
+                            IDCANCEL,
+                            IDC_OPTIONS_OUTPUT_FOLDER,
+                            IDC_OPTIONS_COLOUR_SWATCH,
+                            IDC_OPTIONS_SEND_TO_SHORTCUT,
+                            IDC_OPTIONS_PLUGIN_FOLDER,
+                            IDC_OPTIONS_PLUGIN_LIST,
+                            IDC_OPTIONS_LANGUAGE_LIST,
+                            IDC_OPTIONS_FONT_LIST,
+                            IDC_OPTIONS_LARGE_FONT,
+                            IDC_OPTIONS_BOLD_WEIGHT,
+                            IDC_OPTIONS_LARGE_DIALOG_FONT,
+                            IDC_OPTIONS_SHOW_TOOLTIPS,
+                            IDC_OPTIONS_TOOLTIP_HEADING};
     for (bool large : {false, true}) {
         SCOPED_TRACE(large ? "11 points" : "9 points");
-        HWND frame = CreateFromTemplate(library, kOptionsFrameTemplate, large, nullptr);
+        HWND frame = CreateFromTemplate(library, IDD_OPTIONS, large, nullptr);
         ASSERT_NE(frame, nullptr);
         wchar_t caption[128] = {}, expected[128] = {};
         ::GetWindowTextW(frame, caption, 128);
-        ::LoadStringW(library, kOptionsFrameTemplate, expected, 128);
+        ::LoadStringW(library, kTextOptionsCaption, expected, 128);
         EXPECT_STREQ(caption, expected);
         RECT frameClient{}, okButton{}, pageButton{};
         ::GetClientRect(frame, &frameClient);

@@ -17,11 +17,11 @@ TEST(PresetDialogRules, SizeRowLabelsNameTheSideEachModeSets) {
         uint32_t widthLabel, heightLabel;
         std::u16string end;
     };
-    const Case cases[] = {{1, false, 0, 20121, u": "},
-                          {2, false, 0, 20122, u": "},
-                          {3, false, 0, 20123, u": "},
-                          {4, false, 0, 20124, u": "},
-                          {5, true, 20121, 20122, u":"}};
+    const Case cases[] = {{1, false, 0, kTextWidth, u": "},
+                          {2, false, 0, kTextHeight, u": "},
+                          {3, false, 0, kTextLongerSide, u": "},
+                          {4, false, 0, kTextShorterSide, u": "},
+                          {5, true, kTextWidth, kTextHeight, u":"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         SizeRowPlan plan;

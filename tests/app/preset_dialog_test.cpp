@@ -11,12 +11,12 @@
 #include <functional>
 #include <string>
 
+#include "app/common/control_ids.h"
 #include "app/common/controls.h"
 #include "app/common/win32_owners.h"
 #include "app/main_window/main_window.h"
 #include "app/preset_dialog/preset_dialog.h"
 #include "app/preset_dialog/preset_dialog_rules.h"
-#include "app/startup/app_state.h"
 #include "core/settings.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/temp_folder.h"
@@ -25,8 +25,6 @@ namespace qdx {
 namespace {
 
 using app::W;
-using namespace app::preset_ids;
-
 
 // Driving the dialog from the helper thread.
 void SetText(HWND dialog, int id, const wchar_t* text) {
@@ -94,8 +92,10 @@ void ExpectNothingClippedOrOverlapping(HWND dialog) {
     }
     ::SelectObject(dc, previous);
     ::ReleaseDC(dialog, dc);
-    const std::pair<int, int> spins[] = {{kQualityEdit, kQualitySpin}, {kMaxSizeEdit, kMaxSizeSpin},
-                                         {kWidthEdit, kWidthSpin}, {kHeightEdit, kHeightSpin}};
+    const std::pair<int, int> spins[] = {{IDC_PRESET_QUALITY_EDIT, IDC_PRESET_QUALITY_SPIN},
+                                         {IDC_PRESET_MAX_SIZE_EDIT, IDC_PRESET_MAX_SIZE_SPIN},
+                                         {IDC_PRESET_WIDTH_EDIT, IDC_PRESET_WIDTH_SPIN},
+                                         {IDC_PRESET_HEIGHT_EDIT, IDC_PRESET_HEIGHT_SPIN}};
     for (size_t i = 0; i < shown.size(); ++i) {
         for (size_t j = i + 1; j < shown.size(); ++j) {
             const int a = ::GetDlgCtrlID(shown[i].first), b = ::GetDlgCtrlID(shown[j].first);
@@ -112,22 +112,26 @@ void ExpectNothingClippedOrOverlapping(HWND dialog) {
 // The controls the program drives are there with their roles, and each
 // control whose identifier names a language text shows that text.
 void ExpectControlsOfTheTemplate(HWND dialog) {
-    for (int list : {kFormatList, kSubsamplingList, kModeList, kFilterList, kSharpnessList}) {
+    for (int list : {IDC_PRESET_FORMAT_LIST, IDC_PRESET_SUBSAMPLING_LIST, IDC_PRESET_MODE_LIST, IDC_PRESET_FILTER_LIST,
+                     IDC_PRESET_SHARPNESS_LIST}) {
         const LONG style = ::GetWindowLongW(::GetDlgItem(dialog, list), GWL_STYLE);
         EXPECT_TRUE(style & CBS_OWNERDRAWFIXED) << list;
         EXPECT_FALSE(style & CBS_HASSTRINGS) << list << ": items are string identifiers";
     }
-    const std::pair<int, int> spins[] = {{kQualityEdit, kQualitySpin}, {kMaxSizeEdit, kMaxSizeSpin},
-                                         {kWidthEdit, kWidthSpin}, {kHeightEdit, kHeightSpin}};
+    const std::pair<int, int> spins[] = {{IDC_PRESET_QUALITY_EDIT, IDC_PRESET_QUALITY_SPIN},
+                                         {IDC_PRESET_MAX_SIZE_EDIT, IDC_PRESET_MAX_SIZE_SPIN},
+                                         {IDC_PRESET_WIDTH_EDIT, IDC_PRESET_WIDTH_SPIN},
+                                         {IDC_PRESET_HEIGHT_EDIT, IDC_PRESET_HEIGHT_SPIN}};
     for (auto [edit, spin] : spins)
         EXPECT_EQ(HWND(::SendDlgItemMessageW(dialog, spin, UDM_GETBUDDY, 0, 0)), ::GetDlgItem(dialog, edit)) << spin;
-    for (int id : {kSuffixEdit, kFolderEdit, kSubfolderEdit, kBrowse, kClearFolder, kWidthUnit, kHeightUnit})
+    for (int id : {IDC_PRESET_SUFFIX_EDIT, IDC_PRESET_FOLDER_EDIT, IDC_PRESET_SUBFOLDER_EDIT, IDC_PRESET_BROWSE,
+                   IDC_PRESET_CLEAR_FOLDER, IDC_PRESET_WIDTH_UNIT, IDC_PRESET_HEIGHT_UNIT})
         EXPECT_NE(::GetDlgItem(dialog, id), nullptr) << id;
     int labelled = 0;
     for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         const int id = ::GetDlgCtrlID(child);
         const WideString text = app::LanguageText(uint32_t(id));
-        if (text.IsEmpty() || id == kFolderEdit) continue;  // string 2321 is the folder's hint
+        if (text.IsEmpty() || id == IDC_PRESET_FOLDER_EDIT) continue;  // the folder's hint has that number
         wchar_t shown[128] = {};
         ::GetWindowTextW(child, shown, 128);
         EXPECT_STREQ(shown, W(text.Text())) << id;
@@ -147,10 +151,10 @@ protected:
         ASSERT_TRUE(app_.Ready());
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
         ::InitCommonControlsEx(&controls);
-        main_ = app::CreateMainWindow(app::State().instance);
+        main_ = app::CreateMainWindow(app_.State());
         ASSERT_NE(main_, nullptr);
         for (int i = 0; i < kPresetCount; ++i) {
-            targets_[i] = ::GetDlgItem(main_, app::kFirstDropTargetId + i);
+            targets_[i] = ::GetDlgItem(main_, IDC_MAIN_FIRST_DROP_TARGET + i);
             ASSERT_TRUE(Accepts(i));
         }
     }
@@ -161,7 +165,7 @@ protected:
         test::PumpMessages(20);
     }
 
-    Preset& PresetAt(int index) { return CurrentSettings().presets[index]; }
+    Preset& PresetAt(int index) { return app_.SettingsInUse().presets[index]; }
     bool Accepts(int index) const { return (::GetWindowLongW(targets_[index], GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }
 
     // Clicks drop target `index`; `act` runs on a helper thread with the
@@ -199,22 +203,22 @@ TEST_F(PresetDialogTest, OpensWithThePresetAndCancelChangesNothing) {
         wchar_t text[64] = {};
         ::GetWindowTextW(dialog, text, 64);
         caption = text;
-        format = int(::SendDlgItemMessageW(dialog, kFormatList, CB_GETCURSEL, 0, 0));
-        subsampling = int(::SendDlgItemMessageW(dialog, kSubsamplingList, CB_GETCURSEL, 0, 0));
-        mode = int(::SendDlgItemMessageW(dialog, kModeList, CB_GETCURSEL, 0, 0));
-        filter = int(::SendDlgItemMessageW(dialog, kFilterList, CB_GETCURSEL, 0, 0));
-        sharpness = int(::SendDlgItemMessageW(dialog, kSharpnessList, CB_GETCURSEL, 0, 0));
-        keepTransparency = Checked(dialog, kKeepTransparency);
-        width = GetText(dialog, kWidthEdit);
-        suffix = GetText(dialog, kSuffixEdit);
-        heightShown = Visible(dialog, kHeightEdit);
-        aspectEnabled = Enabled(dialog, kKeepAspect);
+        format = int(::SendDlgItemMessageW(dialog, IDC_PRESET_FORMAT_LIST, CB_GETCURSEL, 0, 0));
+        subsampling = int(::SendDlgItemMessageW(dialog, IDC_PRESET_SUBSAMPLING_LIST, CB_GETCURSEL, 0, 0));
+        mode = int(::SendDlgItemMessageW(dialog, IDC_PRESET_MODE_LIST, CB_GETCURSEL, 0, 0));
+        filter = int(::SendDlgItemMessageW(dialog, IDC_PRESET_FILTER_LIST, CB_GETCURSEL, 0, 0));
+        sharpness = int(::SendDlgItemMessageW(dialog, IDC_PRESET_SHARPNESS_LIST, CB_GETCURSEL, 0, 0));
+        keepTransparency = Checked(dialog, IDC_PRESET_KEEP_TRANSPARENCY);
+        width = GetText(dialog, IDC_PRESET_WIDTH_EDIT);
+        suffix = GetText(dialog, IDC_PRESET_SUFFIX_EDIT);
+        heightShown = Visible(dialog, IDC_PRESET_HEIGHT_EDIT);
+        aspectEnabled = Enabled(dialog, IDC_PRESET_KEEP_ASPECT);
         // A person changes everything, then thinks better of it.
-        Select(dialog, kFormatList, 0);
-        Select(dialog, kModeList, 5);
-        SetText(dialog, kWidthEdit, L"123");
-        SetText(dialog, kSuffixEdit, L"_other");
-        Click(dialog, kDisableTarget);
+        Select(dialog, IDC_PRESET_FORMAT_LIST, 0);
+        Select(dialog, IDC_PRESET_MODE_LIST, 5);
+        SetText(dialog, IDC_PRESET_WIDTH_EDIT, L"123");
+        SetText(dialog, IDC_PRESET_SUFFIX_EDIT, L"_other");
+        Click(dialog, IDC_PRESET_DISABLE_TARGET);
         Press(dialog, IDCANCEL);
     }));
     EXPECT_EQ(caption, L"Preset 2");
@@ -236,9 +240,9 @@ TEST_F(PresetDialogTest, BoxModeWithoutAHeightIsStoredAsNoResizing) {
     ASSERT_EQ(PresetAt(1).targetHeight, 0);
     bool heightShown = false, aspectEnabled = false;
     ASSERT_TRUE(Run(1, [&](HWND dialog) {
-        Select(dialog, kModeList, 5);
-        heightShown = Visible(dialog, kHeightEdit);
-        aspectEnabled = Enabled(dialog, kKeepAspect);
+        Select(dialog, IDC_PRESET_MODE_LIST, 5);
+        heightShown = Visible(dialog, IDC_PRESET_HEIGHT_EDIT);
+        aspectEnabled = Enabled(dialog, IDC_PRESET_KEEP_ASPECT);
         Press(dialog, IDOK);
     }));
     EXPECT_TRUE(heightShown);
@@ -250,7 +254,7 @@ TEST_F(PresetDialogTest, BoxModeWithoutAHeightIsStoredAsNoResizing) {
 TEST_F(PresetDialogTest, QualityIsStoredWithinOneToHundred) {
     for (auto [typed, stored] : {std::pair{L"250", 100u}, {L"0", 1u}, {L"57", 57u}}) {
         ASSERT_TRUE(Run(0, [&, typed = typed](HWND dialog) {
-            SetText(dialog, kQualityEdit, typed);
+            SetText(dialog, IDC_PRESET_QUALITY_EDIT, typed);
             Press(dialog, IDOK);
         }));
         EXPECT_EQ(PresetAt(0).jpegQuality, stored) << typed;
@@ -261,8 +265,8 @@ TEST_F(PresetDialogTest, ALimitOfZeroKiBIsStoredSwitchedOff) {
     ASSERT_EQ(PresetAt(0).limitFileSize, 1);
     bool checked = false;
     ASSERT_TRUE(Run(0, [&](HWND dialog) {
-        SetText(dialog, kMaxSizeEdit, L"0");
-        checked = Checked(dialog, kLimitFileSize);
+        SetText(dialog, IDC_PRESET_MAX_SIZE_EDIT, L"0");
+        checked = Checked(dialog, IDC_PRESET_LIMIT_FILE_SIZE);
         Press(dialog, IDOK);
     }));
     EXPECT_TRUE(checked);
@@ -273,15 +277,15 @@ TEST_F(PresetDialogTest, ALimitOfZeroKiBIsStoredSwitchedOff) {
 TEST_F(PresetDialogTest, AnEmptiedSizeFieldReadsZeroOnceLeft) {
     std::wstring whileThere, afterLeaving, height;
     ASSERT_TRUE(Run(0, [&](HWND dialog) {
-        Focus(dialog, kWidthEdit);
-        SetText(dialog, kWidthEdit, L"");
-        whileThere = GetText(dialog, kWidthEdit);
-        Focus(dialog, kSuffixEdit);
-        afterLeaving = GetText(dialog, kWidthEdit);
-        Focus(dialog, kHeightEdit);
-        SetText(dialog, kHeightEdit, L"");
-        Focus(dialog, kSuffixEdit);
-        height = GetText(dialog, kHeightEdit);
+        Focus(dialog, IDC_PRESET_WIDTH_EDIT);
+        SetText(dialog, IDC_PRESET_WIDTH_EDIT, L"");
+        whileThere = GetText(dialog, IDC_PRESET_WIDTH_EDIT);
+        Focus(dialog, IDC_PRESET_SUFFIX_EDIT);
+        afterLeaving = GetText(dialog, IDC_PRESET_WIDTH_EDIT);
+        Focus(dialog, IDC_PRESET_HEIGHT_EDIT);
+        SetText(dialog, IDC_PRESET_HEIGHT_EDIT, L"");
+        Focus(dialog, IDC_PRESET_SUFFIX_EDIT);
+        height = GetText(dialog, IDC_PRESET_HEIGHT_EDIT);
         Press(dialog, IDCANCEL);
     }));
     EXPECT_EQ(whileThere, L"");
@@ -299,8 +303,8 @@ TEST_F(PresetDialogTest, ADisabledPresetWithItsOwnFolderKeepsBothThroughOk) {
     bool disabledChecked = false;
     std::wstring shownFolder;
     ASSERT_TRUE(Run(2, [&](HWND dialog) {
-        disabledChecked = Checked(dialog, kDisableTarget);
-        shownFolder = GetText(dialog, kFolderEdit);
+        disabledChecked = Checked(dialog, IDC_PRESET_DISABLE_TARGET);
+        shownFolder = GetText(dialog, IDC_PRESET_FOLDER_EDIT);
         Press(dialog, IDOK);
     }));
     EXPECT_TRUE(disabledChecked);
@@ -313,7 +317,7 @@ TEST_F(PresetDialogTest, AFolderThatIsGoneIsStoredEmpty) {
     test::TempFolder folder;
     WideString gone = folder.File(u"gone");
     ASSERT_TRUE(Run(3, [&](HWND dialog) {
-        SetText(dialog, kFolderEdit, W(gone.Text()));
+        SetText(dialog, IDC_PRESET_FOLDER_EDIT, W(gone.Text()));
         Press(dialog, IDOK);
     }));
     EXPECT_TRUE(PresetAt(3).outputFolder.IsEmpty());
@@ -323,14 +327,14 @@ TEST_F(PresetDialogTest, ClearingTheDisableBoxLetsTheTargetAcceptDropsAtOnce) {
     PresetAt(3).targetDisabled = 1;
     ::DragAcceptFiles(targets_[3], FALSE);
     ASSERT_TRUE(Run(3, [&](HWND dialog) {
-        Click(dialog, kDisableTarget);
+        Click(dialog, IDC_PRESET_DISABLE_TARGET);
         Press(dialog, IDOK);
     }));
     EXPECT_EQ(PresetAt(3).targetDisabled, 0);
     EXPECT_TRUE(Accepts(3));
     // And checking it again refuses them.
     ASSERT_TRUE(Run(3, [&](HWND dialog) {
-        Click(dialog, kDisableTarget);
+        Click(dialog, IDC_PRESET_DISABLE_TARGET);
         Press(dialog, IDOK);
     }));
     EXPECT_EQ(PresetAt(3).targetDisabled, 1);
@@ -341,8 +345,8 @@ TEST_F(PresetDialogTest, ClearEmptiesTheFolder) {
     PresetAt(0).outputFolder.Assign(u"C:\\somewhere");
     std::wstring afterClear;
     ASSERT_TRUE(Run(0, [&](HWND dialog) {
-        Press(dialog, kClearFolder);
-        afterClear = GetText(dialog, kFolderEdit);
+        Press(dialog, IDC_PRESET_CLEAR_FOLDER);
+        afterClear = GetText(dialog, IDC_PRESET_FOLDER_EDIT);
         Press(dialog, IDOK);
     }));
     EXPECT_EQ(afterClear, L"");
@@ -373,19 +377,20 @@ TEST_P(PresetDialogLayoutTest, EveryModeLayoutFitsAtBothFontSizes) {
     const std::string language = GetParam()[0] == u'E' ? "English" : "Japanese";
     const SizeRowLabels* labels = GetParam()[0] == u'E' ? kEnglishLabels : kJapaneseLabels;
     for (bool large : {false, true}) {
-        CurrentSettings().largeDialogFont = large ? 1 : 0;
-        CurrentSettings().globalOutputFolder.Assign(large ? u"C:\\" : u"");
+        app_.SettingsInUse().largeDialogFont = large ? 1 : 0;
+        app_.SettingsInUse().globalOutputFolder.Assign(large ? u"C:\\" : u"");
         const Preset before = PresetAt(0);
         ASSERT_TRUE(Run(0, [&](HWND dialog) {
             ExpectControlsOfTheTemplate(dialog);
             for (int mode : {1, 2, 3, 4, 5, 0}) {
                 SCOPED_TRACE(language + (large ? " 11pt mode " : " 9pt mode ") + std::to_string(mode));
-                Select(dialog, kModeList, mode);
-                EXPECT_EQ(Visible(dialog, kHeightEdit), mode == 5 || mode == 0) << "mode 0 keeps the box row";
-                EXPECT_EQ(Enabled(dialog, kWidthEdit), mode != 0);
-                EXPECT_EQ(GetText(dialog, kHeightLabel), labels[mode].height);
-                EXPECT_EQ(Visible(dialog, kWidthLabel), labels[mode].width != nullptr);
-                if (labels[mode].width) EXPECT_EQ(GetText(dialog, kWidthLabel), labels[mode].width);
+                Select(dialog, IDC_PRESET_MODE_LIST, mode);
+                EXPECT_EQ(Visible(dialog, IDC_PRESET_HEIGHT_EDIT), mode == 5 || mode == 0)
+                    << "mode 0 keeps the box row";
+                EXPECT_EQ(Enabled(dialog, IDC_PRESET_WIDTH_EDIT), mode != 0);
+                EXPECT_EQ(GetText(dialog, IDC_PRESET_HEIGHT_LABEL), labels[mode].height);
+                EXPECT_EQ(Visible(dialog, IDC_PRESET_WIDTH_LABEL), labels[mode].width != nullptr);
+                if (labels[mode].width) EXPECT_EQ(GetText(dialog, IDC_PRESET_WIDTH_LABEL), labels[mode].width);
                 ExpectNothingClippedOrOverlapping(dialog);
                 const std::string name = "PresetDialog_" + language + (large ? "_11pt" : "_9pt") + "_mode" +
                                          std::to_string(mode);
@@ -404,17 +409,18 @@ TEST(PresetDialogWithoutTemplate, DoesNotOpen) {
     // The library without a signature has no dialogs either.
     test::GuiApp app(u"English");
     ASSERT_TRUE(app.Ready());
-    app::ModuleHandle english = std::move(app::State().languageLibrary);
-    app::State().languageLibrary.Reset(::LoadLibraryExW(W(test::BuildFile(u"NoSignature.dll").Text()), nullptr, 0));
-    ASSERT_TRUE(app::State().languageLibrary);
-    const Preset before = CurrentSettings().presets[0];
+    app::MainWindowState& state = app.State();
+    app::ModuleHandle english = std::move(state.languageLibrary);
+    state.languageLibrary.Reset(::LoadLibraryExW(W(test::BuildFile(u"NoSignature.dll").Text()), nullptr, 0));
+    ASSERT_TRUE(state.languageLibrary);
+    const Preset before = state.settings.presets[0];
     test::WindowActor actor(
         ::GetCurrentThreadId(), [](HWND window) { return test::ClassOf(window) == L"#32770"; },
         [](HWND window) { ::SendMessageW(window, WM_COMMAND, IDCANCEL, 0); }, 500);
-    app::OpenPresetDialog(0, nullptr);
+    app::OpenPresetDialog(state, 0, nullptr);
     EXPECT_FALSE(actor.Acted());
-    EXPECT_TRUE(CurrentSettings().presets[0] == before);
-    app::State().languageLibrary = std::move(english);
+    EXPECT_TRUE(state.settings.presets[0] == before);
+    state.languageLibrary = std::move(english);
 }
 
 }  // namespace

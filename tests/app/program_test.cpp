@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/common/control_ids.h"
 #include "app/common/win32_owners.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
@@ -321,7 +322,7 @@ TEST_F(ProgramTest, WithoutArgumentsTheWindowShowsHelpOpensAndClosingSaves) {
     HWND main = WaitForWindow(process, [](const std::wstring& name) { return name == L"Quillodex_main_class"; });
     ASSERT_NE(main, nullptr) << "the main window did not show";
 
-    ::PostMessageW(main, WM_COMMAND, 1202, 0);
+    ::PostMessageW(main, WM_COMMAND, IDC_MAIN_HELP, 0);
     HWND help = WaitForWindow(process, [](const std::wstring& name) { return name == L"HH Parent"; });
     EXPECT_NE(help, nullptr) << "the help file beside the program did not open";
 

@@ -9,6 +9,7 @@
 
 #include "app/startup/language_library.h"
 #include "app/startup/startup.h"
+#include "core/text_ids.h"
 #include "program_version.h"
 
 namespace qdx {
@@ -78,8 +79,8 @@ TEST(LanguageLibraries, CarryTheSignatureAndTheirTexts) {
         ASSERT_NE(library, nullptr);
         app::LibraryTextSource texts(library);
         char16_t caption[128];
-        EXPECT_GT(texts.LoadText(30000, caption, 128), 0u);
-        EXPECT_GT(texts.LoadText(20000, caption, 128), 0u);
+        EXPECT_GT(texts.LoadText(kTextErrorCaption, caption, 128), 0u);
+        EXPECT_GT(texts.LoadText(kTextBusyTitle, caption, 128), 0u);
         EXPECT_EQ(texts.LoadText(65000, caption, 128), 0u);  // no such string: empty
         EXPECT_EQ(caption[0], 0);
         ::FreeLibrary(library);

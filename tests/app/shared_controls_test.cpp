@@ -14,7 +14,7 @@
 #include "app/common/win32_owners.h"
 #include "app/main_window/version_window.h"
 #include "app/shell/shell_utilities.h"
-#include "app/startup/app_state.h"
+#include "core/text_ids.h"
 #include "core/os/os.h"
 #include "tests/app/gui_support.h"
 #include "tests/support/temp_folder.h"
@@ -46,7 +46,7 @@ constexpr wchar_t kHostClass[] = L"qdx_test_host";
 
 class HostWindow {
 public:
-    HostWindow(int width, int height) {
+    HostWindow(int width, int height, HFONT font) : font_(font) {
         WNDCLASSEXW windowClass{};
         windowClass.cbSize = sizeof windowClass;
         windowClass.lpfnWndProc = HostProc;
@@ -61,11 +61,12 @@ public:
     HWND Add(const wchar_t* className, const wchar_t* text, DWORD style, int id, int x, int y, int w, int h) {
         HWND child = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, window_,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
-        ::SendMessageW(child, WM_SETFONT, WPARAM(State().mainFont.Get()), FALSE);
+        ::SendMessageW(child, WM_SETFONT, WPARAM(font_), FALSE);
         return child;
     }
 
 private:
+    HFONT font_;
     HWND window_ = nullptr;
 };
 
@@ -108,10 +109,23 @@ TEST_F(SharedControlsTest, ShortcutsComeAndGoInDesktopAndSendTo) {
     ::CoUninitialize();
 }
 
+// Every metric comes from its own input: the font's for the text, the
+// system's (which change with the display's resolution) for the allowances.
+TEST(InterfaceMetrics, AreMadeFromTheFontAndTheSystemMeasures) {
+    const InterfaceMetrics metrics = MakeInterfaceMetrics({.height = 15, .internalLeading = 3, .digitWidth = 7},
+                                                          {.verticalScrollWidth = 17, .menuCheckWidth = 13});
+    EXPECT_EQ(metrics.textHeight, 15);
+    EXPECT_EQ(metrics.controlHeight, 21);
+    EXPECT_EQ(metrics.internalLeading, 3);
+    EXPECT_EQ(metrics.digitWidth, 7);
+    EXPECT_EQ(metrics.spinAllowance, 27);
+    EXPECT_EQ(metrics.checkBoxAllowance, 20);
+}
+
 TEST_F(SharedControlsTest, FontListHoldsEachFamilyOnceWithoutVerticalVariants) {
-    HostWindow host(300, 200);
+    HostWindow host(300, 200, app_.State().mainFont.Get());
     HWND list = host.Add(L"COMBOBOX", L"", CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL, 1, 0, 0, 200, 200);
-    FillFontList(list, CurrentSettings().fontFace.Text());
+    FillFontList(list, app_.SettingsInUse().fontFace.Text());
     const int count = int(::SendMessageW(list, CB_GETCOUNT, 0, 0));
     ASSERT_GT(count, 0);
     std::set<std::wstring> seen;
@@ -133,7 +147,7 @@ TEST_F(SharedControlsTest, FontListHoldsEachFamilyOnceWithoutVerticalVariants) {
 }
 
 TEST_F(SharedControlsTest, ListTextsSortByNumberValue) {
-    HostWindow host(300, 200);
+    HostWindow host(300, 200, app_.State().mainFont.Get());
     HWND list = host.Add(WC_LISTVIEWW, L"", LVS_REPORT, 1, 0, 0, 300, 200);
     LVCOLUMNW column{};
     column.mask = LVCF_WIDTH;
@@ -156,8 +170,8 @@ TEST_F(SharedControlsTest, ListTextsSortByNumberValue) {
 }
 
 TEST_F(SharedControlsTest, HintShowsOnlyInAnEmptyEdit) {
-    HostWindow host(300, 60);
-    HWND edit = host.Add(L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL, 1, 10, 10, 280, Metrics().controlHeight);
+    HostWindow host(300, 60, app_.State().mainFont.Get());
+    HWND edit = host.Add(L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL, 1, 10, 10, 280, app_.State().metrics.controlHeight);
     ASSERT_TRUE(InstallHintText(edit, 3023));
     auto greyPixels = [&] {
         ::RedrawWindow(edit, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
@@ -173,14 +187,14 @@ TEST_F(SharedControlsTest, HintShowsOnlyInAnEmptyEdit) {
 }
 
 TEST_F(SharedControlsTest, HeadingRuleRunsFromAfterTheTextToTheRightEdge) {
-    HostWindow host(300, 60);
+    HostWindow host(300, 60, app_.State().mainFont.Get());
     HWND heading = host.Add(L"STATIC", L"Output", SS_LEFT, 1, 10, 10, 250, 20);
     ASSERT_TRUE(InstallSectionHeading(heading));
     ::RedrawWindow(heading, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     test::PumpMessages(50);
     Capture capture;
     ASSERT_TRUE(test::CaptureWindow(heading, capture));
-    const int textEnd = TextWidth(heading, State().mainFont.Get(), u"Output");
+    const int textEnd = TextWidth(heading, app_.State().mainFont.Get(), u"Output");
     EXPECT_EQ(capture.Count(kHeadingRuleColour, textEnd + 5, 10, 250, 11), 250 - textEnd - 5);
     EXPECT_EQ(capture.Count(kHeadingRuleColour, 0, 0, textEnd + 5, 20), 0);
     EXPECT_EQ(capture.Count(kHeadingRuleColour, 0, 0, 250, 10) + capture.Count(kHeadingRuleColour, 0, 11, 250, 20),
@@ -204,7 +218,7 @@ Capture DrawItem(HWND combo, UINT state) {
     item.hwndItem = combo;
     item.hDC = dc;
     item.rcItem = all;
-    item.itemData = 1200;  // "Options"
+    item.itemData = kTextOptionsButton;  // "Options"
     EXPECT_TRUE(DrawListItem(item));
     Capture capture;
     capture.width = kWidth;
@@ -222,7 +236,7 @@ Capture DrawItem(HWND combo, UINT state) {
 }
 
 TEST_F(SharedControlsTest, ListItemsShowSelectionOnlyWhileEnabled) {
-    HostWindow host(200, 60);
+    HostWindow host(200, 60, app_.State().mainFont.Get());
     HWND combo = host.Add(L"COMBOBOX", L"", CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS, 1, 0, 0, 150, 100);
     const Capture selected = DrawItem(combo, ODS_SELECTED);
     EXPECT_EQ(selected.At(0, 0), kSelectedItemBorder);
@@ -237,7 +251,7 @@ TEST_F(SharedControlsTest, ListItemsShowSelectionOnlyWhileEnabled) {
 }
 
 TEST_F(SharedControlsTest, EscapeClosesTheVersionWindowAndEnablesItsOwner) {
-    HostWindow owner(500, 300);
+    HostWindow owner(500, 300, app_.State().mainFont.Get());
     const VersionInfo info{u"Quillodex", u"1.4.0.0 (64-bit)", u"Ormsted", u"https://example.org/", 20210};
     std::wstring title, version, notice;
     bool ownerDisabled = false;
@@ -267,7 +281,7 @@ TEST_F(SharedControlsTest, EscapeClosesTheVersionWindowAndEnablesItsOwner) {
             escapeFailed = ::IsWindow(window);
             if (escapeFailed) ::PostMessageW(window, WM_CLOSE, 0, 0);
         });
-    ShowVersionWindow(owner.Get(), info);  // returns once the window is closed
+    ShowVersionWindow(app_.State(), owner.Get(), info);  // returns once the window is closed
     EXPECT_TRUE(actor.Acted());
     EXPECT_FALSE(escapeFailed);
     EXPECT_EQ(title, L"About Quillodex");

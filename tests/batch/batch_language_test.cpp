@@ -12,7 +12,7 @@
 
 #include "batch/batch_host.h"
 #include "core/builtin_texts.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 #include "core/os/utf_convert.h"
 #include "core/os/wide_string.h"
 
@@ -21,31 +21,6 @@ namespace qdx {
 TextTable TrickyTextTable();  // generated from tests/data/lang/Tricky.txt
 
 namespace {
-
-// Every string identifier the program and its language libraries use.
-const uint32_t kRequiredIds[] = {
-    // dialog buttons
-    1, 2,
-    // main window: titles, combined area, check boxes, buttons, keep on top
-    1000, 1100, 1110, 1111, 1112, 1113, 1200, 1201, 1202, 1203, 1210,
-    // preset dialog: disable box, headings, check boxes, radio buttons, labels,
-    // folder buttons, hint text
-    2001, 2110, 2120, 2121, 2130, 2131, 2134, 2136, 2200, 2240, 2241, 2250, 2260, 2300, 2310, 2320, 2321, 2322,
-    2323, 2330,
-    // options dialog
-    3000, 3001, 3010, 3011, 3012, 3020, 3021, 3022, 3023, 3030, 3031, 3033, 3040, 3041, 3042, 3100, 3101,
-    3102, 3200, 3210, 3221, 3222, 3223, 3231, 3232, 3240, 3241, 3242, 3250, 3251,
-    // busy title
-    20000,
-    // drop-target summary, list items and labels
-    20010, 20020, 20021, 20022, 20030, 20031, 20040, 20050, 20060, 20070, 20100, 20101, 20120, 20121, 20122,
-    20123, 20124, 20125, 20131, 20140, 20141, 20142, 20143, 20150, 20151, 20152, 20153,
-    // plug-in list columns, version window caption, folder browser title
-    20200, 20201, 20202, 20210, 20220,
-    // format names
-    21000, 21001, 21002, 21003, 21004, 21005,
-    // error caption and messages
-    30000, 30001, 30002, 30003, 30004, 30005, 30006, 30007, 30010};
 
 // The text of `id`, empty when there is none.
 std::u16string Text(const TableTextSource& source, uint32_t id) {
@@ -73,7 +48,7 @@ TEST(LanguageTexts, BothLanguagesListTheSameIdentifiersInOrder) {
 
 TEST(LanguageTexts, EveryIdentifierInUseHasATextInEachLanguage) {
     const TableTextSource english(EnglishTextTable()), japanese(JapaneseTextTable());
-    for (uint32_t id : kRequiredIds) {
+    for (uint32_t id : kAllTextIds) {
         const char16_t* en = english.Find(id);
         const char16_t* ja = japanese.Find(id);
         ASSERT_NE(en, nullptr) << id;
@@ -82,7 +57,7 @@ TEST(LanguageTexts, EveryIdentifierInUseHasATextInEachLanguage) {
         EXPECT_GT(Units(ja), 0u) << id;
     }
     // Nothing beyond the list: a text nobody shows is a mistake too.
-    const std::set<uint32_t> required(std::begin(kRequiredIds), std::end(kRequiredIds));
+    const std::set<uint32_t> required(std::begin(kAllTextIds), std::end(kAllTextIds));
     EXPECT_EQ(Ids(EnglishTextTable()), required);
 }
 
@@ -98,8 +73,11 @@ TEST(LanguageTexts, JapaneseTextsAreJapanese) {
     const TableTextSource english(EnglishTextTable()), japanese(JapaneseTextTable());
     // Texts that are words (not format names, samplings or units) differ
     // from the English ones and use Japanese script.
-    const uint32_t words[] = {1000, 1201, 2321, 3023, 3100, 20000, 20070, 20120, 20220,
-                              30000, 30001, 30002, 30003, 30004, 30005, 30006, 30007, 30010};
+    const uint32_t words[] = {
+        kTextPreset,       kTextCloseButton,      kTextFolderHint,     kTextSourceFolderHint,   kTextNoPluginFolderHint,
+        kTextBusyTitle,    kTextDropTargetTip,    kTextNone,           kTextFolderBrowserTitle, kTextErrorCaption,
+        kTextOutOfMemory,  kTextNothingConverted, kTextNoOutputFolder, kTextSubfolderFailed,    kTextNoTemporaryFile,
+        kTextBatchStopped, kTextPictureTooLarge,  kTextLibraryMissing};
     for (uint32_t id : words) {
         const std::u16string ja = Text(japanese, id);
         EXPECT_NE(ja, Text(english, id)) << id;

@@ -11,7 +11,7 @@
 #include "codecs/write/tiff_writer.h"
 #include "core/os/os.h"
 #include "core/os/path_edit.h"
-#include "core/string_ids.h"
+#include "core/text_ids.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
 #include "tests/support/paths.h"

@@ -1,0 +1,20 @@
+#include "app/main_window/main_window_state.h"
+
+#include <utility>
+
+namespace qdx::app {
+
+MainWindowState* StateOf(HWND window) {
+    return UserDataOf<MainWindowState>(window);
+}
+
+bool RecreateMainFont(MainWindowState& state, HWND window) {
+    const Settings& settings = state.settings;
+    FontHandle font(CreateMainFont(settings.fontFace.Text(), settings.fontHeight, settings.fontWeight));
+    if (!font) return false;
+    state.metrics = MakeInterfaceMetrics(MeasureFont(window, font.Get()), CurrentSystemMeasures());
+    state.mainFont = std::move(font);
+    return true;
+}
+
+}  // namespace qdx::app
