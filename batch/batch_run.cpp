@@ -124,6 +124,17 @@ uint32_t RunConversion(BatchHost& host, const DroppedFiles& files, const WideStr
     return RunBatch(host, batch, selection, settings, steps, maxPixels);
 }
 
+uint32_t ConvertDroppedItems(BatchHost& host, const WideString* items, uint32_t count, const uint8_t selection[4],
+                             const Settings& settings) {
+    DroppedFiles files;
+    if (!CollectDroppedFiles(items, count, settings.convertFolders != 0, files)) {
+        ShowErrorMessage(host, kTextOutOfMemory);
+        return 0;
+    }
+    if (files.paths.empty()) return 0;
+    return RunConversion(host, files, items[files.items[0]], selection, settings);
+}
+
 uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const BatchFiles& batch,
                            const Preset& preset, const CodecSteps& steps, bool& cut) {
     const uint32_t count = batch.count;
