@@ -39,6 +39,14 @@ uint32_t RunConversion(BatchHost& host, const DroppedFiles& files, const WideStr
                        const uint8_t selection[4], const Settings& settings,
                        const CodecSteps& steps = BuiltInCodecSteps(), uint64_t maxPixels = kDefaultMaxPixels);
 
+// What a window drop or the program's command line hands the batch: `count`
+// items, files or folders. Folders are walked when the settings'
+// convertFolders is 1 and skipped otherwise; items that do not exist are left
+// out. The progress count covers every file found. Returns the number of
+// files written; shows the out-of-memory message when the listing failed.
+uint32_t ConvertDroppedItems(BatchHost& host, const WideString* items, uint32_t count, const uint8_t selection[4],
+                             const Settings& settings);
+
 // The files of one batch: `outputSubfolders` is null or has one entry per
 // path; `firstItem` decides the output folder where none is set.
 struct BatchFiles {

@@ -66,6 +66,7 @@ uint32_t RunBatch(BatchHost& host, const BatchFiles& files, const uint8_t select
         return 0;
     }
     context->settings = &settings;
+    context->sourceData = SourceDataOptionsOf(settings);
     context->tempPath = &temporary.Path();
     context->temporaryFolder = temporary.Folder();
     context->budget.maxPixels = maxPixels;
@@ -109,6 +110,17 @@ uint32_t RunConversion(BatchHost& host, const DroppedFiles& files, const WideStr
     const BatchFiles batch{uint32_t(files.paths.size()), files.paths.data(), files.outputSubfolders.data(),
                            &firstItem};
     return RunBatch(host, batch, selection, settings, steps, maxPixels);
+}
+
+uint32_t ConvertDroppedItems(BatchHost& host, const WideString* items, uint32_t count, const uint8_t selection[4],
+                             const Settings& settings) {
+    DroppedFiles files;
+    if (!CollectDroppedFiles(items, count, settings.convertFolders != 0, files)) {
+        ShowErrorMessage(host, kTextOutOfMemory);
+        return 0;
+    }
+    if (files.paths.empty()) return 0;
+    return RunConversion(host, files, items[files.items[0]], selection, settings);
 }
 
 uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const BatchFiles& batch,

@@ -24,6 +24,19 @@
 
 namespace qdx {
 
+static_assert(uint32_t(MetadataPolicy::Nothing) == kKeepNoMetadata &&
+              uint32_t(MetadataPolicy::DateAndCamera) == kKeepDateAndCamera &&
+              uint32_t(MetadataPolicy::AllButLocation) == kKeepAllButLocation);
+
+SourceDataOptions SourceDataOptionsOf(const Settings& settings) {
+    SourceDataOptions options;
+    options.convertColours = settings.colourProfiles != kColourProfilesAsStored;
+    // The reader's rule keeps the code in range; one set by hand beyond it
+    // keeps the default.
+    if (settings.keepMetadata < kKeepMetadataCount) options.keepMetadata = MetadataPolicy(settings.keepMetadata);
+    return options;
+}
+
 ConversionContext::ConversionContext() = default;
 
 ConversionContext::~ConversionContext() = default;

@@ -41,6 +41,9 @@ struct SourceDataOptions {
     MetadataPolicy keepMetadata = MetadataPolicy::DateAndCamera;
 };
 
+// The options the settings' colourProfiles and keepMetadata choose.
+SourceDataOptions SourceDataOptionsOf(const Settings& settings);
+
 struct ConversionContext {
     ConversionContext();
     ~ConversionContext();

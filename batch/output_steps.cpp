@@ -108,7 +108,8 @@ bool WebpOutputStep(ConversionContext& context) {
         return false;
     }
     const uint8_t* transparent = context.transparent.hasTransparentColour ? &context.transparent.red : nullptr;
-    PrepareWebpWriter(state, image, context.savedBitDepth, preset.jpegQuality, false, transparent);
+    PrepareWebpWriter(state, image, context.savedBitDepth, preset.jpegQuality, preset.webpLossless != 0,
+                      transparent);
     return WriteWebpFile(state, *context.tempPath, image.palette, image.pixels.Get(),
                          preset.limitFileSize ? preset.maxFileSizeKiB : 0);
 }

@@ -46,7 +46,8 @@ constexpr char kUsageStart[] =
     "  -q, --quiet            print no progress (shown on standard error when it\n"
     "                         is a terminal)\n"
     "  -r, --recursive        walk every folder given, subfolders included, for\n"
-    "                         this run (links, hidden and system files left out);\n"
+    "                         this run, as convertFolders=1 does for every run\n"
+    "                         (links, hidden and system files left out);\n"
     "                         outputs keep the tree: OUTPUT/FOLDER/SUB/NAME\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
@@ -390,7 +391,8 @@ int RunCommandLine(int argc, const char* const* argv) {
         // the files below the folders when they are walked.
         std::vector<WideString> items;
         for (const std::string& path : parsed.paths) items.push_back(TypedFullPath(current, path));
-        const bool walk = parsed.recursive;
+        // --recursive walks folders for this run whatever the settings say.
+        const bool walk = parsed.recursive || settings.convertFolders != 0;
         DroppedFiles kept;
         if (!CollectDroppedFiles(items.data(), uint32_t(items.size()), walk, kept)) {
             std::fprintf(stderr, "quillodex: out of memory listing the folders\n");

@@ -493,6 +493,11 @@ std::string SettingsHelp() {
     text += "  folders  a missing output folder is stored empty; relative to here\n";
     text += "  suffix  no '/', '\\' or ':'; subfolder  folder names, no '.', '..' or drive\n";
     text += "  colours  #RRGGBB; multiDropSelection  preset numbers, like --preset\n";
+    // Settings whose numbers need words, each on a line of its own.
+    for (const PresetField& field : kPresetFields)
+        if (field.help) text += line(std::string("presetN.") + field.name, field.help);
+    for (const GlobalField& field : kGlobalFields)
+        if (field.help) text += line(field.name, field.help);
     return text;
 }
 

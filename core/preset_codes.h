@@ -33,4 +33,17 @@ inline constexpr uint32_t FilterBicubic = 1;
 inline constexpr uint32_t FilterNearest = 2;
 inline constexpr uint32_t FilterHalftone = 3;
 
+// `colourProfiles` codes of the settings: what the batch does with a profile
+// a picture's file carries.
+inline constexpr uint32_t kColourProfilesAsStored = 0;  // the numbers as they are
+inline constexpr uint32_t kColourProfilesToSrgb = 1;
+inline constexpr uint32_t kColourProfilesCount = 2;
+
+// `keepMetadata` codes of the settings: what of a source's Exif its outputs
+// carry.
+inline constexpr uint32_t kKeepNoMetadata = 0;
+inline constexpr uint32_t kKeepDateAndCamera = 1;  // date taken, camera, lens and exposure
+inline constexpr uint32_t kKeepAllButLocation = 2;
+inline constexpr uint32_t kKeepMetadataCount = 3;
+
 }  // namespace qdx

@@ -36,6 +36,7 @@ struct Preset {
     WideString subfolder;
     WideString outputFolder;
     uint8_t targetDisabled = 0;
+    uint8_t webpLossless = 0;  // WebP outputs lossless (palette pictures always are)
 };
 
 // The preset the program starts with at position `index` (0 to 3).
@@ -64,6 +65,9 @@ struct Settings {
     uint32_t customColours[16] = {};
     uint32_t optionsPage = 0;
     uint8_t multiDropSelection[kPresetCount] = {};
+    uint32_t colourProfiles = 0;  // kColourProfiles... codes
+    uint32_t keepMetadata = 0;    // kKeep... codes
+    uint8_t convertFolders = 0;   // dropped folders are walked, subfolders included
 };
 
 // Puts every field back to the values of a default-constructed Settings.

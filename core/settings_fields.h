@@ -92,6 +92,7 @@ struct FieldDescriptor {
     size_t allowedCount = 0;
     const char* refusal = nullptr;  // why --set refuses a value not allowed
     ReadStage stage = ReadStage::Main;
+    const char* help = nullptr;  // the values in words, for --help (one line)
 };
 
 using PresetField = FieldDescriptor<Preset>;
@@ -142,6 +143,8 @@ inline constexpr PresetField kPresetFields[] = {
      .kind = FieldKind::Folder, .max = kFolderPathMaxLength},
     {.name = "targetDisabled", .entry = settings_file::kTargetDisabled, .member = &Preset::targetDisabled,
      .kind = FieldKind::Flag},
+    {.name = "webpLossless", .entry = settings_file::kWebpLossless, .member = &Preset::webpLossless,
+     .kind = FieldKind::Flag, .help = "1 writes WebP lossless (palette pictures always are)"},
 };
 
 inline constexpr GlobalField kGlobalFields[] = {
@@ -190,6 +193,17 @@ inline constexpr GlobalField kGlobalFields[] = {
      .kind = FieldKind::Choice, .max = kOptionsPageCount - 1, .rule = ReadRule::FallbackAboveMax},
     {.name = "multiDropSelection", .entry = settings_file::kMultiDropSelection,
      .member = &Settings::multiDropSelection, .kind = FieldKind::PresetNumbers, .defaults = {1, 1, 1, 1}},
+    // A value a later version may give these falls back to the default.
+    {.name = "colourProfiles", .entry = settings_file::kColourProfiles, .member = &Settings::colourProfiles,
+     .kind = FieldKind::Choice, .defaults = {kColourProfilesToSrgb}, .max = kColourProfilesCount - 1,
+     .rule = ReadRule::FallbackAboveMax, .fallback = kColourProfilesToSrgb,
+     .help = "1 converts embedded profiles to sRGB, 0 keeps the numbers"},
+    {.name = "keepMetadata", .entry = settings_file::kKeepMetadata, .member = &Settings::keepMetadata,
+     .kind = FieldKind::Choice, .defaults = {kKeepDateAndCamera}, .max = kKeepMetadataCount - 1,
+     .rule = ReadRule::FallbackAboveMax, .fallback = kKeepDateAndCamera,
+     .help = "Exif kept: 1 date and camera, 2 all but location, 0 none"},
+    {.name = "convertFolders", .entry = settings_file::kConvertFolders, .member = &Settings::convertFolders,
+     .kind = FieldKind::Flag, .help = "1 walks dropped folders and subfolders, like --recursive"},
 };
 
 // ASCII letters compared without regard to case: the fields' names and the

@@ -10,17 +10,22 @@
 // integer when A = 1 (B is the value); a string or data block when A >= 2
 // (A is its file offset, B its length in bytes). Strings are UTF-16 code units
 // without a terminator. New entries can be added without breaking older
-// readers, which is why the table has a count of its own.
+// readers, which is why the table has a count of its own: a reader takes the
+// entries it knows and leaves the rest (a program that knows 87 reads the
+// first 87 of a longer table and finds the data blocks wherever they lie),
+// and an entry beyond a file's count takes its default.
 #include <cstdint>
 
 namespace qdx::settings_file {
 
-inline constexpr uint32_t kEntryCount = 87;
+inline constexpr uint32_t kEntryCount = 94;
+// The version stays: the entries after the first 87 changed nothing the
+// earlier ones mean.
 inline constexpr uint32_t kVersion = 0x0578;
-inline constexpr uint32_t kHeader = (kVersion << 16) | kEntryCount;  // 0x05780057
+inline constexpr uint32_t kHeader = (kVersion << 16) | kEntryCount;  // 0x0578005E
 inline constexpr uint32_t kTableOffset = 4;
-inline constexpr uint32_t kTableBytes = kEntryCount * 8;            // 696
-inline constexpr uint32_t kDataStart = kTableOffset + kTableBytes;  // 700
+inline constexpr uint32_t kTableBytes = kEntryCount * 8;            // 752
+inline constexpr uint32_t kDataStart = kTableOffset + kTableBytes;  // 756
 
 inline constexpr uint32_t kAbsent = 0;
 inline constexpr uint32_t kInteger = 1;
@@ -64,6 +69,11 @@ enum Entry : uint32_t {
     kClientHeight = 78,
     kResampleFilter = 79,
     kSharpness = 83,
+    // Added after the first 87: older programs leave them alone.
+    kColourProfiles = 87,
+    kKeepMetadata = 88,
+    kConvertFolders = 89,
+    kWebpLossless = 90,
 };
 
 inline constexpr uint32_t kCustomColoursBytes = 64;

@@ -1,6 +1,6 @@
 // Writing the settings file. The new contents are built in memory: header,
-// the full table of 87 entries, then every string and data block from offset
-// 700 on. Entries this version does not write (entry 5, and whatever other
+// the full table of every entry this version knows, then every string and
+// data block from the end of the table on. Entries this version does not write (entry 5, and whatever other
 // versions keep there) are carried over from the old file. The result goes to
 // a file beside the old one which then replaces it in one step, so a crash or
 // a full disk half-way leaves the old settings whole.
@@ -59,7 +59,7 @@ private:
 // What survives from the file being replaced.
 struct OldContents {
     uint32_t table[kEntryCount][2] = {};
-    uint32_t count = 0;          // entries read into the table, at most 87
+    uint32_t count = 0;          // entries read into the table, at most kEntryCount
     os::HeapMemory data;         // the old data area
     uint64_t dataStart = 0;      // its file offset
     uint32_t dataSize = 0;
@@ -94,7 +94,7 @@ void ReadOldContents(os::File& file, OldContents& old) {
 struct SettingsImage {
     uint32_t table[kEntryCount][2] = {};
     bool written[kEntryCount] = {};
-    ByteBuffer data;  // everything from offset 700 on
+    ByteBuffer data;  // everything from kDataStart on
 
     void Integer(uint32_t index, uint32_t value) {
         table[index][0] = kInteger;

@@ -34,6 +34,7 @@
     X(kTextQualityLabel, 2131)                                                                  \
     X(kTextSubsamplingLabel, 2134)                                                              \
     X(kTextLimitFileSize, 2136)                                                                 \
+    X(kTextWebpLossless, 2140)                                                                  \
     X(kTextResizeHeading, 2200)                                                                 \
     X(kTextStretch, 2240)                                                                       \
     X(kTextKeepAspect, 2241)                                                                    \
@@ -56,12 +57,16 @@
     X(kTextBrowseOutputFolder, 3021)                                                            \
     X(kTextClearOutputFolder, 3022)                                                             \
     X(kTextSourceFolderHint, 3023) /* grey in an empty global folder edit */                    \
+    X(kTextConvertFolders, 3024)                                                                \
     X(kTextBackgroundHeading, 3030)                                                             \
     X(kTextOwnBackground, 3031)                                                                 \
     X(kTextChooseColour, 3033)                                                                  \
     X(kTextShortcutHeading, 3040)                                                               \
     X(kTextDesktopShortcut, 3041)                                                               \
     X(kTextSendToShortcut, 3042)                                                                \
+    X(kTextColourHeading, 3050)                                                                 \
+    X(kTextProfilesLabel, 3051)                                                                 \
+    X(kTextMetadataLabel, 3053)                                                                 \
     X(kTextNoPluginFolderHint, 3100) /* grey in the empty plug-in folder edit */                \
     X(kTextBrowsePluginFolder, 3101)                                                            \
     X(kTextClearPluginFolder, 3102)                                                             \
@@ -113,6 +118,12 @@
     X(kTextPluginDescriptionColumn, 20202)                                                      \
     X(kTextVersionCaption, 20210)                                                               \
     X(kTextFolderBrowserTitle, 20220)                                                           \
+    /* the options' lists, by colourProfiles and keepMetadata */                                \
+    X(kTextProfilesAsStored, 20300)                                                             \
+    X(kTextProfilesToSrgb, 20301)                                                               \
+    X(kTextKeepNoMetadata, 20310)                                                               \
+    X(kTextKeepDateAndCamera, 20311)                                                            \
+    X(kTextKeepAllButLocation, 20312)                                                           \
     /* output format names, by outputFormat */                                                  \
     X(kTextFormatBmp, 21000)                                                                    \
     X(kTextFormatPng, 21001)                                                                    \

@@ -2,6 +2,7 @@
 // over it and checks that the saved file loads back to the same settings,
 // that an entry 5 block of the old file survives, and that saving again
 // writes the very same bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -53,7 +54,7 @@ uint32_t U32(const uint8_t* data, size_t at) { return qdx::LoadLittleEndian32(da
 bool OldEntryFive(const uint8_t* data, size_t size, std::string& block) {
     if (size < 4) return false;
     const uint32_t count = U32(data, 0) & 0xFFFF;
-    if (count <= qdx::settings_file::kUnused || size < 4 + 8 * size_t(count < 87 ? count : 87)) return false;
+    if (count <= qdx::settings_file::kUnused || size < 4 + 8 * size_t(std::min(count, qdx::settings_file::kEntryCount))) return false;
     const uint64_t a = U32(data, 4 + 8 * 5), b = U32(data, 8 + 8 * 5);
     const uint64_t dataStart = 4 + 8 * uint64_t(count);
     if (a < 2 || a < dataStart || dataStart > size || a + b > size) return false;
@@ -84,7 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!(reloaded == expected)) __builtin_trap();
 
     const std::string saved = ReadWhole(path);
-    if (saved.size() < 700 || qdx::LoadLittleEndian32(reinterpret_cast<const uint8_t*>(saved.data())) != 0x05780057u)
+    if (saved.size() < qdx::settings_file::kDataStart ||
+        qdx::LoadLittleEndian32(reinterpret_cast<const uint8_t*>(saved.data())) != qdx::settings_file::kHeader)
         __builtin_trap();
     std::string entryFive;
     if (OldEntryFive(data, size, entryFive)) {

@@ -156,9 +156,10 @@ void HandleDrop(const MainWindowState& state, HDROP drop, const uint8_t selectio
         char16_t* out = path.ReserveForWriting(length);
         if (!out || !::DragQueryFileW(drop, i, W(out), length + 1)) continue;
         path.RecomputeLength();
-        if (!os::FolderExists(path.Text())) ++kept;  // folders are skipped, not opened
+        ++kept;
     }
-    if (kept > 0) RunConversion(host, kept, paths.get(), selection, state.settings);
+    // Folders are walked or skipped as the settings say.
+    if (kept > 0) ConvertDroppedItems(host, paths.get(), kept, selection, state.settings);
 }
 
 void ArrangeCombinedArea(const MainWindowState& state, HWND area) {

@@ -22,7 +22,8 @@ constexpr DLGPROC kPageProcs[kOptionsPageCount] = {OutputPageProc, PluginPagePro
 
 // The subclassed controls of every page, removed before the dialog ends.
 constexpr int kHeadings[] = {IDC_OPTIONS_OUTPUT_HEADING,   IDC_OPTIONS_BACKGROUND_HEADING,
-                             IDC_OPTIONS_SHORTCUT_HEADING, IDC_OPTIONS_LANGUAGE_HEADING,
+                             IDC_OPTIONS_COLOUR_HEADING,   IDC_OPTIONS_SHORTCUT_HEADING,
+                             IDC_OPTIONS_LANGUAGE_HEADING,
                              IDC_OPTIONS_FONT_HEADING,     IDC_OPTIONS_DIALOG_FONT_HEADING,
                              IDC_OPTIONS_TOOLTIP_HEADING};
 constexpr int kHintEdits[] = {IDC_OPTIONS_OUTPUT_FOLDER, IDC_OPTIONS_PLUGIN_FOLDER};
@@ -67,7 +68,10 @@ OptionsValues ReadValues(const OptionsDialog& dialog) {
     const HWND output = dialog.pages[0], plugins = dialog.pages[1], appearance = dialog.pages[2];
     OptionsValues values;
     values.globalOutputFolder = ControlText(output, IDC_OPTIONS_OUTPUT_FOLDER);
+    values.convertFolders = IsChecked(output, IDC_OPTIONS_CONVERT_FOLDERS);
     values.useOwnBackground = IsChecked(output, IDC_OPTIONS_OWN_BACKGROUND);
+    values.colourProfiles = ListSelection(output, IDC_OPTIONS_PROFILES_LIST);
+    values.keepMetadata = ListSelection(output, IDC_OPTIONS_METADATA_LIST);
     values.desktopShortcut = IsChecked(output, IDC_OPTIONS_DESKTOP_SHORTCUT);
     values.sendToShortcut = IsChecked(output, IDC_OPTIONS_SEND_TO_SHORTCUT);
     values.pluginFolder = ControlText(plugins, IDC_OPTIONS_PLUGIN_FOLDER);

@@ -40,6 +40,8 @@ INT_PTR HeadingColours(HWND page, HDC dc, HWND control, const int* headings, int
 bool IsChecked(HWND page, int id);
 void SetChecked(HWND page, int id, bool checked);
 WideString ControlText(HWND page, int id);
+// The selected position of a drop-down list; UINT32_MAX when none is.
+uint32_t ListSelection(HWND page, int id);
 
 // Plug-in list of page 1.
 void SetUpPluginList(HWND list);

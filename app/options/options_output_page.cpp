@@ -1,5 +1,6 @@
-// Page 0 of the options dialog: the global output folder, the reader
-// background and the program's shortcuts.
+// Page 0 of the options dialog: the global output folder and folder walking,
+// the reader background, colour profiles and photo details, and the
+// program's shortcuts.
 #include <windows.h>
 #include <commdlg.h>
 
@@ -17,7 +18,20 @@ namespace qdx::app {
 
 namespace {
 
-constexpr int kHeadings[] = {IDC_OPTIONS_OUTPUT_HEADING, IDC_OPTIONS_BACKGROUND_HEADING, IDC_OPTIONS_SHORTCUT_HEADING};
+constexpr int kHeadings[] = {IDC_OPTIONS_OUTPUT_HEADING, IDC_OPTIONS_BACKGROUND_HEADING, IDC_OPTIONS_COLOUR_HEADING,
+                             IDC_OPTIONS_SHORTCUT_HEADING};
+
+// The lists' texts in the order of the codes they stand for.
+constexpr uint32_t kProfileTexts[] = {kTextProfilesAsStored, kTextProfilesToSrgb};
+constexpr uint32_t kMetadataTexts[] = {kTextKeepNoMetadata, kTextKeepDateAndCamera, kTextKeepAllButLocation};
+static_assert(std::size(kProfileTexts) == kColourProfilesCount && std::size(kMetadataTexts) == kKeepMetadataCount);
+
+void FillChoiceList(HWND page, int id, const uint32_t* texts, uint32_t count, uint32_t selected) {
+    HWND list = ::GetDlgItem(page, id);
+    for (uint32_t i = 0; i < count; ++i)
+        ::SendMessageW(list, CB_ADDSTRING, 0, LPARAM(W(LanguageText(texts[i]).Text())));
+    ::SendMessageW(list, CB_SETCURSEL, selected < count ? selected : 0, 0);
+}
 
 bool ShortcutIsThere(int folderId) {
     ShortcutPaths paths;
@@ -37,6 +51,9 @@ INT_PTR OnInitDialog(HWND page, LPARAM initParam) {
     SetChecked(page, IDC_OPTIONS_DESKTOP_SHORTCUT, dialog->remembered.desktop);
     SetChecked(page, IDC_OPTIONS_SEND_TO_SHORTCUT, dialog->remembered.sendTo);
     SetChecked(page, IDC_OPTIONS_OWN_BACKGROUND, settings.useOwnBackground != 0);
+    SetChecked(page, IDC_OPTIONS_CONVERT_FOLDERS, settings.convertFolders != 0);
+    FillChoiceList(page, IDC_OPTIONS_PROFILES_LIST, kProfileTexts, kColourProfilesCount, settings.colourProfiles);
+    FillChoiceList(page, IDC_OPTIONS_METADATA_LIST, kMetadataTexts, kKeepMetadataCount, settings.keepMetadata);
     return FALSE;  // the frame gives the focus
 }
 

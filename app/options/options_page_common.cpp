@@ -31,6 +31,11 @@ bool IsChecked(HWND page, int id) { return ::IsDlgButtonChecked(page, id) == BST
 
 void SetChecked(HWND page, int id, bool checked) { ::CheckDlgButton(page, id, checked ? BST_CHECKED : BST_UNCHECKED); }
 
+uint32_t ListSelection(HWND page, int id) {
+    const LRESULT item = ::SendDlgItemMessageW(page, id, CB_GETCURSEL, 0, 0);
+    return item == CB_ERR ? UINT32_MAX : uint32_t(item);
+}
+
 WideString ControlText(HWND page, int id) {
     WideString text;
     HWND control = ::GetDlgItem(page, id);
@@ -45,6 +50,7 @@ WideString ControlText(HWND page, int id) {
 
 bool EnablesApply(int id, int code) {
     switch (id) {
+        case IDC_OPTIONS_CONVERT_FOLDERS:
         case IDC_OPTIONS_DESKTOP_SHORTCUT:
         case IDC_OPTIONS_SEND_TO_SHORTCUT:
         case IDC_OPTIONS_SMALL_FONT:
@@ -56,6 +62,8 @@ bool EnablesApply(int id, int code) {
         case IDC_OPTIONS_LARGE_DIALOG_FONT: return code == BN_CLICKED;
         case IDC_OPTIONS_OUTPUT_FOLDER:
         case IDC_OPTIONS_PLUGIN_FOLDER: return code == EN_CHANGE;
+        case IDC_OPTIONS_PROFILES_LIST:
+        case IDC_OPTIONS_METADATA_LIST:
         case IDC_OPTIONS_LANGUAGE_LIST:
         case IDC_OPTIONS_FONT_LIST: return code == CBN_SELCHANGE;
         case IDC_OPTIONS_PLUGIN_LIST: return code == int(LVN_ITEMCHANGED);

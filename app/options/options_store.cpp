@@ -59,7 +59,11 @@ void StoreOptions(const OptionsValues& values, ShortcutStates& remembered, Setti
     } else {
         settings.globalOutputFolder.Clear();
     }
+    settings.convertFolders = values.convertFolders ? 1 : 0;
     settings.useOwnBackground = values.useOwnBackground ? 1 : 0;
+    // A list without a selection keeps what was stored.
+    if (values.colourProfiles < kColourProfilesCount) settings.colourProfiles = values.colourProfiles;
+    if (values.keepMetadata < kKeepMetadataCount) settings.keepMetadata = values.keepMetadata;
     StoreShortcut(kDesktopFolder, values.desktopShortcut, remembered.desktop, host);
     StoreShortcut(kSendToFolder, values.sendToShortcut, remembered.sendTo, host);
     settings.pluginFolder = values.pluginFolder;

@@ -15,7 +15,10 @@ namespace qdx::app {
 // Everything the dialog's controls hold when OK or Apply is pressed.
 struct OptionsValues {
     WideString globalOutputFolder;
+    bool convertFolders = false;
     bool useOwnBackground = false;
+    uint32_t colourProfiles = kColourProfilesToSrgb;  // the list positions are the codes
+    uint32_t keepMetadata = kKeepDateAndCamera;
     bool desktopShortcut = false;
     bool sendToShortcut = false;
     WideString pluginFolder;
@@ -65,7 +68,7 @@ struct AppearanceChange {
 AppearanceChange CompareAppearance(const Settings& settings, const OptionsValues& values);
 
 // Stores the values into `settings` in the dialog's order: output folder,
-// background, shortcuts (only those whose box changed since `remembered`,
+// folder walking, background, colour profiles and photo details, shortcuts (only those whose box changed since `remembered`,
 // which is updated), plug-in folder and exclusions, page, dialog font,
 // appearance (language reload and main window rebuild only when it changed),
 // repaint, tooltips.

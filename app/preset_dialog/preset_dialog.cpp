@@ -150,6 +150,11 @@ void ApplyEnablingRules(HWND dialog, uint32_t mode) {
     ::EnableWindow(::GetDlgItem(dialog, IDC_PRESET_KEEP_ASPECT), AspectChoiceEnabled(mode));
 }
 
+void ApplyFormatRules(HWND dialog) {
+    ::EnableWindow(::GetDlgItem(dialog, IDC_PRESET_WEBP_LOSSLESS),
+                   WebpLosslessEnabled(Selection(dialog, IDC_PRESET_FORMAT_LIST)));
+}
+
 void SetCaption(HWND dialog, int presetIndex) {
     WideString caption = LanguageText(kTextPreset);
     caption.Append(u" ");
@@ -178,6 +183,8 @@ BOOL OnInitDialog(HWND dialog, LPARAM parameter) {
 
     ::CheckDlgButton(dialog, IDC_PRESET_KEEP_TRANSPARENCY, preset.keepTransparency ? BST_CHECKED : BST_UNCHECKED);
     ::CheckDlgButton(dialog, IDC_PRESET_LIMIT_FILE_SIZE, preset.limitFileSize ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(dialog, IDC_PRESET_WEBP_LOSSLESS, preset.webpLossless ? BST_CHECKED : BST_UNCHECKED);
+    ApplyFormatRules(dialog);
     ::CheckRadioButton(dialog, IDC_PRESET_STRETCH, IDC_PRESET_KEEP_ASPECT,
                        preset.keepAspect ? IDC_PRESET_KEEP_ASPECT : IDC_PRESET_STRETCH);
 
@@ -276,6 +283,7 @@ void OnOk(HWND dialog) {
     values.subfolder = subfolder.Text();
     values.outputFolder = folder.Text();
     values.targetDisabled = IsChecked(dialog, IDC_PRESET_DISABLE_TARGET);
+    values.webpLossless = IsChecked(dialog, IDC_PRESET_WEBP_LOSSLESS);
     StorePresetValues(values, *record->preset);
 
     ::DragAcceptFiles(record->dropTarget, record->preset->targetDisabled ? FALSE : TRUE);
@@ -288,6 +296,8 @@ BOOL OnCommand(HWND dialog, WPARAM wParam) {
     const int code = HIWORD(wParam);
     if (id == IDC_PRESET_MODE_LIST && code == CBN_SELCHANGE) {
         OnModeChanged(dialog);
+    } else if (id == IDC_PRESET_FORMAT_LIST && code == CBN_SELCHANGE) {
+        ApplyFormatRules(dialog);
     } else if ((id == IDC_PRESET_WIDTH_EDIT || id == IDC_PRESET_HEIGHT_EDIT) && code == EN_KILLFOCUS) {
         OnSizeFieldLeft(dialog, id);
     } else if (id == IDC_PRESET_BROWSE && code == BN_CLICKED) {

@@ -31,6 +31,8 @@ bool SizeControlsEnabled(uint32_t mode) { return mode != 0; }
 
 bool AspectChoiceEnabled(uint32_t mode) { return mode == kResizeModeBox; }
 
+bool WebpLosslessEnabled(uint32_t formatIndex) { return formatIndex == kOutputWebp; }
+
 SizeRowLayout LayOutSizeRow(const SizeRowPlan& plan, const SizeRowMetrics& metrics) {
     SizeRowLayout row;
     const int editWidth = kSizeDigits * metrics.digit + metrics.editMargin + metrics.spin;
@@ -90,6 +92,7 @@ bool StorePresetValues(const PresetDialogValues& values, Preset& preset) {
     preset.resampleFilter = values.resampleFilter;
     preset.sharpness = values.sharpness;
     preset.targetDisabled = values.targetDisabled ? 1 : 0;
+    preset.webpLossless = values.webpLossless ? 1 : 0;
     const bool stored = preset.suffix.Assign(values.suffix) && preset.subfolder.Assign(values.subfolder) &&
                         preset.outputFolder.Assign(values.outputFolder);
     ApplyPresetDialogRules(preset);

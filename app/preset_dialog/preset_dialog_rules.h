@@ -33,6 +33,9 @@ bool PlanSizeRow(uint32_t mode, SizeRowPlan& plan);
 // enables the choice between stretching and cropping.
 bool SizeControlsEnabled(uint32_t mode);
 bool AspectChoiceEnabled(uint32_t mode);
+// The lossless choice belongs to WebP alone (the format list's position is
+// the outputFormat code).
+bool WebpLosslessEnabled(uint32_t formatIndex);
 
 // Widths in pixels of what makes up the size row, measured with the
 // dialog's font.
@@ -80,6 +83,7 @@ struct PresetDialogValues {
     const char16_t* subfolder = u"";
     const char16_t* outputFolder = u"";
     bool targetDisabled = false;
+    bool webpLossless = false;
 };
 
 // Stores every field into `preset`, then applies the dialog's rules (clamps,

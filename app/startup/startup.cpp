@@ -95,8 +95,9 @@ bool CheckEnvironment(MainWindowState& state) {
     return SetFolderPlusName(state.settingsPath, own.Text(), u"Quillodex.ini") && !state.settingsPath.IsEmpty();
 }
 
-// Converts every argument that names an existing file (not a folder) with the
-// presets of the combined drop area. Returns true when the window is to be
+// Converts every argument that names an existing file with the presets of
+// the combined drop area; folders are walked when the settings say so ("Send
+// To" hands them over like files). Returns true when the window is to be
 // shown (no arguments at all).
 bool HandleCommandLine(const MainWindowState& state, std::vector<WideString>& arguments, bool listAllocated) {
     if (!listAllocated) {
@@ -104,13 +105,9 @@ bool HandleCommandLine(const MainWindowState& state, std::vector<WideString>& ar
         return false;
     }
     if (arguments.empty()) return true;
-    // The files stay at the front, in their order; the rest are dropped.
-    uint32_t keptCount = 0;
-    for (WideString& argument : arguments)
-        if (os::FileExists(argument.Text())) arguments[keptCount++] = std::move(argument);
     MainWindowHost host(state.window);
     const Settings& settings = state.settings;
-    if (keptCount > 0) RunConversion(host, keptCount, arguments.data(), settings.multiDropSelection, settings);
+    ConvertDroppedItems(host, arguments.data(), uint32_t(arguments.size()), settings.multiDropSelection, settings);
     return false;
 }
 

@@ -5,23 +5,15 @@
 #include <cmath>
 #include <memory>
 
+#include "codecs/common/lcms_owners.h"
 #include "core/decoded_image.h"
 
 namespace qdx {
 namespace {
 
-struct ProfileClose {
-    void operator()(void* profile) const { cmsCloseProfile(profile); }
-};
-struct TransformDelete {
-    void operator()(void* transform) const { cmsDeleteTransform(transform); }
-};
-struct CurveFree {
-    void operator()(cmsToneCurve* curve) const { cmsFreeToneCurve(curve); }
-};
-using Profile = std::unique_ptr<void, ProfileClose>;
-using Transform = std::unique_ptr<void, TransformDelete>;
-using Curve = std::unique_ptr<cmsToneCurve, CurveFree>;
+using lcms::Curve;
+using lcms::Profile;
+using lcms::Transform;
 
 constexpr cmsUInt32Number kIntent = INTENT_RELATIVE_COLORIMETRIC;
 constexpr cmsUInt32Number kFlags = cmsFLAGS_BLACKPOINTCOMPENSATION;

@@ -2,7 +2,8 @@
 // Finds what a file carries beside its pixels: the ICC profile (JPEG APP2
 // chunks, PNG iCCP, TIFF tag 34675, WebP ICCP) and the Exif block (JPEG APP1,
 // PNG eXIf, TIFF first and Exif directories, WebP EXIF), and copies them into
-// the image record. Damaged or incomplete blocks are left out; the pixels
+// the image record. HEIF files are read by libheif, which hands both to
+// codecs/read/heif_embedded.h. Damaged or incomplete blocks are left out; the pixels
 // never depend on them.
 #include <cstddef>
 #include <cstdint>

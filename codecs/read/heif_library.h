@@ -27,6 +27,16 @@ struct HeifFunctions {
     decltype(&heif_image_get_bits_per_pixel_range) imageBits;
     decltype(&heif_image_get_plane_readonly) planeReadonly;
     decltype(&heif_image_release) imageRelease;
+    // What the file carries beside the pixels: its colour description and
+    // its Exif item.
+    decltype(&heif_image_handle_get_raw_color_profile_size) rawProfileSize;
+    decltype(&heif_image_handle_get_raw_color_profile) rawProfile;
+    decltype(&heif_image_handle_get_nclx_color_profile) nclxProfile;
+    decltype(&heif_nclx_color_profile_free) nclxFree;
+    decltype(&heif_image_handle_get_number_of_metadata_blocks) metadataCount;
+    decltype(&heif_image_handle_get_list_of_metadata_block_IDs) metadataIds;
+    decltype(&heif_image_handle_get_metadata_size) metadataSize;
+    decltype(&heif_image_handle_get_metadata) metadata;
 };
 
 // The library files, as the message about a missing one names them.

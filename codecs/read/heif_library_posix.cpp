@@ -24,6 +24,14 @@ const HeifFunctions* LoadHeifFunctions(const char16_t*& missing) {
         heif_image_get_bits_per_pixel_range,
         heif_image_get_plane_readonly,
         heif_image_release,
+        heif_image_handle_get_raw_color_profile_size,
+        heif_image_handle_get_raw_color_profile,
+        heif_image_handle_get_nclx_color_profile,
+        heif_nclx_color_profile_free,
+        heif_image_handle_get_number_of_metadata_blocks,
+        heif_image_handle_get_list_of_metadata_block_IDs,
+        heif_image_handle_get_metadata_size,
+        heif_image_handle_get_metadata,
     };
     missing = nullptr;
     return &functions;

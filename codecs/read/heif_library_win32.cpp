@@ -41,7 +41,15 @@ bool TakeAll(const os::ProgramLibrary& library, HeifFunctions& f) {
            Take(library, "heif_image_get_height", f.imageHeight) &&
            Take(library, "heif_image_get_bits_per_pixel_range", f.imageBits) &&
            Take(library, "heif_image_get_plane_readonly", f.planeReadonly) &&
-           Take(library, "heif_image_release", f.imageRelease);
+           Take(library, "heif_image_release", f.imageRelease) &&
+           Take(library, "heif_image_handle_get_raw_color_profile_size", f.rawProfileSize) &&
+           Take(library, "heif_image_handle_get_raw_color_profile", f.rawProfile) &&
+           Take(library, "heif_image_handle_get_nclx_color_profile", f.nclxProfile) &&
+           Take(library, "heif_nclx_color_profile_free", f.nclxFree) &&
+           Take(library, "heif_image_handle_get_number_of_metadata_blocks", f.metadataCount) &&
+           Take(library, "heif_image_handle_get_list_of_metadata_block_IDs", f.metadataIds) &&
+           Take(library, "heif_image_handle_get_metadata_size", f.metadataSize) &&
+           Take(library, "heif_image_handle_get_metadata", f.metadata);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "codecs/common/input_kind.h"
 #include "codecs/read/alpha_flatten.h"
+#include "codecs/read/heif_embedded.h"
 #include "codecs/read/heif_library.h"
 #include "core/file_helpers.h"
 #include "core/os/wide_string.h"
@@ -193,6 +194,8 @@ uint32_t Decode(HeifReaderState& state, const uint8_t* data, uint32_t size, Deco
     if (uint32_t(stride) < rowBytes) return kStatusMalformed;
     state.hadAlpha = alpha ? 1 : 0;
     state.bitDepth = uint8_t(bits);
+    // The profile describes the decoded RGB values; the batch converts them.
+    ReadHeifEmbeddedData(f, heif.handle, image);
 
     const bool grey = !alpha && AllGrey(plane, uint32_t(stride), width, height, samples);
     const uint16_t bitCount = grey ? kGreyBits : 24;

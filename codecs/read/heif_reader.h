@@ -6,8 +6,10 @@
 // applied after it. Grid images are joined by libheif; 10- and 12-bit
 // samples are rounded to 8 bits; alpha is flattened onto the background the
 // caller gives; a picture whose every pixel is grey (as every monochrome one
-// is) becomes an 8-bit grey picture. Other frames, thumbnails and auxiliary
-// pictures (depth, alpha of other items) are not read.
+// is) becomes an 8-bit grey picture. The file's colour profile and Exif item
+// go into the record beside the pixels (codecs/read/heif_embedded.h). Other
+// frames, thumbnails and auxiliary pictures (depth, alpha of other items) are
+// not read.
 #include <cstdint>
 
 #include "codecs/common/mapped_input.h"

@@ -182,8 +182,18 @@ TEST_F(MainWindowTest, DropsConvertWithTheTargetsPresets) {
     EXPECT_EQ(PresetsWritten(u"two"), (std::vector<int>{0, 2}));
 
     // Folders only: nothing runs, nothing is said.
+    const WideString inside = folder_.File(u"a folder/three.bmp");
+    ASSERT_TRUE(test::WriteBytes(inside, test::MakeBmp24(8, 6, 3)));
     ::SendMessageW(Target(0), WM_DROPFILES, WPARAM(test::MakeDrop({subfolder})), 0);
     EXPECT_FALSE(os::PathExists(folder_.File(u"a folder_p0.bmp").Text()));
+    EXPECT_FALSE(os::PathExists(folder_.File(u"a folder/three_p0.bmp").Text()));
+    EXPECT_TRUE(boxes.Texts().empty());
+
+    // With convertFolders the dropped folder is walked, its outputs beside
+    // its files.
+    app_->SettingsInUse().convertFolders = 1;
+    ::SendMessageW(Target(0), WM_DROPFILES, WPARAM(test::MakeDrop({subfolder})), 0);
+    EXPECT_TRUE(os::FileExists(folder_.File(u"a folder/three_p0.bmp").Text()));
     EXPECT_TRUE(boxes.Texts().empty());
 }
 

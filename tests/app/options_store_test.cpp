@@ -116,15 +116,41 @@ TEST(OptionsStore, AMissingOutputFolderIsDroppedThePluginFolderIsNot) {
     EXPECT_EQ(Narrow(store.settings.globalOutputFolder), "C:\\Out");
 }
 
+// Folder walking, colour profiles and photo details are stored as chosen; a
+// list without a selection keeps what was stored.
+TEST(OptionsStore, FolderWalkingAndTheColourAndPhotoDetailChoices) {
+    const struct {
+        bool convertFolders;
+        uint32_t colourProfiles, keepMetadata;  // list positions
+        uint8_t storedFolders;
+        uint32_t storedProfiles, storedMetadata;
+    } kCases[] = {
+        {true, kColourProfilesAsStored, kKeepAllButLocation, 1, kColourProfilesAsStored, kKeepAllButLocation},
+        {false, kColourProfilesToSrgb, kKeepNoMetadata, 0, kColourProfilesToSrgb, kKeepNoMetadata},
+        {false, UINT32_MAX, UINT32_MAX, 0, kColourProfilesToSrgb, kKeepNoMetadata},
+    };
+    Store store;
+    for (const auto& c : kCases) {
+        store.values.convertFolders = c.convertFolders;
+        store.values.colourProfiles = c.colourProfiles;
+        store.values.keepMetadata = c.keepMetadata;
+        store.Run();
+        EXPECT_EQ(store.settings.convertFolders, c.storedFolders);
+        EXPECT_EQ(store.settings.colourProfiles, c.storedProfiles);
+        EXPECT_EQ(store.settings.keepMetadata, c.storedMetadata);
+    }
+}
+
 TEST(OptionsApply, EnabledByExactlyTheListedChanges) {
-    for (int id : {IDC_OPTIONS_DESKTOP_SHORTCUT, IDC_OPTIONS_SEND_TO_SHORTCUT, IDC_OPTIONS_SMALL_FONT,
+    for (int id : {IDC_OPTIONS_CONVERT_FOLDERS, IDC_OPTIONS_DESKTOP_SHORTCUT, IDC_OPTIONS_SEND_TO_SHORTCUT, IDC_OPTIONS_SMALL_FONT,
                    IDC_OPTIONS_MEDIUM_FONT, IDC_OPTIONS_LARGE_FONT, IDC_OPTIONS_NORMAL_WEIGHT, IDC_OPTIONS_BOLD_WEIGHT,
                    IDC_OPTIONS_NORMAL_DIALOG_FONT, IDC_OPTIONS_LARGE_DIALOG_FONT})
         EXPECT_TRUE(EnablesApply(id, BN_CLICKED)) << id;
     EXPECT_TRUE(EnablesApply(IDC_OPTIONS_OUTPUT_FOLDER, EN_CHANGE));
     EXPECT_TRUE(EnablesApply(IDC_OPTIONS_PLUGIN_FOLDER, EN_CHANGE));
-    EXPECT_TRUE(EnablesApply(IDC_OPTIONS_LANGUAGE_LIST, CBN_SELCHANGE));
-    EXPECT_TRUE(EnablesApply(IDC_OPTIONS_FONT_LIST, CBN_SELCHANGE));
+    for (int id : {IDC_OPTIONS_PROFILES_LIST, IDC_OPTIONS_METADATA_LIST, IDC_OPTIONS_LANGUAGE_LIST,
+                   IDC_OPTIONS_FONT_LIST})
+        EXPECT_TRUE(EnablesApply(id, CBN_SELCHANGE)) << id;
     EXPECT_TRUE(EnablesApply(IDC_OPTIONS_PLUGIN_LIST, int(LVN_ITEMCHANGED)));
     // Not the background and tooltip boxes, the buttons themselves, leaving
     // an edit, opening a list or a double click.

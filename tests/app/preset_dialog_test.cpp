@@ -139,7 +139,7 @@ void ExpectControlsOfTheTemplate(HWND dialog) {
         ++labelled;
     }
     // Headings, check boxes, radio buttons, labels and buttons.
-    EXPECT_EQ(labelled, 21);
+    EXPECT_EQ(labelled, 22);
 }
 
 // The program's state with a hidden main window and one drop target per
@@ -273,6 +273,24 @@ TEST_F(PresetDialogTest, ALimitOfZeroKiBIsStoredSwitchedOff) {
     EXPECT_TRUE(checked);
     EXPECT_EQ(PresetAt(0).limitFileSize, 0);
     EXPECT_EQ(PresetAt(0).maxFileSizeKiB, 0u);
+}
+
+TEST_F(PresetDialogTest, TheLosslessBoxIsForWebpOnlyAndStoredThroughOk) {
+    ASSERT_EQ(PresetAt(2).outputFormat, kOutputPng);
+    bool enabledForPng = true, enabledForWebp = false, shot = false;
+    ASSERT_TRUE(Run(2, [&](HWND dialog) {
+        enabledForPng = Enabled(dialog, IDC_PRESET_WEBP_LOSSLESS);
+        Select(dialog, IDC_PRESET_FORMAT_LIST, int(kOutputWebp));
+        enabledForWebp = Enabled(dialog, IDC_PRESET_WEBP_LOSSLESS);
+        Click(dialog, IDC_PRESET_WEBP_LOSSLESS);
+        shot = test::SaveWindowScreenshot(dialog, "PresetDialog_English_WebpLossless");
+        Press(dialog, IDOK);
+    }));
+    EXPECT_FALSE(enabledForPng);
+    EXPECT_TRUE(enabledForWebp);
+    EXPECT_TRUE(shot);
+    EXPECT_EQ(PresetAt(2).outputFormat, kOutputWebp);
+    EXPECT_EQ(PresetAt(2).webpLossless, 1);
 }
 
 TEST_F(PresetDialogTest, AnEmptiedSizeFieldReadsZeroOnceLeft) {

@@ -57,9 +57,10 @@ protected:
     }
 
     // Presets 0 and 1 write BMP without resizing; only they are selected.
-    void WritePortableSettings(const char16_t* languageName) {
+    void WritePortableSettings(const char16_t* languageName, uint8_t convertFolders = 0) {
         Settings settings;
         settings.languageName.Assign(languageName);
+        settings.convertFolders = convertFolders;
         for (int i = 0; i < 4; ++i) {
             settings.presets[i].outputFormat = 0;
             settings.presets[i].resizeMode = 0;
@@ -163,11 +164,16 @@ TEST_F(ProgramTest, RelativeArgumentsAreTakenFromTheStartingFolder) {
     EXPECT_TRUE(os::FileExists(Input(u"photo 1_second.bmp").Text()));
 }
 
-TEST_F(ProgramTest, AFolderOnlyCommandLineConvertsNothingAndQuits) {
+// As "Send To" hands over a folder: skipped, or walked with convertFolders.
+TEST_F(ProgramTest, AFolderOnlyCommandLineConvertsNothingAndQuitsUnlessFoldersAreWalked) {
     WritePortableSettings(u"English");
     ASSERT_TRUE(test::WriteBytes(Input(u"keep.bmp"), test::MakeBmp24(2, 2, 4)));
     EXPECT_EQ(Run(Quoted(inputs_), install_), 0);
     EXPECT_FALSE(os::PathExists(Input(u"keep_first.bmp").Text()));
+    WritePortableSettings(u"English", 1);
+    EXPECT_EQ(Run(Quoted(inputs_), install_), 0);
+    EXPECT_TRUE(os::FileExists(Input(u"keep_first.bmp").Text()));
+    EXPECT_TRUE(os::FileExists(Input(u"keep_second.bmp").Text()));
 }
 
 TEST_F(ProgramTest, AMissingLibraryFallsBackToEnglishAndIsSavedSo) {

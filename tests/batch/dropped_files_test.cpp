@@ -105,8 +105,9 @@ TEST_F(DroppedTreeTest, AWalkListsEveryVisibleFileInNameOrderFolderByFolder) {
     EXPECT_EQ(files.itemWasFolder, (std::vector<uint8_t>{1, 0, 0}));
 }
 
-// Every picture below the output folder at its place in the tree, each file
-// that is no picture reported once, the count covering the whole walk.
+// A drop with convertFolders 1: every picture below the output folder at its
+// place in the tree, each file that is no picture reported once, the count
+// covering the whole walk. With 0 the folder is skipped as it always was.
 TEST_F(DroppedTreeTest, ATreeConvertsIntoTheSameTreeBelowTheOutputFolder) {
     Settings settings = test::BlankSettings();
     Preset& preset = settings.presets[0];
@@ -115,10 +116,14 @@ TEST_F(DroppedTreeTest, ATreeConvertsIntoTheSameTreeBelowTheOutputFolder) {
     preset.subfolder.Assign(u"Sub");
     const uint8_t selection[4] = {1, 0, 0, 0};
     const WideString item = Wide(base / "Trip");
-    DroppedFiles files;
-    ASSERT_TRUE(CollectDroppedFiles(&item, 1, true, files));
+    test::RecordingHost skipped;
+    EXPECT_EQ(ConvertDroppedItems(skipped, &item, 1, selection, settings), 0u);
+    EXPECT_EQ(skipped.announced, 0u);
+    EXPECT_TRUE(fs::is_empty(base / "out"));
+
+    settings.convertFolders = 1;
     test::RecordingHost host;
-    EXPECT_EQ(RunConversion(host, files, item, selection, settings), 35u);
+    EXPECT_EQ(ConvertDroppedItems(host, &item, 1, selection, settings), 35u);
     EXPECT_EQ(host.announced, 49u);
     std::set<std::string> outputs, want;
     for (const auto& entry : fs::recursive_directory_iterator(base / "out"))

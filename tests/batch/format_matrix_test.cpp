@@ -4,8 +4,9 @@
 // own DecodeInput. A palette source stays 8-bit (reduced again after the
 // resize made it 24-bit) and a true-colour source stays 24-bit, except where
 // the format decides: GIF is always a palette, JPEG and WebP are read as true
-// colour. JPEG is lossy, and so is WebP for true-colour pictures (palette
-// pictures are written lossless): their pixels are compared with a tolerance.
+// colour. JPEG is lossy, and so is WebP for true-colour pictures unless the
+// preset asks for lossless WebP (palette pictures are always written
+// lossless): their pixels are compared with a tolerance, the rest exactly.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -39,8 +40,8 @@ uint16_t StoredDepth(const Format& format, uint16_t depth) {
 }
 
 // Whether `format` loses detail writing a picture that was `depth` bits when decoded.
-bool Lossy(const Format& format, uint16_t depth) {
-    return format.outputFormat == kOutputJpeg || (format.outputFormat == kOutputWebp && depth == 24);
+bool Lossy(const Format& format, uint16_t depth, bool webpLossless) {
+    return format.outputFormat == kOutputJpeg || (format.outputFormat == kOutputWebp && depth == 24 && !webpLossless);
 }
 
 constexpr int kWidth = 8, kHeight = 6;
@@ -119,14 +120,19 @@ TEST_F(FormatMatrixTest, EveryFormatConvertsToEveryFormatWithAndWithoutResize) {
     for (const Format& from : kFormats)
         for (const Format& to : kFormats)
             for (uint16_t depth : {uint16_t(8), uint16_t(24)})
-                for (bool resize : {false, true}) {
+                for (bool resize : {false, true})
+                for (bool webpLossless : {false, true}) {
+                    const bool webp = from.outputFormat == kOutputWebp || to.outputFormat == kOutputWebp;
+                    if (webpLossless && !webp) continue;
                     SCOPED_TRACE(std::string(from.name) + " to " + to.name + " at " + std::to_string(depth) +
-                                 (resize ? " bits, halved" : " bits, unscaled"));
+                                 (resize ? " bits, halved" : " bits, unscaled") +
+                                 (webpLossless ? ", lossless WebP" : ""));
+                    Preset& preset = settings.presets[0];
+                    preset.webpLossless = webpLossless;
                     WideString source;
                     SetFolderPlusName(source, in.Text(), u"picture.src");
                     ASSERT_TRUE(MakeInput(from, depth, source));
 
-                    Preset& preset = settings.presets[0];
                     preset.outputFormat = to.outputFormat;
                     preset.outputFolder = out;
                     preset.resizeMode = resize ? 1 : 0;
@@ -146,12 +152,14 @@ TEST_F(FormatMatrixTest, EveryFormatConvertsToEveryFormatWithAndWithoutResize) {
                     EXPECT_EQ(result.header.biWidth, kWidth / scale);
                     EXPECT_EQ(result.header.biHeight, kHeight / scale);
                     EXPECT_EQ(result.header.biBitCount, StoredDepth(to, StoredDepth(from, depth)));
-                    const bool lossy = Lossy(from, depth) || Lossy(to, StoredDepth(from, depth));
+                    const bool lossy =
+                        Lossy(from, depth, webpLossless) || Lossy(to, StoredDepth(from, depth), webpLossless);
                     // Lossy WebP always halves the chroma, which on this tiny
                     // picture of sharp colour edges moves colours by far more;
                     // its fidelity is checked by the writer's own tests.
-                    const bool lossyWebp = (from.outputFormat == kOutputWebp && Lossy(from, depth)) ||
-                                           (to.outputFormat == kOutputWebp && Lossy(to, StoredDepth(from, depth)));
+                    const bool lossyWebp =
+                        (from.outputFormat == kOutputWebp && Lossy(from, depth, webpLossless)) ||
+                        (to.outputFormat == kOutputWebp && Lossy(to, StoredDepth(from, depth), webpLossless));
                     const int tolerance = lossyWebp ? 255 : lossy ? 12 : 0;
                     for (int y = 0; y < kHeight / scale; ++y)
                         for (int x = 0; x < kWidth / scale; ++x) {

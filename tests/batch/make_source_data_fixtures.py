@@ -111,3 +111,21 @@ subprocess.run(["exiftool", "-q", "-overwrite_original", "-ExifByteOrder=Big-end
                 "-FNumber=1.8", "-FocalLength=4.2", "-GPSLatitude=48.85", "-GPSLatitudeRef=N",
                 "-GPSLongitude=2.29", "-GPSLongitudeRef=E", f"-ThumbnailImage<={folder}/thumb.jpg",
                 f"{folder}/phone.jpg"], check=True)
+
+# HEIF and AVIF (Debian's avifenc and heif-convert): an Adobe RGB profile in a
+# colr box, Display P3 described by code points in an nclx box (its primaries
+# with sRGB's curve, as p3.icc describes it), and the phone's Exif as an item.
+# Expected: heif-convert's decoding turned to sRGB with the profile the file
+# describes.
+source.save(f"{folder}/pattern.png")
+with open(f"{folder}/phone.exif", "wb") as f:
+    f.write(Image.open(f"{folder}/phone.jpg").info["exif"])
+for name, options, space in (("adobe.avif", ["--icc", f"{folder}/adobe.icc"], "adobe"),
+                             ("p3-nclx.avif", ["--cicp", "12/13/6"], "p3"),
+                             ("phone.avif", ["--exif", f"{folder}/phone.exif"], None)):
+    subprocess.run(["avifenc", "-s", "10", "-y", "444", "--min", "0", "--max", "8"] + options +
+                   [f"{folder}/pattern.png", f"{folder}/{name}"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["heif-convert", f"{folder}/{name}", f"{folder}/{name}.png"], check=True,
+                   stdout=subprocess.DEVNULL)
+    if space:
+        write_expected(name, to_srgb(Image.open(f"{folder}/{name}.png").convert("RGB"), profile(space)))

@@ -12,7 +12,9 @@
 
 #include "batch/batch.h"
 #include "batch/resize_and_write.h"
+#include "core/os/path_edit.h"
 #include "core/preset_codes.h"
+#include "tests/batch/batch_test_support.h"
 #include "tests/support/blank_settings.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_profiles.h"
@@ -80,8 +82,9 @@ TEST(SourceData, ProfilesConvertToSrgbAsAnIndependentEngineDoes) {
     const test::TempFolder* folder = Fixtures();
     ASSERT_NE(folder, nullptr);
     // PNG iCCP, JPEG APP2, TIFF tag 34675 through our reader and through libtiff.
+    // HEIF: an ICC profile in a colr box, and code points in an nclx box.
     for (const char* name : {"adobe.png", "adobe.jpg", "adobe.tif", "adobe-lzw.tif", "p3.png", "p3.jpg", "p3.tif",
-                             "p3-lzw.tif", "cmyk.jpg", "grey.jpg"}) {
+                             "p3-lzw.tif", "cmyk.jpg", "grey.jpg", "adobe.avif", "p3-nclx.avif"}) {
         SCOPED_TRACE(name);
         const std::string expected = test::ReadBytes(folder->File((std::string(name) + ".expected").c_str()));
         ASSERT_FALSE(expected.empty());
@@ -118,10 +121,13 @@ struct OutputCase {
     const char* name;
 };
 
-// Converts phone.jpg at `policy` into `name` (no resize); true on success.
-bool ConvertPhone(MetadataPolicy policy, uint32_t format, const WideString& target, uint32_t limitKiB = 0) {
+// Converts `source` at `policy` into `name` (no resize); true on success.
+bool ConvertPhone(MetadataPolicy policy, uint32_t format, const WideString& target, uint32_t limitKiB = 0,
+                  const char* source = "phone.jpg") {
+    static const Settings settings = test::BlankSettings();
     ConversionContext context;
     if (!context.Initialise(1)) return false;
+    context.settings = &settings;
     context.sourceData.keepMetadata = policy;
     Preset preset;
     preset.outputFormat = format;
@@ -130,7 +136,7 @@ bool ConvertPhone(MetadataPolicy policy, uint32_t format, const WideString& targ
     context.preset = &preset;
     context.tempPath = &target;
     context.outputStep = OutputStepFor(format);
-    if (!DecodeInput(context, Fixtures()->File("phone.jpg"))) return false;
+    if (!DecodeInput(context, Fixtures()->File(source))) return false;
     context.savedBitDepth = context.image.header.biBitCount;  // as the batch does
     return ResizeAndWrite(context);
 }
@@ -191,6 +197,67 @@ TEST(SourceData, TheJpegSizeLimitCountsTheMetadata) {
     const std::string bytes = test::ReadBytes(target);
     EXPECT_LE(bytes.size(), kLimitKiB * 1024u);
     EXPECT_NE(ExifToolView(target).find("[IFD0] Software: PhoneOS 17"), std::string::npos);
+}
+// A HEIF file's Exif item goes the way of every other source's Exif.
+TEST(SourceData, HeifExifReachesTheOutput) {
+    const test::TempFolder* folder = Fixtures();
+    ASSERT_NE(folder, nullptr);
+    const WideString target = folder->File("from-avif.jpg");
+    ASSERT_TRUE(ConvertPhone(MetadataPolicy::DateAndCamera, kOutputJpeg, target, 0, "phone.avif"));
+    const std::string view = ExifToolView(target);
+    // avifenc turned the Exif orientation 6 into the container's rotation,
+    // which libheif applies: 64 x 48 comes out 48 x 64, turned once only.
+    for (const char* line : {"[IFD0] Model: Phone 12", "[ExifIFD] DateTimeOriginal: 2024:05:17 14:03:22",
+                             "[IFD0] Orientation: 1", "[ExifIFD] ExifImageWidth: 48"})
+        EXPECT_NE(view.find(std::string("\n") + line), std::string::npos) << line << view;
+    EXPECT_EQ(view.find("[GPS]"), std::string::npos);
+}
+
+// What the settings' colourProfiles and keepMetadata choose reaches the
+// batch: a tagged PNG and the phone's JPEG through RunConversion.
+TEST(SourceData, TheSettingsChooseWhatTheBatchDoesWithProfilesAndExif) {
+    const test::TempFolder* folder = Fixtures();
+    ASSERT_NE(folder, nullptr);
+    const std::string converted = test::ReadBytes(folder->File("adobe.png.expected"));
+    const std::string asStored = Decode(folder->File("adobe.png"), false);
+    ASSERT_GT(LargestDifference(converted, asStored), 4);
+    const struct {
+        uint32_t colourProfiles, keepMetadata;
+        bool camera, software;  // what the output's Exif holds
+    } kCases[] = {{kColourProfilesToSrgb, kKeepDateAndCamera, true, false},
+                  {kColourProfilesAsStored, kKeepNoMetadata, false, false},
+                  {kColourProfilesToSrgb, kKeepAllButLocation, true, true}};
+    const WideString sources[] = {folder->File("adobe.png"), folder->File("phone.jpg")};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE("colourProfiles " + std::to_string(c.colourProfiles) + ", keepMetadata " +
+                     std::to_string(c.keepMetadata));
+        const WideString out = folder->File(("batch" + std::to_string(c.keepMetadata)).c_str());
+        ASSERT_TRUE(os::CreateFolder(out.Text()));
+        Settings settings = test::BlankSettings();
+        settings.colourProfiles = c.colourProfiles;
+        settings.keepMetadata = c.keepMetadata;
+        for (int i = 0; i < 2; ++i) {
+            settings.presets[i].outputFormat = i == 0 ? kOutputPng : kOutputJpeg;
+            settings.presets[i].outputFolder = out;
+        }
+        test::RecordingHost host;
+        for (int i = 0; i < 2; ++i) {
+            const uint8_t selection[4] = {uint8_t(i == 0), uint8_t(i == 1), 0, 0};
+            ASSERT_EQ(RunConversion(host, 1, &sources[i], selection, settings), 1u);
+        }
+        WideString png, jpeg;
+        SetFolderPlusName(png, out.Text(), u"adobe.png");
+        SetFolderPlusName(jpeg, out.Text(), u"phone.jpg");
+        const std::string pixels = Decode(png, false);
+        if (c.colourProfiles == kColourProfilesToSrgb)
+            EXPECT_LE(LargestDifference(pixels, converted), 1);
+        else
+            EXPECT_EQ(pixels, asStored);
+        const std::string view = ExifToolView(jpeg);
+        EXPECT_EQ(view.find("\n[IFD0] Model: Phone 12") != std::string::npos, c.camera) << view;
+        EXPECT_EQ(view.find("\n[IFD0] Software: PhoneOS 17") != std::string::npos, c.software) << view;
+        EXPECT_EQ(view.find("[GPS]"), std::string::npos);
+    }
 }
 #endif
 

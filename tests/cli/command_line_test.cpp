@@ -229,7 +229,9 @@ TEST_F(CommandLineTest, ASettingsFileBesideTheProgramMakesItPortable) {
 
 TEST_F(CommandLineTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(Run("--help", root_), 0);
-    for (const char* option : {"Usage: quillodex", "--preset", "--show-settings", "--set", "--output"})
+    for (const char* option : {"Usage: quillodex", "--preset", "--show-settings", "--set", "--output",
+                               "presetN.webpLossless  1", "colourProfiles  1", "keepMetadata  Exif",
+                               "convertFolders  1"})
         EXPECT_NE(Output("stdout").find(option), std::string::npos) << option;
     EXPECT_EQ(Run("--version", root_), 0);
     EXPECT_EQ(Output("stdout"), "quillodex " QDX_VERSION_TEXT "\n");
@@ -282,7 +284,7 @@ TEST_F(CommandLineTest, SetAppliesTheDialogRulesAndShowSettingsShowsThem) {
     EXPECT_EQ(shown["preset2.outputFolder"], "") << "a missing folder is stored empty";
     EXPECT_EQ(shown["globalOutputFolder"], inputs_ + "/out");
     EXPECT_EQ(shown.count("multiDropSelection"), 1u);
-    EXPECT_EQ(shown.size(), 4 * 16 + 19u) << Output("stdout");
+    EXPECT_EQ(shown.size(), 4 * 17 + 22u) << Output("stdout");
 
     // What was shown is what the file holds.
     const Settings saved = Load(SettingsPath());
@@ -299,7 +301,8 @@ TEST_F(CommandLineTest, ARefusedSetLeavesTheSettingsFileByteIdentical) {
                                   "--set preset1.jpegQuality=50 --set preset1.outputFormat=heic",
                                   "--set preset1.jpegQuality=high", "--set preset1.suffix", "--set fontHeight=-13",
                                   "--set multiDropSelection=", "--set languageName=C:evil",
-                                  "--set languageName=..\\\\payload"}) {
+                                  "--set languageName=..\\\\payload", "--set keepMetadata=3",
+                                  "--set colourProfiles=yes"}) {
         EXPECT_EQ(Run(std::string(arguments) + " " + Quote(inputs_ + "/a.bmp"), root_), cli::kExitUsage) << arguments;
         EXPECT_NE(Output("stderr").find("--set: "), std::string::npos) << Output("stderr");
         EXPECT_EQ(FileBytes(SettingsPath()), before) << arguments;
@@ -391,10 +394,10 @@ TEST_F(CommandLineTest, DamagedFilesAreNamedSoAndLibraryWarningsStayQuiet) {
     EXPECT_EQ(Output("stderr").find("JPEG"), std::string::npos) << Output("stderr");
 }
 
-// --recursive walks a folder for this run: outputs beside their sources in
-// the tree, a file that is no picture named once for both passes and
-// counted as not converted.
-TEST_F(CommandLineTest, RecursiveWalksFoldersForOneRun) {
+// --recursive walks a folder for this run, convertFolders=1 for every run:
+// outputs beside their sources in the tree, a file that is no picture named
+// once for both passes.
+TEST_F(CommandLineTest, RecursiveOrConvertFoldersWalkFolders) {
     WriteSettings(SettingsPath());
     std::filesystem::create_directories(inputs_ + "/tree/sub");
     WriteInput("tree/p1.bmp", 2, 2);
@@ -416,6 +419,11 @@ TEST_F(CommandLineTest, RecursiveWalksFoldersForOneRun) {
     for (const char* name : {"tree/p1_first.bmp", "tree/p1_second.bmp", "tree/sub/p2_first.bmp", "tree/sub/p2_second.bmp"})
         EXPECT_TRUE(Exists(name)) << name;
     EXPECT_EQ(Output("stderr"), "quillodex: tree/sub/notes.txt: not a supported image\n");
+
+    EXPECT_EQ(Run("--set convertFolders=1 tree", inputs_), cli::kExitNothing) << Output("stderr");
+    EXPECT_TRUE(Exists("tree/sub/p2_second+1.bmp"));
+    EXPECT_EQ(Run("tree", inputs_), cli::kExitNothing) << Output("stderr");
+    EXPECT_TRUE(Exists("tree/sub/p2_second+2.bmp"));
 }
 
 TEST_F(CommandLineTest, OutputFolderServesThisRunOnly) {

@@ -115,9 +115,9 @@ TEST(SettingsRead, UnreadableFilesGiveTheDefaults) {
     EXPECT_TRUE(fromFolder == Defaults());
 }
 
-TEST(SettingsRead, HeaderCountIsCutTo87) {
-    // A file by a later version with 200 entries: entries from 87 on are not
-    // looked at, and blocks after the long table are still found.
+TEST(SettingsRead, HeaderCountIsCutToTheEntriesKnown) {
+    // A file by a later version with 200 entries: entries from kEntryCount on
+    // are not looked at, and blocks after the long table are still found.
     SettingsBytes file(200);
     file.Text(kLanguageName, u"Japanese").Integer(kFontHeight, uint32_t(-16)).Text(kSuffix + 1, u"_small");
     file.Integer(kClientWidth, 600).Integer(150, 7).Text(199, u"future");
@@ -127,8 +127,8 @@ TEST(SettingsRead, HeaderCountIsCutTo87) {
     EXPECT_EQ(Str(s.presets[1].suffix), u"_small");
     EXPECT_EQ(s.clientWidth, 600);
 
-    // 65535 claimed, 87 there: read as 87 entries.
-    SettingsBytes many(87, 0x0578, 0xFFFF);
+    // 65535 claimed, kEntryCount there: read as kEntryCount entries.
+    SettingsBytes many(kEntryCount, kVersion, 0xFFFF);
     many.Text(kSubfolder + 2, u"png");
     EXPECT_EQ(Str(LoadBytes(many.Bytes()).presets[2].subfolder), u"png");
 }
@@ -239,6 +239,39 @@ TEST(SettingsRead, IntegerRules) {
     EXPECT_EQ(a.clientWidth, 330);
     EXPECT_EQ(a.clientHeight, 220);
     EXPECT_EQ(a.optionsPage, 2u);
+}
+
+// The entries after the first 87: a file of an older version has none and
+// gives their defaults; a value out of range gives the default as well.
+TEST(SettingsRead, EntriesAddedAfterTheFirst87) {
+    struct Read {
+        uint32_t colourProfiles, keepMetadata;
+        uint8_t convertFolders, webpLossless[kPresetCount];
+    };
+    const auto read = [](const SettingsBytes& file) {
+        const Settings s = LoadBytes(file.Bytes());
+        return Read{s.colourProfiles, s.keepMetadata, s.convertFolders,
+                    {s.presets[0].webpLossless, s.presets[1].webpLossless, s.presets[2].webpLossless,
+                     s.presets[3].webpLossless}};
+    };
+    SettingsBytes older(87), set(kEntryCount), outOfRange(kEntryCount);
+    set.Integer(kColourProfiles, 0).Integer(kKeepMetadata, 2).Integer(kConvertFolders, 1).Integer(kWebpLossless + 2, 1);
+    outOfRange.Integer(kColourProfiles, 2).Integer(kKeepMetadata, 3).Integer(kConvertFolders, 2);
+    const struct {
+        const char* name;
+        Read got, expected;
+    } kCases[] = {
+        {"older file", read(older), {1, 1, 0, {0, 0, 0, 0}}},
+        {"set", read(set), {0, 2, 1, {0, 0, 1, 0}}},
+        {"out of range", read(outOfRange), {1, 1, 0, {0, 0, 0, 0}}},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.got.colourProfiles, c.expected.colourProfiles);
+        EXPECT_EQ(c.got.keepMetadata, c.expected.keepMetadata);
+        EXPECT_EQ(c.got.convertFolders, c.expected.convertFolders);
+        for (int i = 0; i < kPresetCount; ++i) EXPECT_EQ(c.got.webpLossless[i], c.expected.webpLossless[i]) << i;
+    }
 }
 
 // Resize entries of preset 0 for a file of the given version.

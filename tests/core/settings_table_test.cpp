@@ -59,8 +59,8 @@ TEST(SettingsTable, DefaultAndCustomisedFilesRoundTripWithPinnedBytes) {
         size_t size;
         uint64_t fingerprint;
     } kCases[] = {
-        {"defaults", Settings(), defaultsAsRead, 792, 0x674FEFA37F70918Fu},
-        {"customised", CustomisedSettings(), customisedAsRead, 986, 0x79576ADCE8DA96F3u},
+        {"defaults", Settings(), defaultsAsRead, 848, 0x54C7CD6B64AE36A8u},
+        {"customised", CustomisedSettings(), customisedAsRead, 1042, 0x74CE442E5E8088C7u},
     };
     test::TempFolder folder;
     const WideString path = folder.File(u"Quillodex.ini");

@@ -90,8 +90,8 @@ TEST_F(SettingsWrite, LayoutHeaderTableAndDataOrder) {
     const Settings s = Unusual(plugins);
     ASSERT_TRUE(SaveSettings(path.Text(), s));
     const std::string file = test::ReadBytes(path);
-    ASSERT_GE(file.size(), 700u);
-    EXPECT_EQ(GetU32(file, 0), 0x05780057u);
+    ASSERT_GE(file.size(), kDataStart);
+    EXPECT_EQ(GetU32(file, 0), kHeader);
     EXPECT_EQ(EntryA(file, kFontHeight), 1u);
     EXPECT_EQ(EntryB(file, kFontHeight), uint32_t(-16));
     EXPECT_EQ(EntryA(file, kUnused), 0u);
@@ -100,7 +100,7 @@ TEST_F(SettingsWrite, LayoutHeaderTableAndDataOrder) {
     EXPECT_EQ(EntryB(file, kMultiDropSelection + 0), 0u);
     EXPECT_EQ(EntryB(file, kWindowLeft), uint32_t(-20));
 
-    // Blocks follow one another from 700 on, in the order they are written;
+    // Blocks follow one another from the end of the table on, in the order they are written;
     // empty texts take no room and are marked absent.
     std::vector<uint32_t> order = {kLanguageName, kFontFace, kGlobalOutputFolder, kPluginFolder,
                                    kExcludedPlugins, kCustomColours};
@@ -108,7 +108,7 @@ TEST_F(SettingsWrite, LayoutHeaderTableAndDataOrder) {
         for (uint32_t entry : {kSuffix + i, kSubfolder + i, kOutputFolder + i})
             if (EntryB(file, entry) != 0) order.push_back(entry);
     EXPECT_EQ(order.size(), 6u + 10u);
-    uint32_t at = 700;
+    uint32_t at = kDataStart;
     for (uint32_t entry : order) {
         SCOPED_TRACE(entry);
         EXPECT_EQ(EntryA(file, entry), at);
@@ -170,7 +170,7 @@ TEST_F(SettingsWrite, GeometryFromTheCallerOrAsLoaded) {
     EXPECT_EQ(EntryB(file, kClientHeight), 888u);
 }
 
-TEST_F(SettingsWrite, EntryFiveSurvivesAndEntriesBeyond87AreDropped) {
+TEST_F(SettingsWrite, EntryFiveSurvivesAndEntriesBeyondTheKnownOnesAreDropped) {
     // A 200-entry file by a later version, with a block in entry 5 placed
     // after other blocks and an integer in entry 150.
     SettingsBytes old(200);
@@ -184,9 +184,9 @@ TEST_F(SettingsWrite, EntryFiveSurvivesAndEntriesBeyond87AreDropped) {
     EXPECT_EQ(std::u16string(s.presets[1].suffix.Text()), u"_later");
     ASSERT_TRUE(SaveSettings(path.Text(), s));
     std::string file = test::ReadBytes(path);
-    EXPECT_EQ(GetU32(file, 0), 0x05780057u);
+    EXPECT_EQ(GetU32(file, 0), kHeader);
     EXPECT_EQ(BlockOf(file, kUnused), entry5);
-    EXPECT_GE(EntryA(file, kUnused), 700u);
+    EXPECT_GE(EntryA(file, kUnused), kDataStart);
     // Carried blocks come after everything written, at the very end.
     EXPECT_EQ(EntryA(file, kUnused) + EntryB(file, kUnused), file.size());
     EXPECT_EQ(file.find(test::Utf16Bytes(u"gone")), std::string::npos);
@@ -221,7 +221,7 @@ TEST_F(SettingsWrite, DamagedOldFilesAreStillReplaced) {
         ASSERT_TRUE(test::WriteBytes(path, bytes));
         ASSERT_TRUE(SaveSettings(path.Text(), s));
         const std::string file = test::ReadBytes(path);
-        EXPECT_EQ(GetU32(file, 0), 0x05780057u);
+        EXPECT_EQ(GetU32(file, 0), kHeader);
         EXPECT_EQ(EntryA(file, kUnused), 0u);
         EXPECT_EQ(EntryB(file, kUnused), 0u);
         EXPECT_TRUE(Reload() == s);

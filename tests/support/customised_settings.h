@@ -27,6 +27,9 @@ inline Settings CustomisedSettings() {
     s.showTooltips = 0;
     for (uint32_t i = 0; i < 16; ++i) s.customColours[i] = 0x111111u * i;
     s.optionsPage = 2;
+    s.colourProfiles = kColourProfilesAsStored;
+    s.keepMetadata = kKeepAllButLocation;
+    s.convertFolders = 1;
     for (int i = 0; i < kPresetCount; ++i) {
         Preset& p = s.presets[i];
         p.outputFormat = uint32_t(4 - i);
@@ -46,6 +49,7 @@ inline Settings CustomisedSettings() {
         p.subfolder.Assign(u"sub\u5199");
         p.outputFolder.Assign(i == 1 ? u"E:\\other" : u"D:\\presets");
         p.targetDisabled = 1;
+        p.webpLossless = 1;
         s.multiDropSelection[i] = uint8_t(i % 2);
     }
     return s;
