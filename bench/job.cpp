@@ -4,11 +4,11 @@
 // with one thread (--jobs 1) and with all; the floor is djpeg of the input
 // plus cjpeg -optimize of an 800 x 600 picture. Then a batch of 40 such files
 // in one process with --jobs 1 and with the default. Last a folder of photos
-// of the sizes cameras make (2,560 x 1,600 to 6,028 x 3,391, 0.3 to 4 MB),
+// of the sizes cameras make (2,560 x 1,600 to 6,028 x 3,391),
 // through the first preset and through the first and the third.
 //
-//   bench_job [RUNS]         medians over RUNS rounds (default 3)
-//   bench_job RUNS mixed     the mixed folder alone
+//   bench_job [RUNS]                 medians over RUNS rounds (default 3)
+//   bench_job RUNS mixed [PROGRAM]   the mixed folder alone (of PROGRAM)
 //
 // Prints wall, user and system time, minor page faults and peak resident
 // memory of every kind of process, and the ratios the targets are set in.
@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -43,7 +44,28 @@ struct Usage {
     double wallMs = 0, userMs = 0, systemMs = 0;
     long minorFaults = 0, peakKiB = 0;
     bool failed = false;
+    std::vector<double> threadMs;  // processor time of each thread, busiest first
 };
+
+// Adds to `seen` (thread id -> processor ms) what /proc shows of the threads
+// of `process` now.
+void SampleThreads(pid_t process, std::map<long, double>& seen) {
+    const double msPerTick = 1000.0 / double(sysconf(_SC_CLK_TCK));
+    std::error_code error;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(process) + "/task", error)) {
+        FILE* f = std::fopen((task.path() / "stat").c_str(), "r");
+        if (!f) continue;
+        char text[1024] = {};
+        const size_t length = std::fread(text, 1, sizeof text - 1, f);
+        std::fclose(f);
+        text[length] = 0;
+        // The fields after the name: state is the 3rd, utime and stime the 14th and 15th.
+        const char* rest = std::strrchr(text, ')');
+        unsigned long user = 0, system = 0;
+        if (rest && std::sscanf(rest + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) == 2)
+            seen[std::atol(task.path().filename().c_str())] = double(user + system) * msPerTick;
+    }
+}
 
 // Runs a program to its end with its output discarded; its own resources only.
 Usage Run(const std::vector<std::string>& arguments, const std::string& configHome = "") {
@@ -63,10 +85,19 @@ Usage Run(const std::vector<std::string>& arguments, const std::string& configHo
     }
     int status = 0;
     rusage r{};
-    if (child < 0 || wait4(child, &status, 0, &r) != child) {
-        usage.failed = true;
-        return usage;
+    std::map<long, double> threads;
+    for (;;) {
+        const pid_t ended = child < 0 ? -1 : wait4(child, &status, WNOHANG, &r);
+        if (ended == child) break;
+        if (ended < 0) {
+            usage.failed = true;
+            return usage;
+        }
+        SampleThreads(child, threads);
+        usleep(10000);
     }
+    for (const auto& thread : threads) usage.threadMs.push_back(thread.second);
+    std::sort(usage.threadMs.rbegin(), usage.threadMs.rend());
     usage.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     usage.userMs = double(r.ru_utime.tv_sec) * 1000.0 + double(r.ru_utime.tv_usec) / 1000.0;
     usage.systemMs = double(r.ru_stime.tv_sec) * 1000.0 + double(r.ru_stime.tv_usec) / 1000.0;
@@ -91,12 +122,14 @@ Usage Median(std::vector<Usage> runs) {
     m.minorFaults = long(pick(&Usage::minorFaults));
     m.peakKiB = long(pick(&Usage::peakKiB));
     for (const Usage& u : runs) m.failed = m.failed || u.failed;
+    for (const Usage& u : runs)
+        if (u.wallMs == m.wallMs) m.threadMs = u.threadMs;
     return m;
 }
 
 Usage Plus(const Usage& a, const Usage& b) {
     return {a.wallMs + b.wallMs, a.userMs + b.userMs, a.systemMs + b.systemMs, a.minorFaults + b.minorFaults,
-            std::max(a.peakKiB, b.peakKiB), a.failed || b.failed};
+            std::max(a.peakKiB, b.peakKiB), a.failed || b.failed, {}};
 }
 
 void Print(const char* name, const Usage& u) {
@@ -157,7 +190,7 @@ void ClearOutputs(const fs::path& folder) {
 }
 
 // The mixed folder: 24 photos, four each of six camera sizes in no order of
-// size, at qualities that give the file sizes of real ones.
+// size, at several qualities.
 bool MixedFolder(const fs::path& root, const std::string& program, int runs) {
     struct Size {
         int width, height, quality;
@@ -205,6 +238,11 @@ bool MixedFolder(const fs::path& root, const std::string& program, int runs) {
         std::printf(" %s, load average %s before, %s after\n", c.name, loadBefore.c_str(), LoadAverage().c_str());
         Print("ours, --jobs 1", m1);
         Print("ours, default --jobs", mAll);
+        // Where a processor waits: each thread's processor time against the wall.
+        std::printf("  busy per thread by default (ms, sampled):");
+        for (double ms : mAll.threadMs)
+            if (ms >= 1) std::printf(" %.0f", ms);
+        std::printf(" of %.0f wall\n", mAll.wallMs);
         // Busy share: processor time over wall time and processors; what is
         // missing from 100% is time a processor waited.
         const double processors = double(sysconf(_SC_NPROCESSORS_ONLN));
@@ -220,7 +258,8 @@ bool MixedFolder(const fs::path& root, const std::string& program, int runs) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const fs::path self = fs::read_symlink("/proc/self/exe");
-    const std::string program = (self.parent_path() / "bin" / "quillodex").string();
+    // A third argument names another build of the program to time.
+    const std::string program = argc > 3 ? std::string(argv[3]) : (self.parent_path() / "bin" / "quillodex").string();
     if (!fs::exists(program)) {
         std::printf("bench_job: %s is missing\n", program.c_str());
         return 1;
