@@ -193,15 +193,18 @@ void PassFiles::ReleaseOutput(uint64_t item) {
     it.output = kNoOutput;
 }
 
-// Of the items the batch thread will ask for next (as many as there are
-// temporary files), the one not yet started with the largest file; false
-// when there is none. Called with the lock held.
+// The first item not yet started of those the batch thread will ask for
+// next (as many as there are temporary files); false when there is none.
+// Once these reach the end of the batch, the one with the largest file, so
+// that the batch does not end waiting for one large file on one thread.
+// Called with the lock held.
 bool PassFiles::PickItem(uint64_t& item) const {
     const uint64_t end = total_ - consumed_ < outputCount_ ? total_ : consumed_ + outputCount_;
     bool found = false;
     for (uint64_t i = consumed_; i < end; ++i) {
         if (items_[i].started) continue;
-        if (!found || fileBytes_[i % count_] > fileBytes_[item % count_]) item = i;
+        if (found && (end != total_ || fileBytes_[i % count_] <= fileBytes_[item % count_])) continue;
+        item = i;
         found = true;
     }
     return found;

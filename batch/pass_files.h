@@ -6,9 +6,8 @@
 // next file of the batch as each one finishes (the next pass's first files
 // while the last ones of a pass are still being converted), each with its own
 // reader, writer and scaling states, and leave every output in a temporary
-// file of its own until the batch thread has copied it. Of the next few
-// items a worker takes the largest file first, so that the batch does not
-// end waiting for one large file on one thread. The batch thread
+// file of its own until the batch thread has copied it; the last files of
+// the batch are taken largest first. The batch thread
 // alone picks names, copies and shows messages, so outputs, names and
 // messages are those of the one-thread batch.
 #include <condition_variable>
