@@ -73,20 +73,28 @@ uint32_t RunBatch(BatchHost& host, const BatchFiles& files, const uint8_t select
     context->budget.memoryBytes = os::PhysicalMemoryBytes();
 
     host.SetBusyTitle();
-    uint32_t passes = 0;
-    for (int index = 0; index < 4; ++index) passes += selection[index] ? 1 : 0;
-    host.BatchStarts(count > UINT32_MAX / 4 ? UINT32_MAX : count * passes);
+    const Preset* presets[kMaxPasses] = {};
+    uint32_t passCount = 0;
+    for (int index = 0; index < 4; ++index)
+        if (selection[index] && passCount < kMaxPasses) presets[passCount++] = &settings.presets[index];
+    host.BatchStarts(count > UINT32_MAX / 4 ? UINT32_MAX : count * passCount);
+    // One queue of files for all passes: its workers begin the next pass's
+    // files while the last ones of a pass are still being converted. It ends
+    // (its workers joined) before the batch reports and lets go of memory.
     // A stop counts only when it leaves work undone: an Escape pressed during
     // the very last file changes nothing and is not reported.
     uint32_t written = 0;
     bool cut = false;
-    for (int index = 0; index < 4 && !cut; ++index) {
-        if (!selection[index]) continue;
-        if (host.StopRequested()) {
-            cut = true;
-            break;
+    {
+        PassFiles queue(*context, count, files.paths, presets, passCount, steps, &host);
+        for (uint32_t pass = 0; pass < passCount && !cut; ++pass) {
+            if (host.StopRequested()) {
+                cut = true;
+                break;
+            }
+            written +=
+                ConvertWithPreset(host, *context, files, *presets[pass], steps, cut, queue, uint64_t(pass) * count);
         }
-        written += ConvertWithPreset(host, *context, files, settings.presets[index], steps, cut);
     }
     if (cut) host.BatchStopped(written);
     host.RestoreTitle();
@@ -125,6 +133,14 @@ uint32_t ConvertDroppedItems(BatchHost& host, const WideString* items, uint32_t 
 
 uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const BatchFiles& batch,
                            const Preset& preset, const CodecSteps& steps, bool& cut) {
+    context.preset = &preset;
+    PassFiles queue(context, batch.count, batch.paths, steps, &host);
+    return ConvertWithPreset(host, context, batch, preset, steps, cut, queue, 0);
+}
+
+uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const BatchFiles& batch,
+                           const Preset& preset, const CodecSteps& steps, bool& cut, PassFiles& files,
+                           uint64_t firstItem) {
     const uint32_t count = batch.count;
     const WideString* paths = batch.paths;
     if (count == 0 || !paths) return 0;
@@ -144,7 +160,10 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const Ba
     uint32_t created = 0;
     const char16_t* extension =
         PrepareOutputFolder(host, context, folder, batch.firstItem ? *batch.firstItem : paths[0], created, steps);
-    if (!extension) return 0;
+    if (!extension) {
+        files.SkipTo(firstItem + count);
+        return 0;
+    }
 
     // Targets are built on the folder with its separator.
     WideString base(folder);
@@ -152,7 +171,7 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const Ba
 
     uint32_t written = 0;
     WideString target;
-    PassFiles files(context, haveBase ? count : 0, paths, steps, &host);
+    if (!haveBase) files.SkipTo(firstItem + count);
     for (uint32_t i = 0; haveBase && i < count; ++i) {
         if (host.StopRequested()) {
             cut = true;
@@ -161,7 +180,7 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const Ba
         const WideString& path = paths[i];
         FileOutcome outcome = FileOutcome::Missing;
         bool copied = false;
-        if (const WideString* output = files.Next(i, outcome)) {
+        if (const WideString* output = files.Next(firstItem + i, outcome)) {
             // MakeUniqueName only ever picks a free name and the output is
             // staged in its folder and named without replacing: nothing is
             // overwritten. A file from a dropped folder goes into its place in
@@ -177,12 +196,12 @@ uint32_t ConvertWithPreset(BatchHost& host, ConversionContext& context, const Ba
                      PlaceOutput(*output, destination, target, extension);
         }
         if (outcome == FileOutcome::TooLarge) {
-            const PixelBudget& refused = files.BudgetOf(i);
+            const PixelBudget& refused = files.BudgetOf(firstItem + i);
             host.ShowPictureTooLarge(refused.refusedWidth, refused.refusedHeight);
         } else if (outcome == FileOutcome::OutOfMemory) {
             ShowErrorMessage(host, kTextOutOfMemory);
         }
-        files.Done(i);
+        files.Done(firstItem + i);
         if (copied) ++written;
         host.FileDone(i, copied ? FileOutcome::Written
                                 : outcome == FileOutcome::Written ? FileOutcome::NotWritten : outcome);

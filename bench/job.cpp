@@ -3,9 +3,12 @@
 // first default preset (800 x 600 box, bicubic, JPEG), one process per file,
 // with one thread (--jobs 1) and with all; the floor is djpeg of the input
 // plus cjpeg -optimize of an 800 x 600 picture. Then a batch of 40 such files
-// in one process with --jobs 1 and with the default.
+// in one process with --jobs 1 and with the default. Last a folder of photos
+// of the sizes cameras make (2,560 x 1,600 to 6,028 x 3,391),
+// through the first preset and through the first and the third.
 //
-//   bench_job [RUNS]     medians over RUNS rounds (default 3)
+//   bench_job [RUNS]                 medians over RUNS rounds (default 3)
+//   bench_job RUNS mixed [PROGRAM]   the mixed folder alone (of PROGRAM)
 //
 // Prints wall, user and system time, minor page faults and peak resident
 // memory of every kind of process, and the ratios the targets are set in.
@@ -19,6 +22,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -39,7 +44,28 @@ struct Usage {
     double wallMs = 0, userMs = 0, systemMs = 0;
     long minorFaults = 0, peakKiB = 0;
     bool failed = false;
+    std::vector<double> threadMs;  // processor time of each thread, busiest first
 };
+
+// Adds to `seen` (thread id -> processor ms) what /proc shows of the threads
+// of `process` now.
+void SampleThreads(pid_t process, std::map<long, double>& seen) {
+    const double msPerTick = 1000.0 / double(sysconf(_SC_CLK_TCK));
+    std::error_code error;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(process) + "/task", error)) {
+        FILE* f = std::fopen((task.path() / "stat").c_str(), "r");
+        if (!f) continue;
+        char text[1024] = {};
+        const size_t length = std::fread(text, 1, sizeof text - 1, f);
+        std::fclose(f);
+        text[length] = 0;
+        // The fields after the name: state is the 3rd, utime and stime the 14th and 15th.
+        const char* rest = std::strrchr(text, ')');
+        unsigned long user = 0, system = 0;
+        if (rest && std::sscanf(rest + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) == 2)
+            seen[std::atol(task.path().filename().c_str())] = double(user + system) * msPerTick;
+    }
+}
 
 // Runs a program to its end with its output discarded; its own resources only.
 Usage Run(const std::vector<std::string>& arguments, const std::string& configHome = "") {
@@ -59,10 +85,19 @@ Usage Run(const std::vector<std::string>& arguments, const std::string& configHo
     }
     int status = 0;
     rusage r{};
-    if (child < 0 || wait4(child, &status, 0, &r) != child) {
-        usage.failed = true;
-        return usage;
+    std::map<long, double> threads;
+    for (;;) {
+        const pid_t ended = child < 0 ? -1 : wait4(child, &status, WNOHANG, &r);
+        if (ended == child) break;
+        if (ended < 0) {
+            usage.failed = true;
+            return usage;
+        }
+        SampleThreads(child, threads);
+        usleep(10000);
     }
+    for (const auto& thread : threads) usage.threadMs.push_back(thread.second);
+    std::sort(usage.threadMs.rbegin(), usage.threadMs.rend());
     usage.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     usage.userMs = double(r.ru_utime.tv_sec) * 1000.0 + double(r.ru_utime.tv_usec) / 1000.0;
     usage.systemMs = double(r.ru_stime.tv_sec) * 1000.0 + double(r.ru_stime.tv_usec) / 1000.0;
@@ -87,12 +122,14 @@ Usage Median(std::vector<Usage> runs) {
     m.minorFaults = long(pick(&Usage::minorFaults));
     m.peakKiB = long(pick(&Usage::peakKiB));
     for (const Usage& u : runs) m.failed = m.failed || u.failed;
+    for (const Usage& u : runs)
+        if (u.wallMs == m.wallMs) m.threadMs = u.threadMs;
     return m;
 }
 
 Usage Plus(const Usage& a, const Usage& b) {
     return {a.wallMs + b.wallMs, a.userMs + b.userMs, a.systemMs + b.systemMs, a.minorFaults + b.minorFaults,
-            std::max(a.peakKiB, b.peakKiB), a.failed || b.failed};
+            std::max(a.peakKiB, b.peakKiB), a.failed || b.failed, {}};
 }
 
 void Print(const char* name, const Usage& u) {
@@ -101,7 +138,8 @@ void Print(const char* name, const Usage& u) {
 }
 
 // A photo-like picture as a binary PPM: gradients, blocks and a little noise.
-bool WritePicture(const std::string& path, int width, int height, uint32_t variant) {
+// `noiseMask` sets how much noise there is.
+bool WritePicture(const std::string& path, int width, int height, uint32_t variant, uint32_t noiseMask = 15) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     std::fprintf(f, "P6\n%d %d\n255\n", width, height);
@@ -109,7 +147,7 @@ bool WritePicture(const std::string& path, int width, int height, uint32_t varia
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             variant = variant * 1103515245u + 12345u;
-            const int noise = int((variant >> 16) & 15);
+            const int noise = int((variant >> 16) & noiseMask);
             const bool block = ((x / 97) + (y / 61) + int(variant >> 30)) % 3 == 0;
             row[size_t(x) * 3] = uint8_t((x * 255 / width + noise) & 255);
             row[size_t(x) * 3 + 1] = uint8_t((y * 255 / height + (block ? 80 : 0) + noise) & 255);
@@ -132,10 +170,87 @@ std::string LoadAverage() {
     return s;
 }
 
+// Settings with the default presets, those of `selected` chosen, in
+// <root>/<name>/Quillodex; returns the folder to hand as XDG_CONFIG_HOME.
+std::string MakeConfig(const fs::path& root, const std::string& name, std::initializer_list<int> selected) {
+    fs::create_directories(root / name / "Quillodex");
+    Settings settings;
+    settings.languageName.Assign(u"English");
+    for (int i = 0; i < kPresetCount; ++i) settings.multiDropSelection[i] = 0;
+    for (int i : selected) settings.multiDropSelection[i] = 1;
+    WideString path;
+    AppendUtf8(path, (root / name / "Quillodex" / "Quillodex.ini").c_str());
+    return SaveSettings(path.Text(), settings) ? (root / name).string() : std::string();
+}
+
 // Removes what a run wrote, so that the next writes the same names.
 void ClearOutputs(const fs::path& folder) {
     std::error_code ignored;
     fs::remove_all(folder / "Output", ignored);
+}
+
+// The mixed folder: 24 photos, four each of six camera sizes in no order of
+// size, at several qualities.
+bool MixedFolder(const fs::path& root, const std::string& program, int runs) {
+    struct Size {
+        int width, height, quality;
+    };
+    static constexpr Size kSizes[] = {{6028, 3391, 90}, {2560, 1600, 60}, {4000, 3000, 85},
+                                      {3264, 2448, 75}, {5184, 3456, 88}, {4608, 3456, 80}};
+    constexpr int kMixedFiles = 24;
+    const fs::path folder = root / "mixed";
+    fs::create_directories(folder);
+    std::vector<std::string> paths;
+    uint64_t bytes = 0;
+    for (int i = 0; i < kMixedFiles; ++i) {
+        const Size& size = kSizes[(i * 5) % 6];
+        const std::string ppm = (root / "mixed.ppm").string();
+        const std::string jpg = (folder / ("m" + std::to_string(100 + i) + ".jpg")).string();
+        if (!WritePicture(ppm, size.width, size.height, 300 + uint32_t(i), 3) ||
+            Run({"cjpeg", "-quality", std::to_string(size.quality), "-outfile", jpg, ppm}).failed)
+            return false;
+        fs::remove(ppm);
+        bytes += fs::file_size(jpg);
+        paths.push_back(jpg);
+    }
+    std::printf("mixed folder: %d photos, 2560x1600 to 6028x3391, %.1f MB, median of %d rounds\n", kMixedFiles,
+                double(bytes) / 1e6, runs);
+    struct Case {
+        const char* name;
+        std::initializer_list<int> presets;
+    };
+    const Case cases[] = {{"one preset (1)", {0}}, {"two presets (1 and 3)", {0, 2}}};
+    for (const Case& c : cases) {
+        const std::string config = MakeConfig(root, c.presets.size() == 1 ? "mixed-one" : "mixed-two", c.presets);
+        if (config.empty()) return false;
+        std::vector<std::string> one = {program, "--jobs", "1"}, all = {program};
+        one.insert(one.end(), paths.begin(), paths.end());
+        all.insert(all.end(), paths.begin(), paths.end());
+        std::vector<Usage> a, b;
+        const std::string loadBefore = LoadAverage();
+        for (int r = 0; r < runs; ++r) {
+            a.push_back(Run(one, config));
+            ClearOutputs(folder);
+            b.push_back(Run(all, config));
+            ClearOutputs(folder);
+        }
+        const Usage m1 = Median(a), mAll = Median(b);
+        std::printf(" %s, load average %s before, %s after\n", c.name, loadBefore.c_str(), LoadAverage().c_str());
+        Print("ours, --jobs 1", m1);
+        Print("ours, default --jobs", mAll);
+        // Where a processor waits: each thread's processor time against the wall.
+        std::printf("  busy per thread by default (ms, sampled):");
+        for (double ms : mAll.threadMs)
+            if (ms >= 1) std::printf(" %.0f", ms);
+        std::printf(" of %.0f wall\n", mAll.wallMs);
+        // Busy share: processor time over wall time and processors; what is
+        // missing from 100% is time a processor waited.
+        const double processors = double(sysconf(_SC_NPROCESSORS_ONLN));
+        std::printf("  speed-up %.2fx (target >= %s on 2 processors), processors busy %.0f%% by default\n",
+                    m1.wallMs / mAll.wallMs, c.presets.size() == 1 ? "1.9" : "1.8",
+                    100.0 * (mAll.userMs + mAll.systemMs) / mAll.wallMs / processors);
+    }
+    return true;
 }
 
 }  // namespace
@@ -143,26 +258,21 @@ void ClearOutputs(const fs::path& folder) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const fs::path self = fs::read_symlink("/proc/self/exe");
-    const std::string program = (self.parent_path() / "bin" / "quillodex").string();
+    // A third argument names another build of the program to time.
+    const std::string program = argc > 3 ? std::string(argv[3]) : (self.parent_path() / "bin" / "quillodex").string();
     if (!fs::exists(program)) {
         std::printf("bench_job: %s is missing\n", program.c_str());
         return 1;
     }
-    const fs::path root = fs::temp_directory_path() / "qdx-bench-job";
+    const fs::path root = fs::temp_directory_path() / ("qdx-bench-job-" + std::to_string(getpid()));
     std::error_code ignored;
     fs::remove_all(root, ignored);
     fs::create_directories(root / "single");
     fs::create_directories(root / "batch");
-    fs::create_directories(root / "config" / "Quillodex");
 
     // Settings: the default presets with only the first one selected.
-    Settings settings;
-    settings.languageName.Assign(u"English");
-    for (int i = 1; i < kPresetCount; ++i) settings.multiDropSelection[i] = 0;
-    WideString settingsPath;
-    AppendUtf8(settingsPath, (root / "config" / "Quillodex" / "Quillodex.ini").c_str());
-    if (!SaveSettings(settingsPath.Text(), settings)) return 1;
-    const std::string config = (root / "config").string();
+    const std::string config = MakeConfig(root, "config", {0});
+    if (config.empty()) return 1;
 
     // Inputs, made by the floor's own encoder, and the floor's small picture.
     std::vector<std::string> inputs;
@@ -180,6 +290,11 @@ int main(int argc, char** argv) {
     for (int i = 0; i < kBatchFiles; ++i)
         fs::copy_file(inputs[size_t(i % kFiles)], root / "batch" / ("f" + std::to_string(100 + i) + ".jpg"));
 
+    if (argc > 2 && std::strcmp(argv[2], "mixed") == 0) {
+        const bool measured = MixedFolder(root, program, runs);
+        fs::remove_all(root, ignored);
+        return measured ? 0 : 1;
+    }
     std::printf("load average before: %s (processors: %ld)\n", LoadAverage().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
     std::printf("one process per file, %d files of %dx%d, median of %d rounds, summed over the files\n", kFiles,
                 kWidth, kHeight, runs);
@@ -233,6 +348,7 @@ int main(int argc, char** argv) {
     std::printf("  files per second: %.2f with --jobs 1, %.2f by default: %.2fx (target >= 1.8 on 2 processors)\n",
                 kBatchFiles * 1000.0 / batchOne.wallMs, kBatchFiles * 1000.0 / batchDefault.wallMs,
                 batchOne.wallMs / batchDefault.wallMs);
+    if (!MixedFolder(root, program, runs)) return 1;
     std::printf("load average after: %s\n", LoadAverage().c_str());
     fs::remove_all(root, ignored);
     return 0;

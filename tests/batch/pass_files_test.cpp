@@ -1,6 +1,6 @@
-// Files of a pass converted side by side: the batch with four threads writes
-// the very files, under the very names, with the very messages of the batch
-// with one thread.
+// Files converted side by side: the batch with four threads writes the very
+// files, under the very names, with the very messages of the batch with one
+// thread, also when two presets write into one folder and when it is stopped.
 #include "batch/pass_files.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@ namespace {
 struct Outcome {
     uint32_t written = 0;
     std::vector<std::string> events;
+    std::vector<std::string> done;             // what became of each file, in order
     std::map<std::string, std::string> files;  // path below the root -> bytes
     uint32_t workers = 0;                      // of a pass over the first three inputs
 };
@@ -31,7 +32,7 @@ WideString Utf8Path(const std::filesystem::path& path) {
     return text;
 }
 
-Outcome RunWithThreads(uint32_t threads) {
+Outcome RunWithThreads(uint32_t threads, size_t stopAfter) {
     test::TempFolder root;
     const std::filesystem::path base(test::Narrow(root.Path()));
     for (const char* folder : {"tmp", "in", "other", "out"}) std::filesystem::create_directories(base / folder);
@@ -69,26 +70,32 @@ Outcome RunWithThreads(uint32_t threads) {
     jpeg.outputFolder = Utf8Path(base / "out");
     Preset& missing = settings.presets[1];  // an output folder that does not exist: message, no pass
     missing.outputFolder = Utf8Path(base / "nowhere");
-    Preset& png = settings.presets[2];  // area average into a subfolder the pass creates
-    png.outputFormat = kOutputPng;
-    png.resizeMode = 1;
-    png.targetWidth = 20;
-    png.resampleFilter = 0;
-    png.subfolder.Assign(u"New");
-    png.outputFolder = Utf8Path(base / "out");
+    Preset& again = settings.presets[2];  // area average under the first preset's names
+    again.outputFormat = kOutputJpeg;
+    again.jpegQuality = 60;
+    again.resizeMode = 1;
+    again.targetWidth = 20;
+    again.resampleFilter = 0;
+    again.suffix.Assign(u"_s");
+    again.subfolder.Assign(u"Sub");
+    again.outputFolder = Utf8Path(base / "out");
     Preset& webp = settings.presets[3];  // WebP within a size limit: the quality search
     webp.outputFormat = kOutputWebp;
     webp.jpegQuality = 80;
     webp.limitFileSize = 1;
     webp.maxFileSizeKiB = 1;
-    webp.subfolder.Assign(u"Web");
+    webp.subfolder.Assign(u"Web");  // made by the pass
     webp.outputFolder = Utf8Path(base / "out");
     const uint8_t selection[4] = {1, 1, 1, 1};
 
     Outcome outcome;
     test::RecordingHost host;
+    host.stopAfter = stopAfter;
     SetConversionThreads(threads);
-    outcome.written = RunConversion(host, uint32_t(paths.size()), paths.data(), selection, settings);
+    // p5 (75 x 55) is refused from its size.
+    const uint64_t maxPixels = 4000;
+    outcome.written = RunConversion(host, uint32_t(paths.size()), paths.data(), selection, settings,
+                                    BuiltInCodecSteps(), maxPixels);
     {
         ConversionContext context;
         EXPECT_TRUE(context.Initialise());
@@ -106,6 +113,7 @@ Outcome RunWithThreads(uint32_t threads) {
     }
     SetConversionThreads(0);
     outcome.events = host.events;
+    outcome.done = host.files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(base / "out"))
         if (entry.is_regular_file())
             outcome.files[std::filesystem::relative(entry.path(), base).generic_string()] =
@@ -115,21 +123,37 @@ Outcome RunWithThreads(uint32_t threads) {
     return outcome;
 }
 
-TEST(PassFiles, FourThreadsWriteWhatOneThreadWrites) {
-    const Outcome one = RunWithThreads(1), four = RunWithThreads(4);
+void ExpectSame(const Outcome& one, const Outcome& four) {
     EXPECT_EQ(one.workers, 1u);
     EXPECT_EQ(four.workers, 3u);
-    EXPECT_EQ(one.written, 21u);  // 7 pictures, three times
     EXPECT_EQ(four.written, one.written);
     EXPECT_EQ(four.events, one.events);
-    EXPECT_EQ(one.events, (std::vector<std::string>{"busy", "error 30003", "restore"}));
+    EXPECT_EQ(four.done, one.done);
     ASSERT_EQ(four.files.size(), one.files.size());
     EXPECT_TRUE(four.files == one.files);
-    EXPECT_EQ(one.files.count("out/Sub/p3_s+1.jpg"), 1u);
+}
+
+TEST(PassFiles, FourThreadsWriteWhatOneThreadWrites) {
+    const Outcome one = RunWithThreads(1, SIZE_MAX);
+    ExpectSame(one, RunWithThreads(4, SIZE_MAX));
+    EXPECT_EQ(one.written, 18u);  // 6 pictures, three times
+    const std::string tooLarge = "too large 75x55";
+    EXPECT_EQ(one.events, (std::vector<std::string>{"busy", tooLarge, "error 30003", tooLarge, tooLarge, "restore"}));
     EXPECT_EQ(one.files.at("out/Sub/p3_s.jpg"), "keep me");
-    EXPECT_EQ(one.files.count("out/Sub/p1_s+1.jpg"), 1u);  // the second p1
-    EXPECT_EQ(one.files.count("out/New/p1+1.png"), 1u);
-    EXPECT_EQ(one.files.count("out/Web/p5.webp"), 1u);
+    // The third preset takes the next free names after the first one's.
+    for (const char* name : {"p3_s+1", "p1_s+1", "p0_s+1", "p1_s+2", "p3_s+2", "p1_s+3", "p4_s+1"})
+        EXPECT_EQ(one.files.count("out/Sub/" + std::string(name) + ".jpg"), 1u) << name;
+    EXPECT_EQ(one.files.count("out/Sub/p1_s+4.jpg"), 0u);
+    EXPECT_EQ(one.files.count("out/Web/p4.webp"), 1u);
+}
+
+// Stopped during the second pass, with files of the next pass converted
+// ahead: the same files written and the same report.
+TEST(PassFiles, FourThreadsStopWhereOneThreadStops) {
+    const Outcome one = RunWithThreads(1, 12);
+    ExpectSame(one, RunWithThreads(4, 12));
+    EXPECT_EQ(one.written, 8u);
+    EXPECT_EQ(one.events.at(one.events.size() - 2), "stopped 8");
 }
 
 // At most one file per thread, never more than there are files, and the
