@@ -30,7 +30,7 @@ MainLayout LayOutMainWindow(const LayoutMeasures& measures, int width, int heigh
     int c = measures.keepOnTopTextWidth + measures.checkBoxAllowance;
     int b = measures.widestButtonTextWidth + ScaleForDpi(kButtonPadding, dpi);
     int e = 4 * b;
-    const int d = width - 6 * gap;  // room left by the gaps of the bottom row
+    const int d = width - ScaleForDpi(6 * kRowGap, dpi);  // room left by the gaps of the bottom row
     if (d < c + e) {
         // Too narrow: shrink the buttons to a fifth at most, then the check box.
         const int g = d / 5;
@@ -46,7 +46,7 @@ MainLayout LayOutMainWindow(const LayoutMeasures& measures, int width, int heigh
         }
     } else {
         // Room to spare: buttons grow to a fifth of what the check box leaves.
-        const int g = (width - c - 5 * gap) / 5;
+        const int g = (width - c - ScaleForDpi(5 * kRowGap, dpi)) / 5;
         if (b < g) {
             b = g;
             e = 4 * g;
@@ -55,7 +55,10 @@ MainLayout LayOutMainWindow(const LayoutMeasures& measures, int width, int heigh
     const int y = height - ScaleForDpi(kBottomRowOffset, dpi);
     const int rowHeight = ScaleForDpi(kBottomRowHeight, dpi);
     layout.keepOnTop = {gap, y, c, rowHeight};
-    for (int i = 0; i < kButtonCount; ++i) layout.buttons[i] = {width - e - 4 * gap + i * (b + gap), y, b, rowHeight};
+    // Each button's place from the right edge scales as a whole, so that
+    // the gaps' rounding does not add up along the row.
+    for (int i = 0; i < kButtonCount; ++i)
+        layout.buttons[i] = {width - e + i * b - ScaleForDpi((kButtonCount - i) * kRowGap, dpi), y, b, rowHeight};
 
     const int leading = PlacementLeading(measures);
     const int m = measures.controlHeight + measures.textHeight - leading + ScaleForDpi(kAreaPadding, dpi);
@@ -74,8 +77,9 @@ MainLayout LayOutMainWindow(const LayoutMeasures& measures, int width, int heigh
 CombinedLayout LayOutCombinedArea(const LayoutMeasures& measures, int width) {
     CombinedLayout layout;
     int s = measures.lastPresetCheckTextWidth + measures.checkBoxAllowance;
-    int x = ScaleForDpi(kCheckGap, measures.dpi);
-    if (4 * s >= width - 4 * x - 1) {
+    const int roomyGaps = ScaleForDpi(4 * kCheckGap, measures.dpi);
+    int x = 0;  // each gap when squeezed; 0 while the gaps scale
+    if (4 * s >= width - roomyGaps - 1) {
         // Not enough room for the usual gaps: share what is left.
         x = width - 4 * s - 1;
         if (x < 4) {
@@ -86,7 +90,10 @@ CombinedLayout LayOutCombinedArea(const LayoutMeasures& measures, int width) {
         }
     }
     const int y = measures.textHeight + ScaleForDpi(kCheckTop, measures.dpi) - PlacementLeading(measures);
-    for (int i = 0; i < kTargetCount; ++i) layout.checks[i] = {x * (i + 1) + s * i, y, s, measures.controlHeight};
+    for (int i = 0; i < kTargetCount; ++i) {
+        const int gaps = x ? x * (i + 1) : ScaleForDpi(kCheckGap * (i + 1), measures.dpi);
+        layout.checks[i] = {gaps + s * i, y, s, measures.controlHeight};
+    }
     return layout;
 }
 
