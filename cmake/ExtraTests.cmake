@@ -30,6 +30,15 @@ if(WIN32)
   target_include_directories(PayloadLanguage PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_options(PayloadLanguage PRIVATE -static)
   qdx_add_gtest(app_tests)
+  # The windows at higher display scales, each resolution in a Wine prefix of
+  # its own: the scaling tests and the screenshots of every window.
+  set(QDX_DPI_TESTS "DisplayScaleTest.*:MainWindowTest.Screenshots*:Languages/PresetDialogLayoutTest.*:OptionsDialogTest.Screenshots*")
+  foreach(dpi 144 192)
+    add_test(NAME app_tests_${dpi}dpi
+      COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-dpi.sh ${CMAKE_BINARY_DIR} ${dpi} $<TARGET_FILE:app_tests>
+              --gtest_filter=${QDX_DPI_TESTS} --gtest_output=xml:${QDX_RESULTS_DIR}/app_tests_${dpi}dpi.xml)
+    set_tests_properties(app_tests_${dpi}dpi PROPERTIES TIMEOUT 600)
+  endforeach()
   # A settings file written by the native command line reads back unchanged
   # in the Windows program (test-all.sh builds the native tree first).
   set(QDX_NATIVE_CLI "${CMAKE_SOURCE_DIR}/build/native/bin/quillodex" CACHE FILEPATH

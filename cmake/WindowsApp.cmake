@@ -23,7 +23,7 @@ set(QDX_CONTROL_IDS ${CMAKE_SOURCE_DIR}/app/common/control_ids.h)
 # program_version.h) in the generated folder.
 configure_file(app/resources/Quillodex.manifest.in ${CMAKE_BINARY_DIR}/generated/Quillodex.manifest @ONLY)
 set_source_files_properties(app/resources/Quillodex.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/generated/Quillodex.manifest;${CMAKE_BINARY_DIR}/generated/program_version.h;${QDX_CONTROL_IDS}")
+  OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/generated/Quillodex.manifest;${CMAKE_BINARY_DIR}/generated/program_version.h;${QDX_CONTROL_IDS};${CMAKE_SOURCE_DIR}/app/resources/Quillodex.ico")
 add_executable(Quillodex WIN32 app/startup/program_main.cpp app/resources/Quillodex.rc)
 target_link_libraries(Quillodex PRIVATE qdx_app)
 target_link_options(Quillodex PRIVATE -municode -mwindows)

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Draws the program icon: four rounded squares in the drop-target colours.
 
-Writes app/resources/Quillodex.ico with 16x16, 32x32 and 48x48 images
-(32-bit BGRA with an AND mask). Run it again after changing the drawing.
+Writes app/resources/Quillodex.ico with 16, 20, 24, 32, 40, 48 and 64-pixel
+images (32-bit BGRA with an AND mask) for every display scale, and a
+256-pixel image stored as PNG. Run it again after changing the drawing.
 """
 import struct
 import sys
+import zlib
 
 # fill colours of targets 1 to 4 (red, green, blue) and their outlines
 FILLS = [(0xF0, 0xF8, 0xFF), (0xFF, 0xF0, 0xF8), (0xFF, 0xFF, 0xF0), (0xE0, 0xFF, 0xE0)]
@@ -59,13 +61,27 @@ def image_bytes(size):
     return header + bytes(xor) + bytes(mask)
 
 
+def png_bytes(size):
+    """The image as an RGBA PNG (how large icon images are stored)."""
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    raw = b''.join(b'\0' + bytes(v for pixel in row for v in pixel) for row in draw(size))
+    header = struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'IDAT', zlib.compress(raw, 9)) +
+            chunk(b'IEND', b''))
+
+
+PNG_FROM = 256  # images this large are stored as PNG
+
+
 def main(path):
-    sizes = [16, 32, 48]
-    images = [image_bytes(s) for s in sizes]
+    sizes = [16, 20, 24, 32, 40, 48, 64, 256]
+    images = [png_bytes(s) if s >= PNG_FROM else image_bytes(s) for s in sizes]
     out = struct.pack('<HHH', 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)
     for size, data in zip(sizes, images):
-        out += struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(data), offset)
+        side = size % 256  # 0 stands for 256
+        out += struct.pack('<BBBBHHII', side, side, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
     out += b''.join(images)
     with open(path, 'wb') as f:

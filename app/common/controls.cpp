@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/common/control_ids.h"
+#include "app/common/display_scale.h"
 #include "app/common/win32_owners.h"
 #include "core/text_ids.h"
 #include "core/text_source.h"
@@ -14,10 +15,11 @@ namespace {
 constexpr int kDropTargetCount = 4;
 constexpr int kMaxFaceLength = 31;
 constexpr int kListItemDialogUnits = 12;
+// Pixels at 96 DPI.
 constexpr int kItemTextIndent = 2;
 constexpr int kRuleGap = 5;
 // What a control, a number edit with its spin control and a check box add
-// to the text they show.
+// to the text they show (at 96 DPI).
 constexpr int kControlPadding = 6;
 constexpr int kSpinPadding = 10;
 constexpr int kCheckBoxPadding = 7;
@@ -40,11 +42,11 @@ int CharacterHeight(HDC dc) {
 InterfaceMetrics MakeInterfaceMetrics(const FontMeasures& font, const SystemMeasures& system) {
     InterfaceMetrics result;
     result.textHeight = font.height;
-    result.controlHeight = font.height + kControlPadding;
+    result.controlHeight = font.height + ScaleForDpi(kControlPadding, system.dpi);
     result.internalLeading = font.internalLeading;
     result.digitWidth = font.digitWidth;
-    result.spinAllowance = system.verticalScrollWidth + kSpinPadding;
-    result.checkBoxAllowance = system.menuCheckWidth + kCheckBoxPadding;
+    result.spinAllowance = system.verticalScrollWidth + ScaleForDpi(kSpinPadding, system.dpi);
+    result.checkBoxAllowance = system.menuCheckWidth + ScaleForDpi(kCheckBoxPadding, system.dpi);
     return result;
 }
 
@@ -63,13 +65,13 @@ FontMeasures MeasureFont(HWND window, HFONT font) {
     return result;
 }
 
-SystemMeasures CurrentSystemMeasures() {
-    return {::GetSystemMetrics(SM_CXVSCROLL), ::GetSystemMetrics(SM_CXMENUCHECK)};
+SystemMeasures CurrentSystemMeasures(int dpi) {
+    return {SystemMetricForDpi(SM_CXVSCROLL, dpi), SystemMetricForDpi(SM_CXMENUCHECK, dpi), dpi};
 }
 
-HFONT CreateMainFont(const char16_t* face, int height, int weight) {
+HFONT CreateMainFont(const char16_t* face, int height, int weight, int dpi) {
     LOGFONTW font{};
-    font.lfHeight = height;
+    font.lfHeight = ScaleForDpi(height, dpi);
     font.lfWeight = weight;
     font.lfCharSet = DEFAULT_CHARSET;
     for (int i = 0; i < kMaxFaceLength && face && face[i]; ++i) font.lfFaceName[i] = wchar_t(face[i]);
@@ -163,11 +165,12 @@ bool DrawListItem(const DRAWITEMSTRUCT& item) {
     if (item.itemID == UINT(-1)) return true;  // an empty list has nothing to draw
     HDC dc = item.hDC;
     RECT box = item.rcItem;
+    const int dpi = WindowDpi(item.hwndItem);
     const bool enabled = !(item.itemState & ODS_DISABLED);
     if (enabled) {
         if (item.itemState & ODS_SELECTED) {
             const BrushHandle fill(::CreateSolidBrush(kSelectedItemFill));
-            const PenHandle border(::CreatePen(PS_SOLID, 1, kSelectedItemBorder));
+            const PenHandle border(::CreatePen(PS_SOLID, ScaleForDpi(1, dpi), kSelectedItemBorder));
             const SelectedObject brush(dc, fill.Get()), pen(dc, border.Get());
             ::Rectangle(dc, box.left, box.top, box.right, box.bottom);
         } else {
@@ -191,7 +194,7 @@ bool DrawListItem(const DRAWITEMSTRUCT& item) {
     SelectedObject font(dc, FontOf(item.hwndItem));
     ::SetBkMode(dc, TRANSPARENT);
     const int y = (box.top + box.bottom - CharacterHeight(dc)) / 2;
-    ::ExtTextOutW(dc, box.left + kItemTextIndent, y, ETO_CLIPPED, &box, W(text.Text()), text.Length(), nullptr);
+    ::ExtTextOutW(dc, box.left + ScaleForDpi(kItemTextIndent, dpi), y, ETO_CLIPPED, &box, W(text.Text()), text.Length(), nullptr);
     return true;
 }
 
@@ -238,10 +241,12 @@ void DrawHeadingRule(HWND heading) {
         SelectedObject font(dc.Get(), FontOf(heading));
         ::GetTextExtentPoint32W(dc.Get(), text, length, &size);
     }
-    const int y = (client.bottom - client.top) / 2;
-    const int start = size.cx + kRuleGap;
+    const int dpi = WindowDpi(heading);
+    const int thickness = ScaleForDpi(1, dpi);
+    const int y = (client.bottom - client.top - thickness + 1) / 2;
+    const int start = size.cx + ScaleForDpi(kRuleGap, dpi);
     if (start >= client.right) return;
-    RECT line{start, y, client.right, y + 1};
+    RECT line{start, y, client.right, y + thickness};
     const BrushHandle rule(::CreateSolidBrush(kHeadingRuleColour));
     ::FillRect(dc.Get(), &line, rule.Get());
 }

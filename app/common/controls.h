@@ -33,17 +33,19 @@ struct FontMeasures {
 struct SystemMeasures {
     int verticalScrollWidth = 0;  // width of a vertical scroll bar (and spin control)
     int menuCheckWidth = 0;       // width of a check mark
+    int dpi = 96;                 // the resolution both are taken at
 };
 InterfaceMetrics MakeInterfaceMetrics(const FontMeasures& font, const SystemMeasures& system);
 
 // Measures `font` in a device context of `window` (all zero without one).
 FontMeasures MeasureFont(HWND window, HFONT font);
-// The system's sizes at the resolution the program runs with.
-SystemMeasures CurrentSystemMeasures();
+// The system's sizes at `dpi`.
+SystemMeasures CurrentSystemMeasures(int dpi);
 
-// The main font from the settings' face (at most 31 code units), height and
-// weight, default character set. The caller owns it.
-HFONT CreateMainFont(const char16_t* face, int height, int weight);
+// The main font from the settings' face (at most 31 code units), height (in
+// pixels at 96 DPI, drawn at `dpi`) and weight, default character set. The
+// caller owns it.
+HFONT CreateMainFont(const char16_t* face, int height, int weight, int dpi);
 
 // String `id` of the language library (at most 127 code units; empty when
 // the library lacks it).
@@ -62,7 +64,7 @@ inline constexpr COLORREF kAddressColour = RGB(0, 0, 255);
 
 // Tooltips of the drop targets.
 inline constexpr int kTooltipDelay = 300;      // ms before a tip shows
-inline constexpr int kTooltipMaxWidth = 400;   // pixels; longer tips wrap
+inline constexpr int kTooltipMaxWidth = 400;   // pixels at 96 DPI; longer tips wrap
 // A top-most tooltip window owned by `owner`, with a white tip background.
 HWND CreateTooltipWindow(HWND owner, HINSTANCE instance);
 // Registers `target` (a child of `owner`) as a tool identified by its window,

@@ -17,19 +17,22 @@ namespace qdx::app {
 
 namespace {
 
-
+// Sizes at 96 DPI.
 constexpr int kCornerWidth = 16;
 constexpr int kCornerHeight = 12;
 constexpr int kTextLeft = 8;
+constexpr int kTitleTop = 8;    // of the title, less the leading
+constexpr int kLineGap = 5;     // between summary lines, beyond the text height
 constexpr int kDetailGap = 16;  // between the format name and its options
+constexpr int kOutlineWidth = 1;
 
 // Pen, brush and font chosen into a device context for one painting; the
 // selections end before the pen and brush are deleted.
 class PaintTools {
 public:
-    PaintTools(HDC dc, COLORREF fill, COLORREF outline, HFONT font)
+    PaintTools(HDC dc, COLORREF fill, COLORREF outline, int outlineWidth, HFONT font)
         : brush_(::CreateSolidBrush(fill)),
-          pen_(::CreatePen(PS_SOLID, 1, outline)),
+          pen_(::CreatePen(PS_SOLID, outlineWidth, outline)),
           brushSelected_(dc, brush_.Get()),
           penSelected_(dc, pen_.Get()),
           fontSelected_(dc, font) {
@@ -42,8 +45,20 @@ private:
     SelectedObject brushSelected_, penSelected_, fontSelected_;
 };
 
-int Leading(const InterfaceMetrics& metrics) {
-    return metrics.internalLeading < kMaxLeading ? metrics.internalLeading : kMaxLeading;
+int Leading(const MainWindowState& state) {
+    const int most = ScaleForDpi(kMaxLeading, state.dpi);
+    return state.metrics.internalLeading < most ? state.metrics.internalLeading : most;
+}
+
+// Pen, brush and font of a drop area at the main window's resolution.
+PaintTools ToolsFor(const MainWindowState& state, HDC dc, COLORREF fill, COLORREF outline) {
+    return PaintTools(dc, fill, outline, ScaleForDpi(kOutlineWidth, state.dpi), state.mainFont.Get());
+}
+
+void PutTitle(const MainWindowState& state, HDC dc, const WideString& title) {
+    const int dpi = state.dpi;
+    ::TextOutW(dc, ScaleForDpi(kTextLeft, dpi), ScaleForDpi(kTitleTop, dpi) - Leading(state), W(title.Text()),
+               int(title.Length()));
 }
 
 void PutText(HDC dc, int x, int y, const WideString& text) {
@@ -51,27 +66,32 @@ void PutText(HDC dc, int x, int y, const WideString& text) {
 }
 
 // The rounded outline every drop area has; the corners keep the face colour.
-void DrawFrame(HWND window, HDC dc) {
+void DrawFrame(HWND window, HDC dc, int dpi) {
     RECT client{};
     ::GetClientRect(window, &client);
     ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
-    ::RoundRect(dc, client.left, client.top, client.right, client.bottom, kCornerWidth, kCornerHeight);
+    // A wider pen is centred on the outline: keep all of it inside.
+    const int inset = ScaleForDpi(kOutlineWidth, dpi) / 2;
+    ::RoundRect(dc, client.left + inset, client.top + inset, client.right - inset, client.bottom - inset,
+                ScaleForDpi(kCornerWidth, dpi), ScaleForDpi(kCornerHeight, dpi));
 }
 
 void DrawSummary(const MainWindowState& state, HDC dc, const Preset& preset) {
     const DropSummary summary = SummarizePreset(preset, state.settings.globalOutputFolder, CurrentTextSource());
     ::SetTextColor(dc, preset.targetDisabled ? kDisabledSummaryColour : kSummaryColour);
+    const int dpi = state.dpi;
     const int textHeight = state.metrics.textHeight;
-    const int leading = Leading(state.metrics);
-    const int step = textHeight + 5 - leading;
-    int y = textHeight + 5 - 2 * leading + 8;
-    PutText(dc, kTextLeft, y, summary.format);
+    const int leading = Leading(state);
+    const int left = ScaleForDpi(kTextLeft, dpi);
+    const int step = textHeight + ScaleForDpi(kLineGap, dpi) - leading;
+    int y = textHeight + ScaleForDpi(kLineGap, dpi) - 2 * leading + ScaleForDpi(kTitleTop, dpi);
+    PutText(dc, left, y, summary.format);
     SIZE format{};
     ::GetTextExtentPoint32W(dc, W(summary.format.Text()), int(summary.format.Length()), &format);
-    PutText(dc, kTextLeft + format.cx + kDetailGap, y, summary.formatDetail);
+    PutText(dc, left + format.cx + ScaleForDpi(kDetailGap, dpi), y, summary.formatDetail);
     for (const WideString* line : {&summary.resize, &summary.suffix, &summary.folder, &summary.subfolder}) {
         y += step;
-        PutText(dc, kTextLeft, y, *line);
+        PutText(dc, left, y, *line);
     }
 }
 
@@ -85,10 +105,10 @@ LRESULT OnPaintTarget(const MainWindowState& state, HWND window) {
     const TargetColours& colours = kTargetColours[index];
     const PaintDC paint(window);
     HDC dc = paint.Get();
-    const PaintTools tools(dc, colours.fill, colours.outline, state.mainFont.Get());
-    DrawFrame(window, dc);
+    const PaintTools tools = ToolsFor(state, dc, colours.fill, colours.outline);
+    DrawFrame(window, dc, state.dpi);
     ::SetTextColor(dc, colours.title);
-    PutText(dc, kTextLeft, 8 - Leading(state.metrics), DropTargetTitle(index + 1, CurrentTextSource()));
+    PutTitle(state, dc, DropTargetTitle(index + 1, CurrentTextSource()));
     // While the window is sized only the titles are drawn.
     if (!state.sizing) DrawSummary(state, dc, state.settings.presets[index]);
     return 0;
@@ -109,10 +129,10 @@ LRESULT OnTargetDrop(const MainWindowState& state, HWND window, DropHandle drop)
 LRESULT OnPaintCombinedArea(const MainWindowState& state, HWND window) {
     const PaintDC paint(window);
     HDC dc = paint.Get();
-    const PaintTools tools(dc, kCombinedFill, kCombinedOutline, state.mainFont.Get());
-    DrawFrame(window, dc);
+    const PaintTools tools = ToolsFor(state, dc, kCombinedFill, kCombinedOutline);
+    DrawFrame(window, dc, state.dpi);
     ::SetTextColor(dc, kCombinedTitle);
-    PutText(dc, kTextLeft, 8 - Leading(state.metrics), CombinedAreaTitle(CurrentTextSource()));
+    PutTitle(state, dc, CombinedAreaTitle(CurrentTextSource()));
     return 0;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // Where the main window's children go, computed from measured text widths
-// and font metrics alone, so that it can be checked without a window.
+// and font metrics alone, so that it can be checked without a window. The
+// fixed gaps and heights are designed at 96 DPI and drawn at `dpi`.
+#include "app/common/dpi_scale.h"
+
 namespace qdx::app {
 
 struct Box {
@@ -22,10 +25,11 @@ struct LayoutMeasures {
     int keepOnTopTextWidth = 0;        // kTextKeepOnTop
     int widestButtonTextWidth = 0;     // the widest of the four buttons' texts
     int lastPresetCheckTextWidth = 0;  // kTextCombinedPreset4
+    int dpi = kBaseDpi;                // of the monitor the window is on
 };
 
-inline constexpr int kMaxLeading = 5;
-inline constexpr int kMinClientWidth = 330;
+inline constexpr int kMaxLeading = 5;        // at 96 DPI
+inline constexpr int kMinClientWidth = 330;  // at 96 DPI
 inline constexpr int kMinClientHeight = 220;
 inline constexpr int kTargetCount = 4;
 inline constexpr int kButtonCount = 4;
@@ -47,7 +51,8 @@ struct CombinedLayout {
 };
 CombinedLayout LayOutCombinedArea(const LayoutMeasures& measures, int width);
 
-// The leading used for placement: the font's internal leading, at most 5.
+// The leading used for placement: the font's internal leading, at most 5
+// (at 96 DPI).
 int PlacementLeading(const LayoutMeasures& measures);
 
 }  // namespace qdx::app

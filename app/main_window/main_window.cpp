@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/common/controls.h"
+#include "app/common/display_scale.h"
 #include "app/common/win32_owners.h"
 #include "app/main_window/drop_target.h"
 #include "app/options/options_dialog.h"
@@ -52,7 +53,7 @@ void ArrangeChildren(const MainWindowState& state, HWND window, int width, int h
 HWND CreateTooltips(const MainWindowState& state, HWND window) {
     HWND tooltip = CreateTooltipWindow(window, state.instance);
     if (!tooltip) return nullptr;
-    ::SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, kTooltipMaxWidth);
+    ::SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(kTooltipMaxWidth, state.dpi));
     for (int i = 0; i < kTargetCount; ++i) AddDropTargetTool(tooltip, window, ::GetDlgItem(window, IDC_MAIN_FIRST_DROP_TARGET + i));
     ::SendMessageW(tooltip, TTM_ACTIVATE, state.settings.showTooltips ? TRUE : FALSE, 0);
     return tooltip;
@@ -60,6 +61,7 @@ HWND CreateTooltips(const MainWindowState& state, HWND window) {
 
 LRESULT OnCreate(MainWindowState& state, HWND window) {
     state.window = window;
+    state.dpi = WindowDpi(window);
     const Settings& settings = state.settings;
     if (!RecreateMainFont(state, window)) return -1;
     for (int id = IDC_MAIN_OPTIONS; id <= IDC_MAIN_VERSION; ++id) CreateButton(state, window, WS_TABSTOP, id);
@@ -78,24 +80,26 @@ LRESULT OnCreate(MainWindowState& state, HWND window) {
 }
 
 // The normal (restored) rectangle less the frame the system adds around a
-// client area of this window style.
-WindowGeometry CurrentGeometry(HWND window) {
+// client area of this window style. The position is in screen pixels; the
+// client size is kept as it would be at 96 DPI, so that a settings file
+// gives the same window on a display of any resolution.
+WindowGeometry CurrentGeometry(HWND window, int dpi) {
     WindowGeometry geometry;
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     RECT frame{0, 0, 0, 0};
-    ::AdjustWindowRectEx(&frame, kMainStyle, FALSE, 0);
+    AdjustWindowRectForDpi(frame, kMainStyle, 0, dpi);
     if (!::GetWindowPlacement(window, &placement)) return geometry;
     const RECT& normal = placement.rcNormalPosition;
     geometry.left = normal.left;
     geometry.top = normal.top;
-    geometry.clientWidth = (normal.right - normal.left) - (frame.right - frame.left);
-    geometry.clientHeight = (normal.bottom - normal.top) - (frame.bottom - frame.top);
+    geometry.clientWidth = UnscaleForDpi((normal.right - normal.left) - (frame.right - frame.left), dpi);
+    geometry.clientHeight = UnscaleForDpi((normal.bottom - normal.top) - (frame.bottom - frame.top), dpi);
     return geometry;
 }
 
 void SaveCurrentSettings(const MainWindowState& state, HWND window) {
-    const WindowGeometry geometry = CurrentGeometry(window);
+    const WindowGeometry geometry = CurrentGeometry(window, state.dpi);
     SaveSettings(state.settingsPath.Text(), state.settings, &geometry);
 }
 
@@ -127,9 +131,10 @@ LRESULT OnSize(const MainWindowState& state, HWND window, WPARAM kind, LPARAM si
     return 0;
 }
 
-LRESULT OnGetMinMaxInfo(LPARAM info) {
-    RECT minimum{0, 0, kMinClientWidth, kMinClientHeight};
-    ::AdjustWindowRectEx(&minimum, kMainStyle, FALSE, 0);
+// `dpi`: of the window, once its state is there.
+LRESULT OnGetMinMaxInfo(int dpi, LPARAM info) {
+    RECT minimum{0, 0, ScaleForDpi(kMinClientWidth, dpi), ScaleForDpi(kMinClientHeight, dpi)};
+    AdjustWindowRectForDpi(minimum, kMainStyle, 0, dpi);
     auto* limits = reinterpret_cast<MINMAXINFO*>(info);
     limits->ptMinTrackSize.x = minimum.right - minimum.left;
     limits->ptMinTrackSize.y = minimum.bottom - minimum.top;
@@ -177,11 +182,23 @@ LRESULT OnCommand(MainWindowState& state, HWND window, int id, HWND control) {
     return 0;
 }
 
+// The window moved to a monitor of another resolution (or that monitor's
+// scale changed): the window takes the rectangle the system suggests, then
+// the font, metrics and layout are made again for the new resolution.
+LRESULT OnDpiChanged(MainWindowState& state, HWND window, WPARAM dpis, LPARAM suggested) {
+    state.dpi = HIWORD(dpis);  // the vertical; both are the same
+    const RECT& r = *reinterpret_cast<const RECT*>(suggested);
+    ::SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (state.tooltip) ::SendMessageW(state.tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(kTooltipMaxWidth, state.dpi));
+    ApplyMainFont(state);
+    return 0;
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    // The minimum size is asked before WM_NCCREATE brings the state.
-    if (message == WM_GETMINMAXINFO) return OnGetMinMaxInfo(lParam);
     if (message == WM_NCCREATE) KeepCreationParameter(window, lParam);
     MainWindowState* state = StateOf(window);
+    // The minimum size is asked before WM_NCCREATE brings the state.
+    if (message == WM_GETMINMAXINFO) return OnGetMinMaxInfo(state ? state->dpi : SystemDpi(), lParam);
     if (!state) return ::DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_CREATE: return OnCreate(*state, window);
@@ -189,6 +206,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_CLOSE: return OnClose(*state, window);
         case WM_ENDSESSION: return OnEndSession(*state, window, wParam);
         case WM_SIZE: return OnSize(*state, window, wParam, lParam);
+        case WM_DPICHANGED: return OnDpiChanged(*state, window, wParam, lParam);
         case WM_PAINT: PaintPlainBackground(window); return 0;
         case WM_ENTERSIZEMOVE: return OnEnterSizeMove(*state, window);
         case WM_EXITSIZEMOVE: return OnExitSizeMove(*state, window);
@@ -235,8 +253,15 @@ Placement FitToWorkArea(int left, int top, int width, int height, const RECT* wo
 
 HWND CreateMainWindow(MainWindowState& state) {
     const Settings& settings = state.settings;
-    RECT bounds{0, 0, std::max(settings.clientWidth, kMinClientWidth), std::max(settings.clientHeight, kMinClientHeight)};
-    ::AdjustWindowRectEx(&bounds, kMainStyle, FALSE, 0);
+    // The stored client size is at 96 DPI; the monitor under the stored
+    // position tells the resolution it is drawn at.
+    const int clientWidth = std::max(settings.clientWidth, kMinClientWidth);
+    const int clientHeight = std::max(settings.clientHeight, kMinClientHeight);
+    const RECT stored{settings.windowLeft, settings.windowTop, settings.windowLeft + clientWidth,
+                      settings.windowTop + clientHeight};
+    state.dpi = DpiOfArea(stored);
+    RECT bounds{0, 0, ScaleForDpi(clientWidth, state.dpi), ScaleForDpi(clientHeight, state.dpi)};
+    AdjustWindowRectForDpi(bounds, kMainStyle, 0, state.dpi);
     const int width = bounds.right - bounds.left;
     const int height = bounds.bottom - bounds.top;
     // Keep the window on the work area of the nearest monitor.
@@ -258,6 +283,7 @@ LayoutMeasures MeasureLayout(const MainWindowState& state, HWND window) {
     measures.controlHeight = metrics.controlHeight;
     measures.internalLeading = metrics.internalLeading;
     measures.checkBoxAllowance = metrics.checkBoxAllowance;
+    measures.dpi = state.dpi;
     HFONT font = state.mainFont.Get();
     measures.keepOnTopTextWidth = TextWidth(window, font, LanguageText(IDC_MAIN_KEEP_ON_TOP).Text());
     for (int id = IDC_MAIN_OPTIONS; id <= IDC_MAIN_VERSION; ++id)

@@ -10,9 +10,9 @@ MainWindowState* StateOf(HWND window) {
 
 bool RecreateMainFont(MainWindowState& state, HWND window) {
     const Settings& settings = state.settings;
-    FontHandle font(CreateMainFont(settings.fontFace.Text(), settings.fontHeight, settings.fontWeight));
+    FontHandle font(CreateMainFont(settings.fontFace.Text(), settings.fontHeight, settings.fontWeight, state.dpi));
     if (!font) return false;
-    state.metrics = MakeInterfaceMetrics(MeasureFont(window, font.Get()), CurrentSystemMeasures());
+    state.metrics = MakeInterfaceMetrics(MeasureFont(window, font.Get()), CurrentSystemMeasures(state.dpi));
     state.mainFont = std::move(font);
     return true;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/common/controls.h"
+#include "app/common/dpi_scale.h"
 #include "app/common/win32_owners.h"
 #include "app/startup/language_library.h"
 #include "core/os/wide_string.h"
@@ -27,8 +28,9 @@ struct MainWindowState {
     // The texts of that library, which the engine reads through; replaced
     // with the library when the options change the language.
     std::unique_ptr<LibraryTextSource> texts;
-    FontHandle mainFont;
+    FontHandle mainFont;       // at `dpi`
     InterfaceMetrics metrics;  // of the main font
+    int dpi = kBaseDpi;        // of the monitor the main window is on
     HWND window = nullptr;     // the main window, while it exists
     HWND tooltip = nullptr;    // the drop targets' tooltips
     bool sizing = false;       // while the user moves or sizes the main window
@@ -39,7 +41,8 @@ struct MainWindowState {
 MainWindowState* StateOf(HWND window);
 
 // Replaces the main font by one made from the settings (face, height,
-// weight) and measures the metrics again in a device context of `window`.
+// weight) at the state's DPI and measures the metrics again in a device
+// context of `window`.
 // False when no font could be made (the old one and its metrics are kept).
 bool RecreateMainFont(MainWindowState& state, HWND window);
 

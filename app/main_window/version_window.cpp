@@ -1,6 +1,7 @@
 #include "app/main_window/version_window.h"
 
 #include "app/common/controls.h"
+#include "app/common/display_scale.h"
 #include "app/common/win32_owners.h"
 #include "app/shell/shell_utilities.h"
 
@@ -8,13 +9,16 @@ namespace qdx::app {
 
 namespace {
 
-
+// Sizes at 96 DPI.
 constexpr int kClientWidth = 274;
 constexpr int kClientHeight = 75;
 constexpr int kTextLeft = 12;
 constexpr int kTextWidth = 250;
 constexpr int kTextHeight = 20;
 constexpr int kRowTops[3] = {7, 27, 47};
+constexpr int kChildIds[3] = {kVersionTextId, kNoticeTextId, kAddressId};
+constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExtendedStyle = WS_EX_DLGMODALFRAME;
 
 // What the window procedures need while the window is open; handed in at
 // creation and kept in the window's user data (the address control reads
@@ -24,6 +28,7 @@ struct VersionWindowData {
     const VersionInfo* info = nullptr;
     HWND owner = nullptr;
     WideString lines[2];
+    int dpi = kBaseDpi;  // the window's sizes are drawn at
 };
 
 VersionWindowData* DataOf(HWND window) { return UserDataOf<VersionWindowData>(window); }
@@ -44,13 +49,21 @@ bool VersionWindowOpen() {
     return found != nullptr;
 }
 
+// Places the three rows at the window's resolution, in the main font.
+void PlaceChildren(HWND window, const VersionWindowData& data) {
+    const int dpi = data.dpi;
+    for (int row = 0; row < 3; ++row) {
+        HWND child = ::GetDlgItem(window, kChildIds[row]);
+        ::SendMessageW(child, WM_SETFONT, WPARAM(data.state->mainFont.Get()), FALSE);
+        ::MoveWindow(child, ScaleForDpi(kTextLeft, dpi), ScaleForDpi(kRowTops[row], dpi), ScaleForDpi(kTextWidth, dpi),
+                     ScaleForDpi(kTextHeight, dpi), TRUE);
+    }
+}
+
 HWND CreateChild(const MainWindowState& state, HWND parent, const wchar_t* className, const char16_t* text,
-                 DWORD style, int id, int row) {
-    HWND child = ::CreateWindowExW(0, className, W(text), WS_CHILD | WS_VISIBLE | style, kTextLeft, kRowTops[row],
-                                   kTextWidth, kTextHeight, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   state.instance, nullptr);
-    if (child) ::SendMessageW(child, WM_SETFONT, WPARAM(state.mainFont.Get()), FALSE);
-    return child;
+                 DWORD style, int row) {
+    return ::CreateWindowExW(0, className, W(text), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kChildIds[row])), state.instance, nullptr);
 }
 
 void OpenAddress(const VersionWindowData* data) {
@@ -63,9 +76,22 @@ LRESULT OnVersionCreate(HWND window) {
     constexpr DWORD kStaticStyle = SS_LEFT | SS_ENDELLIPSIS | SS_CENTERIMAGE;
     const VersionWindowData* data = DataOf(window);
     const MainWindowState& state = *data->state;
-    CreateChild(state, window, L"STATIC", data->lines[0].Text(), kStaticStyle, kVersionTextId, 0);
-    CreateChild(state, window, L"STATIC", data->lines[1].Text(), kStaticStyle, kNoticeTextId, 1);
-    CreateChild(state, window, kVersionUrlClass, data->info->address, 0, kAddressId, 2);
+    CreateChild(state, window, L"STATIC", data->lines[0].Text(), kStaticStyle, 0);
+    CreateChild(state, window, L"STATIC", data->lines[1].Text(), kStaticStyle, 1);
+    CreateChild(state, window, kVersionUrlClass, data->info->address, 0, 2);
+    PlaceChildren(window, *data);
+    return 0;
+}
+
+// Moved to a monitor of another resolution: the suggested rectangle, the
+// rows placed again.
+LRESULT OnVersionDpiChanged(HWND window, WPARAM dpis, LPARAM suggested) {
+    VersionWindowData* data = DataOf(window);
+    if (!data) return 0;
+    data->dpi = HIWORD(dpis);
+    const RECT& r = *reinterpret_cast<const RECT*>(suggested);
+    ::SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceChildren(window, *data);
     return 0;
 }
 
@@ -85,6 +111,7 @@ LRESULT CALLBACK VersionWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             if (wParam == VK_ESCAPE) return OnVersionClose(window);
             break;
         case WM_CLOSE: return OnVersionClose(window);
+        case WM_DPICHANGED: return OnVersionDpiChanged(window, wParam, lParam);
         case WM_COMMAND:
             if (LOWORD(wParam) == kAddressId) OpenAddress(DataOf(window));
             return 0;
@@ -134,13 +161,14 @@ void UnregisterVersionClasses(HINSTANCE instance) {
 }
 
 HWND CreateVersionWindow(HWND owner, const VersionInfo& info, VersionWindowData& data) {
-    const int width = kClientWidth + 2 * ::GetSystemMetrics(SM_CXDLGFRAME);
-    const int height = kClientHeight + 2 * ::GetSystemMetrics(SM_CYDLGFRAME) + ::GetSystemMetrics(SM_CYCAPTION);
+    RECT frame{0, 0, ScaleForDpi(kClientWidth, data.dpi), ScaleForDpi(kClientHeight, data.dpi)};
+    AdjustWindowRectForDpi(frame, kWindowStyle, kWindowExtendedStyle, data.dpi);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
     RECT around{};
     ::GetWindowRect(owner, &around);
     const WideString caption = LanguageText(info.captionId);
-    return ::CreateWindowExW(WS_EX_DLGMODALFRAME, kVersionInfoClass, W(caption.Text()),
-                             WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | WS_CLIPCHILDREN,
+    return ::CreateWindowExW(kWindowExtendedStyle, kVersionInfoClass, W(caption.Text()), kWindowStyle,
                              (around.left + around.right - width) / 2, (around.top + around.bottom - height) / 2, width,
                              height, owner, nullptr, data.state->instance, &data);
 }
@@ -168,6 +196,7 @@ void ShowVersionWindow(const MainWindowState& state, HWND owner, const VersionIn
     data.state = &state;
     data.info = &info;
     data.owner = owner;
+    data.dpi = state.dpi;
     data.lines[0] = VersionLine(info);
     data.lines[1] = NoticeLine(info);
     const bool registered = RegisterVersionClass(state.instance, kVersionInfoClass, VersionWindowProc, IDC_ARROW) &&

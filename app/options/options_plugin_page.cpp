@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/common/controls.h"
+#include "app/common/display_scale.h"
 #include "app/common/win32_owners.h"
 #include "app/options/options_dialog_state.h"
 #include "app/shell/shell_utilities.h"
@@ -15,7 +16,7 @@ namespace qdx::app {
 
 namespace {
 
-// Column widths in pixels; the last column takes the rest of the list.
+// Column widths in pixels at 96 DPI; the last column takes the rest of the list.
 constexpr int kFileColumnWidth = 100;
 constexpr int kTypesColumnWidth = 135;
 constexpr uint32_t kMaxItemText = 260;
@@ -107,7 +108,9 @@ void SetUpPluginList(HWND list) {
     ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     RECT client{};
     ::GetClientRect(list, &client);
-    const int widths[3] = {kFileColumnWidth, kTypesColumnWidth, client.right - kFileColumnWidth - kTypesColumnWidth};
+    const int dpi = WindowDpi(list);
+    const int fileWidth = ScaleForDpi(kFileColumnWidth, dpi), typesWidth = ScaleForDpi(kTypesColumnWidth, dpi);
+    const int widths[3] = {fileWidth, typesWidth, client.right - fileWidth - typesWidth};
     for (int i = 0; i < 3; ++i) {
         const WideString heading = LanguageText(kPluginColumnTexts[i]);
         LVCOLUMNW column{};

@@ -7,6 +7,7 @@
 
 #include "app/common/control_ids.h"
 #include "app/common/controls.h"
+#include "app/common/display_scale.h"
 #include "app/common/win32_owners.h"
 #include "app/preset_dialog/preset_dialog_rules.h"
 #include "app/shell/shell_utilities.h"
@@ -125,8 +126,9 @@ void LayOutSizeRowFor(HWND dialog, const PresetDialogRecord& record, uint32_t mo
     metrics.unit = TextWidth(dialog, font, unit.Text());
     metrics.digit = TextWidth(dialog, font, u"0");
     const DWORD margins = DWORD(::SendDlgItemMessageW(dialog, IDC_PRESET_WIDTH_EDIT, EM_GETMARGINS, 0, 0));
-    metrics.editMargin = LOWORD(margins) + HIWORD(margins) + 4 * ::GetSystemMetrics(SM_CXEDGE);
-    metrics.spin = ::GetSystemMetrics(SM_CXVSCROLL);
+    const int dpi = WindowDpi(dialog);
+    metrics.editMargin = LOWORD(margins) + HIWORD(margins) + 4 * SystemMetricForDpi(SM_CXEDGE, dpi);
+    metrics.spin = SystemMetricForDpi(SM_CXVSCROLL, dpi);
     metrics.gap = metrics.digit / 2 + 1;
 
     const SizeRowLayout row = LayOutSizeRow(plan, metrics);

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "app/common/controls.h"
+#include "app/common/display_scale.h"
 #include "app/common/win32_owners.h"
 #include "app/main_window/main_window.h"
 #include "codecs/write/png_writer.h"
@@ -52,8 +53,27 @@ WideString BuildFile(const char16_t* name) {
     return path;
 }
 
+namespace {
+
+// What the program's manifest declares: drawn for each monitor's resolution
+// (the system scales nothing for us). Must come before the first window.
+void DrawForEachMonitor() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    static const bool done = [] {
+        const auto set = reinterpret_cast<SetContext>(
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+        const HANDLE perMonitorV2 = reinterpret_cast<HANDLE>(-4);
+        return set && set(perMonitorV2);
+    }();
+    (void)done;
+}
+
+}  // namespace
+
 GuiApp::GuiApp(const char16_t* language, const WideString& settingsPath)
     : state_(::GetModuleHandleW(nullptr), settings_) {
+    DrawForEachMonitor();
+    state_.dpi = app::SystemDpi();
     WideString file(language);
     file.Append(u".dll");
     state_.languageLibrary.Reset(::LoadLibraryExW(W(BinFile(file.Text()).Text()), nullptr, 0));
@@ -220,6 +240,9 @@ bool WritePng(const std::vector<uint8_t>& topDown, uint32_t width, uint32_t heig
 }  // namespace
 
 bool SaveWindowScreenshot(HWND window, const char* name, ShotOptions options) {
+    // Shots at other resolutions are kept beside those at 96 DPI.
+    std::string file(name);
+    if (app::WindowDpi(window) != app::kBaseDpi) file += "_" + std::to_string(app::WindowDpi(window)) + "dpi";
     if (options.repaint) {
         ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         PumpMessages(100);
@@ -241,7 +264,7 @@ bool SaveWindowScreenshot(HWND window, const char* name, ShotOptions options) {
         pixels.insert(pixels.begin(), strip.begin(), strip.end());
         height += uint32_t(captionHeight);
     }
-    return WritePng(pixels, width, height, name);
+    return WritePng(pixels, width, height, file.c_str());
 }
 
 HDROP MakeDrop(const std::vector<WideString>& paths) {
@@ -350,6 +373,28 @@ bool WindowActor::Acted() {
 WindowActor::~WindowActor() {
     stop_ = true;
     if (worker_.joinable()) worker_.join();
+}
+
+app::Box ChildBox(HWND child) {
+    RECT r{};
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+::testing::AssertionResult ScaledFrom96(const app::Box& actual, const app::Box& at96, int dpi) {
+    const int edges[4][2] = {{actual.x, at96.x},
+                             {actual.y, at96.y},
+                             {actual.x + actual.width, at96.x + at96.width},
+                             {actual.y + actual.height, at96.y + at96.height}};
+    for (const auto& [edge, edge96] : edges) {
+        const int wanted = app::ScaleForDpi(edge96, dpi);
+        if (edge < wanted - 1 || edge > wanted + 1)
+            return ::testing::AssertionFailure() << "edge at " << edge << ", scaled from 96 DPI " << wanted << " (box "
+                                                 << actual.x << "," << actual.y << " " << actual.width << "x"
+                                                 << actual.height << ")";
+    }
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace qdx::test

@@ -5,6 +5,7 @@
 // folder, pixel reads, and a watcher that dismisses message boxes, which
 // would otherwise wait for a click forever.
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <shellapi.h>
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/main_window/main_layout.h"
 #include "app/main_window/main_window_state.h"
 #include "core/settings.h"
 #include "core/os/wide_string.h"
@@ -122,5 +124,10 @@ private:
 
 // A window's class name.
 std::wstring ClassOf(HWND window);
+
+// A child window's rectangle in its parent's client coordinates.
+app::Box ChildBox(HWND child);
+// Whether each edge of `actual` lies within a pixel of `at96` scaled to `dpi`.
+::testing::AssertionResult ScaledFrom96(const app::Box& actual, const app::Box& at96, int dpi);
 
 }  // namespace qdx::test

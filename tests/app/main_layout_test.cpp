@@ -7,6 +7,7 @@
 #include "app/main_window/drop_summary.h"
 #include "app/main_window/main_layout.h"
 #include "core/builtin_texts.h"
+#include "tests/app/gui_support.h"
 
 namespace qdx::app {
 namespace {
@@ -54,6 +55,51 @@ TEST(MainLayoutTest, RoomyWindowWidensTheButtons) {
     EXPECT_EQ(layout.targets[1], (Box{223, 5, 212, 108}));
     EXPECT_EQ(layout.targets[2], (Box{5, 119, 212, 108}));
     EXPECT_EQ(layout.targets[3], (Box{223, 119, 212, 108}));
+}
+
+TEST(MainLayoutTest, ScaleForDpiRoundsToTheNearestPixelBothWays) {
+    const struct {
+        int at96, dpi, scaled;
+    } cases[] = {{10, 96, 10}, {10, 144, 15}, {5, 144, 8},   {-12, 144, -18}, {-5, 144, -8},
+                 {1, 120, 1},  {7, 192, 14},  {330, 144, 495}, {3, 0, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.at96) + " at " + std::to_string(c.dpi));
+        EXPECT_EQ(ScaleForDpi(c.at96, c.dpi), c.scaled);
+        EXPECT_EQ(UnscaleForDpi(c.scaled, c.dpi), c.at96);
+    }
+}
+
+// Measures and size scaled to a DPI give the 96-DPI layout scaled. The
+// measures are even, as a font's would be at 144 DPI, so that only the
+// layout's own sizes are rounded. (A window at its minimum shares what is
+// left in whole fifths and quarters, which differ by more than a pixel from
+// one resolution to the next.)
+TEST(MainLayoutTest, EveryBoxScalesWithTheDpi) {
+    for (const int width : {440, 800}) {
+        LayoutMeasures at96 = Measures(60, 40, 46);
+        at96.textHeight = 14;
+        at96.controlHeight = 20;
+        at96.internalLeading = 4;
+        const MainLayout layout96 = LayOutMainWindow(at96, width, 325);
+        const CombinedLayout checks96 = LayOutCombinedArea(at96, layout96.combinedArea.width);
+        for (const int dpi : {144, 192}) {
+            SCOPED_TRACE(std::to_string(width) + " wide at " + std::to_string(dpi));
+            LayoutMeasures m = at96;
+            for (int* size : {&m.textHeight, &m.controlHeight, &m.internalLeading, &m.checkBoxAllowance,
+                              &m.keepOnTopTextWidth, &m.widestButtonTextWidth, &m.lastPresetCheckTextWidth})
+                *size = ScaleForDpi(*size, dpi);
+            m.dpi = dpi;
+            const MainLayout layout = LayOutMainWindow(m, ScaleForDpi(width, dpi), ScaleForDpi(325, dpi));
+            const CombinedLayout checks = LayOutCombinedArea(m, layout.combinedArea.width);
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_TRUE(test::ScaledFrom96(layout.targets[i], layout96.targets[i], dpi)) << "target " << i;
+                EXPECT_TRUE(test::ScaledFrom96(layout.buttons[i], layout96.buttons[i], dpi)) << "button " << i;
+                EXPECT_TRUE(test::ScaledFrom96(checks.checks[i], checks96.checks[i], dpi)) << "check " << i;
+            }
+            EXPECT_TRUE(test::ScaledFrom96(layout.combinedArea, layout96.combinedArea, dpi));
+            EXPECT_TRUE(test::ScaledFrom96(layout.keepOnTop, layout96.keepOnTop, dpi));
+        }
+    }
 }
 
 TEST(MainLayoutTest, NarrowWindowShrinksCheckBoxOrButtons) {

@@ -36,13 +36,6 @@ RECT FrameFor(int clientWidth, int clientHeight) {
     return frame;
 }
 
-Box ChildBox(HWND child) {
-    RECT r{};
-    ::GetWindowRect(child, &r);
-    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
 class MainWindowTest : public ::testing::Test {
 protected:
     // Starts the program's state in `language` and creates the main window
@@ -122,14 +115,14 @@ TEST_F(MainWindowTest, ChildrenFollowTheLayoutAtEverySize) {
         ASSERT_EQ(client.bottom, size.height);
         const MainLayout layout = LayOutMainWindow(MeasureLayout(app_->State(), window_), size.width, size.height);
         for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(ChildBox(Target(i)), layout.targets[i]) << "target " << i;
-            EXPECT_EQ(ChildBox(::GetDlgItem(window_, IDC_MAIN_OPTIONS + i)), layout.buttons[i]) << "button " << i;
+            EXPECT_EQ(test::ChildBox(Target(i)), layout.targets[i]) << "target " << i;
+            EXPECT_EQ(test::ChildBox(::GetDlgItem(window_, IDC_MAIN_OPTIONS + i)), layout.buttons[i]) << "button " << i;
         }
-        EXPECT_EQ(ChildBox(Combined()), layout.combinedArea);
-        EXPECT_EQ(ChildBox(::GetDlgItem(window_, IDC_MAIN_KEEP_ON_TOP)), layout.keepOnTop);
+        EXPECT_EQ(test::ChildBox(Combined()), layout.combinedArea);
+        EXPECT_EQ(test::ChildBox(::GetDlgItem(window_, IDC_MAIN_KEEP_ON_TOP)), layout.keepOnTop);
         const CombinedLayout checks = LayOutCombinedArea(MeasureLayout(app_->State(), window_), layout.combinedArea.width);
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(ChildBox(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK + i)), checks.checks[i])
+            EXPECT_EQ(test::ChildBox(::GetDlgItem(Combined(), IDC_MAIN_FIRST_COMBINED_CHECK + i)), checks.checks[i])
                 << "check " << i;
     }
     // Smaller than 330 x 220 is refused.
@@ -327,7 +320,7 @@ TEST_F(MainWindowTest, FontAndLanguageChangesRebuildTheWindow) {
     EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(options, WM_GETFONT, 0, 0)), app_->State().mainFont.Get());
     RECT client{};
     ::GetClientRect(window_, &client);
-    EXPECT_EQ(ChildBox(Combined()), LayOutMainWindow(MeasureLayout(app_->State(), window_), client.right, client.bottom).combinedArea);
+    EXPECT_EQ(test::ChildBox(Combined()), LayOutMainWindow(MeasureLayout(app_->State(), window_), client.right, client.bottom).combinedArea);
 
     HINSTANCE japanese = ::LoadLibraryExW(W(test::BinFile(u"Japanese.dll").Text()), nullptr, 0);
     ASSERT_NE(japanese, nullptr);

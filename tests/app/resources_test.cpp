@@ -48,7 +48,17 @@ TEST(ExecutableResources, IconManifestAndVersion) {
     const std::wstring exe = BinFile(L"Quillodex.exe");
     DataModule module(exe);
     ASSERT_NE(module.Get(), nullptr);
-    EXPECT_NE(::FindResourceW(module.Get(), MAKEINTRESOURCEW(100), MAKEINTRESOURCEW(14)), nullptr);  // group icon
+    // The group icon names an image for every display scale (0 stands for 256).
+    HRSRC group = ::FindResourceW(module.Get(), MAKEINTRESOURCEW(100), MAKEINTRESOURCEW(14));
+    ASSERT_NE(group, nullptr);
+    const auto* directory = static_cast<const uint8_t*>(::LockResource(::LoadResource(module.Get(), group)));
+    constexpr size_t kHeaderSize = 6, kEntrySize = 14;
+    ASSERT_GE(::SizeofResource(module.Get(), group), kHeaderSize);
+    const size_t count = directory[4] | (directory[5] << 8);
+    ASSERT_EQ(::SizeofResource(module.Get(), group), kHeaderSize + count * kEntrySize);
+    std::vector<int> sides;
+    for (size_t i = 0; i < count; ++i) sides.push_back(directory[kHeaderSize + i * kEntrySize]);
+    EXPECT_EQ(sides, (std::vector<int>{16, 20, 24, 32, 40, 48, 64, 0}));
     HRSRC manifest = ::FindResourceW(module.Get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
     ASSERT_NE(manifest, nullptr);
     const char* text = static_cast<const char*>(::LockResource(::LoadResource(module.Get(), manifest)));
@@ -56,7 +66,10 @@ TEST(ExecutableResources, IconManifestAndVersion) {
     EXPECT_NE(manifestText.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(manifestText.find("asInvoker"), std::string::npos);
     EXPECT_NE(manifestText.find("8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"), std::string::npos);  // Windows 10 and 11
-    EXPECT_EQ(manifestText.find("dpiAware"), std::string::npos);
+    // Drawn for each monitor's resolution, with the older declaration for
+    // systems that do not know the newer one.
+    EXPECT_NE(manifestText.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(manifestText.find(">true/pm</dpiAware>"), std::string::npos);
 
     DWORD ignored = 0;
     const DWORD size = ::GetFileVersionInfoSizeW(exe.c_str(), &ignored);
