@@ -70,7 +70,7 @@ if build_target windows build/windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-
   # One X server and one wine server for the whole run.
   # Xvfb picks a free display itself and names it once it accepts clients.
   displayfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 1 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
   export DISPLAY=:$(head -n 1 "$displayfile")

@@ -252,6 +252,13 @@ bool SaveWindowScreenshot(HWND window, const char* name, ShotOptions options) {
     RECT area{};
     ::GetClientRect(window, &area);
     ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    // Past the edge of the screen there is nothing to capture but black: a
+    // window that does not fit makes no shot, and the test says so.
+    const RECT screen{::GetSystemMetrics(SM_XVIRTUALSCREEN), ::GetSystemMetrics(SM_YVIRTUALSCREEN),
+                      ::GetSystemMetrics(SM_XVIRTUALSCREEN) + ::GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                      ::GetSystemMetrics(SM_YVIRTUALSCREEN) + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    if (area.left < screen.left || area.top < screen.top || area.right > screen.right || area.bottom > screen.bottom)
+        return false;
     DecodedImage image;
     std::vector<uint8_t> pixels;
     if (!CaptureScreen(area, image, pixels)) return false;
