@@ -41,6 +41,10 @@ bool CurveIsSrgb(const cmsToneCurve* curve, const cmsToneCurve* srgb) {
     return true;
 }
 
+// The colour space a profile's header names: any four bytes a file holds,
+// kept as a number (not every value is one the library's list names).
+uint32_t SpaceOf(cmsHPROFILE profile) { return uint32_t(cmsGetColorSpace(profile)); }
+
 bool ColorantIs(cmsHPROFILE profile, cmsHPROFILE srgb, cmsTagSignature tag) {
     const auto* mine = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tag));
     const auto* theirs = static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb, tag));
@@ -51,7 +55,7 @@ bool ColorantIs(cmsHPROFILE profile, cmsHPROFILE srgb, cmsTagSignature tag) {
 bool ProfileIsSrgb(cmsHPROFILE profile) {
     const Curve srgbCurve = SrgbCurve();
     if (!srgbCurve) return false;
-    const cmsColorSpaceSignature space = cmsGetColorSpace(profile);
+    const uint32_t space = SpaceOf(profile);
     if (space == cmsSigGrayData)
         return CurveIsSrgb(static_cast<const cmsToneCurve*>(cmsReadTag(profile, cmsSigGrayTRCTag)), srgbCurve.get());
     if (space != cmsSigRgbData || !cmsIsMatrixShaper(profile)) return false;
@@ -145,7 +149,7 @@ ProfileOutcome ConvertToSrgb(DecodedImage& image) {
     const Profile profile(cmsOpenProfileFromMem(image.iccProfile.bytes.Get(), image.iccProfile.size));
     if (!profile || !image.pixels || image.header.biWidth <= 0) return ProfileOutcome::Ignored;
     const uint16_t bits = image.header.biBitCount;
-    const cmsColorSpaceSignature space = cmsGetColorSpace(profile.get());
+    const uint32_t space = SpaceOf(profile.get());
     bool converted = false;
     if (space == cmsSigCmykData && image.cmykSamples && bits == 24) {
         // No sRGB shortcut here: the pixels hold the plain conversion.
