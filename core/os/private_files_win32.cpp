@@ -112,13 +112,14 @@ bool EmptyFile(const char16_t* path) {
 }
 
 // A hidden file with a unique name beside the output, created only when no
-// file of that name exists.
+// file of that name exists. Others may not read or write it, but it may be
+// deleted while open, so that the end of the session removes it at once.
 bool StagedFile::Create(const char16_t* folder) {
     Discard();
     if (!folder || !*folder) return false;
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
         std::u16string path = Joined(folder, UniqueName(u".quillodex-", u".tmp"));
-        HANDLE handle = ::CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        HANDLE handle = ::CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             file_ = File(reinterpret_cast<intptr_t>(handle));

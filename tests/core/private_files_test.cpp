@@ -51,6 +51,24 @@ TEST(PrivateFolder, IsMadeInsideTheTemporaryFolderForThisUserAndGoesWithItsFiles
     EXPECT_TRUE(FolderEntries(system.Path()).empty());
 }
 
+// What the end of a session (and, on Windows, closing the console) calls:
+// every private folder and staged output goes at once, owners or not.
+TEST(PrivateFolder, GoesAtOnceWhenTheSessionEnds) {
+    test::TempFolder system, outputs;
+    test::ScopedTemporaryFolder scoped(system.Path());
+    os::PrivateFolder folder;
+    ASSERT_TRUE(folder.Create());
+    WideString folderPath(folder.Path()), file;
+    ASSERT_TRUE(os::CreateTemporaryFile(folderPath, file));
+    ASSERT_TRUE(test::WriteBytes(file, std::string("partial output")));
+    os::StagedFile staged;
+    ASSERT_TRUE(staged.Create(outputs.Path().Text()));
+    ASSERT_TRUE(os::WriteAll(staged.Handle(), "half", 4));
+    os::RemovePrivateFilesNow();
+    EXPECT_TRUE(FolderEntries(system.Path()).empty());
+    EXPECT_TRUE(FolderEntries(outputs.Path()).empty());
+}
+
 TEST(StagedFile, IsNamedOnlyWhenWholeAndNeverOverAnotherFile) {
     test::TempFolder folder;
     const WideString taken = folder.File(u"taken.jpg"), free = folder.File(u"free.jpg");
