@@ -66,6 +66,8 @@ TEST(PrivateFolder, GoesAtOnceWhenTheSessionEnds) {
     ASSERT_TRUE(os::WriteAll(staged.Handle(), "half", 4));
     os::RemovePrivateFilesNow();
     EXPECT_TRUE(FolderEntries(system.Path()).empty());
+    // The output being written is gone once the ending process lets go of it.
+    staged.Handle().Close();
     EXPECT_TRUE(FolderEntries(outputs.Path()).empty());
 }
 
