@@ -33,8 +33,11 @@ void ReadProfile(const HeifFunctions& f, const heif_image_handle* handle, Decode
         return;
     }
     heif_color_profile_nclx* described = nullptr;
-    if (f.nclxProfile(handle, &described).code != heif_error_Ok || !described) return;
+    const heif_error read = f.nclxProfile(handle, &described);
+    // The library may hand over a record together with an error (code
+    // points it does not know): it is ours to free either way.
     const std::unique_ptr<heif_color_profile_nclx, NclxFree> nclx(described, NclxFree{f});
+    if (read.code != heif_error_Ok || !nclx) return;
     MakeCicpProfile(uint32_t(nclx->color_primaries), uint32_t(nclx->transfer_characteristics), image.iccProfile);
 }
 
