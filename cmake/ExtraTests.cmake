@@ -2,7 +2,8 @@
 if(WIN32)
   file(GLOB QDX_APP_TEST_SOURCES CONFIGURE_DEPENDS tests/app/*.cpp)
   add_executable(app_tests ${QDX_APP_TEST_SOURCES} tests/support/temp_folder.cpp tests/support/sample_images.cpp
-    tests/support/bomb_images.cpp tests/support/jpeg_fixtures.cpp)
+    tests/support/bomb_images.cpp tests/support/jpeg_fixtures.cpp tests/support/dropped_tree.cpp
+    tests/support/png_files.cpp)
   target_link_libraries(app_tests PRIVATE qdx_app gtest_main version)
   # Under Wine the build folder is reached through drive Z:.
   target_compile_definitions(app_tests PRIVATE QDX_BIN_DIR="Z:${CMAKE_BINARY_DIR}/bin"

@@ -24,6 +24,7 @@
 #include "core/settings_file.h"
 #include "core/text_ids.h"
 #include "tests/app/gui_support.h"
+#include "tests/support/dropped_tree.h"
 #include "tests/support/sample_images.h"
 #include "tests/support/temp_folder.h"
 
@@ -264,6 +265,53 @@ TEST_F(MainWindowTest, TitleShowsTheBatchWhileItRuns) {
     ::GetWindowTextW(window_, title, 128);
     EXPECT_STREQ(title, L"Quillodex");
     EXPECT_EQ(PresetsWritten(u"c"), (std::vector<int>{1}));
+}
+
+// Every title the window is given while it lives.
+class TitleRecorder {
+public:
+    explicit TitleRecorder(HWND window) : window_(window) { ::SetWindowSubclass(window, Record, kId, DWORD_PTR(this)); }
+    ~TitleRecorder() { ::RemoveWindowSubclass(window_, Record, kId); }
+    TitleRecorder(const TitleRecorder&) = delete;
+    TitleRecorder& operator=(const TitleRecorder&) = delete;
+    std::vector<std::wstring> titles;
+
+private:
+    static constexpr UINT_PTR kId = 1;
+    static LRESULT CALLBACK Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
+        if (message == WM_SETTEXT && lParam)
+            reinterpret_cast<TitleRecorder*>(self)->titles.emplace_back(reinterpret_cast<const wchar_t*>(lParam));
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    }
+    HWND window_;
+};
+
+// A dropped tree is skipped with convertFolders 0; with 1 it converts into
+// the same tree below the output folder, links and hidden files left out,
+// while the title counts through every file the walk found.
+TEST_F(MainWindowTest, ADroppedTreeConvertsIntoTheSameTreeCountedInTheTitle) {
+    Open(u"English", BmpPresets);
+    test::MessageBoxDismisser boxes;
+    test::DroppedTree tree;
+    test::MakeDroppedTree(folder_.Path(), tree);
+    ASSERT_EQ(tree.error, "");
+    const WideString out = folder_.File(u"out");
+    ASSERT_TRUE(os::CreateFolder(out.Text()));
+    app_->SettingsInUse().presets[0].outputFolder = out;
+    TitleRecorder recorder(window_);
+    ::SendMessageW(Target(0), WM_DROPFILES, WPARAM(test::MakeDrop({tree.folder})), 0);
+    EXPECT_TRUE(test::FilesBelow(out).empty());
+    EXPECT_TRUE(recorder.titles.empty());
+
+    app_->SettingsInUse().convertFolders = 1;
+    ::SendMessageW(Target(0), WM_DROPFILES, WPARAM(test::MakeDrop({tree.folder})), 0);
+    std::vector<std::wstring> titles{L"Quillodex - converting..."};
+    for (size_t done = 1; done <= test::kTreeWalkedFiles; ++done)
+        titles.push_back(titles[0] + L" " + std::to_wstring(done) + L" / " + std::to_wstring(test::kTreeWalkedFiles));
+    titles.push_back(L"Quillodex");
+    EXPECT_EQ(recorder.titles, titles);
+    EXPECT_EQ(test::FilesBelow(out), test::TreeOutputs(tree, "", "_p0.bmp"));
+    EXPECT_TRUE(boxes.Texts().empty());
 }
 
 TEST_F(MainWindowTest, SizingShowsOnlyTitlesAndHidesTheChecks) {
