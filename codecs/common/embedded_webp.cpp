@@ -21,6 +21,7 @@ void ReadWebpMetadata(const uint8_t* data, size_t size, DecodedImage& image) {
     // The RIFF size may claim less than the file holds: read no further than it.
     const uint64_t riffEnd = uint64_t(LittleEndian32(data + 4)) + 8;
     const size_t end = riffEnd < size ? size_t(riffEnd) : size;
+    if (end < kRiffHeader) return;  // a RIFF size too small even for its own header
     size_t at = kRiffHeader;
     while (end - at >= kChunkHeader) {
         const uint8_t* chunk = data + at;
