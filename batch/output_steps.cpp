@@ -110,6 +110,9 @@ bool WebpOutputStep(ConversionContext& context) {
     const uint8_t* transparent = context.transparent.hasTransparentColour ? &context.transparent.red : nullptr;
     PrepareWebpWriter(state, image, context.savedBitDepth, preset.jpegQuality, preset.webpLossless != 0,
                       transparent);
+    // Inside every attempt, so the size limit counts the metadata too.
+    state.exifSize = MakeExifForOutput(context);
+    state.exif = context.exifOut.Get();
     return WriteWebpFile(state, *context.tempPath, image.palette, image.pixels.Get(),
                          preset.limitFileSize ? preset.maxFileSizeKiB : 0);
 }

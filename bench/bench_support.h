@@ -5,11 +5,13 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/decoded_image.h"
 #include "core/os/utf_convert.h"
@@ -36,6 +38,51 @@ inline double BestOf(int runs, Step step, int who = RUSAGE_SELF) {
         best = std::min(best, CpuSeconds(who) - start);
     }
     return best;
+}
+
+// Wall-clock and user-mode time of a step, each the median of several runs:
+// the median stays put when another engineer's build takes a core for a
+// moment, where a mean would not.
+struct MedianTimes {
+    double wall = 0;
+    double user = 0;
+};
+
+inline double UserSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6;
+}
+
+inline double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+template <typename Step>
+inline MedianTimes MedianOf(int runs, Step step, int who = RUSAGE_SELF) {
+    std::vector<double> wall, user;
+    for (int i = 0; i < runs; ++i) {
+        const double startUser = UserSeconds(who);
+        const auto start = std::chrono::steady_clock::now();
+        step();
+        wall.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        user.push_back(UserSeconds(who) - startUser);
+    }
+    return {Median(wall), Median(user)};
+}
+
+// The load average over the last minute, as the kernel reports it; -1 when
+// it cannot be read. Printed with every figure measured on a shared machine.
+inline double LoadAverage() {
+    FILE* file = std::fopen("/proc/loadavg", "r");
+    double load = -1;
+    if (file) {
+        if (std::fscanf(file, "%lf", &load) != 1) load = -1;
+        std::fclose(file);
+    }
+    return load;
 }
 
 inline WideString PathIn(const WideString& folder, const char* name) {

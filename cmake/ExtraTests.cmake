@@ -48,6 +48,12 @@ if(WIN32)
     COMMAND ${CMAKE_SOURCE_DIR}/tests/cli/settings_read_back_under_wine.sh
       ${QDX_NATIVE_CLI} ${CMAKE_BINARY_DIR}/bin ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
   set_tests_properties(cli_settings_read_back PROPERTIES TIMEOUT 300)
+  # WebP outputs of the native command line (one worker and four) and of
+  # Quillodex.exe are the same bytes.
+  add_test(NAME webp_same_bytes
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/cli/webp_same_bytes_under_wine.sh
+      ${QDX_NATIVE_CLI} ${CMAKE_BINARY_DIR}/bin ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
+  set_tests_properties(webp_same_bytes PROPERTIES TIMEOUT 300)
 else()
   file(GLOB QDX_CLI_TEST_SOURCES CONFIGURE_DEPENDS tests/cli/*.cpp)
   add_executable(cli_tests ${QDX_CLI_TEST_SOURCES} tests/support/temp_folder.cpp tests/support/sample_images.cpp)

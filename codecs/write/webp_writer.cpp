@@ -3,6 +3,7 @@
 #include <webp/encode.h>
 
 #include "codecs/write/quality_search.h"
+#include "codecs/write/webp_container.h"
 #include "core/decoded_image.h"
 #include "core/os/os.h"
 #include "core/os/owned_memory.h"
@@ -122,25 +123,45 @@ struct LimitedAttempt {
     OwnedOutput* output;
 };
 
+// The size of the file the encode in `output` makes, the Exif block included.
+uint64_t FileSize(const WebpWriterState& state, const OwnedOutput& output) {
+    return WebpSizeWithExif(output.writer.mem, output.writer.size, state.exifSize);
+}
+
 bool AttemptAtQuality(void* context, int32_t quality, uint32_t& size) {
     auto* attempt = static_cast<LimitedAttempt*>(context);
     if (!Encode(*attempt->state, *attempt->picture, false, quality, *attempt->output)) return false;
-    const size_t produced = attempt->output->writer.size;
+    const uint64_t produced = FileSize(*attempt->state, *attempt->output);
     size = produced > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(produced);
     return true;
 }
 
 bool WriteOutput(WebpWriterState& state, const WideString& path, const OwnedOutput& output) {
-    if (output.writer.size > 0xFFFFFFFFu) {
+    const uint64_t size = FileSize(state, output);
+    if (size == 0 || size > 0xFFFFFFFFu) {
         state.writeStatus = kStatusCannotCreate;
         return false;
+    }
+    // Without Exif the encoder's file goes out as it is.
+    const uint8_t* bytes = output.writer.mem;
+    os::HeapMemory extended;
+    if (state.exifSize) {
+        if (!extended.Allocate(size)) {
+            state.writeStatus = kStatusOutOfMemory;
+            return false;
+        }
+        if (!AddWebpExif(output.writer.mem, output.writer.size, state.exif, state.exifSize, extended.Get())) {
+            state.writeStatus = kStatusUnspecified;
+            return false;
+        }
+        bytes = extended.Get();
     }
     os::File file;
     if (!os::CreateForWrite(path.Text(), file)) {
         state.writeStatus = kStatusCannotCreate;
         return false;
     }
-    return os::WriteAll(file, output.writer.mem, uint32_t(output.writer.size));
+    return os::WriteAll(file, bytes, uint32_t(size));
 }
 
 }  // namespace
@@ -167,7 +188,7 @@ bool WriteWebpFile(WebpWriterState& state, const WideString& path, const RGBQUAD
     bool done = false;
     if (state.lossless) {
         if (!Encode(state, owned.picture, true, 0, output)) return false;
-        done = limitKiB == 0 || output.writer.size <= limit;
+        done = limitKiB == 0 || FileSize(state, output) <= limit;
     }
     if (!done) {
         int32_t quality = state.quality;

@@ -30,6 +30,11 @@ struct WebpWriterState {
     uint8_t lossless = 0;
     uint8_t hasTransparentColour = 0;
     uint8_t transparentColour[3] = {};  // red, green, blue
+    // An Exif block (a TIFF structure) to store in an "EXIF" chunk of the
+    // extended container, lent for one write; null for none, and then the
+    // file is the encoder's simple container. Counted in the size limit.
+    const uint8_t* exif = nullptr;
+    uint32_t exifSize = 0;
     // What the last write did, for callers and tests.
     uint32_t encodes = 0;         // complete encodes
     int32_t writtenQuality = 0;   // quality of the file written; 0 when lossless
@@ -39,7 +44,7 @@ struct WebpWriterState {
 // Resets the state for `image`: the depth to write (8 when the picture was a
 // palette picture when decoded), the quality (75 when above 100, 1 when 0),
 // lossless for palette pictures or when asked, and the transparent colour
-// (red, green, blue; null: none).
+// (red, green, blue; null: none). The Exif block is left as it is.
 void PrepareWebpWriter(WebpWriterState& state, const DecodedImage& image, uint16_t savedBitDepth, uint32_t quality,
                        bool lossless, const uint8_t* transparentColour);
 

@@ -119,6 +119,7 @@ std::string ExifToolView(const WideString& path) {
 struct OutputCase {
     uint32_t format;
     const char* name;
+    const char* source;
 };
 
 // Converts `source` at `policy` into `name` (no resize); true on success.
@@ -158,13 +159,20 @@ TEST(SourceData, OutputsCarryWhatTheMetadataPolicyKeeps) {
     const char* everythingElse[] = {"[IFD0] Software: PhoneOS 17", "[IFD0] Artist: A. Person",
                                     "[ExifIFD] UserComment: holiday"};
     const char* never[] = {"[GPS]", "[IFD1]", "MakerNote", "Thumbnail"};
-    const OutputCase outputs[] = {{kOutputJpeg, "out.jpg"}, {kOutputPng, "out.png"}, {kOutputTiff, "out.tif"}};
+    // The last row reads the WebP output the row before left (written under
+    // policy 2, so it holds everything a policy can keep): our own WebP
+    // files carry their Exif on.
+    const OutputCase outputs[] = {{kOutputJpeg, "out.jpg", "phone.jpg"},
+                                  {kOutputPng, "out.png", "phone.jpg"},
+                                  {kOutputTiff, "out.tif", "phone.jpg"},
+                                  {kOutputWebp, "out.webp", "phone.jpg"},
+                                  {kOutputPng, "from-webp.png", "out.webp"}};
     for (const OutputCase& output : outputs) {
         for (MetadataPolicy policy :
              {MetadataPolicy::Nothing, MetadataPolicy::DateAndCamera, MetadataPolicy::AllButLocation}) {
             SCOPED_TRACE(std::string(output.name) + " policy " + std::to_string(int(policy)));
             const WideString target = folder->File(output.name);
-            ASSERT_TRUE(ConvertPhone(policy, output.format, target));
+            ASSERT_TRUE(ConvertPhone(policy, output.format, target, 0, output.source));
             const std::string view = ExifToolView(target);
             ASSERT_FALSE(view.empty());
             for (const char* line : dateAndCamera)
@@ -180,23 +188,35 @@ TEST(SourceData, OutputsCarryWhatTheMetadataPolicyKeeps) {
                 if (output.format != kOutputTiff) {
                     EXPECT_EQ(view.find("[IFD0]"), std::string::npos);
                 }
+                // Without Exif a WebP is the simple container, as before.
+                if (output.format == kOutputWebp) {
+                    EXPECT_EQ(test::ReadBytes(target).substr(12, 4), "VP8 ");
+                }
                 EXPECT_EQ(view.find("[ExifIFD]"), std::string::npos);
             }
         }
     }
 }
 
-TEST(SourceData, TheJpegSizeLimitCountsTheMetadata) {
+TEST(SourceData, TheSizeLimitCountsTheMetadata) {
     if (!Runs("/usr/bin/python3 -c 'import PIL.ImageCms'") || !Runs("command -v exiftool"))
         GTEST_SKIP() << "python3-pil or libimage-exiftool-perl is not installed";
     const test::TempFolder* folder = Fixtures();
     ASSERT_NE(folder, nullptr);
-    constexpr uint32_t kLimitKiB = 100;
-    const WideString target = folder->File("limited.jpg");
-    ASSERT_TRUE(ConvertPhone(MetadataPolicy::AllButLocation, kOutputJpeg, target, kLimitKiB));
-    const std::string bytes = test::ReadBytes(target);
-    EXPECT_LE(bytes.size(), kLimitKiB * 1024u);
-    EXPECT_NE(ExifToolView(target).find("[IFD0] Software: PhoneOS 17"), std::string::npos);
+    // The phone's photo is noise: a WebP of it needs more room than a JPEG.
+    const struct {
+        uint32_t format;
+        const char* name;
+        uint32_t limitKiB;
+    } kCases[] = {{kOutputJpeg, "limited.jpg", 100}, {kOutputWebp, "limited.webp", 250}};
+    for (const auto& output : kCases) {
+        SCOPED_TRACE(output.name);
+        const WideString target = folder->File(output.name);
+        ASSERT_TRUE(ConvertPhone(MetadataPolicy::AllButLocation, output.format, target, output.limitKiB));
+        const std::string bytes = test::ReadBytes(target);
+        EXPECT_LE(bytes.size(), output.limitKiB * 1024u);
+        EXPECT_NE(ExifToolView(target).find("[IFD0] Software: PhoneOS 17"), std::string::npos);
+    }
 }
 // A HEIF file's Exif item goes the way of every other source's Exif.
 TEST(SourceData, HeifExifReachesTheOutput) {

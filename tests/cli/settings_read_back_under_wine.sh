@@ -4,17 +4,8 @@
 # saved it again on its way out, the file holds the same bytes.
 # Arguments: the native quillodex, the folder of Quillodex.exe and
 # English.dll, the script that runs a Windows program under Wine.
-set -euo pipefail
-native=$1
-bin=$2
-wine_run=$3
-if [ ! -x "$native" ]; then
-  echo "the native quillodex is missing: $native (build the native tree first)" >&2
-  exit 1
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/config" "$work/install" "$work/out"
+. "$(dirname "$0")/native_and_wine.sh"
+mkdir -p "$work/out"
 
 # Values of every kind: clamped numbers, names, flags, a colour, texts
 # beyond ASCII, a folder, the preset selection.

@@ -1,6 +1,7 @@
 // The WebP writer: lossy or lossless files read back by our reader (and
-// natively by dwebp and Pillow), the transparent colour as alpha, the size
-// limit's quality search, and the same bytes on every target.
+// natively by dwebp and Pillow), the transparent colour as alpha, the Exif
+// block in an extended container, the size limit's quality search, and the
+// same bytes on every target.
 #include "codecs/write/webp_writer.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "codecs/common/embedded_metadata.h"
+#include "codecs/common/input_kind.h"
 #include "codecs/common/png_crc.h"
 #include "codecs/read/webp_reader.h"
 #include "core/decoded_image.h"
@@ -83,12 +86,14 @@ struct Written {
 };
 
 Written Write(const Picture& picture, uint32_t quality, bool lossless, const uint8_t* transparent,
-              uint32_t limitKiB = 0, uint16_t savedBitDepth = 0) {
+              uint32_t limitKiB = 0, uint16_t savedBitDepth = 0, const std::string& exif = {}) {
     test::TempFolder folder;
     const WideString path = folder.File(u"out.webp");
     Written written;
     PrepareWebpWriter(written.state, picture.image,
                       savedBitDepth ? savedBitDepth : picture.image.header.biBitCount, quality, lossless, transparent);
+    written.state.exif = reinterpret_cast<const uint8_t*>(exif.data());
+    written.state.exifSize = uint32_t(exif.size());
     written.ok = WriteWebpFile(written.state, path, picture.image.palette, picture.image.pixels.Get(), limitKiB);
     written.bytes = test::ReadBytes(path);
     return written;
@@ -96,6 +101,30 @@ Written Write(const Picture& picture, uint32_t quality, bool lossless, const uin
 
 // The first chunk of the file: "VP8 " (lossy), "VP8L" (lossless) or "VP8X".
 std::string FirstChunk(const std::string& file) { return file.size() >= 16 ? file.substr(12, 4) : ""; }
+
+uint32_t LittleEndian(const std::string& bytes, size_t at, int count) {
+    uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i) value = value << 8 | uint8_t(bytes[at + size_t(i)]);
+    return value;
+}
+
+// The names of the file's chunks in order; "?" where a chunk runs past the
+// end or the RIFF size is not the file's.
+std::vector<std::string> ChunkNames(const std::string& file) {
+    std::vector<std::string> names;
+    if (file.size() < 12 || LittleEndian(file, 4, 4) + 8 != file.size()) return {"?"};
+    for (size_t at = 12; at < file.size();) {
+        const uint64_t size = at + 8 <= file.size() ? LittleEndian(file, at + 4, 4) : ~0ull;
+        const uint64_t next = at + 8 + size + (size & 1);
+        names.push_back(next <= file.size() ? file.substr(at, 4) : "?");
+        at = size_t(next <= file.size() ? next : file.size());
+    }
+    return names;
+}
+
+// A small Exif block (a TIFF structure with an empty directory) of odd
+// length, so the chunk needs its pad byte.
+const std::string kExif = std::string("II*\0\x08\0\0\0\0\0\0\0\0\0", 14) + "X";
 
 // Decodes with our reader; transparency is flattened onto `reader`'s background.
 bool DecodeOurs(const std::string& file, DecodedImage& image, WebpReaderState reader = {}) {
@@ -199,6 +228,56 @@ TEST(WebpWriter, TheTransparentColourBecomesAlpha) {
     }
 }
 
+// An Exif block goes into an extended container after the image chunks,
+// which stay the encoder's: the "VP8X" flags name Exif (and alpha where
+// there is some) and the canvas is the picture's. The file decodes to the
+// same pixels as without, and its Exif reads back.
+TEST(WebpWriter, ExifGoesIntoAnExtendedContainer) {
+    const Picture photo = MakePhoto(45, 29);
+    const Picture palette = MakePalettePicture(31, 17);
+    struct Case {
+        const char* label;
+        const Picture& picture;
+        bool lossless;
+        const uint8_t* transparent;
+        uint16_t savedBitDepth;
+        std::vector<std::string> chunks;
+        uint8_t flags;  // Exif 0x08, alpha 0x10
+    } const cases[] = {
+        {"lossy", photo, false, nullptr, 24, {"VP8X", "VP8 ", "EXIF"}, 0x08},
+        {"lossless", photo, true, nullptr, 24, {"VP8X", "VP8L", "EXIF"}, 0x08},
+        {"lossless with alpha", palette, false, kTransparent, 8, {"VP8X", "VP8L", "EXIF"}, 0x18},
+        {"lossy with alpha", palette, false, kTransparent, 24, {"VP8X", "ALPH", "VP8 ", "EXIF"}, 0x18},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const Written plain = Write(c.picture, 80, c.lossless, c.transparent, 0, c.savedBitDepth);
+        const Written extended = Write(c.picture, 80, c.lossless, c.transparent, 0, c.savedBitDepth, kExif);
+        ASSERT_TRUE(extended.ok);
+        const std::string& file = extended.bytes;
+        ASSERT_EQ(ChunkNames(file), c.chunks);
+        EXPECT_EQ(uint8_t(file[20]), c.flags);
+        EXPECT_EQ(LittleEndian(file, 24, 3) + 1, uint32_t(c.picture.Width()));
+        EXPECT_EQ(LittleEndian(file, 27, 3) + 1, uint32_t(c.picture.Height()));
+        EXPECT_EQ(file.substr(file.size() - kExif.size() - 1), kExif + '\0');
+        EXPECT_EQ(file.size(), plain.bytes.size() + (FirstChunk(plain.bytes) == "VP8X" ? 0 : 18) + 8 + kExif.size() + 1);
+        DecodedImage withExif, without;
+        ASSERT_TRUE(DecodeOurs(file, withExif));
+        ASSERT_TRUE(DecodeOurs(plain.bytes, without));
+        EXPECT_EQ(LargestDifference(c.picture, withExif), LargestDifference(c.picture, without));
+        ReadEmbeddedMetadata(kInputWebp, reinterpret_cast<const uint8_t*>(file.data()), file.size(), withExif);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(withExif.exif.bytes.Get()), withExif.exif.size), kExif);
+    }
+    // The size limit counts the Exif block: with one of 2 KB the file still
+    // fits, at a lower quality than without.
+    const Picture larger = MakePhoto(160, 120);
+    const Written bare = Write(larger, 90, false, nullptr, 3);
+    const Written carrying = Write(larger, 90, false, nullptr, 3, 0, kExif + std::string(2000, 'x'));
+    EXPECT_LE(carrying.bytes.size(), 3u * 1024);
+    EXPECT_LT(carrying.state.writtenQuality, bare.state.writtenQuality);
+    EXPECT_EQ(ChunkNames(carrying.bytes), (std::vector<std::string>{"VP8X", "VP8 ", "EXIF"}));
+}
+
 // With a limit the file is the one of the highest quality that fits: the
 // next quality up does not fit, and a direct write at the chosen quality
 // gives the very same bytes. A 12-megapixel photo within 100 KiB.
@@ -279,6 +358,7 @@ TEST(WebpWriter, SameBytesOnEveryTarget) {
         {"palette with alpha", Write(palette, 75, false, kTransparent), 184, 0xD4BC0B32},
         {"lossy with alpha", Write(palette, 60, false, kTransparent, 0, 24), 606, 0x3E618102},
         {"within 3 KiB", Write(photo, 90, false, nullptr, 3), 2120, 0x29101296},
+        {"with Exif", Write(photo, 75, false, nullptr, 0, 0, kExif), 1272, 0xDF4E6E4A},
     };
     for (const Case& c : cases) {
         const auto* data = reinterpret_cast<const uint8_t*>(c.written.bytes.data());
@@ -305,6 +385,17 @@ std::string DecodeWithTool(const std::string& file, bool pillow) {
     return end == std::string::npos ? "" : bytes.substr(end + 7);
 }
 
+// The Exif block Pillow finds in the file; empty when none.
+std::string PillowExif(const std::string& file) {
+    const std::string raw = file + ".exif";
+    const std::string command = "/usr/bin/python3 -c \"import sys; from PIL import Image; "
+                                "open(sys.argv[2], 'wb').write(Image.open(sys.argv[1]).info.get('exif', b''))\" '" +
+                                file + "' '" + raw + "'";
+    if (std::system(command.c_str()) != 0) return "?";
+    std::ifstream in(raw, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // Peak signal-to-noise ratio of the colour samples of the visible pixels.
 double Psnr(const Picture& picture, const std::string& rgba) {
     double squared = 0;
@@ -325,7 +416,8 @@ double Psnr(const Picture& picture, const std::string& rgba) {
 
 // Lossy files come within the error their quality allows (the closer the
 // higher the quality), lossless ones exactly, with alpha where the
-// transparent colour was; both independent decoders agree.
+// transparent colour was; both independent decoders agree, extended files
+// included, and Pillow finds their Exif block.
 TEST(WebpWriter, FilesDecodeWithDwebpAndPillow) {
     test::TempFolder folder;
     const Picture photo = MakePhoto(203, 141);
@@ -336,20 +428,22 @@ TEST(WebpWriter, FilesDecodeWithDwebpAndPillow) {
         uint32_t quality;
         const uint8_t* transparent;
         double minimumPsnr;
+        std::string exif;
     } const cases[] = {
-        {"q30", photo, 30, nullptr, 35},
-        {"q60", photo, 60, nullptr, 38},
-        {"q90", photo, 90, nullptr, 43},
-        {"lossless with alpha", palette, 75, kTransparent, 99},
+        {"q30", photo, 30, nullptr, 35, ""},
+        {"q60", photo, 60, nullptr, 38, ""},
+        {"q90 with Exif", photo, 90, nullptr, 43, kExif},
+        {"lossless with alpha and Exif", palette, 75, kTransparent, 99, kExif},
     };
     double previous = 0;
     for (const Case& c : cases) {
-        const Written written = Write(c.picture, c.quality, false, c.transparent);
+        const Written written = Write(c.picture, c.quality, false, c.transparent, 0, 0, c.exif);
         ASSERT_TRUE(written.ok) << c.label;
         const WideString path = folder.File(c.label);
         ASSERT_TRUE(test::WriteBytes(path, written.bytes));
         const std::string byDwebp = DecodeWithTool(test::Narrow(path), false);
         const std::string byPillow = DecodeWithTool(test::Narrow(path), true);
+        EXPECT_EQ(PillowExif(test::Narrow(path)), c.exif) << c.label;
         ASSERT_EQ(byDwebp.size(), size_t(c.picture.Width()) * c.picture.Height() * 4) << c.label;
         EXPECT_TRUE(byPillow == byDwebp) << c.label;
         const double psnr = Psnr(c.picture, byDwebp);
