@@ -6,6 +6,7 @@
 
 #include "codecs/common/input_kind.h"
 #include "codecs/read/alpha_flatten.h"
+#include "codecs/read/heif_derivation.h"
 #include "codecs/read/heif_embedded.h"
 #include "codecs/read/heif_library.h"
 #include "core/file_helpers.h"
@@ -149,6 +150,7 @@ heif_chroma InterleavedChroma(bool alpha, bool wide) {
 // Decodes the primary image as interleaved RGB(A) and stores it.
 uint32_t Decode(HeifReaderState& state, const uint8_t* data, uint32_t size, DecodedImage& image) {
     if (!state.library) return kStatusUnsupported;
+    if (!HeifDerivationIsSound(data, size)) return kStatusMalformed;
     const HeifFunctions& f = *state.library;
     HeifObjects heif(f);
     heif.context = f.contextAlloc();
