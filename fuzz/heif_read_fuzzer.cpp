@@ -9,7 +9,7 @@
 #include "core/decoded_image.h"
 
 namespace {
-// Large enough for every seed, small enough that libheif's own buffers stay
+// Large enough for every starting input, small enough that libheif's own buffers stay
 // within the fuzzer's memory limit.
 constexpr uint32_t kFuzzLargestSide = 2048;
 }  // namespace

@@ -239,7 +239,7 @@ TEST_F(ProgramTest, ALibraryWithoutSignatureStopsStartUp) {
     ::CloseHandle(process);
 }
 
-// HEIC and AVIF files from the HEIF fuzz target's seeds, with a BMP beside them.
+// HEIC and AVIF files from the HEIF fuzz target's starting inputs, with a BMP beside them.
 class HeifProgramTest : public ProgramTest {
 protected:
     void SetUp() override {
@@ -247,9 +247,9 @@ protected:
         WritePortableSettings(u"English");
         ASSERT_TRUE(test::WriteBytes(Input(u"plain.bmp"), test::MakeBmp24(5, 4, 6)));
         for (const char16_t* name : {u"heic_8bit_odd.heic", u"avif_alpha.avif"}) {
-            WideString seed;
-            SetFolderPlusName(seed, QDX_SOURCE_DIR u"\\fuzz\\corpus\\heif_read_fuzzer", name);
-            ASSERT_TRUE(::CopyFileW(W(seed.Text()), W(Input(name).Text()), FALSE)) << test::Narrow(seed);
+            WideString corpusFile;
+            SetFolderPlusName(corpusFile, QDX_SOURCE_DIR u"\\fuzz\\corpus\\heif_read_fuzzer", name);
+            ASSERT_TRUE(::CopyFileW(W(corpusFile.Text()), W(Input(name).Text()), FALSE)) << test::Narrow(corpusFile);
         }
         arguments_ = Quoted(Input(u"heic_8bit_odd.heic")) + u" " + Quoted(Input(u"plain.bmp")) + u" " +
                      Quoted(Input(u"avif_alpha.avif"));

@@ -95,8 +95,8 @@ save(source, "damaged.png", icc_profile=bytes(damaged))
 import random
 import subprocess
 
-random.seed(29)
-photo = Image.frombytes("RGB", (1200, 900), bytes(random.getrandbits(8) for _ in range(1200 * 900 * 3)))
+noise = random.Random(29)
+photo = Image.frombytes("RGB", (1200, 900), bytes(noise.getrandbits(8) for _ in range(1200 * 900 * 3)))
 exif = Image.Exif()
 exif[0x010F] = "Phonemaker"
 exif[0x0110] = "Phone 12"

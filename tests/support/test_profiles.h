@@ -1,5 +1,5 @@
 #pragma once
-// ICC profiles made with lcms2 for the tests, fuzz seeds and benchmarks:
+// ICC profiles made with lcms2 for the tests, fuzz starting inputs and benchmarks:
 // nothing is downloaded. Each returns the profile's bytes (empty on failure).
 #include <string>
 

@@ -17,8 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The committed seeds of the HEIF fuzz target: small HEIC and AVIF files.
-std::vector<std::string> SeedFiles() {
+// The committed starting inputs of the HEIF fuzz target: small HEIC and AVIF files.
+std::vector<std::string> CorpusFiles() {
     std::string folder = QDX_SOURCE_DIR "/fuzz/corpus/heif_read_fuzzer";
 #if defined(_WIN32)
     folder = "Z:" + folder;  // the host's root under Wine
@@ -66,19 +66,19 @@ TEST(HeifReader, RefusesSizesBeyondItsLimits) {
 }
 
 TEST(HeifReader, DamagedOrOversizedFilesFailAloneAndKeepNothing) {
-    const std::vector<std::string> seeds = SeedFiles();
-    ASSERT_GE(seeds.size(), 10u);
+    const std::vector<std::string> corpus = CorpusFiles();
+    ASSERT_GE(corpus.size(), 10u);
     HeifReaderState state;
     state.library = Library();
     ASSERT_NE(state.library, nullptr);
-    for (const std::string& file : seeds) {
+    for (const std::string& file : corpus) {
         for (const size_t cut : {size_t(16), file.size() / 2, file.size() - 1}) {
             DecodedImage image;
             EXPECT_FALSE(Decode(state, file, cut, image)) << file.size() << " bytes cut at " << cut;
             EXPECT_EQ(image.pixels.Get(), nullptr);
             EXPECT_NE(state.input.status, kStatusUnspecified);
         }
-        // Every seed is wider or taller than 16 pixels.
+        // Every starting input is wider or taller than 16 pixels.
         state.largestSide = 16;
         DecodedImage refused;
         EXPECT_FALSE(Decode(state, file, file.size(), refused));
@@ -90,7 +90,7 @@ TEST(HeifReader, DamagedOrOversizedFilesFailAloneAndKeepNothing) {
     }
     HeifReaderState withoutLibrary;
     DecodedImage image;
-    EXPECT_FALSE(Decode(withoutLibrary, seeds[0], seeds[0].size(), image));
+    EXPECT_FALSE(Decode(withoutLibrary, corpus[0], corpus[0].size(), image));
 }
 
 }  // namespace

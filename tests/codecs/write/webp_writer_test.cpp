@@ -303,9 +303,9 @@ TEST(WebpWriter, SizeLimitKeepsTheHighestQualityThatFits) {
 TEST(WebpWriter, SizeLimitEdges) {
     // Nothing fits: quality 1 is written anyway.
     Picture noise(200, 150, 24);
-    uint32_t seed = 7;
+    uint32_t state = 7;
     for (int y = 0; y < 150; ++y)
-        for (int x = 0; x < 200 * 3; ++x) noise.At(0, y)[x] = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
+        for (int x = 0; x < 200 * 3; ++x) noise.At(0, y)[x] = uint8_t((state = state * 1103515245u + 12345u) >> 24);
     const Written tiny = Write(noise, 80, false, nullptr, 1);
     ASSERT_TRUE(tiny.ok);
     EXPECT_EQ(tiny.state.writtenQuality, 1);
