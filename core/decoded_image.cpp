@@ -27,6 +27,19 @@ os::PixelMemory AllocatePixelBuffer(uint32_t width, uint32_t height, uint32_t bi
     return buffer;
 }
 
+os::PixelMemory AllocatePixelRows(uint32_t width, uint32_t height, uint32_t bitCount) {
+    uint32_t size = 0;
+    if (!PixelBufferSize(width, height, bitCount, size)) return os::PixelMemory();
+    os::PixelMemory buffer(static_cast<uint8_t*>(os::AllocatePixelsForOverwrite(size)));
+    if (!buffer) return buffer;
+    const uint32_t stride = RowStride(width, bitCount);
+    const uint32_t used = uint32_t((uint64_t(width) * bitCount + 7) / 8);
+    if (used < stride)
+        for (uint32_t y = 0; y < height; ++y) std::memset(buffer.Get() + uint64_t(y) * stride + used, 0, stride - used);
+    std::memset(buffer.Get() + uint64_t(stride) * height, 0, size - uint64_t(stride) * height);
+    return buffer;
+}
+
 void SetImageHeader(DecodedImage& image, int32_t width, int32_t height, uint16_t bitCount) {
     image.header = BITMAPINFOHEADER{};
     image.header.biSize = 40;

@@ -65,6 +65,11 @@ bool PixelBufferSize(uint32_t width, uint32_t height, uint32_t bitCount, uint32_
 // the size overflows or memory is short.
 os::PixelMemory AllocatePixelBuffer(uint32_t width, uint32_t height, uint32_t bitCount);
 
+// The same for a caller that writes every pixel of every row itself: only the
+// rows' padding and the slack come zeroed (pixels may hold an earlier
+// picture until written), which spares clearing a large picture twice.
+os::PixelMemory AllocatePixelRows(uint32_t width, uint32_t height, uint32_t bitCount);
+
 // Sets the header for a fresh picture of the given size and depth (biSize 40,
 // one plane, no compression, resolution and colour counts 0).
 void SetImageHeader(DecodedImage& image, int32_t width, int32_t height, uint16_t bitCount);

@@ -43,7 +43,7 @@ bool OrientImage(DecodedImage& image, uint32_t orientation) {
     const uint32_t newWidth = swapsSides ? height : width, newHeight = swapsSides ? width : height;
     uint32_t size = 0;
     if (!PixelBufferSize(newWidth, newHeight, bitCount, size)) return false;
-    os::PixelMemory turned = AllocatePixelBuffer(newWidth, newHeight, bitCount);
+    os::PixelMemory turned = AllocatePixelRows(newWidth, newHeight, bitCount);  // every pixel is copied
     if (!turned) return false;
 
     const uint32_t bytes = bitCount / 8;

@@ -20,10 +20,12 @@ uint32_t OpenAndMapInput(MappedInput& input, const WideString& path) {
     uint32_t failure = kStatusCannotOpen;
     if (os::OpenForReadShared(path.Text(), input.file) && os::FileSize(input.file, size) && size > 0 &&
         size < (uint64_t(1) << 32)) {
-        // A few zero bytes after the end, as a mapping's last page had.
-        if (!input.bytes.Allocate(size + kInputSlack)) {
-            failure = kStatusOutOfMemory;
-        } else if (os::ReadExact(input.file, input.bytes.Get(), uint32_t(size))) {
+        // The read fills the block, so it is not cleared first; a few zero
+        // bytes follow the end, as a mapping's last page had.
+        input.bytes.Reset(static_cast<uint8_t*>(os::PrivateAllocForOverwrite(size_t(size + kInputSlack))));
+        failure = input.bytes ? kStatusCannotOpen : kStatusOutOfMemory;
+        if (input.bytes) std::memset(input.bytes.Get() + size, 0, kInputSlack);
+        if (input.bytes && os::ReadExact(input.file, input.bytes.Get(), uint32_t(size))) {
             input.dataStart = input.cursor = input.bytes.Get();
             input.dataEnd = input.dataStart + size;
             return uint32_t(size);

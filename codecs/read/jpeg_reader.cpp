@@ -197,7 +197,8 @@ void RunDecompression(DecodeJob* job) {
             image.palette[i] = RGBQUAD{grey, grey, grey, 0};
         }
     }
-    job->pixels = AllocatePixelBuffer(width, height, bitCount);
+    // Every row is decoded into, so the buffer need not be cleared first.
+    job->pixels = AllocatePixelRows(width, height, bitCount);
     if (!job->pixels) {
         job->status = kStatusOutOfMemory;
         jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
@@ -212,7 +213,7 @@ void RunDecompression(DecodeJob* job) {
             return;
         }
         if (job->keepCmykSamples) {
-            job->cmykSamples = AllocatePixelBuffer(width, height, 32);
+            job->cmykSamples = AllocatePixelRows(width, height, 32);
             if (!job->cmykSamples) {
                 job->status = kStatusOutOfMemory;
                 jpeg_destroy(reinterpret_cast<j_common_ptr>(cinfo));
@@ -241,6 +242,12 @@ void RunDecompression(DecodeJob* job) {
                 rows[count] = job->pixels.Get() + size_t(height - 1 - cinfo->output_scanline - count) * stride;
             if (jpeg_read_scanlines(cinfo, rows, count) == 0) break;  // cannot happen with this source
         }
+    }
+    // Rows the library did not deliver are cleared, not left to an earlier picture.
+    if (cinfo->output_scanline < height) {
+        const size_t missing = height - cinfo->output_scanline;
+        std::memset(job->pixels.Get(), 0, missing * stride);
+        if (job->cmykSamples) std::memset(job->cmykSamples.Get(), 0, missing * (size_t(width) * 4));
     }
     jpeg_finish_decompress(cinfo);
     job->progressive = cinfo->progressive_mode ? 1 : 0;

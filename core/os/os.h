@@ -90,9 +90,13 @@ bool MapWholeFile(File& file, uint64_t size, MappedView& view);
 // Pixel buffers: whole pages from the virtual-memory allocator, zero-filled,
 // reserved and committed in one call; returned by decommit-and-release.
 void* AllocatePixels(size_t size);
+// The same without the zero fill, for a caller that writes every byte before
+// it is read: a buffer kept from an earlier picture still holds that
+// picture. Freed with FreePixels.
+void* AllocatePixelsForOverwrite(size_t size);
 void FreePixels(void* pixels);
-// Returns the freed buffers a batch kept for reuse (Windows keeps a few large
-// ones between pictures; elsewhere there are none).
+// Returns the freed buffers a batch kept for reuse (a few large ones are kept
+// between pictures).
 void ReleaseKeptPixels();
 
 // The private heap for codec working buffers and small records. Blocks are
@@ -101,6 +105,9 @@ void ReleaseKeptPixels();
 bool CreatePrivateHeap();
 void DestroyPrivateHeap();
 void* PrivateAlloc(size_t size);
+// A block whose every byte the caller writes before reading (a file read
+// whole): not cleared first. Freed with PrivateFree.
+void* PrivateAllocForOverwrite(size_t size);
 void* PrivateRealloc(void* block, size_t size);  // new bytes are zero-filled
 void PrivateFree(void* block);
 

@@ -165,47 +165,19 @@ bool MapWholeFile(File& file, uint64_t size, MappedView& view) {
     return true;
 }
 
-#if defined(QDX_PIXELS_FROM_HEAP)
-// Sanitizer and fuzz builds take pixel buffers from the instrumented heap, so
-// that an overrun anywhere past a buffer's end is reported; whole pages would
-// hide one that stays inside the last page.
-void* AllocatePixels(size_t size) { return size == 0 ? nullptr : std::calloc(1, size); }
-void FreePixels(void* pixels) { std::free(pixels); }
-#else
-// Pixel buffers carry their mapping size in a small header before the pixels.
-constexpr size_t kPixelHeader = 64;
-constexpr size_t kHugePageBytes = size_t(2) << 20;
-
-void* AllocatePixels(size_t size) {
-    if (size == 0 || size > SIZE_MAX - kPixelHeader) return nullptr;
-    const size_t total = size + kPixelHeader;
-    void* base = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (base == MAP_FAILED) return nullptr;
-    // Large pictures on huge pages where the system grants them: 2 MiB per
-    // page fault instead of 4 KiB. A refusal changes nothing but the speed.
-    if (total >= kHugePageBytes) ::madvise(base, total, MADV_HUGEPAGE);
-    std::memcpy(base, &total, sizeof total);
-    return static_cast<uint8_t*>(base) + kPixelHeader;
-}
-
-void FreePixels(void* pixels) {
-    if (!pixels) return;
-    uint8_t* base = static_cast<uint8_t*>(pixels) - kPixelHeader;
-    size_t total;
-    std::memcpy(&total, base, sizeof total);
-    ::munmap(base, total);
-}
-#endif
-
-// Freed buffers go straight back: fresh mappings here get huge pages instead.
-void ReleaseKeptPixels() {}
-
 // realloc does not know the old size, so blocks carry it for zero-filling.
 namespace {
 constexpr size_t kSizedHeader = 16;
 void* SizedAlloc(size_t size) {
     if (size > SIZE_MAX - kSizedHeader) return nullptr;
     auto* base = static_cast<uint8_t*>(std::calloc(1, size + kSizedHeader));
+    if (!base) return nullptr;
+    std::memcpy(base, &size, sizeof size);
+    return base + kSizedHeader;
+}
+void* SizedAllocForOverwrite(size_t size) {
+    if (size > SIZE_MAX - kSizedHeader) return nullptr;
+    auto* base = static_cast<uint8_t*>(std::malloc(size + kSizedHeader));
     if (!base) return nullptr;
     std::memcpy(base, &size, sizeof size);
     return base + kSizedHeader;
@@ -241,6 +213,7 @@ bool CreatePrivateHeap() {
 }
 void DestroyPrivateHeap() {}
 void* PrivateAlloc(size_t size) { return SizedAlloc(size); }
+void* PrivateAllocForOverwrite(size_t size) { return SizedAllocForOverwrite(size); }
 void* PrivateRealloc(void* block, size_t size) { return SizedRealloc(block, size); }
 void PrivateFree(void* block) { SizedFree(block); }
 

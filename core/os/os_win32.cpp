@@ -151,6 +151,11 @@ void* PrivateAlloc(size_t size) {
     return ::HeapAlloc(g_privateHeap, HEAP_ZERO_MEMORY, size ? size : 1);
 }
 
+void* PrivateAllocForOverwrite(size_t size) {
+    if (!CreatePrivateHeap()) return nullptr;
+    return ::HeapAlloc(g_privateHeap, 0, size ? size : 1);
+}
+
 void* PrivateRealloc(void* block, size_t size) {
     if (!block) return PrivateAlloc(size);
     return ::HeapReAlloc(g_privateHeap, HEAP_ZERO_MEMORY, block, size ? size : 1);

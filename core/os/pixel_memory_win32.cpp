@@ -2,11 +2,10 @@
 //
 // Large pages need a privilege a user does not have, so a batch saves its
 // page faults another way: a buffer of a megabyte or more that is freed is
-// kept (a few of them, under a lock, since the workers of a batch allocate at
-// the same time) and handed out again, zeroed here, to the next request it
-// fits. Its pages stay committed and mapped, so the next picture touches
-// memory that is already there. ReleaseKeptPixels gives them back when the
-// batch ends.
+// kept (under a lock, since the workers of a batch allocate at the same time)
+// and handed out again, zeroed here, to the next request it fits. Its pages
+// stay committed and mapped, so the next picture touches memory that is
+// already there. ReleaseKeptPixels gives them back when the batch ends.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -14,22 +13,15 @@
 
 #include <cstring>
 
+#include "core/os/kept_regions.h"
 #include "core/os/os.h"
 
 namespace qdx::os {
 
 namespace {
 
-constexpr size_t kKeptSlots = 4;
-constexpr size_t kMinKeptBytes = size_t(1) << 20;
-
-struct KeptRegion {
-    void* base = nullptr;
-    size_t size = 0;  // committed bytes
-};
-
 SRWLOCK g_keptLock = SRWLOCK_INIT;
-KeptRegion g_kept[kKeptSlots];
+KeptRegions g_kept;
 
 class KeptLock {
 public:
@@ -40,74 +32,53 @@ public:
 };
 
 void ReleaseRegion(void* base) {
+    if (!base) return;
     MEMORY_BASIC_INFORMATION info;
     if (::VirtualQuery(base, &info, sizeof info)) ::VirtualFree(base, info.RegionSize, MEM_DECOMMIT);
     ::VirtualFree(base, 0, MEM_RELEASE);
 }
 
-// The smallest kept region that holds `size` bytes without wasting more than
-// half of itself, taken out of the keep; null when there is none.
-void* TakeKept(size_t size) {
-    KeptLock lock;
-    KeptRegion* best = nullptr;
-    for (KeptRegion& kept : g_kept)
-        if (kept.base && kept.size >= size && kept.size / 2 <= size && (!best || kept.size < best->size)) best = &kept;
-    if (!best) return nullptr;
-    void* base = best->base;
-    *best = KeptRegion{};
-    return base;
-}
-
-// Keeps a freed region in an empty slot, or in place of a smaller one (which
-// is returned); false when it is not kept.
-bool Keep(void* base, size_t size) {
-    void* dropped = nullptr;
-    {
-        KeptLock lock;
-        KeptRegion* slot = nullptr;
-        for (KeptRegion& kept : g_kept)
-            if (!kept.base || !slot || (slot->base && kept.size < slot->size)) slot = &kept;
-        if (slot->base && slot->size >= size) return false;
-        dropped = slot->base;
-        *slot = KeptRegion{base, size};
-    }
-    if (dropped) ReleaseRegion(dropped);
-    return true;
-}
-
-}  // namespace
-
-void* AllocatePixels(size_t size) {
+// Pixels from a kept region when one fits, else freshly committed (zero);
+// a kept region is cleared only when `zeroed`.
+void* TakePixels(size_t size, bool zeroed) {
     if (size == 0) return nullptr;
     if (size >= kMinKeptBytes) {
-        if (void* kept = TakeKept(size)) {
-            std::memset(kept, 0, size);
-            return kept;
+        KeptRegion kept;
+        {
+            KeptLock lock;
+            kept = TakeKeptRegion(g_kept, size);
+        }
+        if (kept.base) {
+            if (zeroed) std::memset(kept.base, 0, size);
+            return kept.base;
         }
     }
     return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
 
+}  // namespace
+
+void* AllocatePixels(size_t size) { return TakePixels(size, true); }
+void* AllocatePixelsForOverwrite(size_t size) { return TakePixels(size, false); }
+
 void FreePixels(void* pixels) {
     if (!pixels) return;
     MEMORY_BASIC_INFORMATION info;
-    if (::VirtualQuery(pixels, &info, sizeof info) && info.RegionSize >= kMinKeptBytes &&
-        Keep(pixels, info.RegionSize))
-        return;
-    ReleaseRegion(pixels);
+    KeptRegion release{pixels, 0};
+    if (::VirtualQuery(pixels, &info, sizeof info)) {
+        KeptLock lock;
+        release = KeepRegion(g_kept, KeptRegion{pixels, info.RegionSize});
+    }
+    ReleaseRegion(release.base);
 }
 
 void ReleaseKeptPixels() {
     KeptRegion kept[kKeptSlots];
     {
         KeptLock lock;
-        for (size_t i = 0; i < kKeptSlots; ++i) {
-            kept[i] = g_kept[i];
-            g_kept[i] = KeptRegion{};
-        }
+        TakeAllKeptRegions(g_kept, kept);
     }
-    for (const KeptRegion& region : kept)
-        if (region.base) ReleaseRegion(region.base);
+    for (const KeptRegion& region : kept) ReleaseRegion(region.base);
 }
 
 }  // namespace qdx::os
