@@ -409,7 +409,9 @@ TEST_P(PresetDialogLayoutTest, EveryModeLayoutFitsAtBothFontSizes) {
                 EXPECT_EQ(Enabled(dialog, IDC_PRESET_WIDTH_EDIT), mode != 0);
                 EXPECT_EQ(GetText(dialog, IDC_PRESET_HEIGHT_LABEL), labels[mode].height);
                 EXPECT_EQ(Visible(dialog, IDC_PRESET_WIDTH_LABEL), labels[mode].width != nullptr);
-                if (labels[mode].width) EXPECT_EQ(GetText(dialog, IDC_PRESET_WIDTH_LABEL), labels[mode].width);
+                if (labels[mode].width) {
+                    EXPECT_EQ(GetText(dialog, IDC_PRESET_WIDTH_LABEL), labels[mode].width);
+                }
                 ExpectNothingClippedOrOverlapping(dialog);
                 const std::string name = "PresetDialog_" + language + (large ? "_11pt" : "_9pt") + "_mode" +
                                          std::to_string(mode);

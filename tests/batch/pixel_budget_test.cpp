@@ -35,7 +35,9 @@ TEST(PixelBudget, AdmitsUpToTheLimitAndWhatTheMemoryHolds) {
         budget.memoryBytes = c.memory;
         EXPECT_EQ(AdmitPicture(&budget, c.width, c.height), c.expected) << c.width << " x " << c.height;
         EXPECT_EQ(budget.refusal, c.expected);
-        if (c.expected) EXPECT_EQ(budget.refusedHeight, uint32_t(c.height));
+        if (c.expected) {
+            EXPECT_EQ(budget.refusedHeight, uint32_t(c.height));
+        }
     }
     EXPECT_EQ(AdmitPicture(nullptr, 20000, 10001), kStatusTooManyPixels);  // no budget: the default limit
 }
