@@ -83,6 +83,11 @@ void* TakePixels(size_t size, bool zeroed) {
         }
     }
     uint8_t* base = MapFresh(total);
+    if (!base) {
+        // The buffers kept for later pictures go back before this one fails.
+        ReleaseKeptPixels();
+        base = MapFresh(total);
+    }
     if (!base) return nullptr;
     std::memcpy(base, &total, sizeof total);
     return base + kPixelHeader;

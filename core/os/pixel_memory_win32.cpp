@@ -53,6 +53,9 @@ void* TakePixels(size_t size, bool zeroed) {
             return kept.base;
         }
     }
+    if (void* fresh = ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)) return fresh;
+    // The buffers kept for later pictures go back before this one fails.
+    ReleaseKeptPixels();
     return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
 
